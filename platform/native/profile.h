@@ -1,0 +1,35 @@
+// Our own reader and writer of profile (INI) files, standing in for the
+// system's profile functions where they don't exist. It follows the rules
+// qel relies on: names compared without regard to letter case, blanks around
+// values trimmed, one pair of matching enclosing quote marks removed, values
+// cut to the caller's buffer, a missing file, section or key read as the
+// empty text; a write replaces the key's line or adds one, creating the
+// section and the file, and leaves every other byte of the file as it was.
+// Lines starting with ";" are comments. Lines end in CR LF or LF; new lines
+// are written with CR LF.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qel::profile {
+
+// The value as it stands in the file text, trimmed and unquoted, not cut.
+std::string ReadValue(std::string_view fileText, std::string_view section, std::string_view key);
+
+// The file text after writing key=value into section.
+std::string WriteValue(std::string_view fileText, std::string_view section, std::string_view key,
+                       std::string_view value);
+
+// As GetPrivateProfileStringA with the empty default: at most bufferSize - 1
+// bytes of the value.
+std::string ReadFile(const std::string& section, const std::string& key, std::size_t bufferSize,
+                     const std::string& path);
+
+// As WritePrivateProfileStringA: nonzero when the file was written.
+std::int32_t WriteFile(const std::string& section, const std::string& key, const std::string& value,
+                       const std::string& path);
+
+}  // namespace qel::profile
