@@ -42,10 +42,10 @@ class Platform {
 
   // One value of a profile (INI) file, as GetPrivateProfileStringA returns
   // it into a buffer of bufferSize bytes with the empty text as default.
-  virtual std::string ReadProfileString(const std::string& section, const std::string& key,
+  virtual std::string ReadProfileValue(const std::string& section, const std::string& key,
                                         std::size_t bufferSize, const std::string& path) = 0;
   // As WritePrivateProfileStringA: nonzero on success.
-  virtual std::int32_t WriteProfileString(const std::string& section, const std::string& key,
+  virtual std::int32_t WriteProfileValue(const std::string& section, const std::string& key,
                                           const std::string& value, const std::string& path) = 0;
 
   // The directory holding the running executable, as the system reports it.

@@ -10,13 +10,13 @@ std::wstring IniPath(Platform& platform) {
 }
 
 std::wstring GetIni(Platform& platform, const std::wstring& key) {
-  const std::string value = platform.ReadProfileString(kSettingsSection, platform.ToAnsi(key),
+  const std::string value = platform.ReadProfileValue(kSettingsSection, platform.ToAnsi(key),
                                                        kProfileBufferSize, platform.ToAnsi(IniPath(platform)));
   return platform.FromAnsi(value);
 }
 
 std::int32_t PutIni(Platform& platform, const std::wstring& key, const std::wstring& value) {
-  return platform.WriteProfileString(kSettingsSection, platform.ToAnsi(key), platform.ToAnsi(value),
+  return platform.WriteProfileValue(kSettingsSection, platform.ToAnsi(key), platform.ToAnsi(value),
                                      platform.ToAnsi(IniPath(platform)));
 }
 

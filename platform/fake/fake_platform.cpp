@@ -90,7 +90,7 @@ std::wstring FakePlatform::ToUpper(std::wstring_view text) {
   return out;
 }
 
-std::string FakePlatform::ReadProfileString(const std::string& section, const std::string& key,
+std::string FakePlatform::ReadProfileValue(const std::string& section, const std::string& key,
                                             std::size_t bufferSize, const std::string& path) {
   const auto file = files.find(path);
   if (file == files.end() || bufferSize == 0) return {};
@@ -99,7 +99,7 @@ std::string FakePlatform::ReadProfileString(const std::string& section, const st
   return value;
 }
 
-std::int32_t FakePlatform::WriteProfileString(const std::string& section, const std::string& key,
+std::int32_t FakePlatform::WriteProfileValue(const std::string& section, const std::string& key,
                                               const std::string& value, const std::string& path) {
   if (!filesWritable) return 0;
   files[path] = profile::WriteValue(files[path], section, key, value);

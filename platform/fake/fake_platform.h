@@ -29,9 +29,9 @@ class FakePlatform : public Platform {
   std::wstring FromAnsi(std::string_view text) override;
   std::wstring ToUpper(std::wstring_view text) override;
   NumberSeparators Separators() override { return separators; }
-  std::string ReadProfileString(const std::string& section, const std::string& key, std::size_t bufferSize,
+  std::string ReadProfileValue(const std::string& section, const std::string& key, std::size_t bufferSize,
                                 const std::string& path) override;
-  std::int32_t WriteProfileString(const std::string& section, const std::string& key, const std::string& value,
+  std::int32_t WriteProfileValue(const std::string& section, const std::string& key, const std::string& value,
                                   const std::string& path) override;
   std::wstring ExecutableDirectory() override { return executableDirectory; }
   std::wstring ArgumentText() override { return argumentText; }

@@ -125,7 +125,10 @@ std::string WriteValue(std::string_view fileText, std::string_view section, std:
   const std::string_view mark = fileText.substr(0, fileText.size() - SkipUtf8Mark(fileText).size());
   const std::vector<Line> lines = SplitLines(fileText.substr(mark.size()));
   const Position at = Find(lines, Trim(section), Trim(key));
-  const std::string entry = std::string(Trim(key)) + "=" + std::string(value);
+  // An existing line keeps the key as the file spells it.
+  std::string_view spelling = Trim(key), ignored;
+  if (at.entry != std::string_view::npos) Entry(lines[at.entry].text, &spelling, &ignored);
+  const std::string entry = std::string(spelling) + "=" + std::string(value);
 
   std::string out(mark);
   const auto append = [&out](const Line& line) {

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Installs what building and testing qel needs on Debian 12, when missing:
+# the mingw-w64 cross compiler, 32-bit Wine, a virtual X display, CMake,
+# GoogleTest, clang for fuzzing and a Japanese Gothic font.
+set -euo pipefail
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+packages=(
+  cmake make ninja-build g++ clang libclang-rt-14-dev
+  googletest libgtest-dev libgmock-dev
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
+  wine wine32:i386 xvfb xauth x11-utils
+  fonts-ipafont-gothic fontconfig
+  netpbm
+  locales
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "qel setup: installing ${missing[*]}" >&2
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# A Japanese UTF-8 locale, so Wine can run a program with ANSI code page 932.
+have_ja_locale() {
+  local all
+  all=$(locale -a 2>/dev/null || true)
+  grep -qix 'ja_JP\.utf-\?8' <<<"$all"
+}
+if ! have_ja_locale; then
+  echo "qel setup: generating the ja_JP.UTF-8 locale" >&2
+  # localedef exits 1 on mere warnings; what counts is that the locale exists.
+  $SUDO localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 || true
+  if ! have_ja_locale; then
+    echo "qel setup: could not generate the ja_JP.UTF-8 locale" >&2
+    exit 1
+  fi
+fi

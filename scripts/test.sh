@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# qel's test command: installs what is missing, builds, and runs every test.
+#   1. build/native: core unit tests with the host compiler
+#   2. build/asan:   the same with ASan and UBSan
+#   3. build/win32:  the Windows programs under Wine, on a private Xvfb
+#                    display, one test at a time
+# Wine and Xvfb are stopped again however the run ends. Exits nonzero when
+# anything failed, after a short summary.
+#
+# Environment: QEL_WIN32_TEST_JOBS (default 1) runs that many Windows tests
+# at once; QEL_TEST_TIMEOUT (default 300) is the per-test limit in seconds
+# for tests that set none themselves.
+set -uo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+jobs=$(nproc)
+win32_jobs="${QEL_WIN32_TEST_JOBS:-1}"
+timeout="${QEL_TEST_TIMEOUT:-300}"
+
+logdir=$(mktemp -d)
+cleanup() {
+  if declare -F qel_wine_stop >/dev/null; then qel_wine_stop; fi
+  rm -rf "$logdir"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+results=()      # one line per stage, for the summary
+failed=0
+passed_tests=0
+failed_tests=0
+
+note() { results+=("$(printf '%-7s %s' "$1" "$2")"); }
+
+# ctest in one build directory; its closing line gives the test counts.
+run_ctest() {
+  local name="$1"; shift
+  local log="$logdir/$name.log" rc line total bad
+  echo "== test.sh: ctest in build/$name" >&2
+  ctest --test-dir "$root/build/$name" --output-on-failure --no-tests=error \
+        --timeout "$timeout" "$@" 2>&1 | tee "$log"
+  rc=${PIPESTATUS[0]}
+  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+  if [ -n "$line" ]; then
+    bad=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+    total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$line")
+    passed_tests=$((passed_tests + total - bad))
+    failed_tests=$((failed_tests + bad))
+  fi
+  if [ "$rc" -eq 0 ]; then
+    note "$name" "ok${line:+ ($line)}"
+  else
+    note "$name" "FAILED: ctest exit $rc${line:+ ($line)}"
+    failed=1
+  fi
+}
+
+build() {
+  if bash "$root/scripts/build.sh" "$1"; then return 0; fi
+  note "$1" "FAILED: build (no tests run)"
+  failed=1
+  return 1
+}
+
+if ! bash "$root/scripts/setup.sh"; then
+  echo "test.sh: scripts/setup.sh failed" >&2
+  exit 1
+fi
+
+if build native; then run_ctest native -j "$jobs"; fi
+
+if build asan; then
+  UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1}" run_ctest asan -j "$jobs"
+fi
+
+if build win32; then
+  # shellcheck source=SCRIPTDIR/wine-env.sh
+  if source "$root/scripts/wine-env.sh" "$root/build/win32" --no-trap; then
+    run_ctest win32 -j "$win32_jobs"
+  else
+    note win32 "FAILED: the Wine environment did not start"
+    failed=1
+  fi
+  qel_wine_stop
+fi
+
+echo
+echo "== test.sh summary"
+printf '  %s\n' "${results[@]}"
+if [ "$failed" -ne 0 ]; then
+  echo "test.sh: FAILED"
+else
+  echo "test.sh: all passed"
+fi
+echo "total: $passed_tests passed, $failed_tests failed"
+exit "$failed"

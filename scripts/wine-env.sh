@@ -1,0 +1,230 @@
+# Headless Wine for qel's Windows build. Source it, don't run it:
+#
+#   source scripts/wine-env.sh BUILD_DIR [--no-trap]
+#
+# It exports WINEPREFIX=BUILD_DIR/wineprefix, WINEARCH=win32, WINEDEBUG=-all
+# and WINEDLLOVERRIDES="mscoree,mshtml=", creates that prefix without any
+# dialog when it is missing (with the settings below), starts a private Xvfb
+# display (DISPLAY is exported) and a persistent wineserver, so that many
+# short wine runs stay fast.
+#
+# qel_wine_stop ends both again (wineserver -k, then the Xvfb by its PID).
+# Unless --no-trap is given it is installed as an EXIT trap of the sourcing
+# shell, so it runs on failure too. A script with an EXIT trap of its own
+# passes --no-trap and calls qel_wine_stop from that trap.
+#
+# One session at a time uses a prefix: BUILD_DIR/.wine-session holds the PID
+# of the shell that sourced this; another one fails with a clear message
+# while that shell lives, and takes over (wineserver -k first) once it died.
+#
+# QEL_WINE_DISPLAY=host uses the caller's DISPLAY instead of a private Xvfb
+# (only when DISPLAY is set), e.g. to see qel's window on a real desktop.
+# On Xvfb the windows are not handed to an X window manager (there is none,
+# and Wine would wait 2 s for one whenever a top-level window is hidden);
+# Wine draws their frames itself, as Windows does.
+#
+# Prefix settings: "ＭＳ ゴシック" and "MS Gothic" are replaced by IPA Gothic;
+# a crash ends the program at once (no winedbg dialog); no winemenubuilder.
+#
+# Locale: a wine run takes its locale from LANG/LC_ALL of that run, e.g.
+#   LC_ALL=ja_JP.UTF-8 wine prog.exe   ->  ja-JP, ANSI code page 932
+#   wine prog.exe                      ->  the locale set here (LANG=C.UTF-8:
+#                                          en-US, code page 1252, '.')
+# Both work one after the other against the same prefix and wineserver. A
+# run under another locale than the last one rewrites the prefix's
+# HKCU\Control Panel\International for its locale, which also drops values
+# set there by hand (e.g. sDecimal). qel_wine_ja is a shortcut for the first
+# form; QEL_WINE_LANG=ja_JP.UTF-8 before sourcing makes it the default of the
+# whole session.
+
+qel_wine_fail() {
+  echo "wine-env: $*" >&2
+  return 1
+}
+
+# Bump when the prefix should be made anew (what qel_wine_make_prefix does).
+QEL_WINE_PREFIX_VERSION=1
+
+qel_wine_env_main() {
+  local builddir="" trap_exit=1 arg
+  for arg in "$@"; do
+    case "$arg" in
+      --no-trap) trap_exit=0 ;;
+      -*) qel_wine_fail "unknown option $arg"; return 1 ;;
+      *) builddir="$arg" ;;
+    esac
+  done
+  if [ -z "$builddir" ]; then
+    qel_wine_fail "usage: source scripts/wine-env.sh BUILD_DIR [--no-trap]"
+    return 1
+  fi
+  mkdir -p "$builddir" || return 1
+  builddir=$(cd "$builddir" && pwd) || return 1
+  # Sourced again in the same shell: end the earlier session first.
+  if [ -n "${QEL_WINE_SESSION_DIR:-}" ]; then qel_wine_stop; fi
+
+  export WINEPREFIX="$builddir/wineprefix"
+  export WINEARCH=win32
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  # Wine takes its locale from LANG/LC_* of each run. C.UTF-8 (always there)
+  # gives en-US, ANSI code page 1252, and lets non-ASCII command line text
+  # through intact; any LC_* from the caller would override it.
+  # QEL_WINE_LANG=ja_JP.UTF-8 makes every run of this session Japanese.
+  export LANG="${QEL_WINE_LANG:-C.UTF-8}"
+  unset LC_ALL LC_CTYPE LC_MESSAGES LC_NUMERIC LC_TIME LC_COLLATE LC_MONETARY
+
+  qel_wine_claim_session "$builddir/.wine-session" || return 1
+  if [ "$trap_exit" = 1 ]; then
+    trap qel_wine_stop EXIT
+  fi
+
+  qel_wine_start_display || return 1
+  qel_wine_make_prefix || return 1
+  # A persistent server: it stays up between the short runs until -k.
+  wineserver -p </dev/null >/dev/null 2>&1 ||
+    { qel_wine_fail "wineserver -p failed"; return 1; }
+  # The first run starts Wine's background processes (services, explorer,
+  # ...), which keep its stderr open until wineserver -k: start them here with
+  # /dev/null, not inside a test whose output CTest reads from a pipe. That
+  # run also sets whether an X window manager handles the windows.
+  local x11='HKCU\Software\Wine\X11 Driver'
+  if [ -n "${QEL_XVFB_PID:-}" ]; then
+    wine reg add "$x11" /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
+  else
+    wine reg delete "$x11" /v Managed /f </dev/null >/dev/null 2>&1
+    wine cmd /c exit 0 </dev/null >/dev/null 2>&1
+  fi || { qel_wine_fail "a first wine run in $WINEPREFIX failed"; return 1; }
+}
+
+# One session per prefix; a session whose shell died is taken over.
+qel_wine_claim_session() {
+  local dir="$1" owner
+  while ! mkdir "$dir" 2>/dev/null; do
+    owner=$(cat "$dir/pid" 2>/dev/null || true)
+    if [ -n "$owner" ] && [ "$owner" != "$$" ] && kill -0 "$owner" 2>/dev/null; then
+      qel_wine_fail "$WINEPREFIX is in use by the session of PID $owner" \
+        "(scripts/test.sh or scripts/run.sh); wait until it ends, or remove" \
+        "$dir if that process is no such session"
+      return 1
+    fi
+    if [ -z "$owner" ] && [ -n "$(find "$dir" -maxdepth 0 -newermt '5 seconds ago')" ]; then
+      sleep 0.2   # being claimed right now
+      continue
+    fi
+    # Left over by a session that died: end its wineserver and its Xvfb
+    # (by the PID it noted, if that is still an Xvfb of ours), take over.
+    if [ -f "$WINEPREFIX/system.reg" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+    owner=$(cat "$dir/xvfb" 2>/dev/null || true)
+    if [ -n "$owner" ] &&
+       tr '\0' ' ' <"/proc/$owner/cmdline" 2>/dev/null | grep -q '^Xvfb -displayfd'; then
+      kill "$owner" 2>/dev/null || true
+    fi
+    rm -rf "$dir"
+  done
+  echo "$$" >"$dir/pid"
+  QEL_WINE_SESSION_DIR="$dir"
+}
+
+# Private Xvfb on a free display number, which it reports through -displayfd.
+qel_wine_start_display() {
+  QEL_XVFB_PID=""
+  if [ "${QEL_WINE_DISPLAY:-}" = host ] && [ -n "${DISPLAY:-}" ]; then
+    return 0
+  fi
+  local numfile num=""
+  numfile=$(mktemp) || return 1
+  Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1280x1024x24 \
+    3>"$numfile" </dev/null >/dev/null 2>&1 &
+  QEL_XVFB_PID=$!
+  # Not a job of the caller: a bare `wait` there must not wait for Xvfb.
+  disown "$QEL_XVFB_PID" 2>/dev/null || true
+  for _ in $(seq 1 200); do
+    num=$(tr -dc 0-9 <"$numfile")
+    if [ -n "$num" ]; then break; fi
+    if ! kill -0 "$QEL_XVFB_PID" 2>/dev/null; then break; fi
+    sleep 0.05
+  done
+  rm -f "$numfile"
+  if [ -z "$num" ]; then
+    kill "$QEL_XVFB_PID" 2>/dev/null
+    QEL_XVFB_PID=""
+    qel_wine_fail "Xvfb did not start"
+    return 1
+  fi
+  export DISPLAY=":$num"
+  echo "$QEL_XVFB_PID" >"$QEL_WINE_SESSION_DIR/xvfb"
+}
+
+# The prefix, once: wineboot without dialogs, then our settings.
+qel_wine_make_prefix() {
+  local stamp="$WINEPREFIX/.qel-prefix-ready"
+  if [ "$(cat "$stamp" 2>/dev/null)" = "$QEL_WINE_PREFIX_VERSION" ]; then
+    return 0
+  fi
+  if [ -f "$WINEPREFIX/system.reg" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+  rm -rf "$WINEPREFIX"
+  echo "wine-env: creating $WINEPREFIX" >&2
+  # Without winemenubuilder: no menu entries or file types in the user's home.
+  WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d" \
+    wineboot -i </dev/null >/dev/null 2>&1 ||
+    { qel_wine_fail "wineboot -i failed"; return 1; }
+  wineserver -w
+  qel_wine_reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /t REG_SZ /d '' /f || return 1
+  # A crash ends the program at once (exit code = low byte of the exception
+  # code, 5 for an access violation) instead of opening winedbg's dialog,
+  # which nobody could close on Xvfb.
+  qel_wine_reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f || return 1
+  qel_wine_map_fonts || return 1
+  wineserver -w
+  echo "$QEL_WINE_PREFIX_VERSION" >"$stamp"
+}
+
+qel_wine_reg() {
+  wine reg "$@" </dev/null >/dev/null 2>&1 || { qel_wine_fail "wine reg $* failed"; return 1; }
+}
+
+# "ＭＳ ゴシック" (full-width letters) and "MS Gothic" are drawn with the
+# installed IPA Gothic. The names reach reg.exe as UTF-8 command line text.
+# reg query prints through the console code page (437 here: "MS ????"), so
+# the check reads the key back with reg export (UTF-16LE) instead.
+qel_wine_map_fonts() {
+  local key='HKCU\Software\Wine\Fonts\Replacements' name exported
+  for name in 'ＭＳ ゴシック' 'MS Gothic'; do
+    qel_wine_reg add "$key" /v "$name" /t REG_SZ /d IPAGothic /f || return 1
+  done
+  qel_wine_reg export "$key" 'C:\qel-fonts.reg' /y || return 1
+  exported=$(iconv -f UTF-16 -t UTF-8 "$WINEPREFIX/drive_c/qel-fonts.reg" | tr -d '\r')
+  rm -f "$WINEPREFIX/drive_c/qel-fonts.reg"
+  for name in 'ＭＳ ゴシック' 'MS Gothic'; do
+    if ! grep -qxF "\"$name\"=\"IPAGothic\"" <<<"$exported"; then
+      qel_wine_fail "font replacement '$name' did not read back"
+      return 1
+    fi
+  done
+}
+
+# Runs a wine command under the Japanese locale (ANSI code page 932).
+qel_wine_ja() {
+  LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8 wine "$@"
+}
+
+# Ends the wineserver of this prefix and the Xvfb started here, and gives up
+# the session; nothing of a session that this shell did not claim. Safe to
+# call more than once.
+qel_wine_stop() {
+  if [ -n "${QEL_WINE_SESSION_DIR:-}" ]; then
+    if [ -f "$WINEPREFIX/system.reg" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+  fi
+  if [ -n "${QEL_XVFB_PID:-}" ]; then
+    kill "$QEL_XVFB_PID" 2>/dev/null || true
+    wait "$QEL_XVFB_PID" 2>/dev/null || true
+    QEL_XVFB_PID=""
+  fi
+  if [ -n "${QEL_WINE_SESSION_DIR:-}" ]; then
+    rm -rf "$QEL_WINE_SESSION_DIR"
+    QEL_WINE_SESSION_DIR=""
+  fi
+}
+
+qel_wine_env_main "$@"

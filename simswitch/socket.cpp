@@ -1,0 +1,468 @@
+// The simulated network power switch: a socket.dll that qel can load in place
+// of the vendor's library. It talks to no device and does no network I/O at
+// all. Each switch is a 16-bit status word kept per address text in a small
+// text file, so separate qel processes see the same switches and a person can
+// edit the file to play "someone switched it at the device". Every call can
+// be written to a journal, and calls can be made slow, hang or return an
+// out-of-range result on request (see README.md for the formats).
+//
+// All settings are read from the process environment at the moment of each
+// call, through GetEnvironmentVariableW, so a program may change them with
+// SetEnvironmentVariableW while the library is loaded.
+//
+// Build with -DQELSIM_WITHOUT_<NAME> (e.g. QELSIM_WITHOUT_TRANSFER) to leave
+// that one function out of the export table.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#ifdef QELSIM_WITHOUT_SETIP
+#define QELSIM_EXPORT_SETIP
+#else
+#define QELSIM_EXPORT_SETIP __declspec(dllexport)
+#endif
+#ifdef QELSIM_WITHOUT_RECEIVEP6
+#define QELSIM_EXPORT_RECEIVEP6
+#else
+#define QELSIM_EXPORT_RECEIVEP6 __declspec(dllexport)
+#endif
+#ifdef QELSIM_WITHOUT_SETDATA
+#define QELSIM_EXPORT_SETDATA
+#else
+#define QELSIM_EXPORT_SETDATA __declspec(dllexport)
+#endif
+#ifdef QELSIM_WITHOUT_CLEANDATA
+#define QELSIM_EXPORT_CLEANDATA
+#else
+#define QELSIM_EXPORT_CLEANDATA __declspec(dllexport)
+#endif
+#ifdef QELSIM_WITHOUT_TRANSFER
+#define QELSIM_EXPORT_TRANSFER
+#else
+#define QELSIM_EXPORT_TRANSFER __declspec(dllexport)
+#endif
+
+namespace {
+
+// What the "range" fault makes a function return: outside 16 bits.
+constexpr std::int32_t kOutOfRangeResult = 70000;
+
+// ---------------------------------------------------------------- text
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// The text with line breaks replaced, so it fits on one line of a file.
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\r' || c == '\n') c = '?';
+  }
+  return text;
+}
+
+// The form under which an address is kept in the state file: one line,
+// without surrounding blanks. A null address is the empty address.
+std::string AddressKey(const char* address) {
+  if (address == nullptr) return std::string();
+  return std::string(Trim(OneLine(address)));
+}
+
+// The low 16 bits of a number as a signed 16-bit word.
+std::int32_t Narrow16(std::int64_t value) {
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(value & 0xFFFF));
+}
+
+// A decimal integer with an optional sign and nothing else; false for
+// anything else, including numbers beyond 18 digits.
+bool ParseDecimal(std::string_view text, std::int64_t& value) {
+  bool negative = false;
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  if (text.empty() || text.size() > 18) return false;
+  std::int64_t result = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    result = result * 10 + (c - '0');
+  }
+  value = negative ? -result : result;
+  return true;
+}
+
+std::vector<std::string_view> Split(std::string_view text, char separator) {
+  std::vector<std::string_view> parts;
+  for (;;) {
+    const std::size_t at = text.find(separator);
+    parts.push_back(text.substr(0, at));
+    if (at == std::string_view::npos) return parts;
+    text.remove_prefix(at + 1);
+  }
+}
+
+std::string ErrorText(DWORD error) { return "Win32 error " + std::to_string(error); }
+
+std::string Narrow(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string result(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size,
+                      nullptr, nullptr);
+  return result;
+}
+
+// ---------------------------------------------------------------- environment
+
+// A variable of the process environment as it is now; empty when unset.
+std::wstring Environment(const wchar_t* name) {
+  std::wstring value(256, L'\0');
+  for (;;) {
+    const DWORD length = GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
+    if (length == 0) return std::wstring();
+    if (length < value.size()) {
+      value.resize(length);
+      return value;
+    }
+    value.resize(length);  // the size needed, terminating null included
+  }
+}
+
+// The directory holding this library, with a trailing backslash.
+std::wstring LibraryDirectory() {
+  HMODULE self = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCWSTR>(&LibraryDirectory), &self)) {
+    return std::wstring();
+  }
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return std::wstring();
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  const std::size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+std::wstring StatePath() {
+  std::wstring path = Environment(L"QELSIM_STATE");
+  if (path.empty()) path = LibraryDirectory() + L"socket-sim.state";
+  return path;
+}
+
+// ---------------------------------------------------------------- files
+
+// Reads a whole file. A file that does not exist reads as empty text.
+bool ReadWholeFile(const std::wstring& path, std::string& text, DWORD& error) {
+  text.clear();
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND;
+  }
+  char buffer[4096];
+  bool ok = true;
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+      error = GetLastError();
+      ok = false;
+      break;
+    }
+    if (got == 0) break;
+    text.append(buffer, got);
+  }
+  CloseHandle(file);
+  return ok;
+}
+
+bool WriteWholeFile(const std::wstring& path, const std::string& text, DWORD& error) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error = GetLastError();
+    return false;
+  }
+  DWORD written = 0;
+  bool ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+            written == text.size();
+  if (!ok) error = GetLastError();
+  if (!CloseHandle(file) && ok) {
+    error = GetLastError();
+    ok = false;
+  }
+  return ok;
+}
+
+// Replaces a file's content as one step: the text goes to a temporary file
+// beside it, which then takes the file's place, so a reader sees either the
+// old or the new content, never part of one.
+bool ReplaceWholeFile(const std::wstring& path, const std::string& text, DWORD& error) {
+  const std::wstring temporary = path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+  if (!WriteWholeFile(temporary, text, error)) {
+    DeleteFileW(temporary.c_str());
+    return false;
+  }
+  // A reader or an editor may hold the file open for a moment.
+  for (int attempt = 0;; ++attempt) {
+    if (MoveFileExW(temporary.c_str(), path.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return true;
+    }
+    error = GetLastError();
+    if (attempt == 40 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) break;
+    Sleep(25);
+  }
+  DeleteFileW(temporary.c_str());
+  return false;
+}
+
+// ---------------------------------------------------------------- state file
+//
+// One switch per line: "<address>=<word>". Blanks around either part are
+// ignored, the last '=' on the line separates them, and the word is decimal.
+// Blank lines, lines starting with '#' and lines that are not of that form
+// are ignored when reading and kept when the file is rewritten.
+
+bool ParseStateLine(std::string_view line, std::string_view& key, std::int32_t& word) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  line = Trim(line);
+  if (line.empty() || line.front() == '#') return false;
+  const std::size_t equals = line.rfind('=');
+  if (equals == std::string_view::npos) return false;
+  std::int64_t value = 0;
+  if (!ParseDecimal(Trim(line.substr(equals + 1)), value)) return false;
+  key = Trim(line.substr(0, equals));
+  word = Narrow16(value);
+  return true;
+}
+
+// The word for an address; the last line for it counts; 0 when it has none.
+std::int32_t WordInState(std::string_view text, const std::string& address) {
+  std::int32_t found = 0;
+  for (std::string_view line : Split(text, '\n')) {
+    std::string_view key;
+    std::int32_t word = 0;
+    if (ParseStateLine(line, key, word) && key == address) found = word;
+  }
+  return found;
+}
+
+// The state text with the address's word set: its first line is replaced,
+// any further lines for it are dropped, and it is added at the end when it
+// has none. Other lines stay as they are, apart from their line ends.
+std::string StateWithWord(std::string_view text, const std::string& address, std::int32_t word) {
+  const std::string own = address + "=" + std::to_string(word) + "\n";
+  std::string result;
+  bool placed = false;
+  std::vector<std::string_view> lines = Split(text, '\n');
+  if (!lines.empty() && lines.back().empty()) lines.pop_back();  // after the final line end
+  for (std::string_view line : lines) {
+    std::string_view key;
+    std::int32_t ignored = 0;
+    if (ParseStateLine(line, key, ignored) && key == address) {
+      if (!placed) result += own;
+      placed = true;
+      continue;
+    }
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    result.append(line.data(), line.size());
+    result += '\n';
+  }
+  if (!placed) result += own;
+  return result;
+}
+
+// Serializes rewriting the state file among all processes using this library.
+class StateLock {
+ public:
+  StateLock() : mutex_(CreateMutexW(nullptr, FALSE, L"Local\\qelsim-state-file")) {
+    // An abandoned mutex counts as owned; after 10 s the rewrite goes on
+    // without the lock rather than stall the caller.
+    if (mutex_ != nullptr) owned_ = WaitForSingleObject(mutex_, 10000) != WAIT_TIMEOUT;
+  }
+  ~StateLock() {
+    if (mutex_ == nullptr) return;
+    if (owned_) ReleaseMutex(mutex_);
+    CloseHandle(mutex_);
+  }
+  StateLock(const StateLock&) = delete;
+  StateLock& operator=(const StateLock&) = delete;
+
+ private:
+  HANDLE mutex_;
+  bool owned_ = false;
+};
+
+// ---------------------------------------------------------------- journal
+
+// Appends one line to the journal named by QELSIM_JOURNAL, if any. The file
+// is closed again at once, so nothing is lost when the process ends abruptly.
+void Journal(const std::string& line) {
+  const std::wstring path = Environment(L"QELSIM_JOURNAL");
+  if (path.empty()) return;
+  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  const std::string text = line + "\n";
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+// ---------------------------------------------------------------- faults
+
+struct Faults {
+  DWORD slowMilliseconds = 0;
+  bool hang = false;
+  bool range = false;
+};
+
+// The faults QELSIM_FAULT asks of one function: a comma-separated list of
+// "<function>=<fault>", with the faults "slow<milliseconds>", "hang" and
+// "range". Letter case and blanks around the parts do not matter; entries
+// that are not of that form are ignored. Several entries for one function
+// all apply, and their slow times add up.
+Faults FaultsFor(std::string_view function) {
+  std::string text = Narrow(Environment(L"QELSIM_FAULT"));
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  Faults faults;
+  for (std::string_view entry : Split(text, ',')) {
+    const std::size_t equals = entry.find('=');
+    if (equals == std::string_view::npos || Trim(entry.substr(0, equals)) != function) continue;
+    const std::string_view fault = Trim(entry.substr(equals + 1));
+    std::int64_t milliseconds = 0;
+    if (fault == "hang") {
+      faults.hang = true;
+    } else if (fault == "range") {
+      faults.range = true;
+    } else if (fault.substr(0, 4) == "slow" && fault.size() > 4 && fault[4] != '-' &&
+               fault[4] != '+' && ParseDecimal(fault.substr(4), milliseconds)) {
+      const std::int64_t total = faults.slowMilliseconds + milliseconds;
+      faults.slowMilliseconds = static_cast<DWORD>(total < INFINITE - 1 ? total : INFINITE - 1);
+    }
+  }
+  return faults;
+}
+
+// ---------------------------------------------------------------- calls
+
+// What a call did: its result and, when something went wrong that the
+// result does not show, a note for the journal.
+struct Outcome {
+  std::int32_t result;
+  std::string note;
+};
+
+// Runs one exported function: applies its faults, performs it and journals
+// it as "<call> -> <result>", with " ! <note>" after it when there is a note,
+// or as "<call> hangs" when it is made to hang.
+template <typename Action>
+std::int32_t Perform(std::string_view function, const std::string& call, Action action) {
+  const Faults faults = FaultsFor(function);
+  if (faults.hang) {
+    Journal(call + " hangs");
+    for (;;) Sleep(INFINITE);
+  }
+  if (faults.slowMilliseconds > 0) Sleep(faults.slowMilliseconds);
+  Outcome outcome = action();
+  if (faults.range) outcome.result = kOutOfRangeResult;
+  std::string line = call + " -> " + std::to_string(outcome.result);
+  if (!outcome.note.empty()) line += " ! " + outcome.note;
+  Journal(line);
+  return outcome.result;
+}
+
+// The address chosen by the last setip, in its state-file form.
+SRWLOCK selectionLock = SRWLOCK_INIT;
+std::string selectedAddress;
+
+std::string SelectedAddress() {
+  AcquireSRWLockShared(&selectionLock);
+  std::string address = selectedAddress;
+  ReleaseSRWLockShared(&selectionLock);
+  return address;
+}
+
+Outcome Select(const char* address) {
+  std::string key = AddressKey(address);
+  AcquireSRWLockExclusive(&selectionLock);
+  selectedAddress.swap(key);
+  ReleaseSRWLockExclusive(&selectionLock);
+  return {0, std::string()};
+}
+
+Outcome ReadWord() {
+  const std::wstring path = StatePath();
+  std::string text;
+  DWORD error = 0;
+  if (!ReadWholeFile(path, text, error)) {
+    return {0, "cannot read state file " + Narrow(path) + ": " + ErrorText(error)};
+  }
+  return {WordInState(text, SelectedAddress()), std::string()};
+}
+
+// Staging changes nothing at the switch: its outlets change at transfer.
+Outcome Stage(std::int32_t word) { return {Narrow16(word), std::string()}; }
+
+Outcome Transfer(std::int32_t word) {
+  const std::int32_t stored = Narrow16(word);
+  const std::wstring path = StatePath();
+  StateLock lock;
+  std::string text;
+  DWORD error = 0;
+  if (!ReadWholeFile(path, text, error)) {
+    return {stored, "cannot read state file " + Narrow(path) + ": " + ErrorText(error)};
+  }
+  if (!ReplaceWholeFile(path, StateWithWord(text, SelectedAddress(), stored), error)) {
+    return {stored, "cannot write state file " + Narrow(path) + ": " + ErrorText(error)};
+  }
+  return {stored, std::string()};
+}
+
+}  // namespace
+
+extern "C" {
+
+QELSIM_EXPORT_SETIP std::int32_t __stdcall setip(const char* address) {
+  const std::string shown = address == nullptr ? std::string("(null)") : OneLine(address);
+  return Perform("setip", "setip " + shown, [&] { return Select(address); });
+}
+
+QELSIM_EXPORT_RECEIVEP6 std::int32_t __stdcall receivep6(void) {
+  return Perform("receivep6", "receivep6", [] { return ReadWord(); });
+}
+
+QELSIM_EXPORT_SETDATA std::int32_t __stdcall setdata(std::int32_t word) {
+  return Perform("setdata", "setdata " + std::to_string(word), [=] { return Stage(word); });
+}
+
+QELSIM_EXPORT_CLEANDATA std::int32_t __stdcall cleandata(std::int32_t word) {
+  return Perform("cleandata", "cleandata " + std::to_string(word), [=] { return Stage(word); });
+}
+
+QELSIM_EXPORT_TRANSFER std::int32_t __stdcall transfer(std::int32_t word) {
+  return Perform("transfer", "transfer " + std::to_string(word), [=] { return Transfer(word); });
+}
+
+}  // extern "C"

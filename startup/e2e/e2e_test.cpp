@@ -1,0 +1,240 @@
+// The real qel.exe in a folder of its own beside the simulated switch, run
+// with exact argument texts and checked by the switch's word, its journal,
+// the exit code and the programs it started.
+//
+// Arguments: qel.exe, the simulated socket.dll and echoargs.exe; Unix paths
+// are taken as Wine paths on drive Z:.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring gQel, gSocket, gEchoArgs;
+
+std::wstring Widen(const std::string& text, UINT codePage = CP_UTF8) {
+  if (text.empty()) return {};
+  const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+  return out;
+}
+
+std::string Narrow(const std::wstring& text, UINT codePage = CP_UTF8) {
+  if (text.empty()) return {};
+  const int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                    nullptr);
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+std::wstring WindowsPath(const char* path) {
+  std::wstring out = Widen(path);
+  if (!out.empty() && out[0] == L'/') out = L"Z:" + out;
+  for (wchar_t& c : out) {
+    if (c == L'/') c = L'\\';
+  }
+  return out;
+}
+
+std::string ReadAll(const std::wstring& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteAll(const std::wstring& path, const std::string& content) {
+  std::ofstream(path.c_str(), std::ios::binary | std::ios::trunc) << content;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// A fresh folder with qel.exe, the simulated socket.dll and an ip.ini.
+class QelFolder : public testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    dir_ = std::wstring(temp) + L"qel-e2e-" + Widen(testing::UnitTest::GetInstance()->current_test_info()->name());
+    Remove(dir_);
+    CreateDirectoryW(dir_.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(gQel.c_str(), (dir_ + L"\\qel.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(gSocket.c_str(), (dir_ + L"\\socket.dll").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(gEchoArgs.c_str(), (dir_ + L"\\echoargs.exe").c_str(), FALSE));
+    WriteAll(dir_ + L"\\ip.ini",
+             "[Qelmark]\r\nIP=192.168.1.10\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\nCMD1=\r\nCMD2=\r\nCMD3=\r\n");
+    SetEnvironmentVariableW(L"QELSIM_STATE", (dir_ + L"\\switch.state").c_str());
+    SetEnvironmentVariableW(L"QELSIM_JOURNAL", (dir_ + L"\\switch.journal").c_str());
+    SetEnvironmentVariableW(L"QELSIM_FAULT", nullptr);
+  }
+  void TearDown() override { Remove(dir_); }
+
+  static void Remove(const std::wstring& dir) {
+    std::wstring from = dir + L'\0';  // list of one, double-null terminated
+    SHFILEOPSTRUCTW op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NO_UI;
+    SHFileOperationW(&op);
+  }
+
+  // Runs qel.exe with exactly this argument text; returns its exit code.
+  DWORD RunQel(const std::wstring& arguments, const std::wstring& currentDirectory = L"") {
+    std::wstring commandLine = L"qel.exe " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    const std::wstring exe = dir_ + L"\\qel.exe";
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        currentDirectory.empty() ? dir_.c_str() : currentDirectory.c_str(), &startup, &process)) {
+      ADD_FAILURE() << "qel.exe did not start: " << GetLastError();
+      return 999;
+    }
+    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
+      TerminateProcess(process.hProcess, 998);
+      ADD_FAILURE() << "qel.exe did not end within 60 s";
+    }
+    DWORD code = 997;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+  }
+
+  void SetWord(int word) { WriteAll(dir_ + L"\\switch.state", "192.168.1.10=" + std::to_string(word) + "\n"); }
+  std::string State() { return ReadAll(dir_ + L"\\switch.state"); }
+  std::vector<std::string> Journal() { return Lines(ReadAll(dir_ + L"\\switch.journal")); }
+  std::vector<std::string> Started() { return Lines(ReadAll(dir_ + L"\\echoargs.log")); }
+
+  std::wstring dir_;
+};
+
+using JournalLines = std::vector<std::string>;
+
+struct ScriptCase {
+  const wchar_t* arguments;
+  int wordBefore;
+  int wordAfter;
+  JournalLines journal;
+  DWORD exitCode;
+};
+
+TEST_F(QelFolder, CommandScripts) {
+  const ScriptCase cases[] = {
+      {L"2 0 W1 1", 5, 5,
+       {"setip 192.168.1.10 -> 0", "receivep6 -> 5", "cleandata 1 -> 1", "transfer 1 -> 1",
+        "setip 192.168.1.10 -> 0", "receivep6 -> 1", "setdata 5 -> 5", "transfer 5 -> 5"},
+       0},
+      {L"3 1", 1, 33, {"setip 192.168.1.10 -> 0", "receivep6 -> 1", "setdata 33 -> 33", "transfer 33 -> 33"}, 0},
+      // A trailing blank is a second, empty token: state 0, outlet 1 off.
+      {L"1 ", 1, 0, {"setip 192.168.1.10 -> 0", "receivep6 -> 1", "cleandata 0 -> 0", "transfer 0 -> 0"}, 1},
+      // A doubled blank: off by the empty token, then on.
+      {L"1  1", 1, 1,
+       {"setip 192.168.1.10 -> 0", "receivep6 -> 1", "cleandata 0 -> 0", "transfer 0 -> 0",
+        "setip 192.168.1.10 -> 0", "receivep6 -> 0", "setdata 1 -> 1", "transfer 1 -> 1"},
+       1},
+      // Off clears bits 8 to 15 as well.
+      {L"4 0", 384, 0, {"setip 192.168.1.10 -> 0", "receivep6 -> 384", "cleandata 0 -> 0", "transfer 0 -> 0"}, 0},
+      {L"sw1 1", 0, 0, {}, 0},
+      {L"5 1", 0, 0, {}, 1},
+  };
+  for (const ScriptCase& c : cases) {
+    SCOPED_TRACE(Narrow(L"arguments [" + std::wstring(c.arguments) + L"]"));
+    SetWord(c.wordBefore);
+    DeleteFileW((dir_ + L"\\switch.journal").c_str());
+    EXPECT_EQ(RunQel(c.arguments), c.exitCode);
+    EXPECT_EQ(State(), "192.168.1.10=" + std::to_string(c.wordAfter) + "\n");
+    EXPECT_EQ(Journal(), c.journal);
+  }
+}
+
+TEST_F(QelFolder, CommandLineStartsAProgramWithANormalWindow) {
+  // (A value that ends in a quote mark would lose its enclosing quotes.)
+  WriteAll(dir_ + L"\\ip.ini", "[Qelmark]\r\nCMD1=\"" + Narrow(dir_) + "\\echoargs.exe\" \"a b\" --from-qel\r\n");
+  EXPECT_EQ(RunQel(L"CMD1 W0"), 0u);
+  // The started program is not waited for: give it a moment to write.
+  for (int i = 0; i < 50 && Started().empty(); ++i) Sleep(100);
+  const std::string expected = "\"" + Narrow(dir_) + "\\echoargs.exe\" \"a b\" --from-qel\t" +
+                               std::to_string(SW_SHOWNORMAL);
+  EXPECT_EQ(Started(), std::vector<std::string>{expected});
+}
+
+TEST_F(QelFolder, ProgramThatCannotStartFailsTheScript) {
+  WriteAll(dir_ + L"\\ip.ini", "[Qelmark]\r\nCMD1=no-such-program.exe\r\nCMD2=\"" + Narrow(dir_) + "\\ip.ini\"\r\n");
+  EXPECT_EQ(RunQel(L"CMD1 CMD3"), 1u);  // missing program, empty line
+  EXPECT_EQ(RunQel(L"CMD2 W0"), 1u);    // a document is not opened
+}
+
+TEST_F(QelFolder, WithoutTheLibraryNothingIsSentAndTheScriptFails) {
+  DeleteFileW((dir_ + L"\\socket.dll").c_str());
+  SetWord(1);
+  EXPECT_EQ(RunQel(L"1 0 W0"), 1u);
+  EXPECT_EQ(State(), "192.168.1.10=1\n");
+}
+
+TEST_F(QelFolder, LibraryInTheCurrentDirectoryIsNotLoaded) {
+  // The simulated switch sits only in the folder the process starts in.
+  const std::wstring elsewhere = dir_ + L"\\start-here";
+  CreateDirectoryW(elsewhere.c_str(), nullptr);
+  ASSERT_TRUE(MoveFileW((dir_ + L"\\socket.dll").c_str(), (elsewhere + L"\\socket.dll").c_str()));
+  SetWord(1);
+  EXPECT_EQ(RunQel(L"1 0", elsewhere), 1u);
+  EXPECT_TRUE(Journal().empty());
+  EXPECT_EQ(State(), "192.168.1.10=1\n");
+}
+
+TEST_F(QelFolder, LibraryFaults) {
+  SetWord(1);
+  SetEnvironmentVariableW(L"QELSIM_FAULT", L"receivep6=range");
+  EXPECT_EQ(RunQel(L"1 0"), 1u);
+  EXPECT_EQ(Journal(), (JournalLines{"setip 192.168.1.10 -> 0", "receivep6 -> 70000"}));
+  EXPECT_EQ(State(), "192.168.1.10=1\n");
+
+  // Missing transfer: the word is staged, never sent.
+  const std::wstring variant = gSocket.substr(0, gSocket.find_last_of(L'\\')) + L"\\missing-transfer\\socket.dll";
+  ASSERT_TRUE(CopyFileW(variant.c_str(), (dir_ + L"\\socket.dll").c_str(), FALSE));
+  SetEnvironmentVariableW(L"QELSIM_FAULT", nullptr);
+  DeleteFileW((dir_ + L"\\switch.journal").c_str());
+  EXPECT_EQ(RunQel(L"1 0"), 1u);
+  EXPECT_EQ(Journal(), (JournalLines{"setip 192.168.1.10 -> 0", "receivep6 -> 1", "cleandata 0 -> 0"}));
+  EXPECT_EQ(State(), "192.168.1.10=1\n");
+}
+
+TEST_F(QelFolder, JapaneseCommandLineReachesTheProgramIntact) {
+  ASSERT_EQ(GetACP(), 932u) << "this case needs the Japanese locale (LANG=ja_JP.UTF-8)";
+  const std::wstring command = L"\"" + dir_ + L"\\echoargs.exe\" 日本語のテキスト ｶﾅ 表示";
+  WriteAll(dir_ + L"\\ip.ini", "[Qelmark]\r\nCMD2=" + Narrow(command, 932) + "\r\n");
+  EXPECT_EQ(RunQel(L"cmd2 w0"), 0u);
+  for (int i = 0; i < 50 && Started().empty(); ++i) Sleep(100);
+  EXPECT_EQ(Started(), std::vector<std::string>{Narrow(command) + "\t" + std::to_string(SW_SHOWNORMAL)});
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  if (argc != 4) {
+    fprintf(stderr, "usage: qel_e2e_tests qel.exe socket.dll echoargs.exe\n");
+    return 2;
+  }
+  gQel = WindowsPath(argv[1]);
+  gSocket = WindowsPath(argv[2]);
+  gEchoArgs = WindowsPath(argv[3]);
+  return RUN_ALL_TESTS();
+}
