@@ -15,11 +15,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   qel::Win32Platform platform;
   qel::SwitchLibrary library(platform);
-  qel::MainWindow window;
-  window.Create(instance);
+  qel::MainWindow window(library);
+  const bool created = window.Create(instance);
 
-  const qel::StartOutcome outcome = qel::RunStartup(library, [] {});
+  const qel::StartOutcome outcome = qel::RunStartup(library, [&window] { window.SetIpDlg(); });
   if (outcome.mode == qel::StartMode::kScript) ExitProcess(static_cast<UINT>(qel::ExitCodeOf(outcome)));
-  // Window mode: the window's fields and live panel are not built yet.
-  ExitProcess(0);
+  if (!created) return 1;
+  return window.Run();
 }
