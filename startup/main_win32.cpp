@@ -1,6 +1,8 @@
-// The process entry of qel.exe. The window is created hidden, then the
-// start-up routine runs as its load event would: a command script ends the
-// process at once without the window ever being shown.
+// The process entry of qel.exe. The start-up routine runs first: a command
+// script ends the process at once without a window. In window mode the
+// window is created, hidden, just before SetIpDlg fills it, then shown.
+// A script has no window to create: creating one would bring up the
+// windowing system and make every script several times slower to start.
 #include <windows.h>
 
 #include "outlets/switch_library.h"
@@ -16,9 +18,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   qel::Win32Platform platform;
   qel::SwitchLibrary library(platform);
   qel::MainWindow window(library);
-  const bool created = window.Create(instance);
+  bool created = false;
 
-  const qel::StartOutcome outcome = qel::RunStartup(library, [&window] { window.SetIpDlg(); });
+  const qel::StartOutcome outcome = qel::RunStartup(library, [&] {
+    created = window.Create(instance);
+    if (created) window.SetIpDlg();
+  });
   if (outcome.mode == qel::StartMode::kScript) ExitProcess(static_cast<UINT>(qel::ExitCodeOf(outcome)));
   if (!created) return 1;
   return window.Run();
