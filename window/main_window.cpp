@@ -4,6 +4,7 @@
 #include "platform/numbers.h"
 #include "settings/settings.h"
 #include "window/control_ids.h"
+#include "window/file_drop.h"
 #include "window/layout.h"
 
 namespace qel {
@@ -68,6 +69,15 @@ bool MainWindow::Create(HINSTANCE instance) {
     return false;
   }
   CreateControls(instance);
+  CreateLabelTips(instance);
+  // Files dropped on the command fields; without OLE there is just no drop.
+  if (SUCCEEDED(OleInitialize(nullptr))) {
+    for (int j = 0; j < 3; ++j) {
+      auto* target = new FileDropTarget(Control(kIdTextCmd + j));
+      RegisterDragDrop(Control(kIdTextCmd + j), target);
+      target->Release();  // the registration holds it now
+    }
+  }
   return true;
 }
 
@@ -89,7 +99,7 @@ void MainWindow::CreateControls(HINSTANCE instance) {
         style |= WS_TABSTOP | BS_PUSHBUTTON;
         break;
       case ControlKind::kLabel:
-        style |= SS_LEFT | SS_NOPREFIX;
+        style |= SS_LEFT | SS_NOPREFIX | SS_NOTIFY;  // SS_NOTIFY: for the labels' tooltips
         break;
     }
     HWND control = CreateWindowExW(
@@ -151,7 +161,15 @@ int MainWindow::Run() {
 
 void MainWindow::OnCommand(int id, int notification) {
   if (notification != BN_CLICKED) return;
-  if (id == kIdCommand1) SaveAndQuit();
+  if (id == kIdCommand1) {
+    SaveAndQuit();
+  } else if (id >= kIdCmdOn && id < kIdCmdOn + 4) {
+    SwitchRow(id - kIdCmdOn, true);
+  } else if (id >= kIdCmdOff && id < kIdCmdOff + 4) {
+    SwitchRow(id - kIdCmdOff, false);
+  } else if (id >= kIdBtnCmd && id < kIdBtnCmd + 3) {
+    Launch(id - kIdBtnCmd);
+  }
 }
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -170,13 +188,12 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       OnCommand(LOWORD(wParam), HIWORD(wParam));
       return 0;
-    case WM_CTLCOLORSTATIC: {
-      // Labels are opaque, in the button face colour.
-      HDC dc = reinterpret_cast<HDC>(wParam);
-      SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-      SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-    }
+    case WM_CTLCOLORSTATIC:
+      // Labels are opaque: lit, or in the button face colour.
+      return LabelColours(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_TIMER:
+      if (wParam == kTimer1) GetIpDlg();
+      return 0;
     case WM_ACTIVATE:
       if (LOWORD(wParam) == WA_INACTIVE) {
         lastFocus_ = GetFocus();
@@ -190,6 +207,8 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       DestroyWindow(hwnd_);
       return 0;
     case WM_DESTROY:
+      for (int j = 0; j < 3; ++j) RevokeDragDrop(Control(kIdTextCmd + j));
+      KillTimer(hwnd_, kTimer1);
       PostQuitMessage(0);
       return 0;
     case WM_NCDESTROY:

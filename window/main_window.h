@@ -4,9 +4,11 @@
 
 #include <windows.h>
 
+#include <array>
 #include <string>
 
 #include "outlets/switch_library.h"
+#include "platform/errors.h"
 
 namespace qel {
 
@@ -48,8 +50,24 @@ class MainWindow {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void CreateControls(HINSTANCE instance);
+  void CreateLabelTips(HINSTANCE instance);
   void OnCommand(int id, int notification);
   void SaveAndQuit();
+
+  // The live panel: the status poll, ON and OFF, the launch buttons.
+  void GetIpDlg();
+  void SwitchRow(int row, bool on);
+  void Launch(int index);
+  LRESULT LabelColours(HDC dc, HWND label);
+
+  // What a row's label shows: lit or not, and whether the last poll could
+  // establish the row's state (with the reason when it could not).
+  struct RowState {
+    bool lit = false;
+    bool unknown = false;
+    std::wstring reason;
+  };
+  void ShowRow(int row, const RowState& state);
 
   HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
   std::wstring Text(int id) const;
@@ -61,6 +79,9 @@ class MainWindow {
   int dpi_ = 96;
   Font gothicFont_;
   Font defaultFont_;
+  HBRUSH litBrush_ = nullptr;
+  HWND labelTips_ = nullptr;
+  std::array<RowState, 4> rows_{};
 };
 
 }  // namespace qel
