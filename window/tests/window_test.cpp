@@ -1,0 +1,833 @@
+// The window of the real qel.exe, driven from outside as a user would: the
+// program runs in a folder of its own beside the simulated switch, and the
+// test reads its controls, types into its fields, presses its buttons and
+// looks at ip.ini and the switch's journal afterwards.
+//
+// Arguments: qel.exe, the simulated socket.dll, the font probe library and
+// the screenshot's PNG path; Unix paths are taken as Wine paths on drive Z:.
+// Beside the PNG the screenshot is also written as a plain PPM, which the
+// CTest test qel_window_screenshot_png compares with the decoded PNG.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "window/control_ids.h"
+#include "window/tests/font_probe.h"
+#include "window/tests/png_writer.h"
+
+namespace {
+
+using namespace qel;
+
+std::wstring gQel, gSocket, gProbe, gScreenshot;
+
+std::wstring Widen(const std::string& text, UINT codePage = CP_UTF8) {
+  if (text.empty()) return {};
+  const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+  return out;
+}
+
+std::string Narrow(const std::wstring& text, UINT codePage = CP_UTF8) {
+  if (text.empty()) return {};
+  const int n =
+      WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+std::wstring WindowsPath(const char* path) {
+  std::wstring out = Widen(path);
+  if (!out.empty() && out[0] == L'/') out = L"Z:" + out;
+  for (wchar_t& c : out) {
+    if (c == L'/') c = L'\\';
+  }
+  return out;
+}
+
+std::string ReadAll(const std::wstring& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteAll(const std::wstring& path, const std::string& content) {
+  std::ofstream(path.c_str(), std::ios::binary | std::ios::trunc) << content;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::wstring ClassOf(HWND hwnd) {
+  wchar_t name[256] = {};
+  GetClassNameW(hwnd, name, 256);
+  return name;
+}
+
+std::wstring TextOf(HWND hwnd) {
+  // WM_GETTEXT rather than GetWindowTextW, which does not ask a window of
+  // another process for the text of its controls.
+  const auto length = SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const auto copied = SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(copied));
+  return text;
+}
+
+bool SameText(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+// The visible top-level windows of one process.
+struct WindowSearch {
+  DWORD processId;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(hwnd, &owner);
+  if (owner == search->processId && IsWindowVisible(hwnd)) search->found.push_back(hwnd);
+  return TRUE;
+}
+
+std::vector<HWND> TopLevelWindows(DWORD processId) {
+  WindowSearch search{processId, {}};
+  EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::vector<HWND> ChildrenOfClass(HWND parent, const wchar_t* className) {
+  std::vector<HWND> found;
+  for (HWND child = FindWindowExW(parent, nullptr, className, nullptr); child != nullptr;
+       child = FindWindowExW(parent, child, className, nullptr)) {
+    found.push_back(child);
+  }
+  return found;
+}
+
+// ---------------------------------------------------------------------------
+// The window as designed: every control, in tab order, positions in twips.
+
+constexpr int kClientWidthTwips = 4095;
+constexpr int kClientHeightTwips = 1725;
+const wchar_t kGothic[] = L"ＭＳ ゴシック";
+
+struct ControlCase {
+  const char* name;
+  int id;
+  const wchar_t* className;
+  const wchar_t* text;  // for the fields: the text they get from kDesignIni
+  int left, top, width, height;
+  bool gothic;  // drawn in 9 pt ＭＳ ゴシック rather than the window's font
+};
+
+const ControlCase kControls[] = {
+    {"Text1", kIdText1, L"Edit", L"192.168.1.0", 450, 0, 1725, 270, true},
+    {"Command1", kIdCommand1, L"Button", L"保存＆終了", 2520, 0, 1575, 255, true},
+    {"TextSw(0)", kIdTextSw + 0, L"Edit", L"1", 480, 360, 495, 270, true},
+    {"Label1(0)", kIdLabel1 + 0, L"Static", L"Sw1", -45, 375, 495, 255, false},
+    {"TextSw(1)", kIdTextSw + 1, L"Edit", L"4", 480, 600, 495, 270, true},
+    {"Label1(1)", kIdLabel1 + 1, L"Static", L"Sw2", -45, 615, 495, 255, false},
+    {"TextSw(2)", kIdTextSw + 2, L"Edit", L"32", 2520, 360, 495, 270, true},
+    {"Label1(2)", kIdLabel1 + 2, L"Static", L"Sw3", 1980, 375, 495, 255, false},
+    {"TextSw(3)", kIdTextSw + 3, L"Edit", L"128", 2520, 600, 495, 270, true},
+    {"Label1(3)", kIdLabel1 + 3, L"Static", L"Sw4", 1980, 615, 495, 255, false},
+    {"TextCmd(0)", kIdTextCmd + 0, L"Edit", L"", 600, 960, 3495, 270, true},
+    {"TextCmd(1)", kIdTextCmd + 1, L"Edit", L"", 600, 1200, 3495, 270, true},
+    {"TextCmd(2)", kIdTextCmd + 2, L"Edit", L"", 600, 1440, 3495, 270, true},
+    {"btncmd(0)", kIdBtnCmd + 0, L"Button", L"CMD1", 0, 960, 615, 255, false},
+    {"btncmd(1)", kIdBtnCmd + 1, L"Button", L"CMD2", 0, 1200, 615, 255, false},
+    {"btncmd(2)", kIdBtnCmd + 2, L"Button", L"CMD3", 0, 1440, 615, 255, false},
+    {"Label1(4)", kIdLabel1 + 4, L"Static", L"IP", -15, 60, 375, 255, false},
+    {"cmdon(0)", kIdCmdOn + 0, L"Button", L"ON", 960, 360, 495, 255, false},
+    {"cmdon(1)", kIdCmdOn + 1, L"Button", L"ON", 960, 600, 495, 255, false},
+    {"cmdon(2)", kIdCmdOn + 2, L"Button", L"ON", 3000, 360, 495, 255, false},
+    {"cmdon(3)", kIdCmdOn + 3, L"Button", L"ON", 3000, 600, 495, 255, false},
+    {"cmdoff(0)", kIdCmdOff + 0, L"Button", L"OFF", 1440, 360, 495, 255, false},
+    {"cmdoff(1)", kIdCmdOff + 1, L"Button", L"OFF", 1440, 600, 495, 255, false},
+    {"cmdoff(2)", kIdCmdOff + 2, L"Button", L"OFF", 3480, 360, 495, 255, false},
+    {"cmdoff(3)", kIdCmdOff + 3, L"Button", L"OFF", 3480, 600, 495, 255, false},
+};
+
+// The tab stops in order: the labels are none.
+const int kTabOrder[] = {
+    kIdText1,       kIdCommand1,    kIdTextSw + 0, kIdTextSw + 1, kIdTextSw + 2, kIdTextSw + 3, kIdTextCmd + 0,
+    kIdTextCmd + 1, kIdTextCmd + 2, kIdBtnCmd + 0, kIdBtnCmd + 1, kIdBtnCmd + 2, kIdCmdOn + 0,  kIdCmdOn + 1,
+    kIdCmdOn + 2,   kIdCmdOn + 3,   kIdCmdOff + 0, kIdCmdOff + 1, kIdCmdOff + 2, kIdCmdOff + 3,
+};
+
+// The eight fields in the order of their keys in ip.ini.
+struct Field {
+  const char* key;
+  int id;
+};
+const Field kFields[] = {
+    {"IP", kIdText1},       {"SW1", kIdTextSw + 0},   {"SW2", kIdTextSw + 1},   {"SW3", kIdTextSw + 2},
+    {"SW4", kIdTextSw + 3}, {"CMD1", kIdTextCmd + 0}, {"CMD2", kIdTextCmd + 1}, {"CMD3", kIdTextCmd + 2},
+};
+using FieldTexts = std::vector<std::wstring>;  // one per kFields entry
+
+// ip.ini holding the fields' design texts.
+const char kDesignIni[] =
+    "[Qelmark]\r\nIP=192.168.1.0\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\nCMD1=\r\nCMD2=\r\nCMD3=\r\n";
+
+// ip.ini as the profile functions write it: [Qelmark] with the eight keys.
+std::string IniOf(const FieldTexts& values, UINT codePage = CP_ACP) {
+  std::string text = "[Qelmark]\r\n";
+  for (std::size_t i = 0; i < std::size(kFields); ++i) {
+    text += std::string(kFields[i].key) + "=" + Narrow(values[i], codePage) + "\r\n";
+  }
+  return text;
+}
+
+// ---------------------------------------------------------------------------
+// The display DPI of the programs started next, as Wine reads it at process
+// start (and Windows at logon): HKCU\Control Panel\Desktop "LogPixels".
+class DpiSetting {
+ public:
+  DpiSetting() = default;
+  DpiSetting(const DpiSetting&) = delete;
+  DpiSetting& operator=(const DpiSetting&) = delete;
+  ~DpiSetting() { Restore(); }
+
+  void Set(DWORD dpi) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    if (!saved_) {
+      DWORD size = sizeof(original_), type = 0;
+      hadValue_ =
+          RegQueryValueExW(key, kValue, nullptr, &type, reinterpret_cast<BYTE*>(&original_), &size) == ERROR_SUCCESS &&
+          type == REG_DWORD;
+      saved_ = true;
+    }
+    const LONG result = RegSetValueExW(key, kValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof(dpi));
+    RegCloseKey(key);
+    ASSERT_EQ(result, ERROR_SUCCESS);
+  }
+
+  void Restore() {
+    if (!saved_) return;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+      if (hadValue_) {
+        RegSetValueExW(key, kValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&original_), sizeof(original_));
+      } else {
+        RegDeleteValueW(key, kValue);
+      }
+      RegCloseKey(key);
+    }
+    saved_ = false;
+  }
+
+ private:
+  static constexpr wchar_t kKey[] = L"Control Panel\\Desktop";
+  static constexpr wchar_t kValue[] = L"LogPixels";
+  bool saved_ = false;
+  bool hadValue_ = false;
+  DWORD original_ = 0;
+};
+
+// ---------------------------------------------------------------------------
+// A fresh folder with qel.exe and the simulated socket.dll; qel.exe started
+// there shows its window, and whatever is left of it is ended afterwards.
+class QelWindow : public testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    std::wstring name = Widen(std::string(info->test_suite_name()) + "-" + info->name());
+    for (wchar_t& c : name) {
+      if (c == L'/') c = L'-';
+    }
+    dir_ = std::wstring(temp) + L"qel-window-" + name;
+    Remove(dir_);
+    CreateDirectoryW(dir_.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(gQel.c_str(), (dir_ + L"\\qel.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(gSocket.c_str(), (dir_ + L"\\socket.dll").c_str(), FALSE));
+    SetEnvironmentVariableW(L"QELSIM_STATE", (dir_ + L"\\switch.state").c_str());
+    SetEnvironmentVariableW(L"QELSIM_JOURNAL", (dir_ + L"\\switch.journal").c_str());
+    SetEnvironmentVariableW(L"QELSIM_FAULT", nullptr);
+  }
+
+  void TearDown() override {
+    Stop();
+    dpi_.Restore();
+    SetFileAttributesW(Ini().c_str(), FILE_ATTRIBUTE_NORMAL);
+    Remove(dir_);
+  }
+
+  static void Remove(const std::wstring& dir) {
+    std::wstring from = dir + L'\0';  // list of one, double-null terminated
+    SHFILEOPSTRUCTW op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NO_UI;
+    SHFileOperationW(&op);
+  }
+
+  std::wstring Ini() const { return dir_ + L"\\ip.ini"; }
+  void WriteIni(const std::string& content) { WriteAll(Ini(), content); }
+  std::vector<std::string> Journal() const { return Lines(ReadAll(dir_ + L"\\switch.journal")); }
+
+  // Starts qel.exe ("qel.exe" plus the argument text, if any) and waits for
+  // its window; false (with a failure) when no window comes.
+  bool Start(const std::wstring& arguments = L"") {
+    Stop();
+    std::wstring commandLine = arguments.empty() ? L"qel.exe" : L"qel.exe " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    const std::wstring exe = dir_ + L"\\qel.exe";
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, dir_.c_str(), &startup,
+                        &process_)) {
+      ADD_FAILURE() << "qel.exe did not start: " << GetLastError();
+      process_ = {};
+      return false;
+    }
+    for (int i = 0; i < 300; ++i) {
+      for (HWND hwnd : TopLevelWindows(process_.dwProcessId)) {
+        if (ClassOf(hwnd) == L"qel") window_ = hwnd;
+      }
+      if (window_ != nullptr) break;
+      if (WaitForSingleObject(process_.hProcess, 100) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        GetExitCodeProcess(process_.hProcess, &code);
+        ADD_FAILURE() << "qel.exe ended with exit code " << code << " without showing its window";
+        return false;
+      }
+    }
+    if (window_ == nullptr) {
+      ADD_FAILURE() << "qel.exe showed no window of class \"qel\" within 30 s";
+      return false;
+    }
+    // Shown and then idle: the start-up routine has run.
+    WaitForInputIdle(process_.hProcess, 10000);
+    return true;
+  }
+
+  bool Running() const {
+    return process_.hProcess != nullptr && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+  }
+
+  // Waits for qel to end by itself; its exit code, or -1 if it did not end.
+  long WaitForExit(DWORD milliseconds = 15000) {
+    if (process_.hProcess == nullptr) return -1;
+    if (WaitForSingleObject(process_.hProcess, milliseconds) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return static_cast<long>(code);
+  }
+
+  // Message boxes of qel's process.
+  std::vector<HWND> MessageBoxes() const {
+    std::vector<HWND> boxes;
+    if (process_.hProcess == nullptr) return boxes;
+    for (HWND hwnd : TopLevelWindows(process_.dwProcessId)) {
+      if (ClassOf(hwnd) == L"#32770") boxes.push_back(hwnd);
+    }
+    return boxes;
+  }
+
+  HWND WaitForMessageBox(DWORD milliseconds = 15000) {
+    for (DWORD waited = 0; waited < milliseconds && Running(); waited += 100) {
+      const auto boxes = MessageBoxes();
+      if (!boxes.empty()) return boxes.front();
+      Sleep(100);
+    }
+    return nullptr;
+  }
+
+  // Dismisses any message box, ends qel if it still runs.
+  void Stop() {
+    if (process_.hProcess == nullptr) return;
+    for (HWND box : MessageBoxes()) PostMessageW(box, WM_COMMAND, IDOK, 0);
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process_.hProcess, 255);
+      WaitForSingleObject(process_.hProcess, 10000);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+    process_ = {};
+    window_ = nullptr;
+  }
+
+  HWND Control(int id) const { return GetDlgItem(window_, id); }
+
+  FieldTexts Fields() const {
+    FieldTexts texts;
+    for (const Field& field : kFields) texts.push_back(TextOf(Control(field.id)));
+    return texts;
+  }
+
+  void SetFields(const FieldTexts& texts) {
+    for (std::size_t i = 0; i < std::size(kFields); ++i) {
+      SendMessageW(Control(kFields[i].id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(texts[i].c_str()));
+    }
+  }
+
+  // Types the text into a field as the keyboard would: select all, delete,
+  // then one WM_CHAR per character.
+  void Type(int id, const std::wstring& text) {
+    const HWND field = Control(id);
+    SendMessageW(field, EM_SETSEL, 0, -1);
+    SendMessageW(field, WM_CHAR, VK_BACK, 0);
+    for (const wchar_t c : text) SendMessageW(field, WM_CHAR, c, 0);
+  }
+
+  // The font of each control, read inside qel's process by the font probe.
+  std::vector<qel_probe::FontReport> Fonts(const std::vector<int>& ids) {
+    std::vector<qel_probe::FontReport> reports(ids.size(), qel_probe::FontReport{});
+    const HMODULE probe = LoadLibraryW(gProbe.c_str());
+    const auto hook =
+        probe ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(probe, qel_probe::kHookName)))
+              : nullptr;
+    if (hook == nullptr) {
+      ADD_FAILURE() << "the font probe library did not load: " << Narrow(gProbe);
+      return reports;
+    }
+    const std::wstring name = qel_probe::kReportPrefix + std::to_wstring(GetCurrentProcessId());
+    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(qel_probe::FontReport),
+                                        name.c_str());
+    auto* shared = static_cast<qel_probe::FontReport*>(
+        MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(qel_probe::FontReport)));
+    const HHOOK installed = SetWindowsHookExW(WH_CALLWNDPROC, hook, probe, GetWindowThreadProcessId(window_, nullptr));
+    const UINT message = RegisterWindowMessageW(qel_probe::kProbeMessage);
+    EXPECT_NE(installed, nullptr) << "SetWindowsHookEx: " << GetLastError();
+    if (installed != nullptr && shared != nullptr) {
+      for (std::size_t i = 0; i < ids.size(); ++i) {
+        *shared = qel_probe::FontReport{};
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(window_, message, GetCurrentProcessId(), ids[i], SMTO_ABORTIFHUNG, 5000, &ignored);
+        reports[i] = *shared;
+      }
+    }
+    if (installed != nullptr) UnhookWindowsHookEx(installed);
+    if (shared != nullptr) UnmapViewOfFile(shared);
+    if (mapping != nullptr) CloseHandle(mapping);
+    return reports;
+  }
+
+  std::wstring dir_;
+  PROCESS_INFORMATION process_ = {};
+  HWND window_ = nullptr;
+  DpiSetting dpi_;
+};
+
+// ---------------------------------------------------------------------------
+// Layout: every control where the design puts it, at 96 and at 144 DPI.
+
+class QelWindowAtDpi : public QelWindow, public testing::WithParamInterface<int> {};
+
+TEST_P(QelWindowAtDpi, EveryControlHasItsKindTextPlaceAndFont) {
+  const int dpi = GetParam();
+  auto px = [dpi](int twips) { return MulDiv(twips, dpi, 1440); };
+  dpi_.Set(static_cast<DWORD>(dpi));
+  WriteIni(kDesignIni);
+  ASSERT_TRUE(Start());
+
+  EXPECT_EQ(TopLevelWindows(process_.dwProcessId).size(), 1u) << "qel shows exactly one window";
+  EXPECT_EQ(TextOf(window_), L" qel設定");
+  EXPECT_EQ(GetAncestor(window_, GA_PARENT), GetDesktopWindow());
+  RECT client = {};
+  GetClientRect(window_, &client);
+  EXPECT_EQ(client.right, px(kClientWidthTwips));
+  EXPECT_EQ(client.bottom, px(kClientHeightTwips));
+
+  std::vector<int> ids;
+  for (const ControlCase& c : kControls) ids.push_back(c.id);
+  const std::vector<qel_probe::FontReport> fonts = Fonts(ids);
+
+  for (std::size_t i = 0; i < std::size(kControls); ++i) {
+    const ControlCase& c = kControls[i];
+    SCOPED_TRACE(c.name);
+    const HWND control = Control(c.id);
+    if (control == nullptr) {
+      ADD_FAILURE() << "no control with id " << c.id;
+      continue;
+    }
+    EXPECT_TRUE(SameText(ClassOf(control), c.className)) << Narrow(ClassOf(control));
+    EXPECT_EQ(TextOf(control), c.text);
+    EXPECT_TRUE(IsWindowVisible(control));
+    RECT rect = {};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&rect), 2);
+    EXPECT_EQ(rect.left, px(c.left));
+    EXPECT_EQ(rect.top, px(c.top));
+    EXPECT_EQ(rect.right - rect.left, px(c.width));
+    EXPECT_EQ(rect.bottom - rect.top, px(c.height));
+    if (SameText(c.className, L"Button")) {
+      EXPECT_NE(GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON) << "a default button";
+    }
+
+    const qel_probe::FontReport& font = fonts[i];
+    if (font.answered != 1) {
+      ADD_FAILURE() << "the font probe got no answer";
+    } else if (c.gothic) {
+      EXPECT_TRUE(font.hasFont) << "the system font";
+      EXPECT_EQ(font.objectSize, static_cast<LONG>(sizeof(LOGFONTW)));
+      EXPECT_STREQ(font.font.lfFaceName, kGothic);
+      EXPECT_EQ(font.font.lfHeight, -MulDiv(9, dpi, 72));
+      EXPECT_EQ(font.font.lfWeight, FW_NORMAL);
+      EXPECT_FALSE(font.font.lfItalic);
+      EXPECT_FALSE(font.font.lfUnderline);
+      EXPECT_FALSE(font.font.lfStrikeOut);
+      EXPECT_EQ(font.font.lfCharSet, SHIFTJIS_CHARSET);
+    } else if (font.hasFont) {
+      EXPECT_STRNE(font.font.lfFaceName, kGothic) << "the window's own font, not the fields' one";
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpi, QelWindowAtDpi, testing::Values(96, 144),
+                         [](const testing::TestParamInfo<int>& info) { return std::to_string(info.param); });
+
+TEST_F(QelWindow, TabWalksTheControlsInOrderFromTheAddressField) {
+  WriteIni(kDesignIni);
+  ASSERT_TRUE(Start());
+
+  // Under Wine the window is activated through the display server a moment
+  // after it shows, and the focus sits on the window itself until then: give
+  // it a few seconds to settle.
+  GUITHREADINFO thread = {};
+  thread.cbSize = sizeof(thread);
+  for (int i = 0; i < 50; ++i) {
+    ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &thread));
+    if (thread.hwndFocus == Control(kIdText1)) break;
+    Sleep(100);
+  }
+  EXPECT_EQ(thread.hwndActive, window_);
+  EXPECT_EQ(thread.hwndFocus, Control(kIdText1))
+      << "the focus is not in the address field but in a window of class " << Narrow(ClassOf(thread.hwndFocus))
+      << ", id " << GetDlgCtrlID(thread.hwndFocus) << (thread.hwndFocus == window_ ? " (qel's window itself)" : "");
+
+  std::vector<int> walked;
+  HWND at = Control(kIdText1);
+  for (std::size_t i = 0; i < std::size(kTabOrder) && at != nullptr; ++i) {
+    walked.push_back(GetDlgCtrlID(at));
+    at = GetNextDlgTabItem(window_, at, FALSE);
+  }
+  EXPECT_EQ(walked, std::vector<int>(std::begin(kTabOrder), std::end(kTabOrder)));
+  EXPECT_EQ(at, Control(kIdText1)) << "after the last tab stop the walk comes back to the address field";
+}
+
+// ---------------------------------------------------------------------------
+// Start-up: every field from ip.ini, the empty text for what it lacks.
+
+struct StartCase {
+  const char* name;
+  const char* ini;  // nullptr: no ip.ini
+  const wchar_t* arguments;
+  FieldTexts fields;
+  const char* firstJournalLine;
+};
+
+TEST_F(QelWindow, FieldsComeFromTheSettingsFile) {
+  const char* full =
+      "[Qelmark]\r\nIP=10.0.0.7\r\nSW1=2\r\nSW2=8\r\nSW3=16\r\nSW4=64\r\nCMD1=notepad.exe a.txt\r\n"
+      "CMD2=calc.exe\r\nCMD3=C:\\tools\\x.exe /y\r\n";
+  const FieldTexts fullFields = {L"10.0.0.7",           L"2", L"8", L"16", L"64", L"notepad.exe a.txt", L"calc.exe",
+                                 L"C:\\tools\\x.exe /y"};
+  const FieldTexts empty(std::size(kFields));
+  const StartCase cases[] = {
+      {"every key", full, L"", fullFields, "setip 10.0.0.7 -> 0"},
+      {"one argument is window mode too", full, L"1", fullFields, "setip 10.0.0.7 -> 0"},
+      {"some keys", "[Qelmark]\r\nSW2=8\r\nCMD3=x\r\n", L"", {L"", L"", L"8", L"", L"", L"", L"", L"x"}, "setip  -> 0"},
+      {"keys of another section", "[Other]\r\nIP=10.9.9.9\r\nSW1=1\r\n", L"", empty, "setip  -> 0"},
+      {"empty file", "", L"", empty, "setip  -> 0"},
+      {"no file", nullptr, L"", empty, "setip  -> 0"},
+  };
+  for (const StartCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    DeleteFileW(Ini().c_str());
+    if (c.ini != nullptr) WriteIni(c.ini);
+    DeleteFileW((dir_ + L"\\switch.journal").c_str());
+    if (!Start(c.arguments)) continue;
+    EXPECT_EQ(Fields(), c.fields);
+    const auto journal = Journal();
+    ASSERT_FALSE(journal.empty()) << "socket.dll was not called";
+    EXPECT_EQ(journal.front(), c.firstJournalLine);
+    Stop();
+  }
+}
+
+TEST_F(QelWindow, WithoutTheLibraryTheFieldsAreStillFilled) {
+  ASSERT_TRUE(DeleteFileW((dir_ + L"\\socket.dll").c_str()));
+  WriteIni("[Qelmark]\r\nIP=10.0.0.7\r\nSW1=2\r\nSW2=8\r\nSW3=16\r\nSW4=64\r\nCMD1=a\r\nCMD2=b\r\nCMD3=c\r\n");
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(Fields(), (FieldTexts{L"10.0.0.7", L"2", L"8", L"16", L"64", L"a", L"b", L"c"}));
+}
+
+// ---------------------------------------------------------------------------
+// Save and quit, and close.
+
+enum class Press { kClick, kCommand };
+
+struct SaveCase {
+  const char* name;
+  const char* ini;          // nullptr: no ip.ini
+  const FieldTexts* edits;  // nullptr: the fields as they came
+  Press press;
+  std::string expected;
+};
+
+TEST_F(QelWindow, SaveAndQuitWritesEveryFieldAsItStands) {
+  const FieldTexts edited = {L"10.1.2.3", L"2", L"", L"x y", L"128", L"", L"\"C:\\My Tools\\run.exe\" /q", L""};
+  const FieldTexts fromEmpty = {L"192.168.1.20", L"1", L"4", L"32", L"128", L"a.exe", L"b.exe", L"c.exe"};
+  const SaveCase cases[] = {
+      {"edited fields, by clicking", kDesignIni, &edited, Press::kClick, IniOf(edited)},
+      {"no file yet, by the command", nullptr, &fromEmpty, Press::kCommand, IniOf(fromEmpty)},
+      // Keys the file lacks are added at the end of the section.
+      {"missing keys are written empty", "[Qelmark]\nIP=10.0.0.9\nCMD2=go.exe\n", nullptr, Press::kClick,
+       "[Qelmark]\r\nIP=10.0.0.9\r\nCMD2=go.exe\r\nSW1=\r\nSW2=\r\nSW3=\r\nSW4=\r\nCMD1=\r\nCMD3=\r\n"},
+  };
+  for (const SaveCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    DeleteFileW(Ini().c_str());
+    if (c.ini != nullptr) WriteIni(c.ini);
+    if (!Start()) continue;
+    if (c.edits != nullptr) SetFields(*c.edits);
+    if (c.press == Press::kClick) {
+      PostMessageW(Control(kIdCommand1), BM_CLICK, 0, 0);
+    } else {
+      PostMessageW(window_, WM_COMMAND, MAKEWPARAM(kIdCommand1, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(Control(kIdCommand1)));
+    }
+    EXPECT_EQ(WaitForExit(), 0) << "qel did not end with exit code 0";
+    Stop();
+    EXPECT_EQ(ReadAll(Ini()), c.expected);
+  }
+}
+
+struct CloseCase {
+  const char* name;
+  UINT message;
+  WPARAM wParam;
+};
+
+TEST_F(QelWindow, ClosingWritesNothing) {
+  // Not as the profile functions would write it: any rewrite shows.
+  const std::string original =
+      "; qel\n[Qelmark]\nIP = 10.0.0.7\n\nSW1=1\nSW2=4\nSW3=32\nSW4=128\nCMD1=a\n[Other]\nX=1\n";
+  const CloseCase cases[] = {
+      {"WM_CLOSE", WM_CLOSE, 0},
+      {"SC_CLOSE", WM_SYSCOMMAND, SC_CLOSE},
+  };
+  for (const CloseCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteIni(original);
+    if (!Start()) continue;
+    SetFields({L"10.1.1.1", L"9", L"9", L"9", L"9", L"x", L"y", L"z"});
+    PostMessageW(window_, c.message, c.wParam, 0);
+    EXPECT_NE(WaitForExit(), -1) << "qel did not end";
+    Stop();
+    EXPECT_EQ(ReadAll(Ini()), original);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Save and quit when ip.ini cannot be written: a message box, and the window
+// stays with the user's edits.
+
+enum class Block { kReadOnly, kFolder, kOpenElsewhere };
+
+class QelWindowUnwritable : public QelWindow, public testing::WithParamInterface<Block> {};
+
+TEST_P(QelWindowUnwritable, SaveShowsAMessageAndKeepsTheEdits) {
+  WriteIni(kDesignIni);
+  ASSERT_TRUE(Start());
+  const FieldTexts edits = {L"10.3.3.3", L"2", L"8", L"16", L"64", L"one.exe", L"", L"three.exe"};
+  SetFields(edits);
+
+  HANDLE held = INVALID_HANDLE_VALUE;
+  switch (GetParam()) {
+    case Block::kReadOnly: {
+      ASSERT_TRUE(SetFileAttributesW(Ini().c_str(), FILE_ATTRIBUTE_READONLY));
+      const HANDLE probe = CreateFileW(Ini().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, 0, nullptr);
+      if (probe != INVALID_HANDLE_VALUE) {
+        CloseHandle(probe);
+        GTEST_SKIP() << "this system writes read-only files anyway (Wine run by root ignores the attribute)";
+      }
+      break;
+    }
+    case Block::kFolder:
+      ASSERT_TRUE(DeleteFileW(Ini().c_str()));
+      ASSERT_TRUE(CreateDirectoryW(Ini().c_str(), nullptr));
+      break;
+    case Block::kOpenElsewhere:
+      held = CreateFileW(Ini().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+      ASSERT_NE(held, INVALID_HANDLE_VALUE);
+      break;
+  }
+
+  PostMessageW(Control(kIdCommand1), BM_CLICK, 0, 0);
+  const HWND box = WaitForMessageBox();
+  ASSERT_NE(box, nullptr) << (Running() ? "no message box came" : "qel ended");
+  EXPECT_EQ(GetWindow(box, GW_OWNER), window_) << "the box is not owned by qel's window";
+  EXPECT_FALSE(IsWindowEnabled(window_)) << "the box is not modal";
+  bool saysSo = false;
+  for (HWND text : ChildrenOfClass(box, L"Static")) saysSo = saysSo || TextOf(text) == L"保存できず";
+  EXPECT_TRUE(saysSo) << "no text \"保存できず\" in the box";
+  const std::vector<HWND> buttons = ChildrenOfClass(box, L"Button");
+  ASSERT_EQ(buttons.size(), 1u) << "the box has other buttons than OK";
+  EXPECT_EQ(GetDlgCtrlID(buttons.front()), IDOK);
+
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(buttons.front(), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+  for (int i = 0; i < 50 && IsWindow(box); ++i) Sleep(100);
+  EXPECT_FALSE(IsWindow(box)) << "OK did not close the box";
+  EXPECT_TRUE(Running()) << "qel ended after the message";
+  EXPECT_TRUE(IsWindow(window_) && IsWindowVisible(window_));
+  EXPECT_TRUE(IsWindowEnabled(window_));
+  EXPECT_EQ(Fields(), edits);
+
+  if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+  switch (GetParam()) {
+    case Block::kReadOnly:
+    case Block::kOpenElsewhere:
+      EXPECT_EQ(ReadAll(Ini()), kDesignIni);
+      break;
+    case Block::kFolder:
+      EXPECT_EQ(GetFileAttributesW(Ini().c_str()) & FILE_ATTRIBUTE_DIRECTORY, DWORD{FILE_ATTRIBUTE_DIRECTORY});
+      break;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Blocked, QelWindowUnwritable,
+                         testing::Values(Block::kReadOnly, Block::kFolder, Block::kOpenElsewhere),
+                         [](const testing::TestParamInfo<Block>& info) -> std::string {
+                           switch (info.param) {
+                             case Block::kReadOnly:
+                               return "ReadOnlyFile";
+                             case Block::kFolder:
+                               return "FolderInItsPlace";
+                             case Block::kOpenElsewhere:
+                               return "OpenWithoutSharing";
+                           }
+                           return "unknown";
+                         });
+
+// ---------------------------------------------------------------------------
+// Japanese text (run under a Japanese locale: ANSI code page 932).
+
+TEST_F(QelWindow, JapaneseTextIsSavedInShiftJisAndComesBack) {
+  ASSERT_EQ(GetACP(), 932u) << "this case needs the Japanese locale (LANG=ja_JP.UTF-8)";
+  // 表 and ソ end in the byte of a backslash in Shift-JIS; ｶﾅ is one byte each.
+  const std::wstring kept = L"メモ帳.exe 既存の表.txt";
+  WriteIni("[Qelmark]\r\nIP=192.168.1.10\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\nCMD1=\r\nCMD2=\r\nCMD3=" +
+           Narrow(kept, 932) + "\r\n");
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(TextOf(Control(kIdTextCmd + 2)), kept);
+
+  const FieldTexts typed = {L"機器１", L"1", L"4", L"32", L"128", L"C:\\ソフト\\表示.exe 日本語", L"ｶﾅ ﾃｽﾄ", kept};
+  Type(kIdText1, typed[0]);
+  Type(kIdTextCmd + 0, typed[5]);
+  Type(kIdTextCmd + 1, typed[6]);
+  EXPECT_EQ(Fields(), typed);
+  PostMessageW(Control(kIdCommand1), BM_CLICK, 0, 0);
+  EXPECT_EQ(WaitForExit(), 0);
+  Stop();
+  EXPECT_EQ(ReadAll(Ini()), IniOf(typed, 932));
+
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(Fields(), typed);
+}
+
+// ---------------------------------------------------------------------------
+// A screenshot for people to look at.
+
+// The window's screen pixels, RGB, top row first.
+bool Capture(HWND window, int& width, int& height, std::vector<std::uint8_t>& rgb) {
+  RECT rect = {};
+  GetWindowRect(window, &rect);
+  width = rect.right - rect.left;
+  height = rect.bottom - rect.top;
+  if (width <= 0 || height <= 0) return false;
+  const HDC screen = GetDC(nullptr);
+  const HDC memory = CreateCompatibleDC(screen);
+  const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  const HGDIOBJ old = SelectObject(memory, bitmap);
+  const bool copied = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  SelectObject(memory, old);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top row first
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  std::vector<std::uint8_t> bgra(static_cast<std::size_t>(width) * height * 4);
+  const int rows = GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), bgra.data(), &info, DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  rgb.clear();
+  for (std::size_t i = 0; i < bgra.size(); i += 4) {
+    rgb.push_back(bgra[i + 2]);
+    rgb.push_back(bgra[i + 1]);
+    rgb.push_back(bgra[i]);
+  }
+  return copied && rows == height;
+}
+
+TEST_F(QelWindow, Screenshot) {
+  dpi_.Set(96);
+  WriteIni(kDesignIni);
+  ASSERT_TRUE(Start());
+  SetForegroundWindow(window_);
+  BringWindowToTop(window_);
+  Sleep(1000);  // painted by now, and a poll of the switch coloured the labels
+  int width = 0, height = 0;
+  std::vector<std::uint8_t> rgb;
+  ASSERT_TRUE(Capture(window_, width, height, rgb));
+  std::size_t differing = 0;
+  for (std::size_t i = 3; i < rgb.size(); i += 3) {
+    differing += rgb[i] != rgb[0] || rgb[i + 1] != rgb[1] || rgb[i + 2] != rgb[2];
+  }
+  EXPECT_GT(differing, rgb.size() / 3 / 10) << "the capture is (nearly) all one colour";
+
+  const std::wstring folder = gScreenshot.substr(0, gScreenshot.find_last_of(L'\\'));
+  CreateDirectoryW(folder.c_str(), nullptr);
+  WriteAll(gScreenshot, png::Encode(width, height, rgb));
+  const std::wstring ppm = gScreenshot.substr(0, gScreenshot.size() - 4) + L".ppm";
+  WriteAll(ppm, "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n" +
+                    std::string(rgb.begin(), rgb.end()));
+  EXPECT_EQ(ReadAll(gScreenshot).substr(0, 8), "\x89PNG\r\n\x1a\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  if (argc != 5) {
+    fprintf(stderr, "usage: window_tests qel.exe socket.dll window_probe.dll screenshot.png\n");
+    return 2;
+  }
+  gQel = WindowsPath(argv[1]);
+  gSocket = WindowsPath(argv[2]);
+  gProbe = WindowsPath(argv[3]);
+  gScreenshot = WindowsPath(argv[4]);
+  return RUN_ALL_TESTS();
+}
