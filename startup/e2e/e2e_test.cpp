@@ -216,6 +216,130 @@ TEST_F(QelFolder, LibraryFaults) {
   EXPECT_EQ(State(), "192.168.1.10=1\n");
 }
 
+// Faults a script meets: it must end (RunQel fails after 60 s), never stop
+// on a dialog, and report any skipped step in its exit code.
+struct LibraryFaultCase {
+  const char* what;
+  const wchar_t* variant;  // folder of a socket.dll variant, or nullptr
+  const wchar_t* fault;    // QELSIM_FAULT, or nullptr
+  const wchar_t* arguments;
+  DWORD exitCode;
+  int wordAfter;  // from 1 before
+};
+
+TEST_F(QelFolder, LibraryFaultTable) {
+  const LibraryFaultCase cases[] = {
+      {"no setip", L"missing-setip", nullptr, L"1 0", 1, 1},
+      {"no receivep6", L"missing-receivep6", nullptr, L"1 0", 1, 1},
+      {"no setdata", L"missing-setdata", nullptr, L"3 1", 1, 1},
+      {"no cleandata", L"missing-cleandata", nullptr, L"1 0", 1, 1},
+      {"no transfer", L"missing-transfer", nullptr, L"3 1", 1, 1},
+      // setip's result is never looked at.
+      {"setip out of range", nullptr, L"setip=range", L"3 1", 0, 33},
+      {"receivep6 out of range", nullptr, L"receivep6=range", L"3 1", 1, 1},
+      {"setdata out of range: staged, not sent", nullptr, L"setdata=range", L"3 1", 1, 1},
+      {"cleandata out of range: staged, not sent", nullptr, L"cleandata=range", L"1 0", 1, 1},
+      // The switch took the word; only its answer was out of range.
+      {"transfer out of range", nullptr, L"transfer=range", L"3 1", 1, 33},
+      {"a slow switch is waited for", nullptr, L"receivep6=slow1500", L"3 1", 0, 33},
+  };
+  const std::wstring builtDir = gSocket.substr(0, gSocket.find_last_of(L'\\'));
+  for (const LibraryFaultCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::wstring library = c.variant ? builtDir + L"\\" + c.variant + L"\\socket.dll" : gSocket;
+    ASSERT_TRUE(CopyFileW(library.c_str(), (dir_ + L"\\socket.dll").c_str(), FALSE));
+    SetEnvironmentVariableW(L"QELSIM_FAULT", c.fault);
+    SetWord(1);
+    EXPECT_EQ(RunQel(c.arguments), c.exitCode);
+    EXPECT_EQ(State(), "192.168.1.10=" + std::to_string(c.wordAfter) + "\n");
+  }
+}
+
+struct SettingsFaultCase {
+  const char* what;
+  std::string ini;  // empty: no ip.ini
+  DWORD exitCode;
+  int wordAfter;  // from 1 before, after "3 1"
+};
+
+TEST_F(QelFolder, SettingsFileFaultTable) {
+  const std::string good = "[Qelmark]\r\nIP=192.168.1.10\r\nSW3=32\r\n";
+  std::string big;
+  for (int i = 0; big.size() < 10 * 1024 * 1024; ++i) big += "[s" + std::to_string(i) + "]\r\nkey=" + std::string(60, 'v') + "\r\n";
+  std::string junk(4096, '\0');
+  for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<char>((i * 7919 + 13) % 256);
+  // The same settings in UTF-16 with its byte-order mark, as Notepad saves it.
+  std::string utf16 = "\xFF\xFE";
+  for (char c : good) utf16 += std::string{c, '\0'};
+  const SettingsFaultCase cases[] = {
+      {"no ip.ini", "", 1, 1},
+      {"empty ip.ini", "\r\n", 1, 1},
+      {"10 MB ip.ini, ours at the end", big + good, 0, 33},
+      {"binary junk", junk, 1, 1},
+      {"junk around our section", junk + "\r\n" + good + junk, 0, 33},
+      {"UTF-16 with byte-order mark", utf16, 0, 33},
+  };
+  for (const SettingsFaultCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    DeleteFileW((dir_ + L"\\ip.ini").c_str());
+    if (!c.ini.empty()) WriteAll(dir_ + L"\\ip.ini", c.ini);
+    SetWord(1);
+    EXPECT_EQ(RunQel(L"3 1"), c.exitCode);
+    EXPECT_EQ(State(), "192.168.1.10=" + std::to_string(c.wordAfter) + "\n");
+    if (!c.ini.empty()) {
+      EXPECT_EQ(ReadAll(dir_ + L"\\ip.ini"), c.ini);  // a script never writes it
+    }
+  }
+  {
+    SCOPED_TRACE("ip.ini is a folder");
+    DeleteFileW((dir_ + L"\\ip.ini").c_str());
+    ASSERT_TRUE(CreateDirectoryW((dir_ + L"\\ip.ini").c_str(), nullptr));
+    SetWord(1);
+    EXPECT_EQ(RunQel(L"3 1"), 1u);
+    EXPECT_EQ(State(), "192.168.1.10=1\n");
+  }
+}
+
+TEST_F(QelFolder, LongCommandLineIsCutTo1023Bytes) {
+  const std::string program = "\"" + Narrow(dir_) + "\\echoargs.exe\" ";
+  const std::string line = program + std::string(2000 - program.size(), 'x');
+  WriteAll(dir_ + L"\\ip.ini", "[Qelmark]\r\nCMD3=" + line + "\r\n");
+  EXPECT_EQ(RunQel(L"CMD3 W0"), 0u);
+  for (int i = 0; i < 50 && Started().empty(); ++i) Sleep(100);
+  EXPECT_EQ(Started(), std::vector<std::string>{line.substr(0, 1023) + "\t" + std::to_string(SW_SHOWNORMAL)});
+}
+
+struct ArgumentCase {
+  const char* what;
+  std::wstring arguments;
+  DWORD exitCode;
+  int wordAfter;  // from 1 before
+};
+
+TEST_F(QelFolder, ArgumentTextTable) {
+  std::wstring thousand;
+  for (int i = 0; i < 1000; ++i) thousand += (i % 2 ? L"1 " : L"3 ");
+  std::wstring waits;
+  while (waits.size() < 32000) waits += L"W0 ";
+  const ArgumentCase cases[] = {
+      {"a tab is not a separator", L"3\t1 1", 1, 1},
+      {"quotes stay in the token", L"\"3\" 1", 1, 1},
+      {"quoted outlet and state", L"\"3 1\"", 1, 1},
+      // 3 1 switches outlet 3 on, then 3 (as a state) keeps it on; the 7th
+      // and later numbers fail to store.
+      {"1000 tokens", thousand, 1, 33},
+      {"32 000 characters of waits", waits.substr(0, 32000), 0, 1},
+      // (Blanks right after the program's name are not part of the text.)
+      {"a word and blanks", L"x" + std::wstring(300, L' '), 1, 1},
+  };
+  for (const ArgumentCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetWord(1);
+    EXPECT_EQ(RunQel(c.arguments), c.exitCode);
+    EXPECT_EQ(State(), "192.168.1.10=" + std::to_string(c.wordAfter) + "\n");
+  }
+}
+
 TEST_F(QelFolder, JapaneseCommandLineReachesTheProgramIntact) {
   ASSERT_EQ(GetACP(), 932u) << "this case needs the Japanese locale (LANG=ja_JP.UTF-8)";
   const std::wstring command = L"\"" + dir_ + L"\\echoargs.exe\" 日本語のテキスト ｶﾅ 表示";
