@@ -7,22 +7,13 @@
 #include <vector>
 
 #include "platform/errors.h"
+#include "platform/raised_by.h"
 #include "platform/fake/fake_platform.h"
 
 namespace qel {
 namespace {
 
 using Calls = std::vector<std::string>;
-
-template <typename F>
-std::optional<ErrorKind> RaisedBy(F&& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.kind();
-  }
-  return std::nullopt;
-}
 
 struct SwitchSubCase {
   const char* what;

@@ -7,20 +7,10 @@
 #include <string>
 
 #include "platform/errors.h"
+#include "platform/raised_by.h"
 
 namespace qel {
 namespace {
-
-// The error kind a call raises, or nothing when it returns.
-template <typename F>
-std::optional<ErrorKind> RaisedBy(F&& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.kind();
-  }
-  return std::nullopt;
-}
 
 struct StrictCase {
   const wchar_t* text;
