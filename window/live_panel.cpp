@@ -12,8 +12,6 @@
 namespace qel {
 namespace {
 
-constexpr COLORREF kLit = 0x00C0C0FF;  // red 255, green 192, blue 192
-
 // Why the poll could not establish a row's state, in the window's language.
 const wchar_t* StatusFailure(ErrorKind kind) {
   switch (kind) {
@@ -44,7 +42,6 @@ const wchar_t* SwitchFailure(ErrorKind kind, bool inMask) {
 void MainWindow::CreateLabelTips(HINSTANCE instance) {
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
-  litBrush_ = CreateSolidBrush(kLit);
   labelTips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance,
                                nullptr);
@@ -80,7 +77,7 @@ LRESULT MainWindow::LabelColours(HDC dc, HWND label) {
   const bool outletRow = id >= kIdLabel1 && id < kIdLabel1 + 4;
   const RowState& state = rows_[static_cast<std::size_t>(outletRow ? id - kIdLabel1 : 0)];
   const bool lit = outletRow && state.lit;
-  SetBkColor(dc, lit ? kLit : GetSysColor(COLOR_BTNFACE));
+  SetBkColor(dc, lit ? kLitColour : GetSysColor(COLOR_BTNFACE));
   // A row whose state the last poll could not establish shows greyed text;
   // its background keeps the colour it had.
   SetTextColor(dc, GetSysColor(outletRow && state.unknown ? COLOR_GRAYTEXT : COLOR_BTNTEXT));

@@ -69,7 +69,14 @@ bool MainWindow::Create(HINSTANCE instance) {
     return false;
   }
   CreateControls(instance);
-  CreateLabelTips(instance);
+  litBrush_ = CreateSolidBrush(kLitColour);
+  // What the window needs only once it is up is set up right after it shows.
+  PostMessageW(hwnd_, kMsgFinishSetUp, 0, 0);
+  return true;
+}
+
+void MainWindow::FinishSetUp() {
+  CreateLabelTips(reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE)));
   // Files dropped on the command fields; without OLE there is just no drop.
   if (SUCCEEDED(OleInitialize(nullptr))) {
     for (int j = 0; j < 3; ++j) {
@@ -78,7 +85,6 @@ bool MainWindow::Create(HINSTANCE instance) {
       target->Release();  // the registration holds it now
     }
   }
-  return true;
 }
 
 void MainWindow::CreateControls(HINSTANCE instance) {
@@ -191,6 +197,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORSTATIC:
       // Labels are opaque: lit, or in the button face colour.
       return LabelColours(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case kMsgFinishSetUp:
+      FinishSetUp();
+      return 0;
     case WM_TIMER:
       if (wParam == kTimer1) GetIpDlg();
       return 0;

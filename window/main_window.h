@@ -12,6 +12,10 @@
 
 namespace qel {
 
+// Lit outlet labels: red 255, green 192, blue 192.
+inline constexpr COLORREF kLitColour = 0x00C0C0FF;
+inline constexpr UINT kMsgFinishSetUp = WM_APP + 1;
+
 // An owned GDI font; deleted with its owner, never copied.
 class Font {
  public:
@@ -50,6 +54,7 @@ class MainWindow {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void CreateControls(HINSTANCE instance);
+  void FinishSetUp();  // the labels' tooltips and the file drop
   void CreateLabelTips(HINSTANCE instance);
   void OnCommand(int id, int notification);
   void SaveAndQuit();
