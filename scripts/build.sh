@@ -4,8 +4,10 @@
 #   build/win32   qel.exe, the simulated switch and the Windows test programs
 #                 (mingw-w64 cross build)
 #   build/asan    like native, with ASan and UBSan (only when asked)
+#   build/fuzz    the libFuzzer targets of the core, clang with ASan and UBSan
+#                 (only when asked; scripts/fuzz.sh runs them)
 #
-# Usage: scripts/build.sh [--asan] [native|win32|asan ...]
+# Usage: scripts/build.sh [--asan] [native|win32|asan|fuzz ...]
 #   no names: native and win32; --asan adds asan to them.
 # Paths are relative to the project, wherever this is called from.
 set -euo pipefail
@@ -18,7 +20,7 @@ with_asan=0
 for arg in "$@"; do
   case "$arg" in
     --asan) with_asan=1 ;;
-    native|win32|asan) builds+=("$arg") ;;
+    native|win32|asan|fuzz) builds+=("$arg") ;;
     -h|--help) awk 'NR > 1 && !/^#/ { exit } NR > 1 { sub(/^# ?/, ""); print }' "${BASH_SOURCE[0]}"; exit 0 ;;
     *) echo "build.sh: unknown argument '$arg'" >&2; exit 2 ;;
   esac
@@ -37,6 +39,8 @@ build_one() {
                   -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST) ;;
     # Optimised, with line numbers in the sanitizers' reports.
     asan)   args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQEL_SANITIZE=ON) ;;
+    fuzz)   args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++
+                  -DCMAKE_C_COMPILER=clang -DQEL_FUZZ=ON) ;;
   esac
   # Ninja for a new build directory; an existing one keeps its generator.
   if [ ! -f "$dir/CMakeCache.txt" ] && command -v ninja >/dev/null; then

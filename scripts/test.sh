@@ -2,20 +2,25 @@
 # qel's test command: installs what is missing, builds, and runs every test.
 #   1. build/native: core unit tests with the host compiler
 #   2. build/asan:   the same with ASan and UBSan
-#   3. build/win32:  the Windows programs under Wine, on a private Xvfb
+#   3. build/fuzz:   the libFuzzer targets of the core (clang, ASan, UBSan):
+#                    CTest replays their seed corpora and saved findings,
+#                    then scripts/fuzz.sh fuzzes each for a short while
+#   4. build/win32:  the Windows programs under Wine, on a private Xvfb
 #                    display, one test at a time
 # Wine and Xvfb are stopped again however the run ends. Exits nonzero when
 # anything failed, after a short summary.
 #
 # Environment: QEL_WIN32_TEST_JOBS (default 1) runs that many Windows tests
 # at once; QEL_TEST_TIMEOUT (default 300) is the per-test limit in seconds
-# for tests that set none themselves.
+# for tests that set none themselves; QEL_FUZZ_SECONDS (default 15) is how
+# long each fuzz target runs.
 set -uo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc)
 win32_jobs="${QEL_WIN32_TEST_JOBS:-1}"
 timeout="${QEL_TEST_TIMEOUT:-300}"
+fuzz_seconds="${QEL_FUZZ_SECONDS:-15}"
 
 logdir=$(mktemp -d)
 cleanup() {
@@ -71,6 +76,17 @@ if build native; then run_ctest native -j "$jobs"; fi
 
 if build asan; then
   UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1}" run_ctest asan -j "$jobs"
+fi
+
+if build fuzz; then
+  run_ctest fuzz -j "$jobs"
+  echo "== test.sh: fuzzing, $fuzz_seconds s per target" >&2
+  if bash "$root/scripts/fuzz.sh" "$fuzz_seconds"; then
+    note fuzzing "ok ($fuzz_seconds s per target)"
+  else
+    note fuzzing "FAILED: inputs saved in fuzz/regressions/, logs in build/fuzz/logs/"
+    failed=1
+  fi
 fi
 
 if build win32; then
