@@ -3,127 +3,17 @@
 // test reads its controls, types into its fields, presses its buttons and
 // looks at ip.ini and the switch's journal afterwards.
 //
-// Arguments: qel.exe, the simulated socket.dll, the font probe library and
-// the screenshot's PNG path; Unix paths are taken as Wine paths on drive Z:.
+// Arguments: qel.exe, the simulated socket.dll, the probe library and the
+// screenshot's PNG path; Unix paths are taken as Wine paths on drive Z:.
 // Beside the PNG the screenshot is also written as a plain PPM, which the
 // CTest test qel_window_screenshot_png compares with the decoded PNG.
-#include <windows.h>
-#include <shellapi.h>
-
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <fstream>
-#include <iterator>
-#include <sstream>
-#include <string>
-#include <vector>
-
-#include "window/control_ids.h"
-#include "window/tests/font_probe.h"
-#include "window/tests/png_writer.h"
+#include "window/tests/window_driver.h"
 
 namespace {
 
-using namespace qel;
+using namespace qel_window_test;
 
-std::wstring gQel, gSocket, gProbe, gScreenshot;
-
-std::wstring Widen(const std::string& text, UINT codePage = CP_UTF8) {
-  if (text.empty()) return {};
-  const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-  return out;
-}
-
-std::string Narrow(const std::wstring& text, UINT codePage = CP_UTF8) {
-  if (text.empty()) return {};
-  const int n =
-      WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-  return out;
-}
-
-std::wstring WindowsPath(const char* path) {
-  std::wstring out = Widen(path);
-  if (!out.empty() && out[0] == L'/') out = L"Z:" + out;
-  for (wchar_t& c : out) {
-    if (c == L'/') c = L'\\';
-  }
-  return out;
-}
-
-std::string ReadAll(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteAll(const std::wstring& path, const std::string& content) {
-  std::ofstream(path.c_str(), std::ios::binary | std::ios::trunc) << content;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-std::wstring ClassOf(HWND hwnd) {
-  wchar_t name[256] = {};
-  GetClassNameW(hwnd, name, 256);
-  return name;
-}
-
-std::wstring TextOf(HWND hwnd) {
-  // WM_GETTEXT rather than GetWindowTextW, which does not ask a window of
-  // another process for the text of its controls.
-  const auto length = SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  const auto copied = SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-  text.resize(static_cast<std::size_t>(copied));
-  return text;
-}
-
-bool SameText(const std::wstring& a, const std::wstring& b) {
-  return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
-}
-
-// The visible top-level windows of one process.
-struct WindowSearch {
-  DWORD processId;
-  std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
-  auto* search = reinterpret_cast<WindowSearch*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(hwnd, &owner);
-  if (owner == search->processId && IsWindowVisible(hwnd)) search->found.push_back(hwnd);
-  return TRUE;
-}
-
-std::vector<HWND> TopLevelWindows(DWORD processId) {
-  WindowSearch search{processId, {}};
-  EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-std::vector<HWND> ChildrenOfClass(HWND parent, const wchar_t* className) {
-  std::vector<HWND> found;
-  for (HWND child = FindWindowExW(parent, nullptr, className, nullptr); child != nullptr;
-       child = FindWindowExW(parent, child, className, nullptr)) {
-    found.push_back(child);
-  }
-  return found;
-}
+std::wstring gScreenshot;
 
 // ---------------------------------------------------------------------------
 // The window as designed: every control, in tab order, positions in twips.
@@ -176,16 +66,6 @@ const int kTabOrder[] = {
     kIdCmdOn + 2,   kIdCmdOn + 3,   kIdCmdOff + 0, kIdCmdOff + 1, kIdCmdOff + 2, kIdCmdOff + 3,
 };
 
-// The eight fields in the order of their keys in ip.ini.
-struct Field {
-  const char* key;
-  int id;
-};
-const Field kFields[] = {
-    {"IP", kIdText1},       {"SW1", kIdTextSw + 0},   {"SW2", kIdTextSw + 1},   {"SW3", kIdTextSw + 2},
-    {"SW4", kIdTextSw + 3}, {"CMD1", kIdTextCmd + 0}, {"CMD2", kIdTextCmd + 1}, {"CMD3", kIdTextCmd + 2},
-};
-using FieldTexts = std::vector<std::wstring>;  // one per kFields entry
 
 // ip.ini holding the fields' design texts.
 const char kDesignIni[] =
@@ -200,240 +80,6 @@ std::string IniOf(const FieldTexts& values, UINT codePage = CP_ACP) {
   return text;
 }
 
-// ---------------------------------------------------------------------------
-// The display DPI of the programs started next, as Wine reads it at process
-// start (and Windows at logon): HKCU\Control Panel\Desktop "LogPixels".
-class DpiSetting {
- public:
-  DpiSetting() = default;
-  DpiSetting(const DpiSetting&) = delete;
-  DpiSetting& operator=(const DpiSetting&) = delete;
-  ~DpiSetting() { Restore(); }
-
-  void Set(DWORD dpi) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
-    if (!saved_) {
-      DWORD size = sizeof(original_), type = 0;
-      hadValue_ =
-          RegQueryValueExW(key, kValue, nullptr, &type, reinterpret_cast<BYTE*>(&original_), &size) == ERROR_SUCCESS &&
-          type == REG_DWORD;
-      saved_ = true;
-    }
-    const LONG result = RegSetValueExW(key, kValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof(dpi));
-    RegCloseKey(key);
-    ASSERT_EQ(result, ERROR_SUCCESS);
-  }
-
-  void Restore() {
-    if (!saved_) return;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-      if (hadValue_) {
-        RegSetValueExW(key, kValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&original_), sizeof(original_));
-      } else {
-        RegDeleteValueW(key, kValue);
-      }
-      RegCloseKey(key);
-    }
-    saved_ = false;
-  }
-
- private:
-  static constexpr wchar_t kKey[] = L"Control Panel\\Desktop";
-  static constexpr wchar_t kValue[] = L"LogPixels";
-  bool saved_ = false;
-  bool hadValue_ = false;
-  DWORD original_ = 0;
-};
-
-// ---------------------------------------------------------------------------
-// A fresh folder with qel.exe and the simulated socket.dll; qel.exe started
-// there shows its window, and whatever is left of it is ended afterwards.
-class QelWindow : public testing::Test {
- protected:
-  void SetUp() override {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    std::wstring name = Widen(std::string(info->test_suite_name()) + "-" + info->name());
-    for (wchar_t& c : name) {
-      if (c == L'/') c = L'-';
-    }
-    dir_ = std::wstring(temp) + L"qel-window-" + name;
-    Remove(dir_);
-    CreateDirectoryW(dir_.c_str(), nullptr);
-    ASSERT_TRUE(CopyFileW(gQel.c_str(), (dir_ + L"\\qel.exe").c_str(), FALSE));
-    ASSERT_TRUE(CopyFileW(gSocket.c_str(), (dir_ + L"\\socket.dll").c_str(), FALSE));
-    SetEnvironmentVariableW(L"QELSIM_STATE", (dir_ + L"\\switch.state").c_str());
-    SetEnvironmentVariableW(L"QELSIM_JOURNAL", (dir_ + L"\\switch.journal").c_str());
-    SetEnvironmentVariableW(L"QELSIM_FAULT", nullptr);
-  }
-
-  void TearDown() override {
-    Stop();
-    dpi_.Restore();
-    SetFileAttributesW(Ini().c_str(), FILE_ATTRIBUTE_NORMAL);
-    Remove(dir_);
-  }
-
-  static void Remove(const std::wstring& dir) {
-    std::wstring from = dir + L'\0';  // list of one, double-null terminated
-    SHFILEOPSTRUCTW op = {};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NO_UI;
-    SHFileOperationW(&op);
-  }
-
-  std::wstring Ini() const { return dir_ + L"\\ip.ini"; }
-  void WriteIni(const std::string& content) { WriteAll(Ini(), content); }
-  std::vector<std::string> Journal() const { return Lines(ReadAll(dir_ + L"\\switch.journal")); }
-
-  // Starts qel.exe ("qel.exe" plus the argument text, if any) and waits for
-  // its window; false (with a failure) when no window comes.
-  bool Start(const std::wstring& arguments = L"") {
-    Stop();
-    std::wstring commandLine = arguments.empty() ? L"qel.exe" : L"qel.exe " + arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    const std::wstring exe = dir_ + L"\\qel.exe";
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, dir_.c_str(), &startup,
-                        &process_)) {
-      ADD_FAILURE() << "qel.exe did not start: " << GetLastError();
-      process_ = {};
-      return false;
-    }
-    for (int i = 0; i < 300; ++i) {
-      for (HWND hwnd : TopLevelWindows(process_.dwProcessId)) {
-        if (ClassOf(hwnd) == L"qel") window_ = hwnd;
-      }
-      if (window_ != nullptr) break;
-      if (WaitForSingleObject(process_.hProcess, 100) == WAIT_OBJECT_0) {
-        DWORD code = 0;
-        GetExitCodeProcess(process_.hProcess, &code);
-        ADD_FAILURE() << "qel.exe ended with exit code " << code << " without showing its window";
-        return false;
-      }
-    }
-    if (window_ == nullptr) {
-      ADD_FAILURE() << "qel.exe showed no window of class \"qel\" within 30 s";
-      return false;
-    }
-    // Shown and then idle: the start-up routine has run.
-    WaitForInputIdle(process_.hProcess, 10000);
-    return true;
-  }
-
-  bool Running() const {
-    return process_.hProcess != nullptr && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
-  }
-
-  // Waits for qel to end by itself; its exit code, or -1 if it did not end.
-  long WaitForExit(DWORD milliseconds = 15000) {
-    if (process_.hProcess == nullptr) return -1;
-    if (WaitForSingleObject(process_.hProcess, milliseconds) != WAIT_OBJECT_0) return -1;
-    DWORD code = 0;
-    GetExitCodeProcess(process_.hProcess, &code);
-    return static_cast<long>(code);
-  }
-
-  // Message boxes of qel's process.
-  std::vector<HWND> MessageBoxes() const {
-    std::vector<HWND> boxes;
-    if (process_.hProcess == nullptr) return boxes;
-    for (HWND hwnd : TopLevelWindows(process_.dwProcessId)) {
-      if (ClassOf(hwnd) == L"#32770") boxes.push_back(hwnd);
-    }
-    return boxes;
-  }
-
-  HWND WaitForMessageBox(DWORD milliseconds = 15000) {
-    for (DWORD waited = 0; waited < milliseconds && Running(); waited += 100) {
-      const auto boxes = MessageBoxes();
-      if (!boxes.empty()) return boxes.front();
-      Sleep(100);
-    }
-    return nullptr;
-  }
-
-  // Dismisses any message box, ends qel if it still runs.
-  void Stop() {
-    if (process_.hProcess == nullptr) return;
-    for (HWND box : MessageBoxes()) PostMessageW(box, WM_COMMAND, IDOK, 0);
-    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-      TerminateProcess(process_.hProcess, 255);
-      WaitForSingleObject(process_.hProcess, 10000);
-    }
-    CloseHandle(process_.hThread);
-    CloseHandle(process_.hProcess);
-    process_ = {};
-    window_ = nullptr;
-  }
-
-  HWND Control(int id) const { return GetDlgItem(window_, id); }
-
-  FieldTexts Fields() const {
-    FieldTexts texts;
-    for (const Field& field : kFields) texts.push_back(TextOf(Control(field.id)));
-    return texts;
-  }
-
-  void SetFields(const FieldTexts& texts) {
-    for (std::size_t i = 0; i < std::size(kFields); ++i) {
-      SendMessageW(Control(kFields[i].id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(texts[i].c_str()));
-    }
-  }
-
-  // Types the text into a field as the keyboard would: select all, delete,
-  // then one WM_CHAR per character.
-  void Type(int id, const std::wstring& text) {
-    const HWND field = Control(id);
-    SendMessageW(field, EM_SETSEL, 0, -1);
-    SendMessageW(field, WM_CHAR, VK_BACK, 0);
-    for (const wchar_t c : text) SendMessageW(field, WM_CHAR, c, 0);
-  }
-
-  // The font of each control, read inside qel's process by the font probe.
-  std::vector<qel_probe::FontReport> Fonts(const std::vector<int>& ids) {
-    std::vector<qel_probe::FontReport> reports(ids.size(), qel_probe::FontReport{});
-    const HMODULE probe = LoadLibraryW(gProbe.c_str());
-    const auto hook =
-        probe ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(probe, qel_probe::kHookName)))
-              : nullptr;
-    if (hook == nullptr) {
-      ADD_FAILURE() << "the font probe library did not load: " << Narrow(gProbe);
-      return reports;
-    }
-    const std::wstring name = qel_probe::kReportPrefix + std::to_wstring(GetCurrentProcessId());
-    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(qel_probe::FontReport),
-                                        name.c_str());
-    auto* shared = static_cast<qel_probe::FontReport*>(
-        MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(qel_probe::FontReport)));
-    const HHOOK installed = SetWindowsHookExW(WH_CALLWNDPROC, hook, probe, GetWindowThreadProcessId(window_, nullptr));
-    const UINT message = RegisterWindowMessageW(qel_probe::kProbeMessage);
-    EXPECT_NE(installed, nullptr) << "SetWindowsHookEx: " << GetLastError();
-    if (installed != nullptr && shared != nullptr) {
-      for (std::size_t i = 0; i < ids.size(); ++i) {
-        *shared = qel_probe::FontReport{};
-        DWORD_PTR ignored = 0;
-        SendMessageTimeoutW(window_, message, GetCurrentProcessId(), ids[i], SMTO_ABORTIFHUNG, 5000, &ignored);
-        reports[i] = *shared;
-      }
-    }
-    if (installed != nullptr) UnhookWindowsHookEx(installed);
-    if (shared != nullptr) UnmapViewOfFile(shared);
-    if (mapping != nullptr) CloseHandle(mapping);
-    return reports;
-  }
-
-  std::wstring dir_;
-  PROCESS_INFORMATION process_ = {};
-  HWND window_ = nullptr;
-  DpiSetting dpi_;
-};
 
 // ---------------------------------------------------------------------------
 // Layout: every control where the design puts it, at 96 and at 144 DPI.
@@ -758,40 +404,6 @@ TEST_F(QelWindow, JapaneseTextIsSavedInShiftJisAndComesBack) {
 // ---------------------------------------------------------------------------
 // A screenshot for people to look at.
 
-// The window's screen pixels, RGB, top row first.
-bool Capture(HWND window, int& width, int& height, std::vector<std::uint8_t>& rgb) {
-  RECT rect = {};
-  GetWindowRect(window, &rect);
-  width = rect.right - rect.left;
-  height = rect.bottom - rect.top;
-  if (width <= 0 || height <= 0) return false;
-  const HDC screen = GetDC(nullptr);
-  const HDC memory = CreateCompatibleDC(screen);
-  const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-  const HGDIOBJ old = SelectObject(memory, bitmap);
-  const bool copied = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-  SelectObject(memory, old);
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;  // top row first
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  std::vector<std::uint8_t> bgra(static_cast<std::size_t>(width) * height * 4);
-  const int rows = GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), bgra.data(), &info, DIB_RGB_COLORS);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  rgb.clear();
-  for (std::size_t i = 0; i < bgra.size(); i += 4) {
-    rgb.push_back(bgra[i + 2]);
-    rgb.push_back(bgra[i + 1]);
-    rgb.push_back(bgra[i]);
-  }
-  return copied && rows == height;
-}
-
 TEST_F(QelWindow, Screenshot) {
   dpi_.Set(96);
   WriteIni(kDesignIni);
@@ -799,21 +411,15 @@ TEST_F(QelWindow, Screenshot) {
   SetForegroundWindow(window_);
   BringWindowToTop(window_);
   Sleep(1000);  // painted by now, and a poll of the switch coloured the labels
-  int width = 0, height = 0;
-  std::vector<std::uint8_t> rgb;
-  ASSERT_TRUE(Capture(window_, width, height, rgb));
+  Image image;
+  ASSERT_TRUE(CaptureWindow(window_, image));
+  const std::vector<std::uint8_t>& rgb = image.rgb;
   std::size_t differing = 0;
   for (std::size_t i = 3; i < rgb.size(); i += 3) {
     differing += rgb[i] != rgb[0] || rgb[i + 1] != rgb[1] || rgb[i + 2] != rgb[2];
   }
   EXPECT_GT(differing, rgb.size() / 3 / 10) << "the capture is (nearly) all one colour";
-
-  const std::wstring folder = gScreenshot.substr(0, gScreenshot.find_last_of(L'\\'));
-  CreateDirectoryW(folder.c_str(), nullptr);
-  WriteAll(gScreenshot, png::Encode(width, height, rgb));
-  const std::wstring ppm = gScreenshot.substr(0, gScreenshot.size() - 4) + L".ppm";
-  WriteAll(ppm, "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n" +
-                    std::string(rgb.begin(), rgb.end()));
+  SaveScreenshot(gScreenshot, image);
   EXPECT_EQ(ReadAll(gScreenshot).substr(0, 8), "\x89PNG\r\n\x1a\n");
 }
 

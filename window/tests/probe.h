@@ -1,0 +1,61 @@
+// The probe: a small library that the window tests hook into qel's GUI
+// thread (SetWindowsHookEx, WH_CALLWNDPROC) to look at things that only
+// qel's own process can see. Neither Windows nor Wine hands them across
+// processes: Wine 8 does not pass WM_GETFONT to another process at all
+// ("pack_message ... not supported"), on Windows the HFONT it returns means
+// nothing outside its process, and a tooltip's text is read into a buffer of
+// the asking process.
+//
+// The test sends one of the registered messages below to qel's window with
+// wParam = the test's process id and lParam = a control id; the hook answers
+// in (or, for kEnvironmentMessage, reads its request from) the named shared
+// memory kExchangePrefix + that process id, which holds an Exchange.
+#pragma once
+
+#include <windows.h>
+
+namespace qel_probe {
+
+// The font of the control: a FontReport.
+inline constexpr wchar_t kFontMessage[] = L"qel-window-tests-probe-font";
+// The text of the tooltip that qel's window shows for the control: a TipReport.
+inline constexpr wchar_t kTipMessage[] = L"qel-window-tests-probe-tip";
+// Sets (or removes) an environment variable of qel's process, as asked in an
+// EnvironmentRequest; lParam is not used.
+inline constexpr wchar_t kEnvironmentMessage[] = L"qel-window-tests-probe-environment";
+
+inline constexpr wchar_t kExchangePrefix[] = L"Local\\qel-window-tests-probe-";
+// The hook procedure's export (linked without stdcall decoration).
+inline constexpr char kHookName[] = "ProbeHook";
+
+struct FontReport {
+  LONG answered;    // 1 once the hook has filled this in
+  LONG hasFont;     // WM_GETFONT gave a font (0: the system font)
+  LONG objectSize;  // what GetObjectW returned for it
+  LOGFONTW font;
+};
+
+// INFOTIPSIZE: the longest tip text a tooltip control hands out.
+inline constexpr int kTipTextSize = 1024;
+
+struct TipReport {
+  LONG answered;  // 1 once the hook has filled this in
+  LONG found;     // a tooltip of qel's window has a tool for the control
+  wchar_t text[kTipTextSize];
+};
+
+struct EnvironmentRequest {
+  LONG answered;  // 1 once the hook has done it
+  LONG remove;    // 1: remove the variable; 0: set it to value
+  wchar_t name[64];
+  wchar_t value[512];
+  LONG done;  // what SetEnvironmentVariableW returned
+};
+
+union Exchange {
+  FontReport font;
+  TipReport tip;
+  EnvironmentRequest environment;
+};
+
+}  // namespace qel_probe
