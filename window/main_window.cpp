@@ -90,11 +90,11 @@ void MainWindow::FinishSetUp() {
 void MainWindow::CreateControls(HINSTANCE instance) {
   gothicFont_.Reset(CreateGothicFont(dpi_));
   defaultFont_.Reset(CreateDefaultFont());
-  for (const ControlSpec& spec : kLayout) {
+  for (const ControlSpec& layout : kLayout) {
     const wchar_t* windowClass = L"Static";
     DWORD style = WS_CHILD | WS_VISIBLE;
     DWORD exStyle = 0;
-    switch (spec.kind) {
+    switch (layout.kind) {
       case ControlKind::kTextField:
         windowClass = L"Edit";
         style |= WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT;
@@ -109,11 +109,11 @@ void MainWindow::CreateControls(HINSTANCE instance) {
         break;
     }
     HWND control = CreateWindowExW(
-        exStyle, windowClass, spec.text, style, TwipsToPixels(spec.left, dpi_), TwipsToPixels(spec.top, dpi_),
-        TwipsToPixels(spec.width, dpi_), TwipsToPixels(spec.height, dpi_), hwnd_,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
-    if (spec.kind == ControlKind::kTextField) SendMessageW(control, EM_SETLIMITTEXT, 0, 0);  // no limit
-    const HFONT font = spec.gothicFont ? gothicFont_.get() : defaultFont_.get();
+        exStyle, windowClass, layout.text, style, TwipsToPixels(layout.left, dpi_), TwipsToPixels(layout.top, dpi_),
+        TwipsToPixels(layout.width, dpi_), TwipsToPixels(layout.height, dpi_), hwnd_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance, nullptr);
+    if (layout.kind == ControlKind::kTextField) SendMessageW(control, EM_SETLIMITTEXT, 0, 0);  // no limit
+    const HFONT font = layout.gothicFont ? gothicFont_.get() : defaultFont_.get();
     if (font != nullptr) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
 }
