@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+
 #include "outlets/outlets.h"
 #include "platform/numbers.h"
 #include "settings/settings.h"
@@ -22,8 +24,11 @@ const wchar_t* StatusFailure(ErrorKind kind) {
   }
 }
 
-const wchar_t* MaskFailure(ErrorKind kind) {
-  return kind == ErrorKind::kOverflow ? L"状態不明: マスクが範囲外" : L"状態不明: マスクが数値でない";
+// Names the row whose mask failed: the rows after it are unknown because
+// the poll stopped there.
+std::wstring MaskFailure(ErrorKind kind, int row) {
+  return L"状態不明: Sw" + std::to_wstring(row + 1) +
+         (kind == ErrorKind::kOverflow ? L" のマスクが範囲外" : L" のマスクが数値でない");
 }
 
 // What went wrong when ON or OFF could not switch.
@@ -87,7 +92,7 @@ LRESULT MainWindow::LabelColours(HDC dc, HWND label) {
 void MainWindow::GetIpDlg() {
   Platform& platform = library_.platform();
   int row = 0;
-  const wchar_t* reason = nullptr;
+  std::wstring reason;
   try {
     const std::int16_t status = ReadStatus(library_, GetIni(platform, L"IP"));
     for (; row < 4; ++row) {
@@ -95,7 +100,7 @@ void MainWindow::GetIpDlg() {
       try {
         mask = ToInt32(RoundDown(StrictNumber(Text(kIdTextSw + row), platform.Separators())));
       } catch (const RuntimeError& e) {
-        reason = MaskFailure(e.kind());
+        reason = MaskFailure(e.kind(), row);
         throw;
       }
       ShowRow(row, {(mask & static_cast<std::int32_t>(status)) != 0, false, L""});
@@ -104,7 +109,7 @@ void MainWindow::GetIpDlg() {
     // The rows before the failure are recoloured already; this row and the
     // ones after it keep their colour and are marked as unknown until a
     // poll succeeds. No message: the next tick tries again.
-    if (reason == nullptr) reason = StatusFailure(e.kind());
+    if (reason.empty()) reason = StatusFailure(e.kind());
     for (int r = row; r < 4; ++r) {
       ShowRow(r, {rows_[static_cast<std::size_t>(r)].lit, true, reason});
     }

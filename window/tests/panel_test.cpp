@@ -512,9 +512,11 @@ TEST_F(QelPanel, ABadMaskLeavesTheRowsBeforeItRead) {
   ExpectRows({".x..", "...."});
   Type(kIdTextSw + 1, L"abc");
   SetWord(kSaved, 1);
+  // Sw2 keeps its light, greyed; Sw1 lights at the new word.
+  for (int waited = 0; waited < 5000 && LookOfLabel(kIdLabel1 + 1) != Expected(true, true); waited += 100) {
+    Sleep(100);
+  }
   AwaitPolls(2);
-  for (int waited = 0; waited < 5000 && LookOfLabel(kIdLabel1 + 1) != Expected(true, true); waited += 100) Sleep(100);
-  AwaitPolls(1);
   EXPECT_EQ(LookOfLabel(kIdLabel1 + 0), Expected(true, false)) << "Sw1";
   EXPECT_EQ(LookOfLabel(kIdLabel1 + 1), Expected(true, true)) << "Sw2";
   EXPECT_EQ(TipOf(0), L"");
@@ -537,10 +539,9 @@ struct SwitchCase {
 TEST_F(QelPanel, OnAndOffSwitchWithTheAddressAndMaskOnScreen) {
   // ip.ini says 1, 4, 32, 128: the fields say otherwise.
   const SwitchCase cases[] = {
-      {0, true, L"2", 0, 2},       {1, true, L"8", 2, 10},        {2, true, L"16", 10, 26},
-      {3, true, L"64", 26, 90},    {0, false, L"2", 90, 88},      {2, false, L"16", 88, 72},
-      {1, false, L"8", 72, 64},    {3, false, L"64", 64, 0},      {3, true, L"12.9", 0, 12},
-      {1, true, L"1.99", 12, 13},
+      {0, true, L"2", 0, 2},     {1, true, L"8", 2, 10},     {2, true, L"16", 10, 26}, {3, true, L"64", 26, 90},
+      {0, false, L"2", 90, 88},  {2, false, L"16", 88, 72},  {1, false, L"8", 72, 64}, {3, false, L"64", 64, 0},
+      {3, true, L"12.9", 0, 12}, {1, true, L"1.99", 12, 13},
   };
   ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 0}, {kOnScreen, 0}}));
   Type(kIdText1, Widen(kOnScreen));
@@ -560,13 +561,13 @@ TEST_F(QelPanel, OnAndOffSwitchWithTheAddressAndMaskOnScreen) {
       Sleep(50);
     }
     const std::string setip = std::string("setip ") + kOnScreen + " -> 0";
-    const auto at = std::find(journal.begin() + static_cast<std::ptrdiff_t>(std::min(from, journal.size())),
-                              journal.end(), setip);
+    const auto at =
+        std::find(journal.begin() + static_cast<std::ptrdiff_t>(std::min(from, journal.size())), journal.end(), setip);
     ASSERT_NE(at, journal.end()) << "no \"" << setip << "\" in the journal";
     const std::string word = std::to_string(c.after);
-    const std::vector<std::string> expected = {
-        setip, "receivep6 -> " + std::to_string(c.before),
-        (c.on ? "setdata " : "cleandata ") + word + " -> " + word, "transfer " + word + " -> " + word};
+    const std::vector<std::string> expected = {setip, "receivep6 -> " + std::to_string(c.before),
+                                               (c.on ? "setdata " : "cleandata ") + word + " -> " + word,
+                                               "transfer " + word + " -> " + word};
     EXPECT_EQ(std::vector<std::string>(at, std::min(at + 4, journal.end())), expected);
     EXPECT_EQ(WordAt(kOnScreen), c.after);
   }

@@ -59,8 +59,7 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeHook(int code, WPARAM wPa
   const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
   if (code == HC_ACTION &&
       (call->message == fontMessage || call->message == tipMessage || call->message == environmentMessage)) {
-    const std::wstring name =
-        qel_probe::kExchangePrefix + std::to_wstring(static_cast<unsigned long>(call->wParam));
+    const std::wstring name = qel_probe::kExchangePrefix + std::to_wstring(static_cast<unsigned long>(call->wParam));
     if (HANDLE mapping = OpenFileMappingW(FILE_MAP_WRITE, FALSE, name.c_str())) {
       if (void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(qel_probe::Exchange))) {
         auto* exchange = static_cast<qel_probe::Exchange*>(view);

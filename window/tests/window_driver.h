@@ -152,11 +152,11 @@ class Probe {
       return;
     }
     const std::wstring name = qel_probe::kExchangePrefix + std::to_wstring(GetCurrentProcessId());
-    mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(qel_probe::Exchange),
-                                  name.c_str());
+    mapping_ =
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(qel_probe::Exchange), name.c_str());
     if (mapping_ != nullptr) {
-      shared_ = static_cast<qel_probe::Exchange*>(
-          MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, sizeof(qel_probe::Exchange)));
+      shared_ =
+          static_cast<qel_probe::Exchange*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, sizeof(qel_probe::Exchange)));
     }
     hook_ = SetWindowsHookExW(WH_CALLWNDPROC, hook, module_, GetWindowThreadProcessId(window_, nullptr));
     EXPECT_NE(hook_, nullptr) << "SetWindowsHookEx: " << GetLastError();
@@ -196,8 +196,8 @@ class Probe {
     if (hook_ == nullptr || shared_ == nullptr) return false;
     if (clear) *shared_ = {};
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(window_, RegisterWindowMessageW(messageName), GetCurrentProcessId(), lParam,
-                        SMTO_ABORTIFHUNG, 5000, &ignored);
+    SendMessageTimeoutW(window_, RegisterWindowMessageW(messageName), GetCurrentProcessId(), lParam, SMTO_ABORTIFHUNG,
+                        5000, &ignored);
     return shared_->font.answered == 1;  // the first member of every report
   }
 
@@ -241,8 +241,7 @@ inline bool CaptureScreen(const RECT& rect, Image& image) {
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   std::vector<std::uint8_t> bgra(static_cast<std::size_t>(image.width) * image.height * 4);
-  const int rows =
-      GetDIBits(memory, bitmap, 0, static_cast<UINT>(image.height), bgra.data(), &info, DIB_RGB_COLORS);
+  const int rows = GetDIBits(memory, bitmap, 0, static_cast<UINT>(image.height), bgra.data(), &info, DIB_RGB_COLORS);
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
