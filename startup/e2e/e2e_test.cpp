@@ -14,56 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "startup/e2e/test_files.h"
+
 namespace {
 
+using namespace qel_test;
+
 std::wstring gQel, gSocket, gEchoArgs;
-
-std::wstring Widen(const std::string& text, UINT codePage = CP_UTF8) {
-  if (text.empty()) return {};
-  const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-  return out;
-}
-
-std::string Narrow(const std::wstring& text, UINT codePage = CP_UTF8) {
-  if (text.empty()) return {};
-  const int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                    nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-  return out;
-}
-
-std::wstring WindowsPath(const char* path) {
-  std::wstring out = Widen(path);
-  if (!out.empty() && out[0] == L'/') out = L"Z:" + out;
-  for (wchar_t& c : out) {
-    if (c == L'/') c = L'\\';
-  }
-  return out;
-}
-
-std::string ReadAll(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteAll(const std::wstring& path, const std::string& content) {
-  std::ofstream(path.c_str(), std::ios::binary | std::ios::trunc) << content;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
 
 // A fresh folder with qel.exe, the simulated socket.dll and an ip.ini.
 class QelFolder : public testing::Test {
