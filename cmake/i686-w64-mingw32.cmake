@@ -15,3 +15,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Windows programs built here run under Wine; the wrapper expects the
 # environment that scripts/wine-env.sh sets up (display, prefix).
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-exec)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

@@ -275,7 +275,7 @@ bench_size() {
 # The system DLL list is the one of the qel_imports test.
 bench_imports() {
   local out code=0 dlls verdict=met others
-  out=$(bash "$root/startup/e2e/check_imports.sh" "$objdump" "$build/qel.exe") || code=$?
+  out=$(bash "$root/tests/e2e/check_imports.sh" "$objdump" "$build/qel.exe") || code=$?
   dlls=$(sed -n 's/^ok: //p; s/^not a system DLL: //p' <<<"$out" | tr '\n' ' ')
   dlls=${dlls% }
   if [ -z "$dlls" ]; then
@@ -304,8 +304,8 @@ fi
 bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh" win32 >&2
 
-programs=("$build/qel.exe" "$build/simswitch/socket.dll" "$build/startup/e2e/noop.exe"
-          "$build/startup/e2e/minwindow.exe" "$build/startup/e2e/timewindow.exe")
+programs=("$build/qel.exe" "$build/simswitch/socket.dll" "$build/tools/noop.exe"
+          "$build/tools/minwindow.exe" "$build/tools/timewindow.exe")
 for f in "${programs[@]}"; do
   if [ ! -f "$f" ]; then
     echo "bench.sh: the build made no ${f#"$root"/}" >&2

@@ -1,66 +1,42 @@
 #!/usr/bin/env bash
-# Configures and builds qel, Release, with all cores:
-#   build/native  the portable core and its unit tests, host compiler
-#   build/win32   qel.exe, the simulated switch and the Windows test programs
-#                 (mingw-w64 cross build)
-#   build/asan    like native, with ASan and UBSan (only when asked)
-#   build/fuzz    the libFuzzer targets of the core, clang with ASan and UBSan
-#                 (only when asked; scripts/fuzz.sh runs them)
+# Configures and builds qel with the presets of CMakePresets.json, with all
+# cores:
+#   native  build/native: the portable core and its unit tests, host compiler
+#   win32   build/win32:  qel.exe, the simulated switch, the tools and the
+#                         Windows test programs (mingw-w64 cross build)
+#   asan    build/asan:   like native, with ASan and UBSan
+#   fuzz    build/fuzz:   the libFuzzer targets of the core (clang)
 #
-# Usage: scripts/build.sh [--asan] [native|win32|asan|fuzz ...]
-#   no names: native and win32; --asan adds asan to them.
-# Paths are relative to the project, wherever this is called from.
+# Usage: scripts/build.sh [PRESET ...] [-- CMAKE BUILD ARGUMENTS]
+#   no presets: native and win32. After "--", e.g. "--target show_state".
+# Works from any folder.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-jobs=$(nproc)
-
-builds=()
-with_asan=0
-for arg in "$@"; do
-  case "$arg" in
-    --asan) with_asan=1 ;;
-    native|win32|asan|fuzz) builds+=("$arg") ;;
+presets=()
+extra=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    native|win32|asan|fuzz) presets+=("$1") ;;
+    --) shift; extra=("$@"); break ;;
     -h|--help) awk 'NR > 1 && !/^#/ { exit } NR > 1 { sub(/^# ?/, ""); print }' "${BASH_SOURCE[0]}"; exit 0 ;;
-    *) echo "build.sh: unknown argument '$arg'" >&2; exit 2 ;;
+    *) echo "build.sh: unknown preset '$1' (have: native win32 asan fuzz)" >&2; exit 2 ;;
   esac
+  shift
 done
-if [ ${#builds[@]} -eq 0 ]; then builds=(native win32); fi
-if [ "$with_asan" = 1 ]; then builds+=(asan); fi
+if [ ${#presets[@]} -eq 0 ]; then presets=(native win32); fi
 
-build_one() {
-  local name="$1" dir="$root/build/$1" args=()
-  case "$name" in
-    native) args=(-DCMAKE_BUILD_TYPE=Release -DQEL_SANITIZE=OFF) ;;
-    win32)  args=(-DCMAKE_BUILD_TYPE=Release
-                  "-DCMAKE_TOOLCHAIN_FILE=$root/cmake/i686-w64-mingw32.cmake"
-                  # Test programs list their tests under Wine when CTest
-                  # runs, not while building (no Wine during the build).
-                  -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST) ;;
-    # Optimised, with line numbers in the sanitizers' reports.
-    asan)   args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQEL_SANITIZE=ON) ;;
-    fuzz)   args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++
-                  -DCMAKE_C_COMPILER=clang -DQEL_FUZZ=ON) ;;
-  esac
-  # Ninja for a new build directory; an existing one keeps its generator.
-  if [ ! -f "$dir/CMakeCache.txt" ] && command -v ninja >/dev/null; then
-    args+=(-G Ninja)
+cd "$root"
+for preset in "${presets[@]}"; do
+  echo "== build.sh: $preset (build/$preset)" >&2
+  if ! cmake --preset "$preset" --no-warn-unused-cli >/dev/null; then
+    # Again, with the output, to show what went wrong.
+    cmake --preset "$preset" --no-warn-unused-cli >&2 || true
+    echo "build.sh: FAILED to configure build/$preset" >&2
+    exit 1
   fi
-  echo "== build.sh: configuring build/$name" >&2
-  if ! cmake --no-warn-unused-cli -S "$root" -B "$dir" "${args[@]}"; then
-    echo "build.sh: FAILED to configure build/$name" >&2
-    return 1
+  if ! cmake --build --preset "$preset" --parallel "$(nproc)" ${extra[@]+"${extra[@]}"}; then
+    echo "build.sh: FAILED to build build/$preset" >&2
+    exit 1
   fi
-  echo "== build.sh: building build/$name" >&2
-  if ! cmake --build "$dir" --parallel "$jobs"; then
-    echo "build.sh: FAILED to build build/$name" >&2
-    return 1
-  fi
-}
-
-seen=" "
-for name in "${builds[@]}"; do
-  case "$seen" in *" $name "*) continue ;; esac
-  seen+="$name "
-  build_one "$name"
 done

@@ -62,7 +62,7 @@ fuzz_one() {
               -artifact_prefix="$artifacts/")
   if [ -f "$dict" ]; then args+=(-dict="$dict"); fi
   UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1}" \
-    "$build/${t}_fuzz" "${args[@]}" "$work" "$root/fuzz/corpus/$t" "$saved" >"$log" 2>&1
+    "$build/fuzz/${t}_fuzz" "${args[@]}" "$work" "$root/fuzz/corpus/$t" "$saved" >"$log" 2>&1
   rc=$?
   for f in "$artifacts"/crash-* "$artifacts"/leak-* "$artifacts"/timeout-* "$artifacts"/oom-*; do
     if [ -e "$f" ]; then cp "$f" "$saved/"; fi

@@ -28,7 +28,7 @@ trap 'exit 130' INT TERM
 bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh" win32
 
-for f in "$build/qel.exe" "$build/simswitch/socket.dll" "$build/startup/e2e/rawrun.exe"; do
+for f in "$build/qel.exe" "$build/simswitch/socket.dll" "$build/tools/rawrun.exe"; do
   if [ ! -f "$f" ]; then
     echo "run.sh: the build made no ${f#"$root"/}" >&2
     exit 1
@@ -39,7 +39,7 @@ mkdir -p "$run"
 cp "$build/qel.exe" "$build/simswitch/socket.dll" "$run/"
 # rawrun.exe sits beside qel.exe too: CreateProcessW looks for "qel.exe" in
 # the launcher's own folder first.
-cp "$build/startup/e2e/rawrun.exe" "$run/"
+cp "$build/tools/rawrun.exe" "$run/"
 if [ ! -f "$run/ip.ini" ]; then
   printf '%s\r\n' '[Qelmark]' 'IP=192.168.1.10' 'SW1=1' 'SW2=4' 'SW3=32' 'SW4=128' \
     'CMD1=' 'CMD2=' 'CMD3=' >"$run/ip.ini"

@@ -18,7 +18,7 @@
 #                started here, or the descendant of it that runs qel.exe),
 #                from /proc/<pid>/status
 #   handles, GDI, USER   as Windows counts them for qel.exe, read with
-#                startup/e2e/procstats.exe: GetProcessHandleCount and
+#                tools/procstats.exe: GetProcessHandleCount and
 #                GetGuiResources(GR_GDIOBJECTS / GR_USEROBJECTS)
 #   handles*, GDI*, windows*   the same counted another way, for Wine 8,
 #                which gives no figure for the three above (0, and "not
@@ -89,7 +89,7 @@ words=(0 1 5 37 165 164 160 128 0 32 4 133 36 161 1 0)
 bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh" win32 >&2
 
-programs=("$build/qel.exe" "$build/simswitch/socket.dll" "$build/startup/e2e/procstats.exe")
+programs=("$build/qel.exe" "$build/simswitch/socket.dll" "$build/tools/procstats.exe")
 for f in "${programs[@]}"; do
   if [ ! -f "$f" ]; then
     echo "soak.sh: the build made no ${f#"$root"/}" >&2

@@ -42,8 +42,7 @@ run_ctest() {
   local name="$1"; shift
   local log="$logdir/$name.log" rc line total bad
   echo "== test.sh: ctest in build/$name" >&2
-  ctest --test-dir "$root/build/$name" --output-on-failure --no-tests=error \
-        --timeout "$timeout" "$@" 2>&1 | tee "$log"
+  (cd "$root" && ctest --preset "$name" --no-tests=error --timeout "$timeout" "$@") 2>&1 | tee "$log"
   rc=${PIPESTATUS[0]}
   line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
   if [ -n "$line" ]; then

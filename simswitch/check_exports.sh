@@ -1,22 +1,26 @@
 #!/bin/sh
 # Checks a built simulated socket.dll from its PE tables, on the build host:
-#  - it exports exactly the switch library's five functions under their plain
+#  - it exports exactly the switch library's FUNCTIONS (a blank-separated
+#    list, as CMake reads it from core/switch_library_api.h) under their plain
 #    names (no "_name@4" decorations), less the one named as MISSING;
 #  - it imports nothing but kernel32 and msvcrt, so it needs no MinGW runtime
 #    DLL beside it and, in particular, no network library (ws2_32, wsock32...).
 #
-# usage: check_exports.sh OBJDUMP DLL [MISSING]
+# usage: check_exports.sh OBJDUMP DLL FUNCTIONS [MISSING]
 set -eu
 
-if [ $# -lt 2 ] || [ $# -gt 3 ]; then
-  echo "usage: $0 OBJDUMP DLL [MISSING]" >&2
+if [ $# -lt 3 ] || [ $# -gt 4 ]; then
+  echo "usage: $0 OBJDUMP DLL FUNCTIONS [MISSING]" >&2
   exit 2
 fi
 objdump=$1
 dll=$2
-missing=${3:-}
-
-functions="setip receivep6 setdata cleandata transfer"
+functions=$3
+missing=${4:-}
+if [ -z "$functions" ]; then
+  echo "no functions given" >&2
+  exit 2
+fi
 allowed_imports="kernel32.dll msvcrt.dll"
 
 if [ -n "$missing" ]; then

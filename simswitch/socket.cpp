@@ -10,8 +10,8 @@
 // call, through GetEnvironmentVariableW, so a program may change them with
 // SetEnvironmentVariableW while the library is loaded.
 //
-// Build with -DQELSIM_WITHOUT_<NAME> (e.g. QELSIM_WITHOUT_TRANSFER) to leave
-// that one function out of the export table.
+// The variants that each lack one function are the same code with another
+// export table (see CMakeLists.txt).
 
 #include <windows.h>
 
@@ -20,31 +20,16 @@
 #include <string_view>
 #include <vector>
 
-#ifdef QELSIM_WITHOUT_SETIP
-#define QELSIM_EXPORT_SETIP
-#else
-#define QELSIM_EXPORT_SETIP __declspec(dllexport)
-#endif
-#ifdef QELSIM_WITHOUT_RECEIVEP6
-#define QELSIM_EXPORT_RECEIVEP6
-#else
-#define QELSIM_EXPORT_RECEIVEP6 __declspec(dllexport)
-#endif
-#ifdef QELSIM_WITHOUT_SETDATA
-#define QELSIM_EXPORT_SETDATA
-#else
-#define QELSIM_EXPORT_SETDATA __declspec(dllexport)
-#endif
-#ifdef QELSIM_WITHOUT_CLEANDATA
-#define QELSIM_EXPORT_CLEANDATA
-#else
-#define QELSIM_EXPORT_CLEANDATA __declspec(dllexport)
-#endif
-#ifdef QELSIM_WITHOUT_TRANSFER
-#define QELSIM_EXPORT_TRANSFER
-#else
-#define QELSIM_EXPORT_TRANSFER __declspec(dllexport)
-#endif
+#include "core/switch_library_api.h"
+
+// The five functions as the library declares them; a definition below that
+// differs from the list does not compile. Which of them are exported is set
+// by the module definition file that CMake writes from the same list.
+extern "C" {
+#define QELSIM_DECLARE(name, parameters) std::int32_t QEL_STDCALL name parameters;
+QEL_SWITCH_LIBRARY_FUNCTIONS(QELSIM_DECLARE)
+#undef QELSIM_DECLARE
+}
 
 namespace {
 
@@ -444,24 +429,24 @@ Outcome Transfer(std::int32_t word) {
 
 extern "C" {
 
-QELSIM_EXPORT_SETIP std::int32_t __stdcall setip(const char* address) {
+std::int32_t QEL_STDCALL setip(const char* address) {
   const std::string shown = address == nullptr ? std::string("(null)") : OneLine(address);
   return Perform("setip", "setip " + shown, [&] { return Select(address); });
 }
 
-QELSIM_EXPORT_RECEIVEP6 std::int32_t __stdcall receivep6(void) {
+std::int32_t QEL_STDCALL receivep6(void) {
   return Perform("receivep6", "receivep6", [] { return ReadWord(); });
 }
 
-QELSIM_EXPORT_SETDATA std::int32_t __stdcall setdata(std::int32_t word) {
+std::int32_t QEL_STDCALL setdata(std::int32_t word) {
   return Perform("setdata", "setdata " + std::to_string(word), [=] { return Stage(word); });
 }
 
-QELSIM_EXPORT_CLEANDATA std::int32_t __stdcall cleandata(std::int32_t word) {
+std::int32_t QEL_STDCALL cleandata(std::int32_t word) {
   return Perform("cleandata", "cleandata " + std::to_string(word), [=] { return Stage(word); });
 }
 
-QELSIM_EXPORT_TRANSFER std::int32_t __stdcall transfer(std::int32_t word) {
+std::int32_t QEL_STDCALL transfer(std::int32_t word) {
   return Perform("transfer", "transfer " + std::to_string(word), [=] { return Transfer(word); });
 }
 

@@ -14,19 +14,16 @@
 #include <string>
 #include <vector>
 
+#include "core/switch_library_api.h"
+
 namespace {
 
-using SetIp = std::int32_t(__stdcall*)(const char*);
-using Receive = std::int32_t(__stdcall*)();
-using WordCall = std::int32_t(__stdcall*)(std::int32_t);
-
+// The library's functions, typed from the one list of them.
 struct Library {
   HMODULE module = nullptr;
-  SetIp setip = nullptr;
-  Receive receivep6 = nullptr;
-  WordCall setdata = nullptr;
-  WordCall cleandata = nullptr;
-  WordCall transfer = nullptr;
+#define QELSIM_MEMBER(name, parameters) qel::switch_api::name##_function name = nullptr;
+  QEL_SWITCH_LIBRARY_FUNCTIONS(QELSIM_MEMBER)
+#undef QELSIM_MEMBER
 };
 
 template <typename Function>
@@ -42,11 +39,9 @@ bool Find(HMODULE module, const char* name, Function& function, std::string& mis
     return ::testing::AssertionFailure() << "cannot load the library, error " << GetLastError();
   }
   std::string missing;
-  Find(library.module, "setip", library.setip, missing);
-  Find(library.module, "receivep6", library.receivep6, missing);
-  Find(library.module, "setdata", library.setdata, missing);
-  Find(library.module, "cleandata", library.cleandata, missing);
-  Find(library.module, "transfer", library.transfer, missing);
+#define QELSIM_FIND(name, parameters) Find(library.module, #name, library.name, missing);
+  QEL_SWITCH_LIBRARY_FUNCTIONS(QELSIM_FIND)
+#undef QELSIM_FIND
   if (!missing.empty()) return ::testing::AssertionFailure() << "missing functions:" << missing;
   return ::testing::AssertionSuccess();
 }

@@ -1,0 +1,37 @@
+// The start-up routine: with fewer than two tokens in the argument text it
+// hands over to the window; otherwise it runs the tokens as a command script.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/switch_library.h"
+
+namespace qel {
+
+enum class StartMode { kWindow, kScript };
+
+struct StartOutcome {
+  StartMode mode = StartMode::kWindow;
+  // Script mode: true when any statement was abandoned on an error. The
+  // process then ends with exit code 1 instead of 0.
+  bool anyStatementFailed = false;
+};
+
+// Split at every single space: no trimming, empty tokens kept. The empty
+// text yields no tokens.
+std::vector<std::wstring> SplitArguments(const std::wstring& text);
+
+// Runs the start-up routine. In window mode it calls fillWindow (guarded: a
+// failure there is dropped) and returns; ending the process in script mode is
+// left to the caller.
+StartOutcome RunStartup(SwitchLibrary& library, const std::function<void()>& fillWindow);
+
+// Waits seconds x 10 slices of 100 ms, processing window events after each.
+void WaitSeconds(Platform& platform, std::int16_t seconds);
+
+inline int ExitCodeOf(const StartOutcome& outcome) { return outcome.anyStatementFailed ? 1 : 0; }
+
+}  // namespace qel

@@ -1,0 +1,168 @@
+#include "core/command_script.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/errors.h"
+#include "testing/fake_platform.h"
+
+namespace qel {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+constexpr char kIni[] =
+    "[Qelmark]\r\nIP=10.0.0.9\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\nCMD1=notepad.exe a.txt\r\nCMD0=calc.exe\r\n";
+
+// The start-up routine run over a fake platform with the given argument text.
+struct ScriptRun {
+  explicit ScriptRun(const std::wstring& arguments, const std::string& ini = kIni) {
+    platform.argumentText = arguments;
+    platform.SetIni(ini);
+    outcome = RunStartup(library, [this] { ++setIpDlgCalls; });
+  }
+  // Only the staging and transfer calls: what reached the switch.
+  Calls sent() const {
+    Calls out;
+    for (const std::string& call : platform.calls) {
+      if (call.rfind("setdata", 0) == 0 || call.rfind("cleandata", 0) == 0 || call.rfind("transfer", 0) == 0) {
+        out.push_back(call);
+      }
+    }
+    return out;
+  }
+  FakePlatform platform;
+  SwitchLibrary library{platform};
+  StartOutcome outcome;
+  int setIpDlgCalls = 0;
+};
+
+TEST(SplitArguments, AtEverySingleSpace) {
+  using Tokens = std::vector<std::wstring>;
+  EXPECT_EQ(SplitArguments(L""), Tokens{});
+  EXPECT_EQ(SplitArguments(L"W10"), Tokens{L"W10"});
+  EXPECT_EQ(SplitArguments(L"1 "), (Tokens{L"1", L""}));
+  EXPECT_EQ(SplitArguments(L"1  1"), (Tokens{L"1", L"", L"1"}));
+  EXPECT_EQ(SplitArguments(L"\"a b\" 1"), (Tokens{L"\"a", L"b\"", L"1"}));
+  EXPECT_EQ(SplitArguments(L" "), (Tokens{L"", L""}));
+  EXPECT_EQ(SplitArguments(L"1\t0"), Tokens{L"1\t0"});
+}
+
+TEST(Startup, FewerThanTwoTokensOpenTheWindow) {
+  for (const wchar_t* arguments : {L"", L"W10", L"1"}) {
+    ScriptRun run(arguments);
+    EXPECT_EQ(run.outcome.mode, StartMode::kWindow);
+    EXPECT_EQ(run.setIpDlgCalls, 1);
+    EXPECT_EQ(run.platform.sleepCount, 0);
+    EXPECT_TRUE(run.platform.calls.empty());
+  }
+}
+
+struct ScriptCase {
+  const wchar_t* arguments;
+  Calls sent;
+  long long sleptMilliseconds;
+  std::vector<std::wstring> started;
+  bool anyFailed;
+};
+
+TEST(Startup, CommandScripts) {
+  const ScriptCase cases[] = {
+      {L"2 0 W5 1", {"cleandata 0", "transfer 0", "setdata 4", "transfer 4"}, 5000, {}, false},
+      {L"3 1", {"setdata 32", "transfer 32"}, 0, {}, false},
+      {L"cmd1 w2 1 1", {"setdata 1", "transfer 1"}, 2000, {L"notepad.exe a.txt"}, false},
+      // A trailing blank makes an empty token, which fails to convert but
+      // still counts: slot 1 stays 0, so outlet 1 is switched off.
+      {L"1 ", {"cleandata 0", "transfer 0"}, 0, {}, true},
+      {L"1  1", {"cleandata 0", "transfer 0", "setdata 1", "transfer 1"}, 0, {}, true},
+      {L"sw1 1", {}, 1000, {}, false},
+      {L"W2.5 W3.5 x", {}, 6000, {}, true},
+      {L"CMD 1", {}, 0, {L"calc.exe"}, false},
+      {L"W-3 1", {}, 0, {}, false},
+      {L"1 0 1 1 1 1 1", {"cleandata 0", "transfer 0", "setdata 1", "transfer 1"}, 0, {}, true},
+      {L"1 0 1 1 1 1", {"cleandata 0", "transfer 0", "setdata 1", "transfer 1"}, 0, {}, false},
+      // Both a W and CMD: a wait, reading after the W.
+      {L"CMDW1 x", {}, 1000, {}, true},
+      // Numbers after W and CMD round half to even.
+      {L"w0.5 W1.5 W2.5", {}, 4000, {}, false},
+      // 16-bit overflow after W keeps the previous number: W1 then W99999
+      // waits 1 s twice; then 3277 s overflows the slice count.
+      {L"W1 W99999 W3277", {}, 2000, {}, true},
+      // CMD2 is empty, CMD7 missing: nothing starts.
+      {L"CMD2 CMD7", {}, 0, {}, true},
+      // Numbers are converted strictly, rounded down: 2.9 is outlet 2.
+      {L"2.9 1", {"setdata 4", "transfer 4"}, 0, {}, false},
+      // Only the first 20 characters after W count.
+      {L"W000000000000000000001 W1", {}, 1000, {}, false},
+      // An outlet without a mask fails; the script goes on.
+      {L"5 1 W1", {}, 1000, {}, true},
+  };
+  for (const ScriptCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << "arguments [" << std::string(c.arguments, c.arguments + wcslen(c.arguments))
+                                    << "]");
+    ScriptRun run(c.arguments, std::string(kIni) + "CMD2=\r\n");
+    EXPECT_EQ(run.outcome.mode, StartMode::kScript);
+    EXPECT_EQ(run.setIpDlgCalls, 0);
+    EXPECT_EQ(run.sent(), c.sent);
+    EXPECT_EQ(run.platform.sleptMilliseconds, c.sleptMilliseconds);
+    EXPECT_EQ(run.platform.sleepCount * 100LL, c.sleptMilliseconds);  // all in 100 ms slices
+    EXPECT_EQ(run.platform.started, c.started);
+    EXPECT_EQ(run.outcome.anyStatementFailed, c.anyFailed);
+    EXPECT_EQ(ExitCodeOf(run.outcome), c.anyFailed ? 1 : 0);
+  }
+}
+
+TEST(Startup, SwitchReadsTheFileEachTimeAndUsesTheStoredAddress) {
+  ScriptRun run(L"2 1");
+  EXPECT_EQ(run.platform.calls, (Calls{"setip 10.0.0.9", "receivep6", "setdata 4", "transfer 4"}));
+}
+
+TEST(Startup, LibraryFailuresAreSkippedAndReportedInTheExitCode) {
+  FakePlatform platform;
+  SwitchLibrary library(platform);
+  platform.SetIni(kIni);
+  platform.libraryPresent = false;
+  platform.argumentText = L"1 1 W1 CMD1";
+  const StartOutcome outcome = RunStartup(library, [] {});
+  EXPECT_TRUE(outcome.anyStatementFailed);
+  EXPECT_EQ(platform.libraryLoads, 1);
+  EXPECT_EQ(platform.sleptMilliseconds, 1000);  // the rest of the script still ran
+  EXPECT_EQ(platform.started, (std::vector<std::wstring>{L"notepad.exe a.txt"}));
+}
+
+TEST(Startup, ProgramThatCannotStartIsSkipped) {
+  FakePlatform platform;
+  SwitchLibrary library(platform);
+  platform.SetIni(kIni);
+  platform.startablePrograms = {L"calc.exe"};
+  platform.argumentText = L"CMD1 CMD0";
+  const StartOutcome outcome = RunStartup(library, [] {});
+  EXPECT_TRUE(outcome.anyStatementFailed);
+  EXPECT_EQ(platform.started, (std::vector<std::wstring>{L"calc.exe"}));
+}
+
+TEST(Startup, FillingTheWindowFailureIsDropped) {
+  FakePlatform platform;
+  SwitchLibrary library(platform);
+  const StartOutcome outcome =
+      RunStartup(library, [] { throw RuntimeError(ErrorKind::kLibraryNotFound, "socket.dll"); });
+  EXPECT_EQ(outcome.mode, StartMode::kWindow);
+}
+
+TEST(WaitSeconds, SlicesOfAHundredMilliseconds) {
+  FakePlatform platform;
+  WaitSeconds(platform, 3);
+  EXPECT_EQ(platform.sleepCount, 30);
+  WaitSeconds(platform, 0);
+  WaitSeconds(platform, -5);
+  EXPECT_EQ(platform.sleepCount, 30);
+  EXPECT_THROW(WaitSeconds(platform, 3277), RuntimeError);
+  EXPECT_EQ(platform.sleepCount, 30);
+  WaitSeconds(platform, 3276);
+  EXPECT_EQ(platform.sleepCount, 30 + 32760);
+}
+
+}  // namespace
+}  // namespace qel

@@ -1,0 +1,56 @@
+// Runtime errors of qel. Every failure the program knows about is raised as a
+// RuntimeError carrying its kind; callers that skip failures catch this type.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+namespace qel {
+
+enum class ErrorKind {
+  kTypeMismatch,        // a text that is not a number where one is needed
+  kOverflow,            // a value outside the width it is narrowed to
+  kIndexOutOfRange,     // an array index outside its bounds
+  kLibraryNotFound,     // socket.dll cannot be loaded
+  kFunctionNotFound,    // a function of socket.dll cannot be found
+  kCannotStartProgram,  // a command line cannot be started
+};
+
+const char* ErrorKindName(ErrorKind kind);
+
+class RuntimeError : public std::runtime_error {
+ public:
+  RuntimeError(ErrorKind kind, const std::string& detail)
+      : std::runtime_error(std::string(ErrorKindName(kind)) + ": " + detail), kind_(kind) {}
+  ErrorKind kind() const { return kind_; }
+
+ private:
+  ErrorKind kind_;
+};
+
+inline const char* ErrorKindName(ErrorKind kind) {
+  switch (kind) {
+    case ErrorKind::kTypeMismatch: return "type mismatch";
+    case ErrorKind::kOverflow: return "overflow";
+    case ErrorKind::kIndexOutOfRange: return "index out of range";
+    case ErrorKind::kLibraryNotFound: return "library not found";
+    case ErrorKind::kFunctionNotFound: return "function not found";
+    case ErrorKind::kCannotStartProgram: return "program cannot be started";
+  }
+  return "unknown error";
+}
+
+// Runs `step` and returns the kind of the runtime error it raised, or nothing
+// when it succeeded: a failure as a value, for callers that handle it there.
+template <typename Step>
+std::optional<ErrorKind> FailureOf(Step&& step) {
+  try {
+    step();
+  } catch (const RuntimeError& e) {
+    return e.kind();
+  }
+  return std::nullopt;
+}
+
+}  // namespace qel

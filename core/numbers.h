@@ -1,0 +1,42 @@
+// Number conversions shared by the command script, outlet control and the
+// window: strict (whole text, user locale), lenient (leading number, "."),
+// rounding, narrowing to 16 and 32 bits, and numbers as key text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/platform.h"
+
+namespace qel {
+
+// The whole text must be a number: blanks around it, an optional sign,
+// digits with the locale's decimal separator and digit grouping, an optional
+// exponent. Raises kTypeMismatch otherwise, kOverflow beyond a double.
+double StrictNumber(std::wstring_view text, const NumberSeparators& separators);
+
+// Reads a number from the start of the text. Blanks, tabs and line feeds are
+// passed over wherever they stand; then sign, digits, "." and fraction, an
+// exponent ("E" or "D"); stops at the first character that cannot continue.
+// No digits reads as 0. Raises only kOverflow, beyond a double.
+double LenientNumber(std::wstring_view text);
+
+// Largest whole number not above the value (12.9 -> 12, -1.5 -> -2).
+double RoundDown(double value);
+// Nearest whole number, ties to the even neighbour (2.5 -> 2, 3.5 -> 4).
+double RoundHalfEven(double value);
+
+// Narrowing of a whole number; kOverflow outside the width.
+std::int16_t ToInt16(double wholeNumber);
+std::int32_t ToInt32(double wholeNumber);
+std::int16_t NarrowToInt16(std::int32_t value);
+
+// 16-bit arithmetic with the overflow error.
+std::int16_t AddInt16(std::int16_t a, std::int16_t b);
+std::int16_t MultiplyInt16(std::int16_t a, std::int16_t b);
+
+// Decimal digits with a leading "-" for a negative value, no blanks.
+std::wstring KeyText(std::int32_t value);
+
+}  // namespace qel

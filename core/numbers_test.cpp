@@ -1,0 +1,129 @@
+#include "core/numbers.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <optional>
+#include <string>
+
+#include "core/errors.h"
+
+namespace qel {
+namespace {
+
+struct StrictCase {
+  const wchar_t* text;
+  double value;  // ignored when an error is expected
+  std::optional<ErrorKind> error;
+};
+
+TEST(StrictNumber, AcceptsWholeNumbersOnlyInDotLocale) {
+  const NumberSeparators dot;  // "." and ","
+  const StrictCase cases[] = {
+      {L"0", 0, {}},
+      {L"128", 128, {}},
+      {L"  -12.9\t", -12.9, {}},
+      {L"+5", 5, {}},
+      {L".5", 0.5, {}},
+      {L"5.", 5, {}},
+      {L"1,234.5", 1234.5, {}},
+      {L"1e3", 1000, {}},
+      {L"2.5E-1", 0.25, {}},
+      {L"1E+2", 100, {}},
+      {L"1e-400", 0, {}},
+      {L"00000000000000000000000000000042", 42, {}},
+      {L"", 0, ErrorKind::kTypeMismatch},
+      {L"   ", 0, ErrorKind::kTypeMismatch},
+      {L"-", 0, ErrorKind::kTypeMismatch},
+      {L".", 0, ErrorKind::kTypeMismatch},
+      {L"x", 0, ErrorKind::kTypeMismatch},
+      {L"1x", 0, ErrorKind::kTypeMismatch},
+      {L"1 2", 0, ErrorKind::kTypeMismatch},
+      {L"1e", 0, ErrorKind::kTypeMismatch},
+      {L",5", 0, ErrorKind::kTypeMismatch},
+      {L"5,", 0, ErrorKind::kTypeMismatch},
+      {L"1.2.3", 0, ErrorKind::kTypeMismatch},
+      {L"W5", 0, ErrorKind::kTypeMismatch},
+      {L"\"1\"", 0, ErrorKind::kTypeMismatch},
+      {L"1e400", 0, ErrorKind::kOverflow},
+      {L"-1e99999999999999999999", 0, ErrorKind::kOverflow},
+  };
+  for (const StrictCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << "text: [" << std::string(c.text, c.text + std::wcslen(c.text)) << "]");
+    double value = -1;
+    EXPECT_EQ(FailureOf([&] { value = StrictNumber(c.text, dot); }), c.error);
+    if (!c.error) {
+      EXPECT_DOUBLE_EQ(value, c.value);
+    }
+  }
+}
+
+TEST(StrictNumber, FollowsTheLocaleSeparators) {
+  const NumberSeparators comma{L",", L"."};
+  EXPECT_DOUBLE_EQ(StrictNumber(L"12,5", comma), 12.5);
+  EXPECT_DOUBLE_EQ(StrictNumber(L"1.234,5", comma), 1234.5);
+  EXPECT_EQ(FailureOf([&] { StrictNumber(L"1.5", comma); }), std::nullopt);  // grouping: 15
+  EXPECT_DOUBLE_EQ(StrictNumber(L"1.5", comma), 15);
+  EXPECT_EQ(FailureOf([&] { StrictNumber(L"1,2,3", comma); }), ErrorKind::kTypeMismatch);
+
+  const NumberSeparators spaced{L".", L"\u00A0"};  // no-break space groups digits
+  EXPECT_DOUBLE_EQ(StrictNumber(L"1\u00A0000", spaced), 1000);
+}
+
+struct LenientCase {
+  const wchar_t* text;
+  double value;
+};
+
+TEST(LenientNumber, ReadsTheLeadingNumber) {
+  const LenientCase cases[] = {
+      {L"", 0},          {L"x", 0},          {L"5", 5},          {L"2.5", 2.5},      {L"3.5xyz", 3.5},
+      {L"1 2", 12},      {L" \t\n7", 7},     {L"- 5", -5},       {L"+4", 4},         {L"-3", -3},
+      {L".5", 0.5},      {L"1.2.3", 1.2},    {L"1E2", 100},      {L"1D2", 100},      {L"1e-1", 0.1},
+      {L"1E", 1},        {L"1E+", 1},        {L"1Ex", 1},        {L"12W3", 12},      {L"1,5", 1},
+      {L"1e-400", 0},    {L"--1", 0},        {L"1 E 2", 100},
+  };
+  for (const LenientCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << "text: [" << std::string(c.text, c.text + std::wcslen(c.text)) << "]");
+    EXPECT_DOUBLE_EQ(LenientNumber(c.text), c.value);
+  }
+  EXPECT_EQ(FailureOf([] { LenientNumber(L"1E400"); }), ErrorKind::kOverflow);
+  EXPECT_EQ(FailureOf([] { LenientNumber(std::wstring(400, L'9')); }), ErrorKind::kOverflow);
+}
+
+TEST(Rounding, DownAndHalfToEven) {
+  const struct {
+    double value, down, nearest;
+  } cases[] = {
+      {12.9, 12, 13}, {-1.5, -2, -2}, {2.5, 2, 2},   {3.5, 3, 4},  {-2.5, -3, -2},
+      {0.5, 0, 0},    {1.5, 1, 2},    {2.4999, 2, 2}, {-0.4, -1, -0.0}, {7, 7, 7},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    EXPECT_EQ(RoundDown(c.value), c.down);
+    EXPECT_EQ(RoundHalfEven(c.value), c.nearest);
+  }
+}
+
+TEST(Narrowing, SixteenAndThirtyTwoBits) {
+  EXPECT_EQ(ToInt16(32767), 32767);
+  EXPECT_EQ(ToInt16(-32768), -32768);
+  EXPECT_EQ(FailureOf([] { ToInt16(32768); }), ErrorKind::kOverflow);
+  EXPECT_EQ(FailureOf([] { ToInt16(-32769); }), ErrorKind::kOverflow);
+  EXPECT_EQ(ToInt32(-2147483648.0), INT32_MIN);
+  EXPECT_EQ(FailureOf([] { ToInt32(2147483648.0); }), ErrorKind::kOverflow);
+  EXPECT_EQ(FailureOf([] { NarrowToInt16(70000); }), ErrorKind::kOverflow);
+  EXPECT_EQ(MultiplyInt16(3276, 10), 32760);
+  EXPECT_EQ(FailureOf([] { MultiplyInt16(3277, 10); }), ErrorKind::kOverflow);
+  EXPECT_EQ(MultiplyInt16(-3276, 10), -32760);
+  EXPECT_EQ(FailureOf([] { AddInt16(32767, 1); }), ErrorKind::kOverflow);
+}
+
+TEST(KeyText, DecimalWithoutBlanks) {
+  EXPECT_EQ(L"SW" + KeyText(3), L"SW3");
+  EXPECT_EQ(L"SW" + KeyText(-2), L"SW-2");
+  EXPECT_EQ(L"CMD" + KeyText(0), L"CMD0");
+}
+
+}  // namespace
+}  // namespace qel

@@ -1,0 +1,23 @@
+// Outlet control: reading the switch's status word and switching one outlet
+// by read-modify-write of that word.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/switch_library.h"
+
+namespace qel {
+
+// setip(ip), then receivep6() narrowed to 16 bits.
+std::int16_t ReadStatus(SwitchLibrary& library, const std::wstring& ip);
+
+// Switches the outlets whose bits are set in `mask` on (state != 0) or off
+// (state == 0) at the switch `address`, re-reading the status word first.
+void SwitchByMask(SwitchLibrary& library, const std::wstring& address, std::int16_t mask, std::int16_t state);
+
+// Switches outlet number `outlet` with the address and mask stored in the
+// settings file (keys IP and SW<outlet>).
+void SwitchOutlet(SwitchLibrary& library, std::int16_t outlet, std::int16_t state);
+
+}  // namespace qel

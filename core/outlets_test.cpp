@@ -1,0 +1,132 @@
+#include "core/outlets.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/errors.h"
+#include "testing/fake_platform.h"
+
+namespace qel {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+struct SwitchByMaskCase {
+  const char* what;
+  std::int32_t status;
+  std::int16_t mask;
+  std::int16_t state;
+  Calls calls;
+};
+
+TEST(SwitchByMask, ReadModifyWriteOfTheStatusWord) {
+  const SwitchByMaskCase cases[] = {
+      {"off clears the mask's bit", 5, 4, 0, {"setip 10.0.0.2", "receivep6", "cleandata 1", "transfer 1"}},
+      {"on sets the mask's bit", 1, 32, 1, {"setip 10.0.0.2", "receivep6", "setdata 33", "transfer 33"}},
+      {"off drops bits 8 to 15 too", 384, 128, 0, {"setip 10.0.0.2", "receivep6", "cleandata 0", "transfer 0"}},
+      {"mask 0 on sends the word unchanged", 0x1234, 0, 1,
+       {"setip 10.0.0.2", "receivep6", "setdata 4660", "transfer 4660"}},
+      {"mask 0 off cuts the word to its low 8 bits", 0x1234, 0, 0,
+       {"setip 10.0.0.2", "receivep6", "cleandata 52", "transfer 52"}},
+      {"mask 256 off leaves bit 8", 256, 256, 0, {"setip 10.0.0.2", "receivep6", "cleandata 256", "transfer 256"}},
+      {"any nonzero state is on", 0, 1, 5, {"setip 10.0.0.2", "receivep6", "setdata 1", "transfer 1"}},
+      {"negative word is sign-extended", -32768, 1, 1,
+       {"setip 10.0.0.2", "receivep6", "setdata -32767", "transfer -32767"}},
+      {"mask -1 off keeps the high byte", -1, -1, 0, {"setip 10.0.0.2", "receivep6", "cleandata -256", "transfer -256"}},
+  };
+  for (const SwitchByMaskCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakePlatform platform;
+    SwitchLibrary library(platform);
+    platform.status = c.status;
+    SwitchByMask(library, L"10.0.0.2", c.mask, c.state);
+    EXPECT_EQ(platform.calls, c.calls);
+  }
+}
+
+TEST(SwitchByMask, ResultsOutsideSixteenBitsAreOverflows) {
+  {
+    SCOPED_TRACE("status word above 32767: nothing staged or sent");
+    FakePlatform platform;
+    SwitchLibrary library(platform);
+    platform.status = 32768;
+    EXPECT_EQ(FailureOf([&] { SwitchByMask(library, L"a", 1, 1); }), ErrorKind::kOverflow);
+    EXPECT_EQ(platform.calls, (Calls{"setip a", "receivep6"}));
+  }
+  {
+    SCOPED_TRACE("staging result out of range: staged but not transferred");
+    FakePlatform platform;
+    SwitchLibrary library(platform);
+    platform.results["cleandata"] = -40000;
+    EXPECT_EQ(FailureOf([&] { SwitchByMask(library, L"a", 1, 0); }), ErrorKind::kOverflow);
+    EXPECT_EQ(platform.calls, (Calls{"setip a", "receivep6", "cleandata 0"}));
+  }
+  {
+    SCOPED_TRACE("transfer result out of range");
+    FakePlatform platform;
+    SwitchLibrary library(platform);
+    platform.results["transfer"] = 65536;
+    EXPECT_EQ(FailureOf([&] { SwitchByMask(library, L"a", 1, 1); }), ErrorKind::kOverflow);
+    EXPECT_EQ(platform.calls.back(), "transfer 1");
+  }
+}
+
+TEST(ReadStatus, SelectsThenReads) {
+  FakePlatform platform;
+  SwitchLibrary library(platform);
+  platform.status = -3;
+  EXPECT_EQ(ReadStatus(library, L"192.168.1.0"), -3);
+  EXPECT_EQ(platform.calls, (Calls{"setip 192.168.1.0", "receivep6"}));
+  platform.status = 40000;
+  EXPECT_EQ(FailureOf([&] { ReadStatus(library, L"x"); }), ErrorKind::kOverflow);
+}
+
+TEST(SwitchLibrary, LoadsOnceLooksUpEachFunctionOnceRetriesFailures) {
+  FakePlatform platform;
+  SwitchLibrary library(platform);
+  platform.libraryPresent = false;
+  EXPECT_EQ(FailureOf([&] { library.setip(L"a"); }), ErrorKind::kLibraryNotFound);
+  EXPECT_EQ(FailureOf([&] { library.receivep6(); }), ErrorKind::kLibraryNotFound);
+  EXPECT_EQ(platform.libraryLoads, 2);
+
+  platform.libraryPresent = true;
+  platform.missingFunctions = {"transfer"};
+  library.setip(L"a");
+  library.setip(L"b");
+  EXPECT_EQ(FailureOf([&] { library.transfer(1); }), ErrorKind::kFunctionNotFound);
+  EXPECT_EQ(FailureOf([&] { library.transfer(1); }), ErrorKind::kFunctionNotFound);
+  platform.missingFunctions.clear();
+  library.transfer(2);
+  library.transfer(3);
+  EXPECT_EQ(platform.libraryLoads, 3);
+  EXPECT_EQ(platform.lookups, (Calls{"setip", "transfer", "transfer", "transfer"}));
+  EXPECT_EQ(platform.calls, (Calls{"setip a", "setip b", "transfer 2", "transfer 3"}));
+}
+
+TEST(SwitchOutlet, TakesAddressAndMaskFromTheSettingsFile) {
+  FakePlatform platform;
+  SwitchLibrary library(platform);
+  platform.SetIni("[Qelmark]\r\nIP=192.168.1.10\r\nSW1=1\r\nSW2=4\r\nSW3=12.9\r\nSW4=abc\r\nSW-2=2\r\n");
+  platform.status = 1;
+  SwitchOutlet(library, 2, 1);
+  EXPECT_EQ(platform.calls, (Calls{"setip 192.168.1.10", "receivep6", "setdata 5", "transfer 5"}));
+
+  platform.calls.clear();
+  SwitchOutlet(library, 3, 1);  // 12.9 is used as 12
+  EXPECT_EQ(platform.calls, (Calls{"setip 192.168.1.10", "receivep6", "setdata 13", "transfer 13"}));
+
+  platform.calls.clear();
+  SwitchOutlet(library, -2, 0);  // key SW-2
+  EXPECT_EQ(platform.calls, (Calls{"setip 192.168.1.10", "receivep6", "cleandata 13", "transfer 13"}));
+
+  platform.calls.clear();
+  EXPECT_EQ(FailureOf([&] { SwitchOutlet(library, 5, 1); }), ErrorKind::kTypeMismatch);  // no SW5
+  EXPECT_EQ(FailureOf([&] { SwitchOutlet(library, 4, 1); }), ErrorKind::kTypeMismatch);
+  EXPECT_TRUE(platform.calls.empty());
+}
+
+}  // namespace
+}  // namespace qel

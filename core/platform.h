@@ -1,0 +1,62 @@
+// The one seam between qel's portable core and the system it runs on.
+// The Win32 layer implements it with the real calls; tests and fuzzers use
+// the recording fake in testing/. No system header may be included here.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qel {
+
+// An address returned by FindFunction; cast to the function's real type.
+using RawFunction = void (*)();
+
+// The decimal and digit-grouping separators of the user's locale.
+struct NumberSeparators {
+  std::wstring decimal = L".";
+  std::wstring grouping = L",";
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // Text between the program's wide strings and the system's 8-bit (ANSI)
+  // code page. Characters the code page cannot hold are replaced.
+  virtual std::string ToAnsi(std::wstring_view text) = 0;
+  virtual std::wstring FromAnsi(std::string_view text) = 0;
+
+  // Upper case by the user locale's mapping.
+  virtual std::wstring ToUpper(std::wstring_view text) = 0;
+  virtual NumberSeparators Separators() = 0;
+
+  // One value of a profile (INI) file, as GetPrivateProfileStringA returns
+  // it into a buffer of bufferSize bytes with the empty text as default.
+  virtual std::string ReadProfileValue(const std::string& section, const std::string& key,
+                                        std::size_t bufferSize, const std::string& path) = 0;
+  // As WritePrivateProfileStringA: nonzero on success.
+  virtual std::int32_t WriteProfileValue(const std::string& section, const std::string& key,
+                                          const std::string& value, const std::string& path) = 0;
+
+  // The directory holding the running executable, as the system reports it.
+  virtual std::wstring ExecutableDirectory() = 0;
+  // The command line after the program's name and the blanks following it.
+  virtual std::wstring ArgumentText() = 0;
+
+  // Loads the switch library by file name with the usual library search;
+  // returns null when it cannot be loaded. Looks up one of its functions by
+  // its plain name; null when it is missing.
+  virtual void* LoadSwitchLibrary(const std::wstring& fileName) = 0;
+  virtual RawFunction FindFunction(void* library, const char* name) = 0;
+
+  // Sleeps, then processes every window event that is pending.
+  virtual void SleepThenPumpEvents(int milliseconds) = 0;
+
+  // Starts a command line with a normal, focused window without waiting for
+  // it; false when no process could be created.
+  virtual bool StartCommandLine(const std::wstring& commandLine) = 0;
+};
+
+}  // namespace qel

@@ -1,0 +1,54 @@
+// The switch's library, socket.dll, described once: the name and parameters
+// of each of its five functions. Every function takes its arguments by value,
+// uses the standard calling convention of the Windows interface (__stdcall on
+// 32-bit x86) and returns a 32-bit signed integer.
+//
+// Everything that binds, fakes or implements the library is made from this
+// list: the binding in core/switch_library, the recording fake of the tests,
+// the simulated switch's definitions and its export table (CMake reads the
+// names from the V(...) lines below), and the check of that table.
+#pragma once
+
+#include <cstdint>
+
+// On 32-bit x86, where socket.dll lives, the functions are __stdcall; other
+// targets (the native unit tests) have only one convention.
+#if defined(__i386__) || defined(_M_IX86)
+#define QEL_STDCALL __attribute__((stdcall))
+#else
+#define QEL_STDCALL
+#endif
+
+// V(name, (parameters)), one line per function, in the library's own order.
+#define QEL_SWITCH_LIBRARY_FUNCTIONS(V) \
+  V(setip, (const char* address))       \
+  V(receivep6, ())                      \
+  V(setdata, (std::int32_t word))       \
+  V(cleandata, (std::int32_t word))     \
+  V(transfer, (std::int32_t word))
+
+namespace qel::switch_api {
+
+// The function pointer types: switch_api::setip_function, ...
+#define QEL_SWITCH_API_POINTER_TYPE(name, parameters) \
+  using name##_function = std::int32_t(QEL_STDCALL*) parameters;
+QEL_SWITCH_LIBRARY_FUNCTIONS(QEL_SWITCH_API_POINTER_TYPE)
+#undef QEL_SWITCH_API_POINTER_TYPE
+
+// The functions as indices: Function::setip, Function::receivep6, ...
+enum class Function {
+#define QEL_SWITCH_API_ENUMERATOR(name, parameters) name,
+  QEL_SWITCH_LIBRARY_FUNCTIONS(QEL_SWITCH_API_ENUMERATOR)
+#undef QEL_SWITCH_API_ENUMERATOR
+};
+
+// Their exported names, by index.
+inline constexpr const char* kFunctionNames[] = {
+#define QEL_SWITCH_API_NAME(name, parameters) #name,
+    QEL_SWITCH_LIBRARY_FUNCTIONS(QEL_SWITCH_API_NAME)
+#undef QEL_SWITCH_API_NAME
+};
+
+inline constexpr int kFunctionCount = static_cast<int>(sizeof(kFunctionNames) / sizeof(kFunctionNames[0]));
+
+}  // namespace qel::switch_api

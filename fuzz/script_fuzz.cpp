@@ -1,0 +1,126 @@
+// libFuzzer target: the whole start-up routine, RunStartup, over the fake
+// platform, with the input bytes (each byte one character) as the argument
+// text and a fixed ip.ini. The fake only counts sleeps, so long waits cost
+// no time; the six number slots are checked by ASan and the library's
+// bounds assertions.
+//
+// The tokens are counted here on their own: split at every space, upper-cased
+// (ASCII; no other character upper-cases to W, C, M or D), a token with "W"
+// waits, one with "CMD" and no "W" starts a command line, every other token
+// is a number. What must hold:
+//  - fewer than two tokens: window mode, the window opened once, no library
+//    call, no sleep, no program started;
+//  - two or more: script mode and no window;
+//  - the second and the third number each switch at most once, so there are
+//    no more transfers than numbers less one, and never more than two; when
+//    the first number is exactly "1" to "4" (an outlet with a mask in ip.ini)
+//    each of them does switch;
+//  - the switch is always addressed with ip.ini's IP, and starting from an
+//    all-off word only bits of ip.ini's masks are ever sent;
+//  - sleeps only for W tokens, in 100 ms slices, at most 3276 s per token;
+//  - programs only for CMD tokens, and only ip.ini's non-empty command lines;
+//  - ip.ini is never written.
+#include <cstdint>
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "fuzz/fuzz_support.h"
+#include "testing/fake_platform.h"
+#include "core/command_script.h"
+
+namespace {
+
+using qel::fuzz::Show;
+
+constexpr char kIni[] =
+    "[Qelmark]\r\nIP=10.0.0.9\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\n"
+    "CMD0=calc.exe\r\nCMD1=notepad.exe a.txt\r\nCMD2=\r\nCMD3=\"C:\\Program Files\\x.exe\" /a\r\n";
+constexpr int kAllMasks = 1 | 4 | 32 | 128;
+
+wchar_t AsciiUpper(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
+
+bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::wstring arguments = qel::fuzz::Latin1(data, size);
+  const auto where = [&] { return "arguments [" + Show(arguments) + "]"; };
+
+  // The tokens, counted independently of the code under test.
+  std::vector<std::wstring> tokens;
+  if (!arguments.empty()) {
+    std::wstring token;
+    for (wchar_t c : arguments) {
+      if (c == L' ') {
+        tokens.push_back(token);
+        token.clear();
+      } else {
+        token += AsciiUpper(c);
+      }
+    }
+    tokens.push_back(token);
+  }
+  long long waits = 0, commands = 0, numbers = 0;
+  std::wstring firstNumber;
+  for (const std::wstring& token : tokens) {
+    if (token.find(L'W') != std::wstring::npos) {
+      ++waits;
+    } else if (token.find(L"CMD") != std::wstring::npos) {
+      ++commands;
+    } else {
+      if (numbers == 0) firstNumber = token;
+      ++numbers;
+    }
+  }
+
+  qel::FakePlatform platform;
+  platform.argumentText = arguments;
+  platform.SetIni(kIni);
+  const auto filesBefore = platform.files;
+  qel::SwitchLibrary library(platform);
+  int windows = 0;
+  const qel::StartOutcome outcome = qel::RunStartup(library, [&] { ++windows; });
+
+  if (tokens.size() < 2) {
+    QEL_FUZZ_CHECK(outcome.mode == qel::StartMode::kWindow && windows == 1, where());
+    QEL_FUZZ_CHECK(platform.calls.empty() && platform.lookups.empty() && platform.libraryLoads == 0,
+                   where() + ": library used in window mode");
+    QEL_FUZZ_CHECK(platform.sleepCount == 0 && platform.started.empty(), where());
+  } else {
+    QEL_FUZZ_CHECK(outcome.mode == qel::StartMode::kScript && windows == 0, where());
+  }
+
+  long long transfers = 0;
+  for (const std::string& call : platform.calls) {
+    if (StartsWith(call, "setip")) {
+      QEL_FUZZ_CHECK(call == "setip 10.0.0.9", where() + ": " + call);
+    } else if (StartsWith(call, "transfer ")) {
+      ++transfers;
+      const long word = std::strtol(call.c_str() + 9, nullptr, 10);
+      QEL_FUZZ_CHECK(word >= 0 && (word & ~kAllMasks) == 0, where() + ": " + call);
+    }
+  }
+  const long long switches = (numbers >= 2 ? 1 : 0) + (numbers >= 3 ? 1 : 0);
+  QEL_FUZZ_CHECK(transfers <= switches && transfers <= 2,
+                 where() + ": " + std::to_string(transfers) + " transfers for " + std::to_string(numbers) + " numbers");
+  if (firstNumber == L"1" || firstNumber == L"2" || firstNumber == L"3" || firstNumber == L"4") {
+    QEL_FUZZ_CHECK(transfers == switches, where() + ": " + std::to_string(transfers) + " transfers, expected " +
+                                              std::to_string(switches));
+  }
+
+  QEL_FUZZ_CHECK(platform.sleptMilliseconds == platform.sleepCount * 100LL, where());
+  QEL_FUZZ_CHECK(platform.sleepCount <= waits * 32760, where() + ": " + std::to_string(platform.sleepCount) +
+                                                           " slices for " + std::to_string(waits) + " waits");
+
+  const std::set<std::wstring> startable = {L"calc.exe", L"notepad.exe a.txt", L"\"C:\\Program Files\\x.exe\" /a"};
+  QEL_FUZZ_CHECK(static_cast<long long>(platform.started.size()) <= commands, where());
+  for (const std::wstring& started : platform.started) {
+    QEL_FUZZ_CHECK(startable.count(started) == 1, where() + ": started [" + Show(started) + "]");
+  }
+
+  QEL_FUZZ_CHECK(platform.files == filesBefore, where() + ": ip.ini changed");
+  return 0;
+}

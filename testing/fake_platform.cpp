@@ -1,0 +1,152 @@
+#include "testing/fake_platform.h"
+
+#include <cwctype>
+#include <utility>
+
+#include "core/switch_library_api.h"
+#include "testing/profile_file.h"
+
+namespace qel {
+
+FakePlatform* FakePlatform::current_ = nullptr;
+
+// The fake switch library: each function records its call; the word of
+// receivep6 and transfer is the fake's `status`.
+struct FakeLibraryFunctions {
+  static std::int32_t QEL_STDCALL setip(const char* address) {
+    return FakePlatform::current_->Record("setip", address, 0);
+  }
+  static std::int32_t QEL_STDCALL receivep6() {
+    return FakePlatform::current_->Record("receivep6", "", FakePlatform::current_->status);
+  }
+  static std::int32_t QEL_STDCALL setdata(std::int32_t word) {
+    return FakePlatform::current_->Record("setdata", std::to_string(word), word);
+  }
+  static std::int32_t QEL_STDCALL cleandata(std::int32_t word) {
+    return FakePlatform::current_->Record("cleandata", std::to_string(word), word);
+  }
+  static std::int32_t QEL_STDCALL transfer(std::int32_t word) {
+    FakePlatform::current_->status = word;
+    return FakePlatform::current_->Record("transfer", std::to_string(word), word);
+  }
+};
+
+// Each function of the list, with the list's type: a fake whose signature
+// drifts from the library's does not compile.
+#define QEL_FAKE_FUNCTION(name, parameters) \
+  {#name, reinterpret_cast<RawFunction>(static_cast<switch_api::name##_function>(&FakeLibraryFunctions::name))},
+const std::pair<const char*, RawFunction> kFakeFunctions[] = {QEL_SWITCH_LIBRARY_FUNCTIONS(QEL_FAKE_FUNCTION)};
+#undef QEL_FAKE_FUNCTION
+
+FakePlatform::FakePlatform() { current_ = this; }
+FakePlatform::~FakePlatform() { current_ = nullptr; }
+
+std::int32_t FakePlatform::Record(const std::string& function, const std::string& argument,
+                                  std::int32_t normalResult) {
+  calls.push_back(argument.empty() ? function : function + " " + argument);
+  const auto result = results.find(function);
+  return result == results.end() ? normalResult : result->second;
+}
+
+std::string FakePlatform::ToAnsi(std::wstring_view text) {
+  std::string out;
+  for (wchar_t wc : text) {
+    auto c = static_cast<std::uint32_t>(wc);
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = '?';
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::wstring FakePlatform::FromAnsi(std::string_view text) {
+  std::wstring out;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const int length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
+    std::uint32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+    bool valid = length > 0 && i + length <= text.size();
+    for (int k = 1; valid && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      valid = (next & 0xC0) == 0x80;
+      c = (c << 6) | (next & 0x3F);
+    }
+    if (!valid) {
+      out += L'\uFFFD';
+      ++i;
+      continue;
+    }
+    out += static_cast<wchar_t>(c);
+    i += length;
+  }
+  return out;
+}
+
+std::wstring FakePlatform::ToUpper(std::wstring_view text) {
+  std::wstring out(text);
+  for (wchar_t& c : out) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+  return out;
+}
+
+std::string FakePlatform::ReadProfileValue(const std::string& section, const std::string& key,
+                                            std::size_t bufferSize, const std::string& path) {
+  const auto file = files.find(path);
+  if (file == files.end() || bufferSize == 0) return {};
+  std::string value = profile::ReadValue(file->second, section, key);
+  if (value.size() > bufferSize - 1) value.resize(bufferSize - 1);
+  return value;
+}
+
+std::int32_t FakePlatform::WriteProfileValue(const std::string& section, const std::string& key,
+                                              const std::string& value, const std::string& path) {
+  if (!filesWritable) return 0;
+  files[path] = profile::WriteValue(files[path], section, key, value);
+  return 1;
+}
+
+void* FakePlatform::LoadSwitchLibrary(const std::wstring&) {
+  ++libraryLoads;
+  return libraryPresent ? this : nullptr;
+}
+
+RawFunction FakePlatform::FindFunction(void*, const char* name) {
+  const std::string function = name;
+  lookups.push_back(function);
+  if (missingFunctions.count(function) != 0) return nullptr;
+  for (const auto& [fakeName, fake] : kFakeFunctions) {
+    if (function == fakeName) return fake;
+  }
+  return nullptr;
+}
+
+void FakePlatform::SleepThenPumpEvents(int milliseconds) {
+  ++sleepCount;
+  sleptMilliseconds += milliseconds;
+}
+
+bool FakePlatform::StartCommandLine(const std::wstring& commandLine) {
+  if (commandLine.empty()) return false;
+  if (!startablePrograms.empty() && startablePrograms.count(commandLine) == 0) return false;
+  started.push_back(commandLine);
+  return true;
+}
+
+std::string FakePlatform::Ini() {
+  const auto file = files.find(iniPath());
+  return file == files.end() ? std::string() : file->second;
+}
+
+}  // namespace qel

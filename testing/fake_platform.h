@@ -1,0 +1,79 @@
+// A platform for tests and fuzzing: profile files kept in memory and handled
+// by our own profile layer, a recording stand-in for the switch library,
+// sleeps and program starts that are only recorded. Its 8-bit code page is
+// UTF-8. One FakePlatform may exist at a time: the switch library's
+// functions are plain function pointers and reach it through a static.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/platform.h"
+#include "core/settings.h"
+
+namespace qel {
+
+class FakePlatform : public Platform {
+ public:
+  FakePlatform();
+  ~FakePlatform() override;
+  FakePlatform(const FakePlatform&) = delete;
+  FakePlatform& operator=(const FakePlatform&) = delete;
+
+  // Platform
+  std::string ToAnsi(std::wstring_view text) override;
+  std::wstring FromAnsi(std::string_view text) override;
+  std::wstring ToUpper(std::wstring_view text) override;
+  NumberSeparators Separators() override { return separators; }
+  std::string ReadProfileValue(const std::string& section, const std::string& key, std::size_t bufferSize,
+                                const std::string& path) override;
+  std::int32_t WriteProfileValue(const std::string& section, const std::string& key, const std::string& value,
+                                  const std::string& path) override;
+  std::wstring ExecutableDirectory() override { return executableDirectory; }
+  std::wstring ArgumentText() override { return argumentText; }
+  void* LoadSwitchLibrary(const std::wstring& fileName) override;
+  RawFunction FindFunction(void* library, const char* name) override;
+  void SleepThenPumpEvents(int milliseconds) override;
+  bool StartCommandLine(const std::wstring& commandLine) override;
+
+  // The settings file as SettingsFilePath names it, in the 8-bit code page.
+  std::string iniPath() { return ToAnsi(SettingsFilePath(*this)); }
+  void SetIni(const std::string& text) { files[iniPath()] = text; }
+  std::string Ini();
+
+  // Settings of the fake.
+  NumberSeparators separators;
+  std::wstring executableDirectory = L"C:\\qel";
+  std::wstring argumentText;
+  std::map<std::string, std::string> files;  // path -> content
+  bool filesWritable = true;
+  bool libraryPresent = true;
+  std::set<std::string> missingFunctions;
+  // receivep6 returns `status`; transfer stores its word there. A result set
+  // in `results` (by function name) is returned instead.
+  std::int32_t status = 0;
+  std::map<std::string, std::int32_t> results;
+  // Programs that start; any other non-empty command line fails to start.
+  // Empty: every non-empty command line starts.
+  std::set<std::wstring> startablePrograms;
+
+  // What happened.
+  std::vector<std::string> calls;  // "setip 1.2.3.4", "receivep6", "setdata 33", ...
+  int libraryLoads = 0;            // attempts, successful or not
+  std::vector<std::string> lookups;
+  int sleepCount = 0;
+  long long sleptMilliseconds = 0;
+  std::vector<std::wstring> started;
+
+ private:
+  std::int32_t Record(const std::string& function, const std::string& argument, std::int32_t normalResult);
+  static FakePlatform* current_;
+
+  friend struct FakeLibraryFunctions;
+};
+
+}  // namespace qel

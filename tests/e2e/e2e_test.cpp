@@ -1,0 +1,321 @@
+// The real qel.exe in a folder of its own beside the simulated switch, run
+// with exact argument texts and checked by the switch's word, its journal,
+// the exit code and the programs it started.
+//
+// Arguments: qel.exe, the simulated socket.dll and echoargs.exe; Unix paths
+// are taken as Wine paths on drive Z:.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/test_files.h"
+
+namespace {
+
+using namespace qel_test;
+
+std::wstring gQel, gSocket, gEchoArgs;
+
+// A fresh folder with qel.exe, the simulated socket.dll and an ip.ini.
+class QelFolder : public testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    dir_ = std::wstring(temp) + L"qel-e2e-" + Widen(testing::UnitTest::GetInstance()->current_test_info()->name());
+    Remove(dir_);
+    CreateDirectoryW(dir_.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(gQel.c_str(), (dir_ + L"\\qel.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(gSocket.c_str(), (dir_ + L"\\socket.dll").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(gEchoArgs.c_str(), (dir_ + L"\\echoargs.exe").c_str(), FALSE));
+    WriteAll(dir_ + L"\\ip.ini",
+             "[Qelmark]\r\nIP=192.168.1.10\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\nCMD1=\r\nCMD2=\r\nCMD3=\r\n");
+    SetEnvironmentVariableW(L"QELSIM_STATE", (dir_ + L"\\switch.state").c_str());
+    SetEnvironmentVariableW(L"QELSIM_JOURNAL", (dir_ + L"\\switch.journal").c_str());
+    SetEnvironmentVariableW(L"QELSIM_FAULT", nullptr);
+  }
+  void TearDown() override { Remove(dir_); }
+
+  static void Remove(const std::wstring& dir) {
+    std::wstring from = dir + L'\0';  // list of one, double-null terminated
+    SHFILEOPSTRUCTW op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NO_UI;
+    SHFileOperationW(&op);
+  }
+
+  // Runs qel.exe with exactly this argument text; returns its exit code.
+  DWORD RunQel(const std::wstring& arguments, const std::wstring& currentDirectory = L"") {
+    std::wstring commandLine = L"qel.exe " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    const std::wstring exe = dir_ + L"\\qel.exe";
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        currentDirectory.empty() ? dir_.c_str() : currentDirectory.c_str(), &startup, &process)) {
+      ADD_FAILURE() << "qel.exe did not start: " << GetLastError();
+      return 999;
+    }
+    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
+      TerminateProcess(process.hProcess, 998);
+      ADD_FAILURE() << "qel.exe did not end within 60 s";
+    }
+    DWORD code = 997;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+  }
+
+  void SetWord(int word) { WriteAll(dir_ + L"\\switch.state", "192.168.1.10=" + std::to_string(word) + "\n"); }
+  std::string State() { return ReadAll(dir_ + L"\\switch.state"); }
+  std::vector<std::string> Journal() { return Lines(ReadAll(dir_ + L"\\switch.journal")); }
+  std::vector<std::string> Started() { return Lines(ReadAll(dir_ + L"\\echoargs.log")); }
+
+  std::wstring dir_;
+};
+
+using JournalLines = std::vector<std::string>;
+
+struct ScriptCase {
+  const wchar_t* arguments;
+  int wordBefore;
+  int wordAfter;
+  JournalLines journal;
+  DWORD exitCode;
+};
+
+TEST_F(QelFolder, CommandScripts) {
+  const ScriptCase cases[] = {
+      {L"2 0 W1 1", 5, 5,
+       {"setip 192.168.1.10 -> 0", "receivep6 -> 5", "cleandata 1 -> 1", "transfer 1 -> 1",
+        "setip 192.168.1.10 -> 0", "receivep6 -> 1", "setdata 5 -> 5", "transfer 5 -> 5"},
+       0},
+      {L"3 1", 1, 33, {"setip 192.168.1.10 -> 0", "receivep6 -> 1", "setdata 33 -> 33", "transfer 33 -> 33"}, 0},
+      // A trailing blank is a second, empty token: state 0, outlet 1 off.
+      {L"1 ", 1, 0, {"setip 192.168.1.10 -> 0", "receivep6 -> 1", "cleandata 0 -> 0", "transfer 0 -> 0"}, 1},
+      // A doubled blank: off by the empty token, then on.
+      {L"1  1", 1, 1,
+       {"setip 192.168.1.10 -> 0", "receivep6 -> 1", "cleandata 0 -> 0", "transfer 0 -> 0",
+        "setip 192.168.1.10 -> 0", "receivep6 -> 0", "setdata 1 -> 1", "transfer 1 -> 1"},
+       1},
+      // Off clears bits 8 to 15 as well.
+      {L"4 0", 384, 0, {"setip 192.168.1.10 -> 0", "receivep6 -> 384", "cleandata 0 -> 0", "transfer 0 -> 0"}, 0},
+      {L"sw1 1", 0, 0, {}, 0},
+      {L"5 1", 0, 0, {}, 1},
+  };
+  for (const ScriptCase& c : cases) {
+    SCOPED_TRACE(Narrow(L"arguments [" + std::wstring(c.arguments) + L"]"));
+    SetWord(c.wordBefore);
+    DeleteFileW((dir_ + L"\\switch.journal").c_str());
+    EXPECT_EQ(RunQel(c.arguments), c.exitCode);
+    EXPECT_EQ(State(), "192.168.1.10=" + std::to_string(c.wordAfter) + "\n");
+    EXPECT_EQ(Journal(), c.journal);
+  }
+}
+
+TEST_F(QelFolder, CommandLineStartsAProgramWithANormalWindow) {
+  // (A value that ends in a quote mark would lose its enclosing quotes.)
+  WriteAll(dir_ + L"\\ip.ini", "[Qelmark]\r\nCMD1=\"" + Narrow(dir_) + "\\echoargs.exe\" \"a b\" --from-qel\r\n");
+  EXPECT_EQ(RunQel(L"CMD1 W0"), 0u);
+  // The started program is not waited for: give it a moment to write.
+  for (int i = 0; i < 50 && Started().empty(); ++i) Sleep(100);
+  const std::string expected = "\"" + Narrow(dir_) + "\\echoargs.exe\" \"a b\" --from-qel\t" +
+                               std::to_string(SW_SHOWNORMAL);
+  EXPECT_EQ(Started(), std::vector<std::string>{expected});
+}
+
+TEST_F(QelFolder, ProgramThatCannotStartFailsTheScript) {
+  WriteAll(dir_ + L"\\ip.ini", "[Qelmark]\r\nCMD1=no-such-program.exe\r\nCMD2=\"" + Narrow(dir_) + "\\ip.ini\"\r\n");
+  EXPECT_EQ(RunQel(L"CMD1 CMD3"), 1u);  // missing program, empty line
+  EXPECT_EQ(RunQel(L"CMD2 W0"), 1u);    // a document is not opened
+}
+
+TEST_F(QelFolder, WithoutTheLibraryNothingIsSentAndTheScriptFails) {
+  DeleteFileW((dir_ + L"\\socket.dll").c_str());
+  SetWord(1);
+  EXPECT_EQ(RunQel(L"1 0 W0"), 1u);
+  EXPECT_EQ(State(), "192.168.1.10=1\n");
+}
+
+TEST_F(QelFolder, LibraryInTheCurrentDirectoryIsNotLoaded) {
+  // The simulated switch sits only in the folder the process starts in.
+  const std::wstring elsewhere = dir_ + L"\\start-here";
+  CreateDirectoryW(elsewhere.c_str(), nullptr);
+  ASSERT_TRUE(MoveFileW((dir_ + L"\\socket.dll").c_str(), (elsewhere + L"\\socket.dll").c_str()));
+  SetWord(1);
+  EXPECT_EQ(RunQel(L"1 0", elsewhere), 1u);
+  EXPECT_TRUE(Journal().empty());
+  EXPECT_EQ(State(), "192.168.1.10=1\n");
+}
+
+TEST_F(QelFolder, LibraryFaults) {
+  SetWord(1);
+  SetEnvironmentVariableW(L"QELSIM_FAULT", L"receivep6=range");
+  EXPECT_EQ(RunQel(L"1 0"), 1u);
+  EXPECT_EQ(Journal(), (JournalLines{"setip 192.168.1.10 -> 0", "receivep6 -> 70000"}));
+  EXPECT_EQ(State(), "192.168.1.10=1\n");
+
+  // Missing transfer: the word is staged, never sent.
+  const std::wstring variant = gSocket.substr(0, gSocket.find_last_of(L'\\')) + L"\\missing-transfer\\socket.dll";
+  ASSERT_TRUE(CopyFileW(variant.c_str(), (dir_ + L"\\socket.dll").c_str(), FALSE));
+  SetEnvironmentVariableW(L"QELSIM_FAULT", nullptr);
+  DeleteFileW((dir_ + L"\\switch.journal").c_str());
+  EXPECT_EQ(RunQel(L"1 0"), 1u);
+  EXPECT_EQ(Journal(), (JournalLines{"setip 192.168.1.10 -> 0", "receivep6 -> 1", "cleandata 0 -> 0"}));
+  EXPECT_EQ(State(), "192.168.1.10=1\n");
+}
+
+// Faults a script meets: it must end (RunQel fails after 60 s), never stop
+// on a dialog, and report any skipped step in its exit code.
+struct LibraryFaultCase {
+  const char* what;
+  const wchar_t* variant;  // folder of a socket.dll variant, or nullptr
+  const wchar_t* fault;    // QELSIM_FAULT, or nullptr
+  const wchar_t* arguments;
+  DWORD exitCode;
+  int wordAfter;  // from 1 before
+};
+
+TEST_F(QelFolder, LibraryFaultTable) {
+  const LibraryFaultCase cases[] = {
+      {"no setip", L"missing-setip", nullptr, L"1 0", 1, 1},
+      {"no receivep6", L"missing-receivep6", nullptr, L"1 0", 1, 1},
+      {"no setdata", L"missing-setdata", nullptr, L"3 1", 1, 1},
+      {"no cleandata", L"missing-cleandata", nullptr, L"1 0", 1, 1},
+      {"no transfer", L"missing-transfer", nullptr, L"3 1", 1, 1},
+      // setip's result is never looked at.
+      {"setip out of range", nullptr, L"setip=range", L"3 1", 0, 33},
+      {"receivep6 out of range", nullptr, L"receivep6=range", L"3 1", 1, 1},
+      {"setdata out of range: staged, not sent", nullptr, L"setdata=range", L"3 1", 1, 1},
+      {"cleandata out of range: staged, not sent", nullptr, L"cleandata=range", L"1 0", 1, 1},
+      // The switch took the word; only its answer was out of range.
+      {"transfer out of range", nullptr, L"transfer=range", L"3 1", 1, 33},
+      {"a slow switch is waited for", nullptr, L"receivep6=slow1500", L"3 1", 0, 33},
+  };
+  const std::wstring builtDir = gSocket.substr(0, gSocket.find_last_of(L'\\'));
+  for (const LibraryFaultCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::wstring library = c.variant ? builtDir + L"\\" + c.variant + L"\\socket.dll" : gSocket;
+    ASSERT_TRUE(CopyFileW(library.c_str(), (dir_ + L"\\socket.dll").c_str(), FALSE));
+    SetEnvironmentVariableW(L"QELSIM_FAULT", c.fault);
+    SetWord(1);
+    EXPECT_EQ(RunQel(c.arguments), c.exitCode);
+    EXPECT_EQ(State(), "192.168.1.10=" + std::to_string(c.wordAfter) + "\n");
+  }
+}
+
+struct SettingsFaultCase {
+  const char* what;
+  std::string ini;  // empty: no ip.ini
+  DWORD exitCode;
+  int wordAfter;  // from 1 before, after "3 1"
+};
+
+TEST_F(QelFolder, SettingsFileFaultTable) {
+  const std::string good = "[Qelmark]\r\nIP=192.168.1.10\r\nSW3=32\r\n";
+  std::string big;
+  for (int i = 0; big.size() < 10 * 1024 * 1024; ++i) big += "[s" + std::to_string(i) + "]\r\nkey=" + std::string(60, 'v') + "\r\n";
+  std::string junk(4096, '\0');
+  for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<char>((i * 7919 + 13) % 256);
+  // The same settings in UTF-16 with its byte-order mark, as Notepad saves it.
+  std::string utf16 = "\xFF\xFE";
+  for (char c : good) utf16 += std::string{c, '\0'};
+  const SettingsFaultCase cases[] = {
+      {"no ip.ini", "", 1, 1},
+      {"empty ip.ini", "\r\n", 1, 1},
+      {"10 MB ip.ini, ours at the end", big + good, 0, 33},
+      {"binary junk", junk, 1, 1},
+      {"junk around our section", junk + "\r\n" + good + junk, 0, 33},
+      {"UTF-16 with byte-order mark", utf16, 0, 33},
+  };
+  for (const SettingsFaultCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    DeleteFileW((dir_ + L"\\ip.ini").c_str());
+    if (!c.ini.empty()) WriteAll(dir_ + L"\\ip.ini", c.ini);
+    SetWord(1);
+    EXPECT_EQ(RunQel(L"3 1"), c.exitCode);
+    EXPECT_EQ(State(), "192.168.1.10=" + std::to_string(c.wordAfter) + "\n");
+    if (!c.ini.empty()) {
+      EXPECT_EQ(ReadAll(dir_ + L"\\ip.ini"), c.ini);  // a script never writes it
+    }
+  }
+  {
+    SCOPED_TRACE("ip.ini is a folder");
+    DeleteFileW((dir_ + L"\\ip.ini").c_str());
+    ASSERT_TRUE(CreateDirectoryW((dir_ + L"\\ip.ini").c_str(), nullptr));
+    SetWord(1);
+    EXPECT_EQ(RunQel(L"3 1"), 1u);
+    EXPECT_EQ(State(), "192.168.1.10=1\n");
+  }
+}
+
+TEST_F(QelFolder, LongCommandLineIsCutTo1023Bytes) {
+  const std::string program = "\"" + Narrow(dir_) + "\\echoargs.exe\" ";
+  const std::string line = program + std::string(2000 - program.size(), 'x');
+  WriteAll(dir_ + L"\\ip.ini", "[Qelmark]\r\nCMD3=" + line + "\r\n");
+  EXPECT_EQ(RunQel(L"CMD3 W0"), 0u);
+  for (int i = 0; i < 50 && Started().empty(); ++i) Sleep(100);
+  EXPECT_EQ(Started(), std::vector<std::string>{line.substr(0, 1023) + "\t" + std::to_string(SW_SHOWNORMAL)});
+}
+
+struct ArgumentCase {
+  const char* what;
+  std::wstring arguments;
+  DWORD exitCode;
+  int wordAfter;  // from 1 before
+};
+
+TEST_F(QelFolder, ArgumentTextTable) {
+  std::wstring thousand;
+  for (int i = 0; i < 1000; ++i) thousand += (i % 2 ? L"1 " : L"3 ");
+  std::wstring waits;
+  while (waits.size() < 32000) waits += L"W0 ";
+  const ArgumentCase cases[] = {
+      {"a tab is not a separator", L"3\t1 1", 1, 1},
+      {"quotes stay in the token", L"\"3\" 1", 1, 1},
+      {"quoted outlet and state", L"\"3 1\"", 1, 1},
+      // 3 1 switches outlet 3 on, then 3 (as a state) keeps it on; the 7th
+      // and later numbers fail to store.
+      {"1000 tokens", thousand, 1, 33},
+      {"32 000 characters of waits", waits.substr(0, 32000), 0, 1},
+      // (Blanks right after the program's name are not part of the text.)
+      {"a word and blanks", L"x" + std::wstring(300, L' '), 1, 1},
+  };
+  for (const ArgumentCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetWord(1);
+    EXPECT_EQ(RunQel(c.arguments), c.exitCode);
+    EXPECT_EQ(State(), "192.168.1.10=" + std::to_string(c.wordAfter) + "\n");
+  }
+}
+
+TEST_F(QelFolder, JapaneseCommandLineReachesTheProgramIntact) {
+  ASSERT_EQ(GetACP(), 932u) << "this case needs the Japanese locale (LANG=ja_JP.UTF-8)";
+  const std::wstring command = L"\"" + dir_ + L"\\echoargs.exe\" 日本語のテキスト ｶﾅ 表示";
+  WriteAll(dir_ + L"\\ip.ini", "[Qelmark]\r\nCMD2=" + Narrow(command, 932) + "\r\n");
+  EXPECT_EQ(RunQel(L"cmd2 w0"), 0u);
+  for (int i = 0; i < 50 && Started().empty(); ++i) Sleep(100);
+  EXPECT_EQ(Started(), std::vector<std::string>{Narrow(command) + "\t" + std::to_string(SW_SHOWNORMAL)});
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  if (argc != 4) {
+    fprintf(stderr, "usage: qel_e2e_tests qel.exe socket.dll echoargs.exe\n");
+    return 2;
+  }
+  gQel = WindowsPath(argv[1]);
+  gSocket = WindowsPath(argv[2]);
+  gEchoArgs = WindowsPath(argv[3]);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,710 @@
+// The live outlet panel of the real qel.exe, driven from outside as a user
+// would: the labels Sw1 … Sw4 lit from the status word of the switch whose
+// address is saved in ip.ini, greyed with a reason in their tooltip when the
+// poll cannot tell, ON and OFF with the address and masks on screen, and the
+// launch buttons. Colours are read from the screen's pixels; the tooltips'
+// texts from inside qel's process by the probe.
+//
+// Arguments: qel.exe, the simulated socket.dll, the simulated socket.dll
+// without receivep6, echoargs.exe, the probe library and the screenshot's PNG
+// path; Unix paths are taken as Wine paths on drive Z:.
+#include "tests/gui/window_driver.h"
+
+#include <algorithm>
+#include <map>
+
+namespace {
+
+using namespace qel_window_test;
+
+std::wstring gMissingReceive, gEchoArgs, gScreenshot;
+
+constexpr COLORREF kLit = RGB(255, 192, 192);
+constexpr char kSaved[] = "10.0.0.5";     // the address saved in ip.ini
+constexpr char kOnScreen[] = "10.0.0.7";  // another one, typed into the address field and not saved
+
+// Written the way the profile functions never write it (a comment, blanks
+// around "="), so that any rewrite of the file shows.
+const std::string kIni = std::string("; the switch in the hall\r\n[Qelmark]\r\nIP = ") + kSaved +
+                         "\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\nCMD1=\r\nCMD2=\r\nCMD3=\r\n";
+
+std::string Hex(COLORREF colour) {
+  char text[16];
+  snprintf(text, sizeof(text), "#%02X%02X%02X", GetRValue(colour), GetGValue(colour), GetBValue(colour));
+  return text;
+}
+
+bool StartsWith(const std::wstring& text, const std::wstring& prefix) { return text.rfind(prefix, 0) == 0; }
+
+// What a label shows: the colour of most of its pixels (the background) and
+// its darkest pixel (the text, drawn over the background).
+struct Look {
+  COLORREF background = CLR_INVALID;
+  COLORREF text = CLR_INVALID;
+  bool operator==(const Look& other) const { return background == other.background && text == other.text; }
+  bool operator!=(const Look& other) const { return !(*this == other); }
+};
+
+std::ostream& operator<<(std::ostream& out, const Look& look) {
+  return out << "background " << Hex(look.background) << ", text " << Hex(look.text);
+}
+
+Look LookOf(const Image& image) {
+  std::map<COLORREF, int> counts;
+  Look look;
+  int darkest = 3 * 256;
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width; ++x) {
+      const COLORREF c = image.At(x, y);
+      ++counts[c];
+      const int sum = GetRValue(c) + GetGValue(c) + GetBValue(c);
+      if (sum < darkest) {
+        darkest = sum;
+        look.text = c;
+      }
+    }
+  }
+  int most = 0;
+  for (const auto& [colour, count] : counts) {
+    if (count > most) {
+      most = count;
+      look.background = colour;
+    }
+  }
+  return look;
+}
+
+// The four outlet labels, Sw1 first, as two patterns of four characters:
+// 'x' where the label is lit (lit) or its text greyed (grey), '.' where not.
+struct Rows {
+  const char* lit;
+  const char* grey;
+};
+
+Look Expected(bool lit, bool grey) {
+  return {lit ? kLit : GetSysColor(COLOR_BTNFACE), GetSysColor(grey ? COLOR_GRAYTEXT : COLOR_BTNTEXT)};
+}
+
+// The text of a message box and whether it shows an icon.
+std::wstring BoxText(HWND box) {
+  std::wstring text;
+  for (HWND child : ChildrenOfClass(box, L"Static")) text += TextOf(child);
+  return text;
+}
+
+bool BoxHasIcon(HWND box) {
+  for (HWND child : ChildrenOfClass(box, L"Static")) {
+    const bool iconStatic = (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+    if (iconStatic && IsWindowVisible(child) && SendMessageW(child, STM_GETICON, 0, 0) != 0) return true;
+  }
+  return false;
+}
+
+// ---------------------------------------------------------------------------
+// qel.exe beside the simulated switch, with ip.ini as kIni.
+enum class Library { kWhole, kNone, kWithoutReceive };  // the socket.dll beside qel.exe
+
+class QelPanel : public QelWindow {
+ protected:
+  void SetUp() override {
+    QelWindow::SetUp();
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(CopyFileW(gEchoArgs.c_str(), (dir_ + L"\\echoargs.exe").c_str(), FALSE));
+    ini_ = kIni;
+    WriteIni(ini_);
+  }
+
+  // Starts qel afresh with that socket.dll (or none), a new journal and the
+  // switches' words; its window in front and the mouse away from it.
+  bool StartWith(Library library, const std::map<std::string, int>& words) {
+    Stop();
+    const std::wstring socket = dir_ + L"\\socket.dll";
+    DeleteFileW(socket.c_str());
+    if (library != Library::kNone &&
+        !CopyFileW((library == Library::kWhole ? gSocket : gMissingReceive).c_str(), socket.c_str(), FALSE)) {
+      ADD_FAILURE() << "cannot copy socket.dll";
+      return false;
+    }
+    DeleteFileW(JournalPath().c_str());
+    words_ = words;
+    WriteState();
+    if (!Start()) return false;
+    SetForegroundWindow(window_);
+    BringWindowToTop(window_);
+    MouseAway();
+    return true;
+  }
+
+  std::wstring JournalPath() const { return dir_ + L"\\switch.journal"; }
+  std::wstring StatePath() const { return dir_ + L"\\switch.state"; }
+
+  // Sets a switch's word at the device, as the simulated switch keeps it.
+  void SetWord(const std::string& address, int word) {
+    words_[address] = word;
+    WriteState();
+  }
+
+  // Replaced in one step, so that the switch never reads half a file.
+  void WriteState() {
+    std::string text;
+    for (const auto& [address, word] : words_) text += address + "=" + std::to_string(word) + "\n";
+    const std::wstring temporary = StatePath() + L".test";
+    WriteAll(temporary, text);
+    ASSERT_TRUE(MoveFileExW(temporary.c_str(), StatePath().c_str(), MOVEFILE_REPLACE_EXISTING));
+  }
+
+  // The word the switch holds for the address now (the last line counts).
+  int WordAt(const std::string& address) {
+    int word = 0;
+    for (const std::string& line : Lines(ReadAll(StatePath()))) {
+      const auto equals = line.rfind('=');
+      if (equals != std::string::npos && line.substr(0, equals) == address) word = std::stoi(line.substr(equals + 1));
+    }
+    return word;
+  }
+
+  // One setip per poll (and per ON or OFF).
+  int SetipCount() const {
+    const auto journal = Journal();
+    return static_cast<int>(std::count_if(journal.begin(), journal.end(),
+                                          [](const std::string& line) { return line.rfind("setip ", 0) == 0; }));
+  }
+
+  // Waits until the poll has run n more times; without a library that the
+  // switch journals, waits as long as that takes.
+  void AwaitPolls(int n) {
+    if (GetFileAttributesW(JournalPath().c_str()) == INVALID_FILE_ATTRIBUTES) {
+      Sleep(static_cast<DWORD>(600 * n));
+      return;
+    }
+    const int target = SetipCount() + n;
+    for (int waited = 0; waited < 10000; waited += 50) {
+      if (SetipCount() >= target) return;
+      Sleep(50);
+    }
+    ADD_FAILURE() << "the poll did not run " << n << " more times within 10 s";
+  }
+
+  void MouseAway() { SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1); }
+
+  // A tooltip window that qel shows now, or nullptr.
+  HWND ShownTip() const {
+    for (HWND hwnd : TopLevelWindows(process_.dwProcessId)) {
+      if (SameText(ClassOf(hwnd), L"tooltips_class32")) return hwnd;
+    }
+    return nullptr;
+  }
+
+  // Rests the mouse on the label for up to the time given: whether a tooltip
+  // pops up. The mouse is taken away again afterwards and the tip let go.
+  bool TipPopsUpOver(int id, DWORD milliseconds) {
+    RECT label = {};
+    GetWindowRect(Control(id), &label);
+    SetCursorPos(label.right - 4, (label.top + label.bottom) / 2);
+    bool shown = false;
+    for (DWORD waited = 0; waited < milliseconds && !shown; waited += 100) {
+      Sleep(100);
+      shown = ShownTip() != nullptr;
+    }
+    MouseAway();
+    for (int waited = 0; waited < 5000 && ShownTip() != nullptr; waited += 100) Sleep(100);
+    return shown;
+  }
+
+  // The label's pixels that show inside the window's client area.
+  Look LookOfLabel(int id) {
+    RECT label = {}, client = {};
+    GetWindowRect(Control(id), &label);
+    GetClientRect(window_, &client);
+    MapWindowPoints(window_, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    RECT visible = {};
+    IntersectRect(&visible, &label, &client);
+    Image image;
+    if (!CaptureScreen(visible, image)) return {};
+    return LookOf(image);
+  }
+
+  // Sw1 … Sw4, then "IP".
+  std::vector<Look> Looks() {
+    std::vector<Look> looks;
+    for (int i = 0; i < 5; ++i) looks.push_back(LookOfLabel(kIdOutletLabel + i));
+    return looks;
+  }
+
+  static std::vector<Look> ExpectedLooks(const Rows& rows) {
+    std::vector<Look> looks;
+    for (int i = 0; i < 4; ++i) looks.push_back(Expected(rows.lit[i] == 'x', rows.grey[i] == 'x'));
+    looks.push_back(Expected(false, false));  // "IP" is never recoloured
+    return looks;
+  }
+
+  // Waits (up to 5 s) until the labels look so; true when they do.
+  bool WaitForLooks(const Rows& rows) {
+    const std::vector<Look> expected = ExpectedLooks(rows);
+    for (int waited = 0; waited < 5000; waited += 100) {
+      if (Looks() == expected) return true;
+      Sleep(100);
+    }
+    return false;
+  }
+
+  // The labels as the poll shows what was set up before this call: two polls
+  // later (the first may have begun before), and still so one poll after
+  // that, so a label painted late cannot pass for one painted right.
+  void ExpectRows(const Rows& rows) {
+    AwaitPolls(2);
+    WaitForLooks(rows);
+    AwaitPolls(1);
+    ExpectLooks(rows);
+  }
+
+  void ExpectLooks(const Rows& rows) {
+    const std::vector<Look> expected = ExpectedLooks(rows);
+    const std::vector<Look> looks = Looks();
+    for (int i = 0; i < 5; ++i) {
+      EXPECT_EQ(looks[i], expected[i]) << "label " << (i < 4 ? "Sw" + std::to_string(i + 1) : std::string("IP"))
+                                       << " (lit " << rows.lit << ", greyed " << rows.grey << ")";
+    }
+  }
+
+  // Has qel paint its whole window afresh, as when it is uncovered.
+  void RepaintAll() {
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+  }
+
+  void SetMasks(const std::vector<std::wstring>& masks) {
+    for (int i = 0; i < 4; ++i) {
+      SendMessageW(Control(kIdMask + i), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(masks[i].c_str()));
+    }
+  }
+
+  std::wstring TipOf(int row) {
+    Probe probe(window_);
+    const qel_probe::TipReport tip = probe.Tip(kIdOutletLabel + row);
+    EXPECT_EQ(tip.answered, 1) << "the probe did not answer";
+    EXPECT_EQ(tip.found, 1) << "Sw" << row + 1 << " has no tooltip";
+    return tip.text;
+  }
+
+  bool SetFault(const wchar_t* fault) {
+    Probe probe(window_);
+    return probe.SetEnvironment(L"QELSIM_FAULT", fault);
+  }
+
+  // Watches qel for the time given: false as soon as it shows a message box.
+  bool NoMessageBoxFor(DWORD milliseconds) {
+    for (DWORD waited = 0; waited <= milliseconds; waited += 100) {
+      const auto boxes = MessageBoxes();
+      if (!boxes.empty()) {
+        ADD_FAILURE() << "a message box: \"" << Narrow(BoxText(boxes.front())) << "\"";
+        return false;
+      }
+      Sleep(100);
+    }
+    return true;
+  }
+
+  void Click(int id) { PostMessageW(Control(id), BM_CLICK, 0, 0); }
+
+  // Presses OK of the box and waits for it to close.
+  void PressOk(HWND box) {
+    const std::vector<HWND> buttons = ChildrenOfClass(box, L"Button");
+    for (HWND button : buttons) {
+      if (GetDlgCtrlID(button) == IDOK) {
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+      }
+    }
+    for (int i = 0; i < 50 && IsWindow(box); ++i) Sleep(100);
+    EXPECT_FALSE(IsWindow(box)) << "OK did not close the box";
+  }
+
+  // The box for a click: exactly one, modal on qel's window, OK only, saying
+  // something that starts so. Closed again with OK.
+  void ExpectOneBoxStartingWith(const std::wstring& start) { ExpectOneBox(start, false); }
+  // The same, saying exactly that and showing no icon.
+  void ExpectOneBoxSayingOnly(const std::wstring& text) { ExpectOneBox(text, true); }
+
+  void ExpectOneBox(const std::wstring& start, bool exactlyWithoutIcon) {
+    const HWND box = WaitForMessageBox(10000);
+    ASSERT_NE(box, nullptr) << (Running() ? "no message box came" : "qel ended");
+    EXPECT_EQ(GetWindow(box, GW_OWNER), window_) << "the box is not owned by qel's window";
+    EXPECT_FALSE(IsWindowEnabled(window_)) << "the box is not modal";
+    const std::wstring text = BoxText(box);
+    EXPECT_TRUE(exactlyWithoutIcon ? text == start : StartsWith(text, start))
+        << "the box says \"" << Narrow(text) << "\"";
+    const std::vector<HWND> buttons = ChildrenOfClass(box, L"Button");
+    EXPECT_EQ(buttons.size(), 1u) << "the box has other buttons than OK";
+    if (!buttons.empty()) {
+      EXPECT_EQ(GetDlgCtrlID(buttons.front()), IDOK);
+    }
+    if (exactlyWithoutIcon) {
+      EXPECT_FALSE(BoxHasIcon(box)) << "the box shows an icon";
+    }
+    // The poll goes on behind the box, and shows no box of its own.
+    AwaitPolls(2);
+    EXPECT_EQ(MessageBoxes(), std::vector<HWND>{box});
+    PressOk(box);
+    EXPECT_TRUE(Running()) << "qel ended after the message";
+    EXPECT_TRUE(IsWindowEnabled(window_));
+    EXPECT_TRUE(NoMessageBoxFor(1000));
+  }
+
+  // Closes qel's window and finds ip.ini as the test last wrote it.
+  void ExpectCloseLeavesIni() {
+    ASSERT_TRUE(Running()) << "qel is not running";
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+    EXPECT_NE(WaitForExit(), -1) << "qel did not end";
+    Stop();
+    EXPECT_EQ(ReadAll(Ini()), ini_) << "ip.ini was written";
+  }
+
+  std::string ini_;
+  std::map<std::string, int> words_;
+};
+
+// ---------------------------------------------------------------------------
+// Lighting: the mask of each outlet (32 bits, rounded down) AND the status
+// word of the switch at the saved address.
+
+struct LightCase {
+  const char* name;
+  std::vector<std::wstring> masks;  // Sw1 … Sw4 as typed
+  int word;
+  const char* lit;
+};
+
+TEST_F(QelPanel, LabelsAreLitWhereTheMaskMeetsTheStatusWord) {
+  const LightCase cases[] = {
+      {"the usual masks", {L"1", L"4", L"32", L"128"}, 33, "x.x."},
+      {"a mask of several bits, any of them", {L"5", L"3", L"12", L"-1"}, 4, "x.xx"},
+      // 12.9 is 12 (1100), not 13, and 1.99 is 1, not 2.
+      {"fractions rounded down, bit 0", {L"12.9", L"1.99", L"-1", L"0"}, 1, ".xx."},
+      {"fractions rounded down, bit 3", {L"12.9", L"1.99", L"-1", L"0"}, 8, "x.x."},
+      // 70000 (0x11170) fits the 32 bits of a mask, not 16.
+      {"a mask wider than 16 bits", {L"70000", L"70000", L"-1", L"0"}, 32, "xxx."},
+      {"no bit set", {L"-1", L"-1", L"-1", L"-1"}, 0, "...."},
+      {"only the top bit", {L"-1", L"-1", L"32768", L"-32768"}, -32768, "xxxx"},
+  };
+  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 0}}));
+  for (const LightCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetMasks(c.masks);
+    SetWord(kSaved, c.word);
+    ExpectRows({c.lit, "...."});
+    RepaintAll();
+    ExpectRows({c.lit, "...."});
+  }
+  for (int row = 0; row < 4; ++row) EXPECT_EQ(TipOf(row), L"") << "Sw" << row + 1;
+  EXPECT_TRUE(NoMessageBoxFor(0));
+  ExpectCloseLeavesIni();
+}
+
+TEST_F(QelPanel, LabelsFollowTheSwitchAtTheSavedAddress) {
+  // The address field names another switch, whose word would light every label.
+  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 33}, {kOnScreen, -1}}));
+  Type(kIdAddress, Widen(kOnScreen));
+  ExpectRows({"x.x.", "...."});
+
+  // Someone switches at the device: the labels follow within a few polls.
+  SetWord(kSaved, 4 | 128);
+  EXPECT_TRUE(WaitForLooks({".x.x", "...."})) << "the labels did not follow the switch within 5 s";
+  ExpectLooks({".x.x", "...."});
+
+  for (const std::string& line : Journal()) {
+    if (line.rfind("setip ", 0) == 0) {
+      EXPECT_EQ(line, std::string("setip ") + kSaved + " -> 0");
+    }
+  }
+
+  // ip.ini is read at every poll: another saved address counts from the next.
+  ini_ = std::string("[Qelmark]\r\nIP=") + kOnScreen + "\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\n";
+  WriteIni(ini_);
+  EXPECT_TRUE(WaitForLooks({"xxxx", "...."})) << "the poll did not turn to the new saved address within 5 s";
+  ExpectLooks({"xxxx", "...."});
+  const auto journal = Journal();
+  EXPECT_NE(std::find(journal.begin(), journal.end(), std::string("setip ") + kOnScreen + " -> 0"), journal.end());
+  ExpectCloseLeavesIni();
+}
+
+// ---------------------------------------------------------------------------
+// Rows whose state the poll cannot establish: greyed text over the colour
+// they had, a reason in the tooltip, never a message box, and back to normal
+// at the first poll that succeeds.
+
+struct FaultCase {
+  const char* name;
+  Library library;
+  const wchar_t* fault;    // QELSIM_FAULT set in qel's process, or nullptr
+  const wchar_t* sw4Mask;  // typed into Sw4's mask field, or nullptr
+  const char* litBefore;   // the labels before the fault, at word 129 (Sw1 and Sw4)
+  const char* during;      // the labels during the fault, at word 0: kept where greyed
+  const char* grey;
+  const wchar_t* reasonMentions;
+  bool mends;  // whether the test can remove the fault while qel runs
+};
+
+TEST_F(QelPanel, RowsThePollCannotReadAreGreyedWithAReasonAndNoMessage) {
+  const FaultCase cases[] = {
+      {"no socket.dll", Library::kNone, nullptr, nullptr, "....", "....", "xxxx", L"socket.dll", true},
+      {"socket.dll without receivep6", Library::kWithoutReceive, nullptr, nullptr, "....", "....", "xxxx", L"関数",
+       false},
+      {"status word out of range", Library::kWhole, L"receivep6=range", nullptr, "x..x", "x..x", "xxxx", L"範囲外",
+       true},
+      {"mask not a number", Library::kWhole, nullptr, L"abc", "x..x", "...x", "...x", L"マスク", true},
+      {"mask beyond 32 bits", Library::kWhole, nullptr, L"99999999999", "x..x", "...x", "...x", L"マスク", true},
+      {"mask empty", Library::kWhole, nullptr, L"", "x..x", "...x", "...x", L"マスク", true},
+  };
+  for (const FaultCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!StartWith(c.library, {{kSaved, 129}})) continue;
+    if (c.library == Library::kWhole) ExpectRows({c.litBefore, "...."});
+
+    // The fault, and a word that would put out every label that is still read.
+    if (c.fault != nullptr) {
+      ASSERT_TRUE(SetFault(c.fault)) << "the probe could not set QELSIM_FAULT in qel";
+    }
+    if (c.sw4Mask != nullptr) Type(kIdMask + 3, c.sw4Mask);
+    SetWord(kSaved, 0);
+    EXPECT_TRUE(WaitForLooks({c.during, c.grey})) << "the labels did not grey within 5 s";
+    ExpectRows({c.during, c.grey});
+    for (int row = 0; row < 4; ++row) {
+      const std::wstring tip = TipOf(row);
+      if (c.grey[row] == 'x') {
+        EXPECT_TRUE(StartsWith(tip, L"状態不明") && tip.find(c.reasonMentions) != std::wstring::npos)
+            << "Sw" << row + 1 << "'s tooltip: \"" << Narrow(tip) << "\"";
+      } else {
+        EXPECT_EQ(tip, L"") << "Sw" << row + 1;
+      }
+    }
+    const int greyed = static_cast<int>(std::string(c.grey).find('x'));
+    EXPECT_TRUE(TipPopsUpOver(kIdOutletLabel + greyed, 5000)) << "no tooltip over Sw" << greyed + 1;
+    const int polls = SetipCount();
+    EXPECT_TRUE(NoMessageBoxFor(2500));
+    if (c.library != Library::kNone) {
+      EXPECT_GE(SetipCount(), polls + 3) << "the poll stopped";
+    }
+
+    if (c.mends) {
+      if (c.library == Library::kNone) {
+        // Into its place in one step: qel loads it at its next call.
+        const std::wstring copy = dir_ + L"\\socket.dll.new";
+        ASSERT_TRUE(CopyFileW(gSocket.c_str(), copy.c_str(), FALSE));
+        ASSERT_TRUE(MoveFileW(copy.c_str(), (dir_ + L"\\socket.dll").c_str()));
+      }
+      if (c.fault != nullptr) {
+        ASSERT_TRUE(SetFault(nullptr));
+      }
+      if (c.sw4Mask != nullptr) Type(kIdMask + 3, L"128");
+      SetWord(kSaved, 32 | 128);
+      EXPECT_TRUE(WaitForLooks({"..xx", "...."})) << "the labels did not recover within 5 s";
+      ExpectRows({"..xx", "...."});
+      for (int row = 0; row < 4; ++row) EXPECT_EQ(TipOf(row), L"") << "Sw" << row + 1;
+      EXPECT_FALSE(TipPopsUpOver(kIdOutletLabel + greyed, 1500)) << "an empty tooltip over Sw" << greyed + 1;
+    }
+    ExpectCloseLeavesIni();
+  }
+}
+
+// A mask that fails in the middle: the rows before it are still read.
+TEST_F(QelPanel, ABadMaskLeavesTheRowsBeforeItRead) {
+  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 4}}));
+  ExpectRows({".x..", "...."});
+  Type(kIdMask + 1, L"abc");
+  SetWord(kSaved, 1);
+  // Sw2 keeps its light, greyed; Sw1 lights at the new word.
+  for (int waited = 0; waited < 5000 && LookOfLabel(kIdOutletLabel + 1) != Expected(true, true); waited += 100) {
+    Sleep(100);
+  }
+  AwaitPolls(2);
+  EXPECT_EQ(LookOfLabel(kIdOutletLabel + 0), Expected(true, false)) << "Sw1";
+  EXPECT_EQ(LookOfLabel(kIdOutletLabel + 1), Expected(true, true)) << "Sw2";
+  EXPECT_EQ(TipOf(0), L"");
+  EXPECT_TRUE(StartsWith(TipOf(1), L"状態不明"));
+  EXPECT_TRUE(NoMessageBoxFor(1000));
+  ExpectCloseLeavesIni();
+}
+
+// ---------------------------------------------------------------------------
+// ON and OFF: the address field and the outlet's mask field as they
+// stand (16 bits, rounded down), saved or not.
+
+struct SwitchCase {
+  int row;
+  bool on;
+  const wchar_t* mask;  // typed into the row's field first
+  int before, after;    // the on-screen switch's word
+};
+
+TEST_F(QelPanel, OnAndOffSwitchWithTheAddressAndMaskOnScreen) {
+  // ip.ini says 1, 4, 32, 128: the fields say otherwise.
+  const SwitchCase cases[] = {
+      {0, true, L"2", 0, 2},     {1, true, L"8", 2, 10},     {2, true, L"16", 10, 26}, {3, true, L"64", 26, 90},
+      {0, false, L"2", 90, 88},  {2, false, L"16", 88, 72},  {1, false, L"8", 72, 64}, {3, false, L"64", 64, 0},
+      {3, true, L"12.9", 0, 12}, {1, true, L"1.99", 12, 13},
+  };
+  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 0}, {kOnScreen, 0}}));
+  Type(kIdAddress, Widen(kOnScreen));
+  for (const SwitchCase& c : cases) {
+    SCOPED_TRACE(std::string(c.on ? "ON" : "OFF") + " of Sw" + std::to_string(c.row + 1) + " with mask " +
+                 Narrow(c.mask));
+    Type(kIdMask + c.row, c.mask);
+    const std::size_t from = Journal().size();
+    Click((c.on ? kIdOn : kIdOff) + c.row);
+    std::vector<std::string> journal;
+    for (int waited = 0; waited < 5000; waited += 50) {
+      journal = Journal();
+      if (std::any_of(journal.begin() + static_cast<std::ptrdiff_t>(std::min(from, journal.size())), journal.end(),
+                      [](const std::string& line) { return line.rfind("transfer ", 0) == 0; })) {
+        break;
+      }
+      Sleep(50);
+    }
+    const std::string setip = std::string("setip ") + kOnScreen + " -> 0";
+    const auto at =
+        std::find(journal.begin() + static_cast<std::ptrdiff_t>(std::min(from, journal.size())), journal.end(), setip);
+    ASSERT_NE(at, journal.end()) << "no \"" << setip << "\" in the journal";
+    const std::string word = std::to_string(c.after);
+    const std::vector<std::string> expected = {setip, "receivep6 -> " + std::to_string(c.before),
+                                               (c.on ? "setdata " : "cleandata ") + word + " -> " + word,
+                                               "transfer " + word + " -> " + word};
+    EXPECT_EQ(std::vector<std::string>(at, std::min(at + 4, journal.end())), expected);
+    EXPECT_EQ(WordAt(kOnScreen), c.after);
+  }
+  EXPECT_EQ(WordAt(kSaved), 0) << "the saved address's switch was switched";
+  // The poll went on with the saved address all along.
+  AwaitPolls(1);
+  const auto journal = Journal();
+  int polls = 0, switches = 0;
+  for (const std::string& line : journal) {
+    if (line.rfind("setip ", 0) != 0) continue;
+    if (line == std::string("setip ") + kSaved + " -> 0") {
+      ++polls;
+    } else {
+      EXPECT_EQ(line, std::string("setip ") + kOnScreen + " -> 0");
+      ++switches;
+    }
+  }
+  EXPECT_EQ(switches, static_cast<int>(std::size(cases)));
+  EXPECT_GE(polls, 2);
+  EXPECT_TRUE(NoMessageBoxFor(0));
+  ExpectCloseLeavesIni();
+}
+
+struct SwitchFailureCase {
+  const char* name;
+  Library library;
+  const wchar_t* fault;  // QELSIM_FAULT in qel's process, or nullptr
+  int row;
+  bool on;
+  const wchar_t* mask;    // typed into the row's field
+  bool reachesTheSwitch;  // whether setip of the on-screen address is called
+};
+
+TEST_F(QelPanel, OnOrOffThatCannotSwitchShowsOneMessage) {
+  const SwitchFailureCase cases[] = {
+      {"mask not a number", Library::kWhole, nullptr, 0, true, L"abc", false},
+      // The poll takes 70000 (32 bits); switching needs 16.
+      {"mask beyond 16 bits", Library::kWhole, nullptr, 1, false, L"70000", false},
+      {"transfer answers out of range", Library::kWhole, L"transfer=range", 2, true, L"32", true},
+      {"no socket.dll", Library::kNone, nullptr, 3, false, L"128", false},
+  };
+  for (const SwitchFailureCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!StartWith(c.library, {{kSaved, 0}, {kOnScreen, 0}})) continue;
+    Type(kIdAddress, Widen(kOnScreen));
+    Type(kIdMask + c.row, c.mask);
+    if (c.fault != nullptr) {
+      ASSERT_TRUE(SetFault(c.fault)) << "the probe could not set QELSIM_FAULT in qel";
+    }
+    Click((c.on ? kIdOn : kIdOff) + c.row);
+    ExpectOneBoxStartingWith(L"切替できず");
+    const auto journal = Journal();
+    const bool reached =
+        std::find(journal.begin(), journal.end(), std::string("setip ") + kOnScreen + " -> 0") != journal.end();
+    EXPECT_EQ(reached, c.reachesTheSwitch);
+    if (c.library != Library::kNone) {
+      const int polls = SetipCount();
+      AwaitPolls(2);
+      EXPECT_GE(SetipCount(), polls + 2) << "the poll stopped";
+    }
+    ExpectCloseLeavesIni();
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The launch buttons start the command line in their field as it stands.
+
+TEST_F(QelPanel, LaunchButtonsStartTheCommandLineAsItStands) {
+  const std::string echo = "\"" + Narrow(dir_) + "\\echoargs.exe\"";
+  ini_ = kIni;
+  for (int j = 1; j <= 3; ++j) {
+    const std::string key = "CMD" + std::to_string(j) + "=";
+    ini_.replace(ini_.find(key), key.size(), key + echo + " from-ini");
+  }
+  WriteIni(ini_);
+  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 0}}));
+  const std::wstring log = dir_ + L"\\echoargs.log";
+
+  const std::wstring fromField = Widen(echo) + L" from-field \"a b\"";
+  Type(kIdCommandLine + 0, fromField);
+  Click(kIdLaunch + 0);
+  std::vector<std::string> started;
+  for (int waited = 0; waited < 10000 && started.empty(); waited += 100) {
+    Sleep(100);
+    started = Lines(ReadAll(log));
+  }
+  EXPECT_EQ(started, std::vector<std::string>{Narrow(fromField) + "\t1"}) << "not started as typed, normal window";
+  EXPECT_TRUE(NoMessageBoxFor(1000));
+
+  struct Failure {
+    const char* name;
+    int index;
+    const wchar_t* command;
+  };
+  const Failure failures[] = {
+      {"empty field (ip.ini has a command)", 1, L""},
+      {"no such program", 2, L"\"C:\\no such folder\\no-such-program.exe\" x"},
+  };
+  for (const Failure& f : failures) {
+    SCOPED_TRACE(f.name);
+    Type(kIdCommandLine + f.index, f.command);
+    Click(kIdLaunch + f.index);
+    ExpectOneBoxSayingOnly(L"起動できず");
+  }
+  EXPECT_EQ(Lines(ReadAll(log)).size(), 1u) << "a failed launch started something";
+  ExpectCloseLeavesIni();
+}
+
+// ---------------------------------------------------------------------------
+// A screenshot for people to look at: Sw1 and Sw3 lit.
+
+TEST_F(QelPanel, Screenshot) {
+  dpi_.Set(96);
+  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 33}}));
+  ExpectRows({"x.x.", "...."});
+  Image image;
+  ASSERT_TRUE(CaptureWindow(window_, image));
+  SaveScreenshot(gScreenshot, image);
+  EXPECT_EQ(ReadAll(gScreenshot).substr(0, 8), "\x89PNG\r\n\x1a\n");
+  ExpectCloseLeavesIni();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  if (argc != 7) {
+    fprintf(stderr,
+            "usage: panel_tests qel.exe socket.dll missing-receivep6/socket.dll echoargs.exe window_probe.dll "
+            "screenshot.png\n");
+    return 2;
+  }
+  gQel = WindowsPath(argv[1]);
+  gSocket = WindowsPath(argv[2]);
+  gMissingReceive = WindowsPath(argv[3]);
+  gEchoArgs = WindowsPath(argv[4]);
+  gProbe = WindowsPath(argv[5]);
+  gScreenshot = WindowsPath(argv[6]);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,439 @@
+// What the GUI driver tests of the window share: text and file helpers, the
+// windows of a process, the display DPI setting, the probe inside qel's
+// process, screen captures and the fixture QelWindow, which starts the real
+// qel.exe in a folder of its own beside the simulated switch.
+//
+// Each test program includes this once (a single translation unit) and sets
+// gQel, gSocket and gProbe from its arguments before running the tests.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/test_files.h"
+#include "win32/window/control_ids.h"
+#include "tests/gui/png_writer.h"
+#include "tests/gui/probe.h"
+
+namespace qel_window_test {
+
+using namespace qel;
+using namespace qel_test;
+
+// qel.exe, the simulated socket.dll and the probe library, as Windows paths.
+inline std::wstring gQel, gSocket, gProbe;
+
+inline std::wstring ClassOf(HWND hwnd) {
+  wchar_t name[256] = {};
+  GetClassNameW(hwnd, name, 256);
+  return name;
+}
+
+inline std::wstring TextOf(HWND hwnd) {
+  // WM_GETTEXT rather than GetWindowTextW, which does not ask a window of
+  // another process for the text of its controls.
+  const auto length = SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const auto copied = SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(copied));
+  return text;
+}
+
+inline bool SameText(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+// The visible top-level windows of one process.
+struct WindowSearch {
+  DWORD processId;
+  std::vector<HWND> found;
+};
+
+inline BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(hwnd, &owner);
+  if (owner == search->processId && IsWindowVisible(hwnd)) search->found.push_back(hwnd);
+  return TRUE;
+}
+
+inline std::vector<HWND> TopLevelWindows(DWORD processId) {
+  WindowSearch search{processId, {}};
+  EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+inline std::vector<HWND> ChildrenOfClass(HWND parent, const wchar_t* className) {
+  std::vector<HWND> found;
+  for (HWND child = FindWindowExW(parent, nullptr, className, nullptr); child != nullptr;
+       child = FindWindowExW(parent, child, className, nullptr)) {
+    found.push_back(child);
+  }
+  return found;
+}
+
+// The eight fields in the order of their keys in ip.ini.
+struct Field {
+  const char* key;
+  int id;
+};
+inline const Field kFields[] = {
+    {"IP", kIdAddress},       {"SW1", kIdMask + 0},   {"SW2", kIdMask + 1},   {"SW3", kIdMask + 2},
+    {"SW4", kIdMask + 3}, {"CMD1", kIdCommandLine + 0}, {"CMD2", kIdCommandLine + 1}, {"CMD3", kIdCommandLine + 2},
+};
+using FieldTexts = std::vector<std::wstring>;  // one per kFields entry
+
+// ---------------------------------------------------------------------------
+// The probe library (probe.h) hooked into the GUI thread of qel's window for
+// as long as this lives.
+class Probe {
+ public:
+  explicit Probe(HWND window) : window_(window) {
+    module_ = LoadLibraryW(gProbe.c_str());
+    const auto hook =
+        module_ ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(module_, qel_probe::kHookName)))
+                : nullptr;
+    if (hook == nullptr) {
+      ADD_FAILURE() << "the probe library did not load: " << Narrow(gProbe);
+      return;
+    }
+    const std::wstring name = qel_probe::kExchangePrefix + std::to_wstring(GetCurrentProcessId());
+    mapping_ =
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(qel_probe::Exchange), name.c_str());
+    if (mapping_ != nullptr) {
+      shared_ =
+          static_cast<qel_probe::Exchange*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, sizeof(qel_probe::Exchange)));
+    }
+    hook_ = SetWindowsHookExW(WH_CALLWNDPROC, hook, module_, GetWindowThreadProcessId(window_, nullptr));
+    EXPECT_NE(hook_, nullptr) << "SetWindowsHookEx: " << GetLastError();
+    EXPECT_NE(shared_, nullptr) << "no shared memory for the probe";
+  }
+  Probe(const Probe&) = delete;
+  Probe& operator=(const Probe&) = delete;
+  ~Probe() {
+    if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
+    if (shared_ != nullptr) UnmapViewOfFile(shared_);
+    if (mapping_ != nullptr) CloseHandle(mapping_);
+  }
+
+  // answered is 0 when the probe did not answer.
+  qel_probe::FontReport Font(int id) {
+    if (!Ask(qel_probe::kFontMessage, id)) return {};
+    return shared_->font;
+  }
+  qel_probe::TipReport Tip(int id) {
+    if (!Ask(qel_probe::kTipMessage, id)) return {};
+    return shared_->tip;
+  }
+
+  // Sets an environment variable of qel's process; nullptr removes it.
+  bool SetEnvironment(const wchar_t* name, const wchar_t* value) {
+    if (shared_ == nullptr) return false;
+    *shared_ = {};
+    qel_probe::EnvironmentRequest& request = shared_->environment;
+    lstrcpynW(request.name, name, static_cast<int>(std::size(request.name)));
+    request.remove = value == nullptr;
+    if (value != nullptr) lstrcpynW(request.value, value, static_cast<int>(std::size(request.value)));
+    return Ask(qel_probe::kEnvironmentMessage, 0, false) && request.answered == 1 && request.done != 0;
+  }
+
+ private:
+  bool Ask(const wchar_t* messageName, LPARAM lParam, bool clear = true) {
+    if (hook_ == nullptr || shared_ == nullptr) return false;
+    if (clear) *shared_ = {};
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(window_, RegisterWindowMessageW(messageName), GetCurrentProcessId(), lParam, SMTO_ABORTIFHUNG,
+                        5000, &ignored);
+    return shared_->font.answered == 1;  // the first member of every report
+  }
+
+  HWND window_;
+  HMODULE module_ = nullptr;
+  HANDLE mapping_ = nullptr;
+  qel_probe::Exchange* shared_ = nullptr;
+  HHOOK hook_ = nullptr;
+};
+
+// ---------------------------------------------------------------------------
+// Screen pixels.
+
+struct Image {
+  int width = 0, height = 0;
+  std::vector<std::uint8_t> rgb;  // top row first
+  COLORREF At(int x, int y) const {
+    const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 3;
+    return RGB(rgb[i], rgb[i + 1], rgb[i + 2]);
+  }
+};
+
+// The pixels of a rectangle of the screen as they show; false when they
+// could not be copied.
+inline bool CaptureScreen(const RECT& rect, Image& image) {
+  image.width = rect.right - rect.left;
+  image.height = rect.bottom - rect.top;
+  image.rgb.clear();
+  if (image.width <= 0 || image.height <= 0) return false;
+  const HDC screen = GetDC(nullptr);
+  const HDC memory = CreateCompatibleDC(screen);
+  const HBITMAP bitmap = CreateCompatibleBitmap(screen, image.width, image.height);
+  const HGDIOBJ old = SelectObject(memory, bitmap);
+  const bool copied = BitBlt(memory, 0, 0, image.width, image.height, screen, rect.left, rect.top, SRCCOPY);
+  SelectObject(memory, old);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = image.width;
+  info.bmiHeader.biHeight = -image.height;  // top row first
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  std::vector<std::uint8_t> bgra(static_cast<std::size_t>(image.width) * image.height * 4);
+  const int rows = GetDIBits(memory, bitmap, 0, static_cast<UINT>(image.height), bgra.data(), &info, DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  for (std::size_t i = 0; i < bgra.size(); i += 4) {
+    image.rgb.push_back(bgra[i + 2]);
+    image.rgb.push_back(bgra[i + 1]);
+    image.rgb.push_back(bgra[i]);
+  }
+  return copied && rows == image.height;
+}
+
+// A window's pixels, frame included.
+inline bool CaptureWindow(HWND window, Image& image) {
+  RECT rect = {};
+  GetWindowRect(window, &rect);
+  return CaptureScreen(rect, image);
+}
+
+// Writes the image as PNG to the path and as a plain PPM beside it (same
+// name, ".ppm"), which check_screenshot.sh compares with the decoded PNG.
+inline void SaveScreenshot(const std::wstring& pngPath, const Image& image) {
+  const std::wstring folder = pngPath.substr(0, pngPath.find_last_of(L'\\'));
+  CreateDirectoryW(folder.c_str(), nullptr);
+  WriteAll(pngPath, png::Encode(image.width, image.height, image.rgb));
+  const std::wstring ppm = pngPath.substr(0, pngPath.size() - 4) + L".ppm";
+  WriteAll(ppm, "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n" +
+                    std::string(image.rgb.begin(), image.rgb.end()));
+}
+
+// ---------------------------------------------------------------------------
+// The display DPI of the programs started next, as Wine reads it at process
+// start (and Windows at logon): HKCU\Control Panel\Desktop "LogPixels".
+class DpiSetting {
+ public:
+  DpiSetting() = default;
+  DpiSetting(const DpiSetting&) = delete;
+  DpiSetting& operator=(const DpiSetting&) = delete;
+  ~DpiSetting() { Restore(); }
+
+  void Set(DWORD dpi) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    if (!saved_) {
+      DWORD size = sizeof(original_), type = 0;
+      hadValue_ =
+          RegQueryValueExW(key, kValue, nullptr, &type, reinterpret_cast<BYTE*>(&original_), &size) == ERROR_SUCCESS &&
+          type == REG_DWORD;
+      saved_ = true;
+    }
+    const LONG result = RegSetValueExW(key, kValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof(dpi));
+    RegCloseKey(key);
+    ASSERT_EQ(result, ERROR_SUCCESS);
+  }
+
+  void Restore() {
+    if (!saved_) return;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+      if (hadValue_) {
+        RegSetValueExW(key, kValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&original_), sizeof(original_));
+      } else {
+        RegDeleteValueW(key, kValue);
+      }
+      RegCloseKey(key);
+    }
+    saved_ = false;
+  }
+
+ private:
+  static constexpr wchar_t kKey[] = L"Control Panel\\Desktop";
+  static constexpr wchar_t kValue[] = L"LogPixels";
+  bool saved_ = false;
+  bool hadValue_ = false;
+  DWORD original_ = 0;
+};
+
+// ---------------------------------------------------------------------------
+// A fresh folder with qel.exe and the simulated socket.dll; qel.exe started
+// there shows its window, and whatever is left of it is ended afterwards.
+class QelWindow : public testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    std::wstring name = Widen(std::string(info->test_suite_name()) + "-" + info->name());
+    for (wchar_t& c : name) {
+      if (c == L'/') c = L'-';
+    }
+    dir_ = std::wstring(temp) + L"qel-window-" + name;
+    Remove(dir_);
+    CreateDirectoryW(dir_.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(gQel.c_str(), (dir_ + L"\\qel.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(gSocket.c_str(), (dir_ + L"\\socket.dll").c_str(), FALSE));
+    SetEnvironmentVariableW(L"QELSIM_STATE", (dir_ + L"\\switch.state").c_str());
+    SetEnvironmentVariableW(L"QELSIM_JOURNAL", (dir_ + L"\\switch.journal").c_str());
+    SetEnvironmentVariableW(L"QELSIM_FAULT", nullptr);
+  }
+
+  void TearDown() override {
+    Stop();
+    dpi_.Restore();
+    SetFileAttributesW(Ini().c_str(), FILE_ATTRIBUTE_NORMAL);
+    Remove(dir_);
+  }
+
+  static void Remove(const std::wstring& dir) {
+    std::wstring from = dir + L'\0';  // list of one, double-null terminated
+    SHFILEOPSTRUCTW op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NO_UI;
+    SHFileOperationW(&op);
+  }
+
+  std::wstring Ini() const { return dir_ + L"\\ip.ini"; }
+  void WriteIni(const std::string& content) { WriteAll(Ini(), content); }
+  std::vector<std::string> Journal() const { return Lines(ReadAll(dir_ + L"\\switch.journal")); }
+
+  // Starts qel.exe ("qel.exe" plus the argument text, if any) and waits for
+  // its window; false (with a failure) when no window comes.
+  bool Start(const std::wstring& arguments = L"") {
+    Stop();
+    std::wstring commandLine = arguments.empty() ? L"qel.exe" : L"qel.exe " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    const std::wstring exe = dir_ + L"\\qel.exe";
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, dir_.c_str(), &startup,
+                        &process_)) {
+      ADD_FAILURE() << "qel.exe did not start: " << GetLastError();
+      process_ = {};
+      return false;
+    }
+    for (int i = 0; i < 300; ++i) {
+      for (HWND hwnd : TopLevelWindows(process_.dwProcessId)) {
+        if (ClassOf(hwnd) == L"qel") window_ = hwnd;
+      }
+      if (window_ != nullptr) break;
+      if (WaitForSingleObject(process_.hProcess, 100) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        GetExitCodeProcess(process_.hProcess, &code);
+        ADD_FAILURE() << "qel.exe ended with exit code " << code << " without showing its window";
+        return false;
+      }
+    }
+    if (window_ == nullptr) {
+      ADD_FAILURE() << "qel.exe showed no window of class \"qel\" within 30 s";
+      return false;
+    }
+    // Shown and then idle: the start-up routine has run.
+    WaitForInputIdle(process_.hProcess, 10000);
+    return true;
+  }
+
+  bool Running() const {
+    return process_.hProcess != nullptr && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+  }
+
+  // Waits for qel to end by itself; its exit code, or -1 if it did not end.
+  long WaitForExit(DWORD milliseconds = 15000) {
+    if (process_.hProcess == nullptr) return -1;
+    if (WaitForSingleObject(process_.hProcess, milliseconds) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return static_cast<long>(code);
+  }
+
+  // Message boxes of qel's process.
+  std::vector<HWND> MessageBoxes() const {
+    std::vector<HWND> boxes;
+    if (process_.hProcess == nullptr) return boxes;
+    for (HWND hwnd : TopLevelWindows(process_.dwProcessId)) {
+      if (ClassOf(hwnd) == L"#32770") boxes.push_back(hwnd);
+    }
+    return boxes;
+  }
+
+  HWND WaitForMessageBox(DWORD milliseconds = 15000) {
+    for (DWORD waited = 0; waited < milliseconds && Running(); waited += 100) {
+      const auto boxes = MessageBoxes();
+      if (!boxes.empty()) return boxes.front();
+      Sleep(100);
+    }
+    return nullptr;
+  }
+
+  // Dismisses any message box, ends qel if it still runs.
+  void Stop() {
+    if (process_.hProcess == nullptr) return;
+    for (HWND box : MessageBoxes()) PostMessageW(box, WM_COMMAND, IDOK, 0);
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process_.hProcess, 255);
+      WaitForSingleObject(process_.hProcess, 10000);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+    process_ = {};
+    window_ = nullptr;
+  }
+
+  HWND Control(int id) const { return GetDlgItem(window_, id); }
+
+  FieldTexts Fields() const {
+    FieldTexts texts;
+    for (const Field& field : kFields) texts.push_back(TextOf(Control(field.id)));
+    return texts;
+  }
+
+  void SetFields(const FieldTexts& texts) {
+    for (std::size_t i = 0; i < std::size(kFields); ++i) {
+      SendMessageW(Control(kFields[i].id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(texts[i].c_str()));
+    }
+  }
+
+  // Types the text into a field as the keyboard would: select all, delete,
+  // then one WM_CHAR per character.
+  void Type(int id, const std::wstring& text) {
+    const HWND field = Control(id);
+    SendMessageW(field, EM_SETSEL, 0, -1);
+    SendMessageW(field, WM_CHAR, VK_BACK, 0);
+    for (const wchar_t c : text) SendMessageW(field, WM_CHAR, c, 0);
+  }
+
+  // The font of each control, read inside qel's process by the probe.
+  std::vector<qel_probe::FontReport> Fonts(const std::vector<int>& ids) {
+    std::vector<qel_probe::FontReport> reports;
+    Probe probe(window_);
+    for (const int id : ids) reports.push_back(probe.Font(id));
+    return reports;
+  }
+
+  std::wstring dir_;
+  PROCESS_INFORMATION process_ = {};
+  HWND window_ = nullptr;
+  DpiSetting dpi_;
+};
+
+}  // namespace qel_window_test

@@ -1,0 +1,439 @@
+// The window of the real qel.exe, driven from outside as a user would: the
+// program runs in a folder of its own beside the simulated switch, and the
+// test reads its controls, types into its fields, presses its buttons and
+// looks at ip.ini and the switch's journal afterwards.
+//
+// Arguments: qel.exe, the simulated socket.dll, the probe library and the
+// screenshot's PNG path; Unix paths are taken as Wine paths on drive Z:.
+// Beside the PNG the screenshot is also written as a plain PPM, which the
+// CTest test qel_window_screenshot_png compares with the decoded PNG.
+#include "tests/gui/window_driver.h"
+
+namespace {
+
+using namespace qel_window_test;
+
+std::wstring gScreenshot;
+
+// ---------------------------------------------------------------------------
+// The window as designed: every control, in tab order, positions in twips.
+
+constexpr int kClientWidthTwips = 4095;
+constexpr int kClientHeightTwips = 1725;
+const wchar_t kGothic[] = L"ＭＳ ゴシック";
+
+struct ControlCase {
+  const char* name;
+  int id;
+  const wchar_t* className;
+  const wchar_t* text;  // for the fields: the text they get from kDesignIni
+  int left, top, width, height;
+  bool gothic;  // drawn in 9 pt ＭＳ ゴシック rather than the window's font
+};
+
+const ControlCase kControls[] = {
+    {"Text1", kIdAddress, L"Edit", L"192.168.1.0", 450, 0, 1725, 270, true},
+    {"Command1", kIdSaveAndQuit, L"Button", L"保存＆終了", 2520, 0, 1575, 255, true},
+    {"TextSw(0)", kIdMask + 0, L"Edit", L"1", 480, 360, 495, 270, true},
+    {"Label1(0)", kIdOutletLabel + 0, L"Static", L"Sw1", -45, 375, 495, 255, false},
+    {"TextSw(1)", kIdMask + 1, L"Edit", L"4", 480, 600, 495, 270, true},
+    {"Label1(1)", kIdOutletLabel + 1, L"Static", L"Sw2", -45, 615, 495, 255, false},
+    {"TextSw(2)", kIdMask + 2, L"Edit", L"32", 2520, 360, 495, 270, true},
+    {"Label1(2)", kIdOutletLabel + 2, L"Static", L"Sw3", 1980, 375, 495, 255, false},
+    {"TextSw(3)", kIdMask + 3, L"Edit", L"128", 2520, 600, 495, 270, true},
+    {"Label1(3)", kIdOutletLabel + 3, L"Static", L"Sw4", 1980, 615, 495, 255, false},
+    {"TextCmd(0)", kIdCommandLine + 0, L"Edit", L"", 600, 960, 3495, 270, true},
+    {"TextCmd(1)", kIdCommandLine + 1, L"Edit", L"", 600, 1200, 3495, 270, true},
+    {"TextCmd(2)", kIdCommandLine + 2, L"Edit", L"", 600, 1440, 3495, 270, true},
+    {"btncmd(0)", kIdLaunch + 0, L"Button", L"CMD1", 0, 960, 615, 255, false},
+    {"btncmd(1)", kIdLaunch + 1, L"Button", L"CMD2", 0, 1200, 615, 255, false},
+    {"btncmd(2)", kIdLaunch + 2, L"Button", L"CMD3", 0, 1440, 615, 255, false},
+    {"Label1(4)", kIdAddressLabel, L"Static", L"IP", -15, 60, 375, 255, false},
+    {"cmdon(0)", kIdOn + 0, L"Button", L"ON", 960, 360, 495, 255, false},
+    {"cmdon(1)", kIdOn + 1, L"Button", L"ON", 960, 600, 495, 255, false},
+    {"cmdon(2)", kIdOn + 2, L"Button", L"ON", 3000, 360, 495, 255, false},
+    {"cmdon(3)", kIdOn + 3, L"Button", L"ON", 3000, 600, 495, 255, false},
+    {"cmdoff(0)", kIdOff + 0, L"Button", L"OFF", 1440, 360, 495, 255, false},
+    {"cmdoff(1)", kIdOff + 1, L"Button", L"OFF", 1440, 600, 495, 255, false},
+    {"cmdoff(2)", kIdOff + 2, L"Button", L"OFF", 3480, 360, 495, 255, false},
+    {"cmdoff(3)", kIdOff + 3, L"Button", L"OFF", 3480, 600, 495, 255, false},
+};
+
+// The tab stops in order: the labels are none.
+const int kTabOrder[] = {
+    kIdAddress,       kIdSaveAndQuit,    kIdMask + 0, kIdMask + 1, kIdMask + 2, kIdMask + 3, kIdCommandLine + 0,
+    kIdCommandLine + 1, kIdCommandLine + 2, kIdLaunch + 0, kIdLaunch + 1, kIdLaunch + 2, kIdOn + 0,  kIdOn + 1,
+    kIdOn + 2,   kIdOn + 3,   kIdOff + 0, kIdOff + 1, kIdOff + 2, kIdOff + 3,
+};
+
+
+// ip.ini holding the fields' design texts.
+const char kDesignIni[] =
+    "[Qelmark]\r\nIP=192.168.1.0\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\nCMD1=\r\nCMD2=\r\nCMD3=\r\n";
+
+// ip.ini as the profile functions write it: [Qelmark] with the eight keys.
+std::string IniOf(const FieldTexts& values, UINT codePage = CP_ACP) {
+  std::string text = "[Qelmark]\r\n";
+  for (std::size_t i = 0; i < std::size(kFields); ++i) {
+    text += std::string(kFields[i].key) + "=" + Narrow(values[i], codePage) + "\r\n";
+  }
+  return text;
+}
+
+
+// ---------------------------------------------------------------------------
+// Layout: every control where the design puts it, at 96 and at 144 DPI.
+
+class QelWindowAtDpi : public QelWindow, public testing::WithParamInterface<int> {};
+
+TEST_P(QelWindowAtDpi, EveryControlHasItsKindTextPlaceAndFont) {
+  const int dpi = GetParam();
+  auto px = [dpi](int twips) { return MulDiv(twips, dpi, 1440); };
+  dpi_.Set(static_cast<DWORD>(dpi));
+  WriteIni(kDesignIni);
+  ASSERT_TRUE(Start());
+
+  EXPECT_EQ(TopLevelWindows(process_.dwProcessId).size(), 1u) << "qel shows exactly one window";
+  EXPECT_EQ(TextOf(window_), L" qel設定");
+  EXPECT_EQ(GetAncestor(window_, GA_PARENT), GetDesktopWindow());
+  RECT client = {};
+  GetClientRect(window_, &client);
+  EXPECT_EQ(client.right, px(kClientWidthTwips));
+  EXPECT_EQ(client.bottom, px(kClientHeightTwips));
+
+  std::vector<int> ids;
+  for (const ControlCase& c : kControls) ids.push_back(c.id);
+  const std::vector<qel_probe::FontReport> fonts = Fonts(ids);
+
+  for (std::size_t i = 0; i < std::size(kControls); ++i) {
+    const ControlCase& c = kControls[i];
+    SCOPED_TRACE(c.name);
+    const HWND control = Control(c.id);
+    if (control == nullptr) {
+      ADD_FAILURE() << "no control with id " << c.id;
+      continue;
+    }
+    EXPECT_TRUE(SameText(ClassOf(control), c.className)) << Narrow(ClassOf(control));
+    EXPECT_EQ(TextOf(control), c.text);
+    EXPECT_TRUE(IsWindowVisible(control));
+    RECT rect = {};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&rect), 2);
+    EXPECT_EQ(rect.left, px(c.left));
+    EXPECT_EQ(rect.top, px(c.top));
+    EXPECT_EQ(rect.right - rect.left, px(c.width));
+    EXPECT_EQ(rect.bottom - rect.top, px(c.height));
+    if (SameText(c.className, L"Button")) {
+      EXPECT_NE(GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON) << "a default button";
+    }
+
+    const qel_probe::FontReport& font = fonts[i];
+    if (font.answered != 1) {
+      ADD_FAILURE() << "the font probe got no answer";
+    } else if (c.gothic) {
+      EXPECT_TRUE(font.hasFont) << "the system font";
+      EXPECT_EQ(font.objectSize, static_cast<LONG>(sizeof(LOGFONTW)));
+      EXPECT_STREQ(font.font.lfFaceName, kGothic);
+      EXPECT_EQ(font.font.lfHeight, -MulDiv(9, dpi, 72));
+      EXPECT_EQ(font.font.lfWeight, FW_NORMAL);
+      EXPECT_FALSE(font.font.lfItalic);
+      EXPECT_FALSE(font.font.lfUnderline);
+      EXPECT_FALSE(font.font.lfStrikeOut);
+      EXPECT_EQ(font.font.lfCharSet, SHIFTJIS_CHARSET);
+    } else if (font.hasFont) {
+      EXPECT_STRNE(font.font.lfFaceName, kGothic) << "the window's own font, not the fields' one";
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpi, QelWindowAtDpi, testing::Values(96, 144),
+                         [](const testing::TestParamInfo<int>& info) { return std::to_string(info.param); });
+
+TEST_F(QelWindow, TabWalksTheControlsInOrderFromTheAddressField) {
+  WriteIni(kDesignIni);
+  ASSERT_TRUE(Start());
+
+  // Under Wine the window is activated through the display server a moment
+  // after it shows, and the focus sits on the window itself until then: give
+  // it a few seconds to settle.
+  GUITHREADINFO thread = {};
+  thread.cbSize = sizeof(thread);
+  for (int i = 0; i < 50; ++i) {
+    ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &thread));
+    if (thread.hwndFocus == Control(kIdAddress)) break;
+    Sleep(100);
+  }
+  EXPECT_EQ(thread.hwndActive, window_);
+  EXPECT_EQ(thread.hwndFocus, Control(kIdAddress))
+      << "the focus is not in the address field but in a window of class " << Narrow(ClassOf(thread.hwndFocus))
+      << ", id " << GetDlgCtrlID(thread.hwndFocus) << (thread.hwndFocus == window_ ? " (qel's window itself)" : "");
+
+  std::vector<int> walked;
+  HWND at = Control(kIdAddress);
+  for (std::size_t i = 0; i < std::size(kTabOrder) && at != nullptr; ++i) {
+    walked.push_back(GetDlgCtrlID(at));
+    at = GetNextDlgTabItem(window_, at, FALSE);
+  }
+  EXPECT_EQ(walked, std::vector<int>(std::begin(kTabOrder), std::end(kTabOrder)));
+  EXPECT_EQ(at, Control(kIdAddress)) << "after the last tab stop the walk comes back to the address field";
+}
+
+// ---------------------------------------------------------------------------
+// Start-up: every field from ip.ini, the empty text for what it lacks.
+
+struct StartCase {
+  const char* name;
+  const char* ini;  // nullptr: no ip.ini
+  const wchar_t* arguments;
+  FieldTexts fields;
+  const char* firstJournalLine;
+};
+
+TEST_F(QelWindow, FieldsComeFromTheSettingsFile) {
+  const char* full =
+      "[Qelmark]\r\nIP=10.0.0.7\r\nSW1=2\r\nSW2=8\r\nSW3=16\r\nSW4=64\r\nCMD1=notepad.exe a.txt\r\n"
+      "CMD2=calc.exe\r\nCMD3=C:\\tools\\x.exe /y\r\n";
+  const FieldTexts fullFields = {L"10.0.0.7",           L"2", L"8", L"16", L"64", L"notepad.exe a.txt", L"calc.exe",
+                                 L"C:\\tools\\x.exe /y"};
+  const FieldTexts empty(std::size(kFields));
+  const StartCase cases[] = {
+      {"every key", full, L"", fullFields, "setip 10.0.0.7 -> 0"},
+      {"one argument is window mode too", full, L"1", fullFields, "setip 10.0.0.7 -> 0"},
+      {"some keys", "[Qelmark]\r\nSW2=8\r\nCMD3=x\r\n", L"", {L"", L"", L"8", L"", L"", L"", L"", L"x"}, "setip  -> 0"},
+      {"keys of another section", "[Other]\r\nIP=10.9.9.9\r\nSW1=1\r\n", L"", empty, "setip  -> 0"},
+      {"empty file", "", L"", empty, "setip  -> 0"},
+      {"no file", nullptr, L"", empty, "setip  -> 0"},
+  };
+  for (const StartCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    DeleteFileW(Ini().c_str());
+    if (c.ini != nullptr) WriteIni(c.ini);
+    DeleteFileW((dir_ + L"\\switch.journal").c_str());
+    if (!Start(c.arguments)) continue;
+    EXPECT_EQ(Fields(), c.fields);
+    const auto journal = Journal();
+    ASSERT_FALSE(journal.empty()) << "socket.dll was not called";
+    EXPECT_EQ(journal.front(), c.firstJournalLine);
+    Stop();
+  }
+}
+
+TEST_F(QelWindow, WithoutTheLibraryTheFieldsAreStillFilled) {
+  ASSERT_TRUE(DeleteFileW((dir_ + L"\\socket.dll").c_str()));
+  WriteIni("[Qelmark]\r\nIP=10.0.0.7\r\nSW1=2\r\nSW2=8\r\nSW3=16\r\nSW4=64\r\nCMD1=a\r\nCMD2=b\r\nCMD3=c\r\n");
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(Fields(), (FieldTexts{L"10.0.0.7", L"2", L"8", L"16", L"64", L"a", L"b", L"c"}));
+}
+
+// ---------------------------------------------------------------------------
+// Save and quit, and close.
+
+enum class Press { kClick, kCommand };
+
+struct SaveCase {
+  const char* name;
+  const char* ini;          // nullptr: no ip.ini
+  const FieldTexts* edits;  // nullptr: the fields as they came
+  Press press;
+  std::string expected;
+};
+
+TEST_F(QelWindow, SaveAndQuitWritesEveryFieldAsItStands) {
+  const FieldTexts edited = {L"10.1.2.3", L"2", L"", L"x y", L"128", L"", L"\"C:\\My Tools\\run.exe\" /q", L""};
+  const FieldTexts fromEmpty = {L"192.168.1.20", L"1", L"4", L"32", L"128", L"a.exe", L"b.exe", L"c.exe"};
+  const SaveCase cases[] = {
+      {"edited fields, by clicking", kDesignIni, &edited, Press::kClick, IniOf(edited)},
+      {"no file yet, by the command", nullptr, &fromEmpty, Press::kCommand, IniOf(fromEmpty)},
+      // Keys the file lacks are added at the end of the section.
+      {"missing keys are written empty", "[Qelmark]\nIP=10.0.0.9\nCMD2=go.exe\n", nullptr, Press::kClick,
+       "[Qelmark]\r\nIP=10.0.0.9\r\nCMD2=go.exe\r\nSW1=\r\nSW2=\r\nSW3=\r\nSW4=\r\nCMD1=\r\nCMD3=\r\n"},
+  };
+  for (const SaveCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    DeleteFileW(Ini().c_str());
+    if (c.ini != nullptr) WriteIni(c.ini);
+    if (!Start()) continue;
+    if (c.edits != nullptr) SetFields(*c.edits);
+    if (c.press == Press::kClick) {
+      PostMessageW(Control(kIdSaveAndQuit), BM_CLICK, 0, 0);
+    } else {
+      PostMessageW(window_, WM_COMMAND, MAKEWPARAM(kIdSaveAndQuit, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(Control(kIdSaveAndQuit)));
+    }
+    EXPECT_EQ(WaitForExit(), 0) << "qel did not end with exit code 0";
+    Stop();
+    EXPECT_EQ(ReadAll(Ini()), c.expected);
+  }
+}
+
+struct CloseCase {
+  const char* name;
+  UINT message;
+  WPARAM wParam;
+};
+
+TEST_F(QelWindow, ClosingWritesNothing) {
+  // Not as the profile functions would write it: any rewrite shows.
+  const std::string original =
+      "; qel\n[Qelmark]\nIP = 10.0.0.7\n\nSW1=1\nSW2=4\nSW3=32\nSW4=128\nCMD1=a\n[Other]\nX=1\n";
+  const CloseCase cases[] = {
+      {"WM_CLOSE", WM_CLOSE, 0},
+      {"SC_CLOSE", WM_SYSCOMMAND, SC_CLOSE},
+  };
+  for (const CloseCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteIni(original);
+    if (!Start()) continue;
+    SetFields({L"10.1.1.1", L"9", L"9", L"9", L"9", L"x", L"y", L"z"});
+    PostMessageW(window_, c.message, c.wParam, 0);
+    EXPECT_NE(WaitForExit(), -1) << "qel did not end";
+    Stop();
+    EXPECT_EQ(ReadAll(Ini()), original);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Save and quit when ip.ini cannot be written: a message box, and the window
+// stays with the user's edits.
+
+enum class Block { kReadOnly, kFolder, kOpenElsewhere };
+
+class QelWindowUnwritable : public QelWindow, public testing::WithParamInterface<Block> {};
+
+TEST_P(QelWindowUnwritable, SaveShowsAMessageAndKeepsTheEdits) {
+  WriteIni(kDesignIni);
+  ASSERT_TRUE(Start());
+  const FieldTexts edits = {L"10.3.3.3", L"2", L"8", L"16", L"64", L"one.exe", L"", L"three.exe"};
+  SetFields(edits);
+
+  HANDLE held = INVALID_HANDLE_VALUE;
+  switch (GetParam()) {
+    case Block::kReadOnly: {
+      ASSERT_TRUE(SetFileAttributesW(Ini().c_str(), FILE_ATTRIBUTE_READONLY));
+      const HANDLE probe = CreateFileW(Ini().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, 0, nullptr);
+      if (probe != INVALID_HANDLE_VALUE) {
+        CloseHandle(probe);
+        GTEST_SKIP() << "this system writes read-only files anyway (Wine run by root ignores the attribute)";
+      }
+      break;
+    }
+    case Block::kFolder:
+      ASSERT_TRUE(DeleteFileW(Ini().c_str()));
+      ASSERT_TRUE(CreateDirectoryW(Ini().c_str(), nullptr));
+      break;
+    case Block::kOpenElsewhere:
+      held = CreateFileW(Ini().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+      ASSERT_NE(held, INVALID_HANDLE_VALUE);
+      break;
+  }
+
+  PostMessageW(Control(kIdSaveAndQuit), BM_CLICK, 0, 0);
+  const HWND box = WaitForMessageBox();
+  ASSERT_NE(box, nullptr) << (Running() ? "no message box came" : "qel ended");
+  EXPECT_EQ(GetWindow(box, GW_OWNER), window_) << "the box is not owned by qel's window";
+  EXPECT_FALSE(IsWindowEnabled(window_)) << "the box is not modal";
+  bool saysSo = false;
+  for (HWND text : ChildrenOfClass(box, L"Static")) saysSo = saysSo || TextOf(text) == L"保存できず";
+  EXPECT_TRUE(saysSo) << "no text \"保存できず\" in the box";
+  const std::vector<HWND> buttons = ChildrenOfClass(box, L"Button");
+  ASSERT_EQ(buttons.size(), 1u) << "the box has other buttons than OK";
+  EXPECT_EQ(GetDlgCtrlID(buttons.front()), IDOK);
+
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(buttons.front(), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+  for (int i = 0; i < 50 && IsWindow(box); ++i) Sleep(100);
+  EXPECT_FALSE(IsWindow(box)) << "OK did not close the box";
+  EXPECT_TRUE(Running()) << "qel ended after the message";
+  EXPECT_TRUE(IsWindow(window_) && IsWindowVisible(window_));
+  EXPECT_TRUE(IsWindowEnabled(window_));
+  EXPECT_EQ(Fields(), edits);
+
+  if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+  switch (GetParam()) {
+    case Block::kReadOnly:
+    case Block::kOpenElsewhere:
+      EXPECT_EQ(ReadAll(Ini()), kDesignIni);
+      break;
+    case Block::kFolder:
+      EXPECT_EQ(GetFileAttributesW(Ini().c_str()) & FILE_ATTRIBUTE_DIRECTORY, DWORD{FILE_ATTRIBUTE_DIRECTORY});
+      break;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Blocked, QelWindowUnwritable,
+                         testing::Values(Block::kReadOnly, Block::kFolder, Block::kOpenElsewhere),
+                         [](const testing::TestParamInfo<Block>& info) -> std::string {
+                           switch (info.param) {
+                             case Block::kReadOnly:
+                               return "ReadOnlyFile";
+                             case Block::kFolder:
+                               return "FolderInItsPlace";
+                             case Block::kOpenElsewhere:
+                               return "OpenWithoutSharing";
+                           }
+                           return "unknown";
+                         });
+
+// ---------------------------------------------------------------------------
+// Japanese text (run under a Japanese locale: ANSI code page 932).
+
+TEST_F(QelWindow, JapaneseTextIsSavedInShiftJisAndComesBack) {
+  ASSERT_EQ(GetACP(), 932u) << "this case needs the Japanese locale (LANG=ja_JP.UTF-8)";
+  // 表 and ソ end in the byte of a backslash in Shift-JIS; ｶﾅ is one byte each.
+  const std::wstring kept = L"メモ帳.exe 既存の表.txt";
+  WriteIni("[Qelmark]\r\nIP=192.168.1.10\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\nCMD1=\r\nCMD2=\r\nCMD3=" +
+           Narrow(kept, 932) + "\r\n");
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(TextOf(Control(kIdCommandLine + 2)), kept);
+
+  const FieldTexts typed = {L"機器１", L"1", L"4", L"32", L"128", L"C:\\ソフト\\表示.exe 日本語", L"ｶﾅ ﾃｽﾄ", kept};
+  Type(kIdAddress, typed[0]);
+  Type(kIdCommandLine + 0, typed[5]);
+  Type(kIdCommandLine + 1, typed[6]);
+  EXPECT_EQ(Fields(), typed);
+  PostMessageW(Control(kIdSaveAndQuit), BM_CLICK, 0, 0);
+  EXPECT_EQ(WaitForExit(), 0);
+  Stop();
+  EXPECT_EQ(ReadAll(Ini()), IniOf(typed, 932));
+
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(Fields(), typed);
+}
+
+// ---------------------------------------------------------------------------
+// A screenshot for people to look at.
+
+TEST_F(QelWindow, Screenshot) {
+  dpi_.Set(96);
+  WriteIni(kDesignIni);
+  ASSERT_TRUE(Start());
+  SetForegroundWindow(window_);
+  BringWindowToTop(window_);
+  Sleep(1000);  // painted by now, and a poll of the switch coloured the labels
+  Image image;
+  ASSERT_TRUE(CaptureWindow(window_, image));
+  const std::vector<std::uint8_t>& rgb = image.rgb;
+  std::size_t differing = 0;
+  for (std::size_t i = 3; i < rgb.size(); i += 3) {
+    differing += rgb[i] != rgb[0] || rgb[i + 1] != rgb[1] || rgb[i + 2] != rgb[2];
+  }
+  EXPECT_GT(differing, rgb.size() / 3 / 10) << "the capture is (nearly) all one colour";
+  SaveScreenshot(gScreenshot, image);
+  EXPECT_EQ(ReadAll(gScreenshot).substr(0, 8), "\x89PNG\r\n\x1a\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  if (argc != 5) {
+    fprintf(stderr, "usage: window_tests qel.exe socket.dll window_probe.dll screenshot.png\n");
+    return 2;
+  }
+  gQel = WindowsPath(argv[1]);
+  gSocket = WindowsPath(argv[2]);
+  gProbe = WindowsPath(argv[3]);
+  gScreenshot = WindowsPath(argv[4]);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,30 @@
+// The process entry of qel.exe. The start-up routine runs first: a command
+// script ends the process at once without a window. In window mode the
+// window is created, hidden, just before it is filled from ip.ini, then
+// shown. A script has no window to create: creating one would bring up the
+// windowing system and make every script several times slower to start.
+#include <windows.h>
+
+#include "core/command_script.h"
+#include "core/switch_library.h"
+#include "win32/win32_platform.h"
+#include "win32/window/main_window.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // No system dialog may ever stop a script: a broken socket.dll or a
+  // missing drive fails the call instead.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX);
+
+  qel::Win32Platform platform;
+  qel::SwitchLibrary library(platform);
+  qel::MainWindow window(library);
+  bool created = false;
+
+  const qel::StartOutcome outcome = qel::RunStartup(library, [&] {
+    created = window.Create(instance);
+    if (created) window.FillFromSettings();
+  });
+  if (outcome.mode == qel::StartMode::kScript) ExitProcess(static_cast<UINT>(qel::ExitCodeOf(outcome)));
+  if (!created) return 1;
+  return window.Run();
+}

@@ -1,0 +1,32 @@
+// The platform on Windows: the real profile functions, LoadLibrary and
+// GetProcAddress, Sleep with a message pump, CreateProcess.
+#pragma once
+
+#include "core/platform.h"
+
+namespace qel {
+
+class Win32Platform : public Platform {
+ public:
+  std::string ToAnsi(std::wstring_view text) override;
+  std::wstring FromAnsi(std::string_view text) override;
+  std::wstring ToUpper(std::wstring_view text) override;
+  NumberSeparators Separators() override;
+  std::string ReadProfileValue(const std::string& section, const std::string& key, std::size_t bufferSize,
+                                const std::string& path) override;
+  std::int32_t WriteProfileValue(const std::string& section, const std::string& key, const std::string& value,
+                                  const std::string& path) override;
+  std::wstring ExecutableDirectory() override;
+  std::wstring ArgumentText() override;
+  void* LoadSwitchLibrary(const std::wstring& fileName) override;
+  RawFunction FindFunction(void* library, const char* name) override;
+  void SleepThenPumpEvents(int milliseconds) override;
+  bool StartCommandLine(const std::wstring& commandLine) override;
+};
+
+// The text after the program's name in a command line, without the blanks
+// that follow the name. The name ends at the closing quote when it starts
+// with one, else at the first blank.
+std::wstring ArgumentsOf(const std::wstring& commandLine);
+
+}  // namespace qel

@@ -1,0 +1,47 @@
+#include "win32/window/controls.h"
+
+#include "win32/window/layout.h"
+
+namespace qel {
+
+void CreateLayoutControls(HWND window, HINSTANCE instance, int dpi, HFONT gothicFont, HFONT messageFont) {
+  for (const ControlSpec& layout : kLayout) {
+    const wchar_t* windowClass = L"Static";
+    DWORD style = WS_CHILD | WS_VISIBLE;
+    DWORD exStyle = 0;
+    switch (layout.kind) {
+      case ControlKind::kTextField:
+        windowClass = L"Edit";
+        style |= WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT;
+        exStyle = WS_EX_CLIENTEDGE;
+        break;
+      case ControlKind::kButton:
+        windowClass = L"Button";
+        style |= WS_TABSTOP | BS_PUSHBUTTON;
+        break;
+      case ControlKind::kLabel:
+        style |= SS_LEFT | SS_NOPREFIX | SS_NOTIFY;  // SS_NOTIFY: for the labels' tooltips
+        break;
+    }
+    HWND control = CreateWindowExW(
+        exStyle, windowClass, layout.text, style, TwipsToPixels(layout.left, dpi), TwipsToPixels(layout.top, dpi),
+        TwipsToPixels(layout.width, dpi), TwipsToPixels(layout.height, dpi), window,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance, nullptr);
+    if (layout.kind == ControlKind::kTextField) SendMessageW(control, EM_SETLIMITTEXT, 0, 0);  // no limit
+    const HFONT font = layout.gothicFont ? gothicFont : messageFont;
+    if (font != nullptr) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
+}
+
+std::wstring ControlText(HWND window, int id) {
+  HWND control = GetDlgItem(window, id);
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+void SetControlText(HWND window, int id, const std::wstring& text) {
+  SetWindowTextW(GetDlgItem(window, id), text.c_str());
+}
+
+}  // namespace qel

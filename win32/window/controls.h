@@ -1,0 +1,20 @@
+// The window's controls as the layout table describes them, and their texts.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace qel {
+
+// Creates every control of the layout table as a child of `window`, in tab
+// order, placed at `dpi`: text fields without length limit, push buttons,
+// opaque labels. Fields and the save-and-quit button get `gothicFont`, the
+// others `messageFont` (either may be null: the system font stays).
+void CreateLayoutControls(HWND window, HINSTANCE instance, int dpi, HFONT gothicFont, HFONT messageFont);
+
+// The text of control `id` of `window`, and setting it.
+std::wstring ControlText(HWND window, int id);
+void SetControlText(HWND window, int id, const std::wstring& text);
+
+}  // namespace qel

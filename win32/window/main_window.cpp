@@ -1,0 +1,191 @@
+#include "win32/window/main_window.h"
+
+#include "core/errors.h"
+#include "core/numbers.h"
+#include "core/settings.h"
+#include "win32/window/control_ids.h"
+#include "win32/window/controls.h"
+#include "win32/window/file_drop.h"
+#include "win32/window/fonts.h"
+#include "win32/window/layout.h"
+
+namespace qel {
+namespace {
+
+constexpr wchar_t kClassName[] = L"qel";
+constexpr wchar_t kCaption[] = L" qel設定";
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
+constexpr UINT kPollMilliseconds = 500;
+// Posted by Create: what the window needs only once it is up is set up
+// right after it shows.
+constexpr UINT kMsgFinishSetUp = WM_APP + 1;
+
+// Shown when save and quit cannot write ip.ini; the window stays open.
+constexpr wchar_t kCannotSaveMessage[] = L"保存できず";
+
+std::wstring MaskKey(int outlet) { return L"SW" + KeyText(outlet + 1); }
+std::wstring CommandKey(int command) { return L"CMD" + KeyText(command + 1); }
+
+}  // namespace
+
+bool MainWindow::Create(HINSTANCE instance) {
+  WNDCLASSEXW windowClass = {};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = &MainWindow::WindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kClassName;
+  if (!RegisterClassExW(&windowClass)) return false;
+
+  dpi_ = ScreenDpi();
+  RECT frame = {0, 0, TwipsToPixels(kClientWidthTwips, dpi_), TwipsToPixels(kClientHeightTwips, dpi_)};
+  AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+  if (!CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                       frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, this)) {
+    return false;
+  }
+  gothicFont_.Reset(CreateGothicFont(dpi_));
+  messageFont_.Reset(CreateMessageFont());
+  CreateLayoutControls(hwnd_, instance, dpi_, gothicFont_.get(), messageFont_.get());
+  panel_.Attach(hwnd_);
+  PostMessageW(hwnd_, kMsgFinishSetUp, 0, 0);
+  return true;
+}
+
+void MainWindow::FinishSetUp() {
+  panel_.CreateLabelTips(reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE)));
+  // Files dropped on the command fields; without OLE there is just no drop.
+  ole_ = std::make_unique<ScopedOle>();
+  if (!ole_->ok()) return;
+  for (int command = 0; command < kCommandCount; ++command) {
+    HWND field = GetDlgItem(hwnd_, kIdCommandLine + command);
+    auto* target = new FileDropTarget(field);
+    RegisterDragDrop(field, target);
+    target->Release();  // the registration holds it now
+  }
+}
+
+void MainWindow::FillFromSettings() {
+  Platform& platform = library_.platform();
+  // A switch library that cannot be loaded or called must not keep the
+  // fields from ip.ini: the layout's initial texts would otherwise be saved
+  // over the user's settings.
+  FailureOf([&] { library_.setip(ReadSetting(platform, L"IP")); });
+  SetControlText(hwnd_, kIdAddress, ReadSetting(platform, L"IP"));
+  for (int outlet = 0; outlet < kOutletCount; ++outlet) {
+    SetControlText(hwnd_, kIdMask + outlet, ReadSetting(platform, MaskKey(outlet)));
+  }
+  for (int command = 0; command < kCommandCount; ++command) {
+    SetControlText(hwnd_, kIdCommandLine + command, ReadSetting(platform, CommandKey(command)));
+  }
+  SetTimer(hwnd_, kPollTimer, kPollMilliseconds, nullptr);
+}
+
+void MainWindow::SaveAndQuit() {
+  Platform& platform = library_.platform();
+  bool saved = WriteSetting(platform, L"IP", ControlText(hwnd_, kIdAddress)) != 0;
+  for (int outlet = 0; outlet < kOutletCount; ++outlet) {
+    saved = WriteSetting(platform, MaskKey(outlet), ControlText(hwnd_, kIdMask + outlet)) != 0 && saved;
+  }
+  for (int command = 0; command < kCommandCount; ++command) {
+    saved = WriteSetting(platform, CommandKey(command), ControlText(hwnd_, kIdCommandLine + command)) != 0 && saved;
+  }
+  if (saved) {
+    // The window's own teardown ends the event loop; qel ends with code 0.
+    DestroyWindow(hwnd_);
+    return;
+  }
+  // Keep the window and the user's edits: they can free the file and retry.
+  MessageBoxW(hwnd_, kCannotSaveMessage, L"qel", MB_OK);
+}
+
+int MainWindow::Run() {
+  ShowWindow(hwnd_, SW_SHOWNORMAL);
+  UpdateWindow(hwnd_);
+  SetFocus(GetDlgItem(hwnd_, kIdAddress));
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (hwnd_ != nullptr && IsDialogMessageW(hwnd_, &message)) continue;  // Tab moves between the controls
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return 0;
+}
+
+void MainWindow::OnCommand(int id, int notification) {
+  if (notification != BN_CLICKED) return;
+  if (id == kIdSaveAndQuit) {
+    SaveAndQuit();
+  } else if (id >= kIdOn && id < kIdOn + kOutletCount) {
+    panel_.SwitchFromScreen(id - kIdOn, true);
+  } else if (id >= kIdOff && id < kIdOff + kOutletCount) {
+    panel_.SwitchFromScreen(id - kIdOff, false);
+  } else if (id >= kIdLaunch && id < kIdLaunch + kCommandCount) {
+    panel_.Launch(id - kIdLaunch);
+  }
+}
+
+void MainWindow::OnDestroy() {
+  KillTimer(hwnd_, kPollTimer);
+  if (ole_ != nullptr && ole_->ok()) {
+    for (int command = 0; command < kCommandCount; ++command) {
+      RevokeDragDrop(GetDlgItem(hwnd_, kIdCommandLine + command));
+    }
+  }
+  PostQuitMessage(0);
+}
+
+LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* window = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    window->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+  }
+  auto* window = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (window == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+  return window->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_CTLCOLORSTATIC:
+      // Labels are opaque: lit, or in the button face colour.
+      return panel_.LabelColours(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case kMsgFinishSetUp:
+      FinishSetUp();
+      return 0;
+    case WM_TIMER:
+      if (wParam == kPollTimer) panel_.PollStatus();
+      return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        lastFocus_ = GetFocus();
+      } else if (lastFocus_ != nullptr && IsChild(hwnd_, lastFocus_)) {
+        SetFocus(lastFocus_);
+        return 0;
+      }
+      break;
+    case WM_CLOSE:
+      // Closing ends qel without saving.
+      DestroyWindow(hwnd_);
+      return 0;
+    case WM_DESTROY:
+      OnDestroy();
+      return 0;
+    case WM_NCDESTROY: {
+      HWND hwnd = hwnd_;
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      hwnd_ = nullptr;
+      return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+  }
+  return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+}  // namespace qel

@@ -1,0 +1,52 @@
+// The one window of qel, form "qel": the fixed layout, filling the fields
+// from ip.ini, save and quit, and closing. The outlet labels, ON and OFF and
+// the launch buttons are the live panel's (live_panel.h).
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "core/switch_library.h"
+#include "win32/owned_handle.h"
+#include "win32/window/live_panel.h"
+
+namespace qel {
+
+class MainWindow {
+ public:
+  explicit MainWindow(SwitchLibrary& library) : library_(library), panel_(library) {}
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  // Creates the window and its controls, hidden. False when it cannot.
+  bool Create(HINSTANCE instance);
+
+  // Selects the switch once, fills every field from ip.ini and starts the
+  // 500 ms status poll.
+  void FillFromSettings();
+
+  // Shows the window with the focus in the address field and runs the event
+  // loop until the window is gone (closed, or saved and quit); returns the
+  // process's exit code.
+  int Run();
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void FinishSetUp();  // the labels' tooltips and the file drop
+  void OnCommand(int id, int notification);
+  void OnDestroy();
+  void SaveAndQuit();
+
+  SwitchLibrary& library_;
+  LivePanel panel_;
+  HWND hwnd_ = nullptr;
+  HWND lastFocus_ = nullptr;  // restored when the window is activated again
+  int dpi_ = 96;
+  OwnedFont gothicFont_;
+  OwnedFont messageFont_;
+  std::unique_ptr<ScopedOle> ole_;  // for the file drop, once the window is up
+};
+
+}  // namespace qel
