@@ -10,10 +10,11 @@
 # unchanged through rawrun.exe, which starts qel with CreateProcessW.
 #
 # qel runs in build/win32/run/, next to copies of qel.exe and the simulated
-# socket.dll, and an ip.ini made there when it is missing (edit it freely;
-# the simulated outlets keep their state in socket-sim.state there).
-# After a run the exit code and, in script mode, the outlets' states are
-# shown; the exit code is also this script's.
+# socket.dll, and an ip.ini copied there from tools/sample-ip.ini when it is
+# missing (edit it freely; the simulated outlets keep their state in
+# socket-sim.state there). After a run the exit code and, in script mode,
+# the outlets' states are shown (by build/native/tools/show_state, built
+# here too); the exit code is also this script's.
 #
 # Display: script mode always runs on a private Xvfb. Window mode uses your
 # DISPLAY when one is set (QEL_WINE_DISPLAY=xvfb forces Xvfb), else Xvfb.
@@ -27,8 +28,10 @@ trap 'exit 130' INT TERM
 
 bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh" win32
+show_state="$root/build/native/tools/show_state"
+bash "$root/scripts/build.sh" native -- --target show_state
 
-for f in "$build/qel.exe" "$build/simswitch/socket.dll" "$build/tools/rawrun.exe"; do
+for f in "$build/qel.exe" "$build/simswitch/socket.dll" "$build/tools/rawrun.exe" "$show_state"; do
   if [ ! -f "$f" ]; then
     echo "run.sh: the build made no ${f#"$root"/}" >&2
     exit 1
@@ -41,8 +44,7 @@ cp "$build/qel.exe" "$build/simswitch/socket.dll" "$run/"
 # the launcher's own folder first.
 cp "$build/tools/rawrun.exe" "$run/"
 if [ ! -f "$run/ip.ini" ]; then
-  printf '%s\r\n' '[Qelmark]' 'IP=192.168.1.10' 'SW1=1' 'SW2=4' 'SW3=32' 'SW4=128' \
-    'CMD1=' 'CMD2=' 'CMD3=' >"$run/ip.ini"
+  cp "$root/tools/sample-ip.ini" "$run/ip.ini"
 fi
 
 if [ $# -eq 0 ]; then
@@ -74,11 +76,6 @@ set -e
 
 echo "qel exit code: $code"
 if [ "$mode" = script ]; then
-  show="$root/simswitch/show-state.sh"
-  if [ -f "$show" ]; then
-    bash "$show" "$run/socket-sim.state" "$run/ip.ini" || true
-  else
-    echo "run.sh: ${show#"$root"/} is missing; outlet states not shown" >&2
-  fi
+  "$show_state" "$run/socket-sim.state" "$run/ip.ini" || true
 fi
 exit "$code"

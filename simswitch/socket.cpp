@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "core/switch_library_api.h"
+#include "simswitch/state_file.h"
 
 // The five functions as the library declares them; a definition below that
 // differs from the list does not compile. Which of them are exported is set
@@ -33,18 +34,17 @@ QEL_SWITCH_LIBRARY_FUNCTIONS(QELSIM_DECLARE)
 
 namespace {
 
+using qel::simswitch::AddressKey;
+using qel::simswitch::Narrow16;
+using qel::simswitch::ParseDecimal;
+using qel::simswitch::StateWithWord;
+using qel::simswitch::Trim;
+using qel::simswitch::WordInState;
+
 // What the "range" fault makes a function return: outside 16 bits.
 constexpr std::int32_t kOutOfRangeResult = 70000;
 
 // ---------------------------------------------------------------- text
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 // The text with line breaks replaced, so it fits on one line of a file.
 std::string OneLine(std::string text) {
@@ -52,36 +52,6 @@ std::string OneLine(std::string text) {
     if (c == '\r' || c == '\n') c = '?';
   }
   return text;
-}
-
-// The form under which an address is kept in the state file: one line,
-// without surrounding blanks. A null address is the empty address.
-std::string AddressKey(const char* address) {
-  if (address == nullptr) return std::string();
-  return std::string(Trim(OneLine(address)));
-}
-
-// The low 16 bits of a number as a signed 16-bit word.
-std::int32_t Narrow16(std::int64_t value) {
-  return static_cast<std::int16_t>(static_cast<std::uint16_t>(value & 0xFFFF));
-}
-
-// A decimal integer with an optional sign and nothing else; false for
-// anything else, including numbers beyond 18 digits.
-bool ParseDecimal(std::string_view text, std::int64_t& value) {
-  bool negative = false;
-  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-    negative = text.front() == '-';
-    text.remove_prefix(1);
-  }
-  if (text.empty() || text.size() > 18) return false;
-  std::int64_t result = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    result = result * 10 + (c - '0');
-  }
-  value = negative ? -result : result;
-  return true;
 }
 
 std::vector<std::string_view> Split(std::string_view text, char separator) {
@@ -221,59 +191,7 @@ bool ReplaceWholeFile(const std::wstring& path, const std::string& text, DWORD& 
 
 // ---------------------------------------------------------------- state file
 //
-// One switch per line: "<address>=<word>". Blanks around either part are
-// ignored, the last '=' on the line separates them, and the word is decimal.
-// Blank lines, lines starting with '#' and lines that are not of that form
-// are ignored when reading and kept when the file is rewritten.
-
-bool ParseStateLine(std::string_view line, std::string_view& key, std::int32_t& word) {
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  line = Trim(line);
-  if (line.empty() || line.front() == '#') return false;
-  const std::size_t equals = line.rfind('=');
-  if (equals == std::string_view::npos) return false;
-  std::int64_t value = 0;
-  if (!ParseDecimal(Trim(line.substr(equals + 1)), value)) return false;
-  key = Trim(line.substr(0, equals));
-  word = Narrow16(value);
-  return true;
-}
-
-// The word for an address; the last line for it counts; 0 when it has none.
-std::int32_t WordInState(std::string_view text, const std::string& address) {
-  std::int32_t found = 0;
-  for (std::string_view line : Split(text, '\n')) {
-    std::string_view key;
-    std::int32_t word = 0;
-    if (ParseStateLine(line, key, word) && key == address) found = word;
-  }
-  return found;
-}
-
-// The state text with the address's word set: its first line is replaced,
-// any further lines for it are dropped, and it is added at the end when it
-// has none. Other lines stay as they are, apart from their line ends.
-std::string StateWithWord(std::string_view text, const std::string& address, std::int32_t word) {
-  const std::string own = address + "=" + std::to_string(word) + "\n";
-  std::string result;
-  bool placed = false;
-  std::vector<std::string_view> lines = Split(text, '\n');
-  if (!lines.empty() && lines.back().empty()) lines.pop_back();  // after the final line end
-  for (std::string_view line : lines) {
-    std::string_view key;
-    std::int32_t ignored = 0;
-    if (ParseStateLine(line, key, ignored) && key == address) {
-      if (!placed) result += own;
-      placed = true;
-      continue;
-    }
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    result.append(line.data(), line.size());
-    result += '\n';
-  }
-  if (!placed) result += own;
-  return result;
-}
+// Its format and reading rules: state_file.h.
 
 // Serializes rewriting the state file among all processes using this library.
 class StateLock {
@@ -390,7 +308,7 @@ std::string SelectedAddress() {
 }
 
 Outcome Select(const char* address) {
-  std::string key = AddressKey(address);
+  std::string key = AddressKey(address == nullptr ? "" : address);
   AcquireSRWLockExclusive(&selectionLock);
   selectedAddress.swap(key);
   ReleaseSRWLockExclusive(&selectionLock);

@@ -108,9 +108,13 @@ Position Find(const std::vector<Line>& lines, std::string_view section, std::str
 }  // namespace
 
 std::string ReadValue(std::string_view fileText, std::string_view section, std::string_view key) {
+  return FindValue(fileText, section, key).value_or(std::string());
+}
+
+std::optional<std::string> FindValue(std::string_view fileText, std::string_view section, std::string_view key) {
   const std::vector<Line> lines = SplitLines(SkipUtf8Mark(fileText));
   const Position at = Find(lines, Trim(section), Trim(key));
-  if (at.entry == std::string_view::npos) return {};
+  if (at.entry == std::string_view::npos) return std::nullopt;
   std::string_view entryKey, value;
   Entry(lines[at.entry].text, &entryKey, &value);
   value = Trim(value);

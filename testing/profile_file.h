@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,10 @@ namespace qel::profile {
 
 // The value as it stands in the file text, trimmed and unquoted, not cut.
 std::string ReadValue(std::string_view fileText, std::string_view section, std::string_view key);
+
+// The same, but nothing when the section has no such key (or there is no
+// such section), which ReadValue gives as the empty text.
+std::optional<std::string> FindValue(std::string_view fileText, std::string_view section, std::string_view key);
 
 // The file text after writing key=value into section.
 std::string WriteValue(std::string_view fileText, std::string_view section, std::string_view key,

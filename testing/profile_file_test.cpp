@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -160,5 +161,29 @@ TEST_F(ProfileTable, WriteFailsWhereNoFileCanBe) {
   EXPECT_EQ(Write("Qelmark", "IP", "1", path_), 0);
   EXPECT_EQ(Read("Qelmark", "IP", 1024, path_), "");
 }
+
+#ifndef _WIN32
+// Our engine alone can tell a missing key from an empty value, which the
+// state viewer reports differently.
+TEST(ProfileFindValue, TellsMissingFromEmpty) {
+  const struct {
+    const char* what;
+    const char* file;
+    const char* key;
+    std::optional<std::string> expected;
+  } cases[] = {
+      {"present", "[Qelmark]\r\nSW1= 4 \r\n", "sw1", "4"},
+      {"empty value", "[Qelmark]\r\nSW1=\r\n", "SW1", ""},
+      {"key without '=' is an empty value", "[Qelmark]\r\nSW1\r\n", "SW1", ""},
+      {"missing key", "[Qelmark]\r\nSW1=4\r\n", "SW2", std::nullopt},
+      {"key only in another section", "[Other]\r\nSW2=4\r\n[Qelmark]\r\n", "SW2", std::nullopt},
+      {"no such section", "SW2=4\r\n", "SW2", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(qel::profile::FindValue(c.file, "Qelmark", c.key), c.expected);
+  }
+}
+#endif
 
 }  // namespace

@@ -1,0 +1,70 @@
+// The window benchmark's baseline: the visible work of qel's window and
+// nothing else. It registers a window class with qel's icon, creates a
+// window of qel's style, size and caption, gives it the 25 controls of qel's
+// layout table with qel's fonts (the same layout, controls and fonts code,
+// linked from win32/window/), shows it and runs a dialog-style message loop
+// until it is closed. The program carries qel's manifest (baseline_window.rc),
+// so the same common controls and DPI awareness apply.
+//
+// What qel does besides is left out: no ip.ini, no switch library, no poll
+// timer, no tooltips, no OLE, no file drop.
+#include <windows.h>
+
+#include "win32/window/controls.h"
+#include "win32/window/fonts.h"
+#include "win32/window/layout.h"
+
+namespace {
+
+// Found by this class name (timewindow.exe baseline_window.exe baseline_window).
+constexpr wchar_t kClassName[] = L"baseline_window";
+// As qel's window.
+constexpr wchar_t kCaption[] = L" qel設定";
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
+
+LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_DESTROY) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  WNDCLASSEXW windowClass = {};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kClassName;
+  if (!RegisterClassExW(&windowClass)) return 1;
+
+  const int dpi = qel::ScreenDpi();
+  RECT frame = {0, 0, qel::TwipsToPixels(qel::kClientWidthTwips, dpi),
+                qel::TwipsToPixels(qel::kClientHeightTwips, dpi)};
+  AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+  HWND hwnd = CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                              frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
+  if (hwnd == nullptr) return 1;
+  HFONT gothicFont = qel::CreateGothicFont(dpi);
+  HFONT messageFont = qel::CreateMessageFont();
+  qel::CreateLayoutControls(hwnd, instance, dpi, gothicFont, messageFont);
+
+  ShowWindow(hwnd, SW_SHOWNORMAL);
+  UpdateWindow(hwnd);
+  SetFocus(GetDlgItem(hwnd, qel::kLayout[0].id));
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (IsWindow(hwnd) && IsDialogMessageW(hwnd, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  if (gothicFont != nullptr) DeleteObject(gothicFont);
+  if (messageFont != nullptr) DeleteObject(messageFont);
+  return 0;
+}

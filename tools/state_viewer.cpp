@@ -1,0 +1,76 @@
+#include "tools/state_viewer.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "simswitch/state_file.h"
+#include "testing/profile_file.h"
+
+namespace qel::simswitch {
+namespace {
+
+constexpr char kSection[] = "Qelmark";
+constexpr int kOutletCount = 4;
+
+bool ReadWhole(const std::string& path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream content;
+  content << in.rdbuf();
+  text = content.str();
+  return !in.bad();
+}
+
+std::string Shown(const std::string& address) { return address.empty() ? "(empty address)" : address; }
+
+}  // namespace
+
+int ShowState(const std::string& statePath, const std::optional<std::string>& iniPath, std::ostream& out,
+              std::ostream& err) {
+  std::string state;
+  std::error_code ignored;
+  if (!std::filesystem::is_regular_file(statePath, ignored)) {
+    out << "no state file " << statePath << ": every switch reads 0\n";
+  } else if (!ReadWhole(statePath, state)) {
+    err << "cannot read " << statePath << "\n";
+    return 1;
+  } else {
+    const std::vector<StateSwitch> switches = SwitchesInState(state);
+    if (switches.empty()) out << statePath << " holds no switch: every switch reads 0\n";
+    for (const StateSwitch& entry : switches) out << Shown(entry.address) << " = " << entry.word << "\n";
+  }
+  if (!iniPath) return 0;
+
+  std::string ini;
+  if (!ReadWhole(*iniPath, ini)) {
+    err << "cannot read " << *iniPath << "\n";
+    return 1;
+  }
+  const std::optional<std::string> ip = profile::FindValue(ini, kSection, "IP");
+  if (!ip) {
+    err << *iniPath << " has no IP in [" << kSection << "]\n";
+    return 1;
+  }
+  // The address as the library keeps what qel hands it.
+  const std::string address = AddressKey(*ip);
+  const std::int32_t word = WordInState(state, address);
+  out << "switch " << Shown(address) << " (IP in " << *iniPath << "), word " << word << ":\n";
+  for (int outlet = 1; outlet <= kOutletCount; ++outlet) {
+    const std::string key = "SW" + std::to_string(outlet);
+    const std::optional<std::string> mask = profile::FindValue(ini, kSection, key);
+    std::int64_t bits = 0;
+    out << "outlet " << outlet << ": ";
+    if (!mask) {
+      out << "no " << key << " in [" << kSection << "]\n";
+    } else if (!ParseDecimal(*mask, bits)) {
+      out << key << " is not a decimal mask: " << *mask << "\n";
+    } else {
+      out << ((bits & word) != 0 ? "on" : "off") << "\n";
+    }
+  }
+  return 0;
+}
+
+}  // namespace qel::simswitch
