@@ -109,6 +109,14 @@ TEST(SwitchLibrary, LoadsOnceLooksUpEachFunctionOnceRetriesFailures) {
   EXPECT_EQ(platform.calls, (Calls{"setip a", "setip b", "transfer 2", "transfer 3"}));
 }
 
+TEST(SwitchByMask, AnAddressTheCodePageCannotHoldReachesNoSwitch) {
+  FakePlatform platform;
+  SwitchLibrary library(platform);
+  platform.outsideCodePage = L"Ω";
+  EXPECT_EQ(FailureOf([&] { SwitchByMask(library, L"10.0.0.Ω", 1, 1); }), ErrorKind::kNotInCodePage);
+  EXPECT_TRUE(platform.calls.empty());
+}
+
 TEST(SwitchOutlet, TakesAddressAndMaskFromTheSettingsFile) {
   FakePlatform platform;
   SwitchLibrary library(platform);

@@ -18,7 +18,10 @@ std::wstring ReadSetting(Platform& platform, const std::wstring& key) {
 std::optional<SettingProblem> CheckSettingValue(Platform& platform, const std::wstring& value) {
   const std::optional<std::string> ansi = platform.ToAnsi(value);
   if (!ansi) return SettingProblem::kNotInCodePage;
-  if (ansi->size() > kLongestSettingValue) return SettingProblem::kTooLong;
+  // A value written inside added quote marks is read back one byte shorter
+  // at the limit (the closing mark takes the last place of the buffer).
+  const bool quoted = QuotedForProfile(*ansi).size() != ansi->size();
+  if (ansi->size() > kLongestSettingValue - (quoted ? 1 : 0)) return SettingProblem::kTooLong;
   return std::nullopt;
 }
 

@@ -19,7 +19,8 @@ namespace qel {
 
 inline constexpr char kSettingsSection[] = "Qelmark";
 inline constexpr std::size_t kProfileBufferSize = 1024;
-// The longest value a read gives back whole, in bytes of the ANSI code page.
+// The longest value a read gives back whole, in bytes of the ANSI code page
+// (one less for a value that is written inside added quote marks).
 inline constexpr std::size_t kLongestSettingValue = kProfileBufferSize - 1;
 
 // The executable's directory followed by "\ip.ini".

@@ -71,8 +71,10 @@ TEST(Settings, ValuesThatAReadWouldCutAreTooLong) {
       {std::wstring(1024, L'a'), SettingProblem::kTooLong},
       {std::wstring(341, L'起'), std::nullopt},  // 1023 bytes
       {std::wstring(341, L'起') + L"a", SettingProblem::kTooLong},
-      // The quote marks added for the file do not count: a read strips them.
-      {L"\"" + std::wstring(1021, L'a') + L"\"", std::nullopt},
+      // A value written inside added quote marks may have one byte less.
+      {L"\"" + std::wstring(1020, L'a') + L"\"", std::nullopt},
+      {L"\"" + std::wstring(1021, L'a') + L"\"", SettingProblem::kTooLong},
+      {L"\"" + std::wstring(1021, L'a') + L"'", std::nullopt},  // not stripped, so not quoted
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.value.size());

@@ -156,6 +156,41 @@ TEST_F(QelFolder, LibraryInTheCurrentDirectoryIsNotLoaded) {
   EXPECT_EQ(State(), "192.168.1.10=1\n");
 }
 
+// qel in a folder whose name the ANSI code page (1252) cannot hold: its
+// ip.ini has no path qel can use, so statements that need it fail, and the
+// look-alike folder's ip.ini ("Omega" for "Ωmega") is never read.
+TEST_F(QelFolder, AnIniPathTheCodePageCannotHoldIsNoPath) {
+  ASSERT_EQ(GetACP(), 1252u) << "this case needs the default locale (ANSI code page 1252)";
+  const std::wstring folder = dir_ + L"\\\u03A9mega";
+  const std::wstring lookAlike = dir_ + L"\\Omega";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(lookAlike.c_str(), nullptr));
+  for (const wchar_t* file : {L"\\qel.exe", L"\\socket.dll", L"\\echoargs.exe"}) {
+    ASSERT_TRUE(CopyFileW((dir_ + file).c_str(), (folder + file).c_str(), FALSE));
+  }
+  const std::string ini = "[Qelmark]\r\nIP=192.168.1.10\r\nSW1=1\r\nCMD1=\"" + Narrow(folder) + "\\echoargs.exe\"\r\n";
+  WriteAll(lookAlike + L"\\ip.ini", ini);
+  WriteAll(folder + L"\\ip.ini", ini);  // qel cannot name it to the profile functions either
+
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  std::wstring commandLine = L"qel.exe 1 1 CMD1";
+  const std::wstring exe = folder + L"\\qel.exe";
+  ASSERT_TRUE(CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                             &startup, &process));
+  ASSERT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  EXPECT_EQ(code, 1u);
+  EXPECT_TRUE(Journal().empty()) << "the switch was called";
+  Sleep(500);
+  EXPECT_EQ(ReadAll(folder + L"\\echoargs.log"), "") << "CMD1 was read from somewhere";
+  EXPECT_EQ(ReadAll(lookAlike + L"\\ip.ini"), ini);
+}
+
 TEST_F(QelFolder, LibraryFaults) {
   SetWord(1);
   SetEnvironmentVariableW(L"QELSIM_FAULT", L"receivep6=range");
