@@ -16,6 +16,7 @@ std::wstring StatusFailure(ErrorKind kind) {
     case ErrorKind::kLibraryNotFound: return L"状態不明: socket.dll を読み込めず";
     case ErrorKind::kFunctionNotFound: return L"状態不明: socket.dll に関数がない";
     case ErrorKind::kOverflow: return L"状態不明: 状態の値が範囲外";
+    case ErrorKind::kNotInCodePage: return L"状態不明: ip.ini の場所をこのシステムの文字コードで表せない";
     default: return L"状態不明: 状態を読めず";
   }
 }
@@ -36,6 +37,7 @@ const wchar_t* SwitchFailure(ErrorKind kind) {
     case ErrorKind::kLibraryNotFound: return L"切替できず: socket.dll を読み込めず";
     case ErrorKind::kFunctionNotFound: return L"切替できず: socket.dll に関数がない";
     case ErrorKind::kOverflow: return L"切替できず: スイッチの値が範囲外";
+    case ErrorKind::kNotInCodePage: return L"切替できず: アドレスにこのシステムの文字コードで表せない文字がある";
     default: return L"切替できず";
   }
 }
