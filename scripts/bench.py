@@ -7,11 +7,11 @@
 Measured now:
   start    wall time of script mode, "qel.exe 1 1" against the simulated
            switch, over the do-nothing Win32 program noop.exe of the same
-           build: ratio of the medians (aim: 1.05 or less)
+           build: the median of the pairs' ratios (aim: 1.05 or less)
   window   time until the window of "qel.exe" (window mode, no arguments)
            is visible, over the same for baseline_window.exe, which shows the
            same window (qel's 25 controls, fonts, icon and manifest) and does
-           nothing else: ratio of the medians (aim: 1.10 or less)
+           nothing else: the median of the pairs' ratios (aim: 1.10 or less)
   idle     CPU time of qel.exe's process while its window polls the
            simulated switch for QEL_BENCH_IDLE_SECONDS (default 60), in
            percent of one core (aim: 0.5 % or less); the wineserver's and
@@ -25,9 +25,11 @@ simulated socket.dll, noop.exe, baseline_window.exe and timewindow.exe,
 tools/sample-ip.ini as ip.ini and the simulated outlets' state (QELSIM_STATE
 points there), under one Wine session of scripts/wine-env.sh (build/win32's
 prefix, a private Xvfb). The timed runs of each comparison alternate
-(baseline, qel, baseline, qel, ...) after one warm-up run of each.
-QEL_BENCH_RUNS sets the number of timed runs of each program (default 30);
-the start and window aims are judged on 30 pairs or more only.
+(baseline, qel, baseline, qel, ...) after one warm-up run of each; each
+baseline run and the qel run after it are a pair, and the ratio reported is
+the median of the pairs' ratios (the medians of the two programs' times are
+shown beside it). QEL_BENCH_RUNS sets the number of pairs (default 30); the
+start and window aims are judged on 30 pairs or more only.
 
 start: each run is timed from this program around "wine ./PROG.exe ARGS".
 window: each run is "wine ./timewindow.exe PROG.exe CLASS", which times
@@ -89,6 +91,14 @@ def rounded(value, places):
     return float(f"{value:.{places}f}")
 
 
+def pair_ratio(times, baseline_times):
+    """The median of the ratios of the pairs (each run over the baseline run
+    just before it): the machine's speed may drift during the runs (another
+    job starting, the CPU clock), and both runs of a pair see about the same
+    machine."""
+    return statistics.median(t / b for t, b in zip(times, baseline_times))
+
+
 def verdict(met):
     return "met" if met else "MISSED"
 
@@ -115,7 +125,7 @@ class Benchmark:
 
     def ratio_verdict(self, ratio, aim):
         if self.runs < AIM_PAIRS:
-            return f"not judged ({self.runs} runs each, the aim needs {AIM_PAIRS})"
+            return f"not judged ({self.runs} pairs, the aim needs {AIM_PAIRS})"
         return verdict(rounded(ratio, 2) <= aim)
 
     # ------------------------------------------------------------ start
@@ -140,14 +150,13 @@ class Benchmark:
                     self.error(f"{' '.join(command)} exited {code}")
                     failures += 1
                 times.append(ns)
-        noop_ms = statistics.median(noop_times) / 1e6
-        qel_ms = statistics.median(qel_times) / 1e6
-        ratio = qel_ms / noop_ms
+        ratio = pair_ratio(qel_times, noop_times)
         judged = self.ratio_verdict(ratio, START_AIM)
         if failures:
             judged = f"NOT MEASURED ({failures} runs failed)"
-        report_line("start", f"qel.exe 1 1 / noop.exe = {ratio:.2f} (medians {qel_ms:.1f} ms / "
-                             f"{noop_ms:.1f} ms, {self.runs} runs each); aim <= {START_AIM:.2f}: {judged}")
+        report_line("start", f"qel.exe 1 1 / noop.exe = {ratio:.2f} ({self.runs} pairs; medians "
+                             f"{statistics.median(qel_times) / 1e6:.1f} ms / "
+                             f"{statistics.median(noop_times) / 1e6:.1f} ms); aim <= {START_AIM:.2f}: {judged}")
 
     # ------------------------------------------------------------ window
 
@@ -173,16 +182,14 @@ class Benchmark:
                 if ms is None:
                     self.error(f"timewindow.exe {program} exited {code}")
                     failures += 1
-                else:
-                    times.append(ms)
+                times.append(ms)
         if failures:
             report_line("window", f"NOT MEASURED ({failures} runs failed)")
             return
-        baseline_ms = statistics.median(baseline_times)
-        qel_ms = statistics.median(qel_times)
-        ratio = qel_ms / baseline_ms
-        report_line("window", f"qel.exe / baseline_window.exe until visible = {ratio:.2f} (medians "
-                              f"{qel_ms:.1f} ms / {baseline_ms:.1f} ms, {self.runs} runs each); "
+        ratio = pair_ratio(qel_times, baseline_times)
+        report_line("window", f"qel.exe / baseline_window.exe until visible = {ratio:.2f} ({self.runs} pairs; "
+                              f"medians {statistics.median(qel_times):.1f} ms / "
+                              f"{statistics.median(baseline_times):.1f} ms); "
                               f"aim <= {WINDOW_AIM:.2f}: {self.ratio_verdict(ratio, WINDOW_AIM)}")
 
     # ------------------------------------------------------------ idle
