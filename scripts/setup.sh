@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing qel needs on Debian 12, when missing:
 # the mingw-w64 cross compiler, 32-bit Wine, a virtual X display, CMake,
-# GoogleTest, clang for fuzzing and a Japanese Gothic font.
+# GoogleTest, clang for fuzzing, a Japanese Gothic font, and Python and
+# unzip for packing and checking the release zips.
 set -euo pipefail
 
 SUDO=""
@@ -15,6 +16,7 @@ packages=(
   fonts-ipafont-gothic fontconfig
   netpbm
   locales
+  python3 unzip
 )
 
 missing=()
