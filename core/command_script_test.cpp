@@ -143,6 +143,20 @@ TEST(Startup, ProgramThatCannotStartIsSkipped) {
   EXPECT_EQ(platform.started, (std::vector<std::wstring>{L"calc.exe"}));
 }
 
+TEST(Startup, StatementsThatNeedAnIniPathTheCodePageCannotHoldFail) {
+  FakePlatform platform;
+  SwitchLibrary library(platform);
+  platform.outsideCodePage = L"Ω";
+  platform.executableDirectory = L"C:\\Ωmega";
+  platform.files["C:\\Omega\\ip.ini"] = kIni;  // the look-alike path: never read
+  platform.argumentText = L"1 1 CMD1";
+  const StartOutcome outcome = RunStartup(library, [] {});
+  EXPECT_TRUE(outcome.anyStatementFailed);
+  EXPECT_EQ(ExitCodeOf(outcome), 1);
+  EXPECT_TRUE(platform.calls.empty());
+  EXPECT_TRUE(platform.started.empty());
+}
+
 TEST(Startup, FillingTheWindowFailureIsDropped) {
   FakePlatform platform;
   SwitchLibrary library(platform);

@@ -15,6 +15,7 @@ enum class ErrorKind {
   kLibraryNotFound,     // socket.dll cannot be loaded
   kFunctionNotFound,    // a function of socket.dll cannot be found
   kCannotStartProgram,  // a command line cannot be started
+  kNotInCodePage,       // a text the ANSI code page cannot hold
 };
 
 const char* ErrorKindName(ErrorKind kind);
@@ -37,6 +38,7 @@ inline const char* ErrorKindName(ErrorKind kind) {
     case ErrorKind::kLibraryNotFound: return "library not found";
     case ErrorKind::kFunctionNotFound: return "function not found";
     case ErrorKind::kCannotStartProgram: return "program cannot be started";
+    case ErrorKind::kNotInCodePage: return "text the ANSI code page cannot hold";
   }
   return "unknown error";
 }

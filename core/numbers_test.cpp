@@ -81,7 +81,7 @@ TEST(LenientNumber, ReadsTheLeadingNumber) {
       {L"1 2", 12},      {L" \t\n7", 7},     {L"- 5", -5},       {L"+4", 4},         {L"-3", -3},
       {L".5", 0.5},      {L"1.2.3", 1.2},    {L"1E2", 100},      {L"1D2", 100},      {L"1e-1", 0.1},
       {L"1E", 1},        {L"1E+", 1},        {L"1Ex", 1},        {L"12W3", 12},      {L"1,5", 1},
-      {L"1e-400", 0},    {L"--1", 0},        {L"1 E 2", 100},
+      {L"1e-400", 0},    {L"--1", 0},        {L"1 E 2", 100},    {L"1E -2", 0.01},   {L"1E- 2", 0.01},
   };
   for (const LenientCase& c : cases) {
     SCOPED_TRACE(testing::Message() << "text: [" << std::string(c.text, c.text + std::wcslen(c.text)) << "]");
@@ -113,6 +113,10 @@ TEST(Narrowing, SixteenAndThirtyTwoBits) {
   EXPECT_EQ(ToInt32(-2147483648.0), INT32_MIN);
   EXPECT_EQ(FailureOf([] { ToInt32(2147483648.0); }), ErrorKind::kOverflow);
   EXPECT_EQ(FailureOf([] { NarrowToInt16(70000); }), ErrorKind::kOverflow);
+  EXPECT_EQ(NarrowToInt16(32767), 32767);
+  EXPECT_EQ(NarrowToInt16(-32768), -32768);
+  EXPECT_EQ(FailureOf([] { NarrowToInt16(32768); }), ErrorKind::kOverflow);
+  EXPECT_EQ(FailureOf([] { NarrowToInt16(-32769); }), ErrorKind::kOverflow);
   EXPECT_EQ(MultiplyInt16(3276, 10), 32760);
   EXPECT_EQ(FailureOf([] { MultiplyInt16(3277, 10); }), ErrorKind::kOverflow);
   EXPECT_EQ(MultiplyInt16(-3276, 10), -32760);

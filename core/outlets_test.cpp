@@ -33,6 +33,9 @@ TEST(SwitchByMask, ReadModifyWriteOfTheStatusWord) {
        {"setip 10.0.0.2", "receivep6", "cleandata 52", "transfer 52"}},
       {"mask 256 off leaves bit 8", 256, 256, 0, {"setip 10.0.0.2", "receivep6", "cleandata 256", "transfer 256"}},
       {"any nonzero state is on", 0, 1, 5, {"setip 10.0.0.2", "receivep6", "setdata 1", "transfer 1"}},
+      {"a negative state is on", 0, 2, -1, {"setip 10.0.0.2", "receivep6", "setdata 2", "transfer 2"}},
+      {"32767 is a valid status word", 32767, 0, 1,
+       {"setip 10.0.0.2", "receivep6", "setdata 32767", "transfer 32767"}},
       {"negative word is sign-extended", -32768, 1, 1,
        {"setip 10.0.0.2", "receivep6", "setdata -32767", "transfer -32767"}},
       {"mask -1 off keeps the high byte", -1, -1, 0, {"setip 10.0.0.2", "receivep6", "cleandata -256", "transfer -256"}},
@@ -104,6 +107,14 @@ TEST(SwitchLibrary, LoadsOnceLooksUpEachFunctionOnceRetriesFailures) {
   EXPECT_EQ(platform.libraryLoads, 3);
   EXPECT_EQ(platform.lookups, (Calls{"setip", "transfer", "transfer", "transfer"}));
   EXPECT_EQ(platform.calls, (Calls{"setip a", "setip b", "transfer 2", "transfer 3"}));
+}
+
+TEST(SwitchByMask, AnAddressTheCodePageCannotHoldReachesNoSwitch) {
+  FakePlatform platform;
+  SwitchLibrary library(platform);
+  platform.outsideCodePage = L"Ω";
+  EXPECT_EQ(FailureOf([&] { SwitchByMask(library, L"10.0.0.Ω", 1, 1); }), ErrorKind::kNotInCodePage);
+  EXPECT_TRUE(platform.calls.empty());
 }
 
 TEST(SwitchOutlet, TakesAddressAndMaskFromTheSettingsFile) {

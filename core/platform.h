@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,8 +25,9 @@ class Platform {
   virtual ~Platform() = default;
 
   // Text between the program's wide strings and the system's 8-bit (ANSI)
-  // code page. Characters the code page cannot hold are replaced.
-  virtual std::string ToAnsi(std::wstring_view text) = 0;
+  // code page. ToAnsi gives nothing when the code page cannot hold a
+  // character of the text: no look-alike ("Ω" as "O") and no "?" stands in.
+  virtual std::optional<std::string> ToAnsi(std::wstring_view text) = 0;
   virtual std::wstring FromAnsi(std::string_view text) = 0;
 
   // Upper case by the user locale's mapping.
@@ -58,5 +60,9 @@ class Platform {
   // it; false when no process could be created.
   virtual bool StartCommandLine(const std::wstring& commandLine) = 0;
 };
+
+// The text in the ANSI code page; raises kNotInCodePage when the code page
+// cannot hold a character of it.
+std::string AnsiText(Platform& platform, std::wstring_view text);
 
 }  // namespace qel

@@ -24,7 +24,7 @@ RawFunction SwitchLibrary::Bind(Function function) {
 
 std::int32_t SwitchLibrary::setip(const std::wstring& address) {
   const auto function = Call(setip);
-  const std::string text = platform_.ToAnsi(address);  // lives through the call
+  const std::string text = AnsiText(platform_, address);  // lives through the call
   return function(text.c_str());
 }
 

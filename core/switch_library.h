@@ -23,7 +23,9 @@ class SwitchLibrary {
   SwitchLibrary& operator=(const SwitchLibrary&) = delete;
 
   // Each returns the library function's own result, unchecked.
-  std::int32_t setip(const std::wstring& address);  // converted to the ANSI code page
+  // The address is converted to the ANSI code page; one it cannot hold
+  // raises kNotInCodePage before the library is called.
+  std::int32_t setip(const std::wstring& address);
   std::int32_t receivep6();
   std::int32_t setdata(std::int32_t word);
   std::int32_t cleandata(std::int32_t word);

@@ -64,8 +64,10 @@ def window_texts():
     for name in ("main_window.cpp", "live_panel.cpp"):
         with open(os.path.join(ARGS.source_dir, "win32", "window", name), encoding="utf-8") as source:
             for literal in re.findall(r'L"((?:[^"\\]|\\.)*)"', source.read()):
-                if any(ord(c) > 0x7F for c in literal):
-                    texts.add(literal.strip())
+                # A message of several lines: each line on its own.
+                for line in literal.split("\\n"):
+                    if any(ord(c) > 0x7F for c in line):
+                        texts.add(line.strip())
     return texts
 
 

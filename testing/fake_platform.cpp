@@ -48,11 +48,12 @@ std::int32_t FakePlatform::Record(const std::string& function, const std::string
   return result == results.end() ? normalResult : result->second;
 }
 
-std::string FakePlatform::ToAnsi(std::wstring_view text) {
+std::optional<std::string> FakePlatform::ToAnsi(std::wstring_view text) {
   std::string out;
   for (wchar_t wc : text) {
     auto c = static_cast<std::uint32_t>(wc);
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = '?';
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+    if (outsideCodePage.find(wc) != std::wstring::npos) return std::nullopt;
     if (c < 0x80) {
       out += static_cast<char>(c);
     } else if (c < 0x800) {

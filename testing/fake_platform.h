@@ -25,7 +25,7 @@ class FakePlatform : public Platform {
   FakePlatform& operator=(const FakePlatform&) = delete;
 
   // Platform
-  std::string ToAnsi(std::wstring_view text) override;
+  std::optional<std::string> ToAnsi(std::wstring_view text) override;
   std::wstring FromAnsi(std::string_view text) override;
   std::wstring ToUpper(std::wstring_view text) override;
   NumberSeparators Separators() override { return separators; }
@@ -41,11 +41,14 @@ class FakePlatform : public Platform {
   bool StartCommandLine(const std::wstring& commandLine) override;
 
   // The settings file as SettingsFilePath names it, in the 8-bit code page.
-  std::string iniPath() { return ToAnsi(SettingsFilePath(*this)); }
+  std::string iniPath() { return ToAnsi(SettingsFilePath(*this)).value_or(""); }
   void SetIni(const std::string& text) { files[iniPath()] = text; }
   std::string Ini();
 
   // Settings of the fake.
+  // Characters its code page is to hold none of (UTF-8 holds everything but
+  // lone surrogates): ToAnsi gives nothing for a text with one of them.
+  std::wstring outsideCodePage;
   NumberSeparators separators;
   std::wstring executableDirectory = L"C:\\qel";
   std::wstring argumentText;

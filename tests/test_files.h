@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <fstream>
 #include <sstream>
@@ -56,6 +57,16 @@ inline std::vector<std::string> Lines(const std::string& text) {
     lines.push_back(line);
   }
   return lines;
+}
+
+// Removes a folder with everything in it, without asking.
+inline void RemoveFolder(const std::wstring& dir) {
+  std::wstring from = dir + L'\0';  // list of one, double-null terminated
+  SHFILEOPSTRUCTW op = {};
+  op.wFunc = FO_DELETE;
+  op.pFrom = from.c_str();
+  op.fFlags = FOF_NO_UI;
+  SHFileOperationW(&op);
 }
 
 }  // namespace qel_test

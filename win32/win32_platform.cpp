@@ -8,12 +8,22 @@
 
 namespace qel {
 
-std::string Win32Platform::ToAnsi(std::wstring_view text) {
-  if (text.empty()) return {};
+std::optional<std::string> Win32Platform::ToAnsi(std::wstring_view text) {
+  if (text.empty()) return std::string();
   const int size = static_cast<int>(text.size());
-  const int length = WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  // No best fit: a character without its own code is reported, not turned
+  // into a look-alike ("Ω" into "O") that names another file. UTF-8 as the
+  // ANSI code page holds every character but takes neither flag nor the
+  // question; it fails on a lone surrogate instead.
+  const bool utf8 = GetACP() == CP_UTF8;
+  const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+  BOOL usedDefault = FALSE;
+  BOOL* const askUsedDefault = utf8 ? nullptr : &usedDefault;
+  const int length = WideCharToMultiByte(CP_ACP, flags, text.data(), size, nullptr, 0, nullptr, askUsedDefault);
+  if (length <= 0 || usedDefault) return std::nullopt;
   std::string out(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.data(), size, out.data(), length, nullptr, nullptr);
+  WideCharToMultiByte(CP_ACP, flags, text.data(), size, out.data(), length, nullptr, askUsedDefault);
+  if (usedDefault) return std::nullopt;
   return out;
 }
 
@@ -98,9 +108,13 @@ void* Win32Platform::LoadSwitchLibrary(const std::wstring& fileName) {
   // directory: a socket.dll in whatever folder a shortcut starts in must not
   // be loaded. Naming the executable's own folder as the DLL directory takes
   // the current directory out of the search on Windows and under Wine alike
-  // (Wine keeps it for the empty text).
+  // (Wine keeps it for the empty text). The setting is undone right after
+  // the load, so that programs qel starts search as they would from
+  // Explorer, and nothing else qel loads later depends on it.
   SetDllDirectoryW(ExecutableDirectory().c_str());
-  return LoadLibraryW(fileName.c_str());
+  HMODULE library = LoadLibraryW(fileName.c_str());
+  SetDllDirectoryW(nullptr);
+  return library;
 }
 
 RawFunction Win32Platform::FindFunction(void* library, const char* name) {
@@ -132,8 +146,10 @@ bool Win32Platform::StartCommandLine(const std::wstring& commandLine) {
   PROCESS_INFORMATION information = {};
   // The started program may take the foreground from us.
   AllowSetForegroundWindow(ASFW_ANY);
-  if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &information)) {
+  // The program gets the system's default error mode, not the one qel set
+  // for itself to keep system dialogs from stopping a script.
+  if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE, nullptr,
+                      nullptr, &startup, &information)) {
     return false;
   }
   OwnedProcess started;  // not waited for: its handles are closed here

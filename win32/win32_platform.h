@@ -8,7 +8,7 @@ namespace qel {
 
 class Win32Platform : public Platform {
  public:
-  std::string ToAnsi(std::wstring_view text) override;
+  std::optional<std::string> ToAnsi(std::wstring_view text) override;
   std::wstring FromAnsi(std::string_view text) override;
   std::wstring ToUpper(std::wstring_view text) override;
   NumberSeparators Separators() override;

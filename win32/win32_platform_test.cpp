@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+
+#include "core/settings.h"
+#include "testing/setting_round_trips.h"
 
 namespace qel {
 namespace {
@@ -48,6 +52,84 @@ TEST(Win32Platform, StartsProgramsOnlyFromACommandLine) {
   EXPECT_FALSE(platform.StartCommandLine(L"\"" + document + L"\""));  // no file association
   EXPECT_TRUE(platform.StartCommandLine(L"\"" + gEchoArgs + L"\" started-by-test"));
   DeleteFileW(document.c_str());
+}
+
+// Reads a whole file; empty when it is missing.
+std::string ReadAll(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string text;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+  CloseHandle(file);
+  return text;
+}
+
+TEST(Win32Platform, NoLookAlikeConversionToTheCodePage) {
+  ASSERT_EQ(GetACP(), 1252u) << "this case needs the default locale (ANSI code page 1252)";
+  Win32Platform platform;
+  EXPECT_EQ(platform.ToAnsi(L"C:\\caf\u00e9\\x.exe"), std::optional<std::string>("C:\\caf\xE9\\x.exe"));
+  EXPECT_EQ(platform.ToAnsi(L""), std::optional<std::string>(""));
+  // Best fit would make "O" of Omega and "?" of kanji: another path.
+  EXPECT_EQ(platform.ToAnsi(L"C:\\\u03A9mega\\x.exe"), std::nullopt);
+  EXPECT_EQ(platform.ToAnsi(L"\u6A5F\u5668"), std::nullopt);
+  EXPECT_EQ(platform.ToAnsi(L"?"), std::optional<std::string>("?"));  // a real question mark is fine
+}
+
+// The same table as the unit tests, through the system's profile functions:
+// ip.ini beside this program.
+TEST(Win32Platform, SettingsComeBackExactlyAsSaved) {
+  Win32Platform platform;
+  const std::wstring ini = SettingsFilePath(platform);
+  DeleteFileW(ini.c_str());
+  for (const auto& c : testing_tables::kSettingRoundTrips) {
+    SCOPED_TRACE(c.what);
+    ASSERT_NE(WriteSetting(platform, L"CMD1", c.value), 0);
+    EXPECT_EQ(ReadAll(ini), std::string("[Qelmark]\r\nCMD1=") + c.stored + "\r\n");
+    EXPECT_EQ(ReadSetting(platform, L"CMD1"), c.value);
+  }
+  // The longest values a read gives back whole, also inside added quotes.
+  for (const std::wstring& value : {std::wstring(1023, L'a'), L"\"" + std::wstring(1020, L'b') + L"\""}) {
+    EXPECT_EQ(CheckSettingValue(platform, value), std::nullopt);
+    WriteSetting(platform, L"CMD2", value);
+    EXPECT_EQ(ReadSetting(platform, L"CMD2"), value);
+  }
+  EXPECT_EQ(CheckSettingValue(platform, std::wstring(1024, L'a')), SettingProblem::kTooLong);
+  EXPECT_EQ(CheckSettingValue(platform, L"\"" + std::wstring(1021, L'b') + L"\""), SettingProblem::kTooLong);
+  DeleteFileW(ini.c_str());
+}
+
+// A program qel starts gets neither qel's error mode, which hides the
+// system's crash and drive dialogs, nor its DLL search for socket.dll.
+TEST(Win32Platform, StartedProgramsStartAsFromExplorer) {
+  const UINT qelErrorMode = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX;
+  const UINT before = SetErrorMode(qelErrorMode);
+  Win32Platform platform;
+  EXPECT_EQ(platform.LoadSwitchLibrary(L"no-such-library-qel.dll"), nullptr);
+  wchar_t dllDirectory[MAX_PATH] = L"unchanged";
+  GetDllDirectoryW(MAX_PATH, dllDirectory);
+  EXPECT_STREQ(dllDirectory, L"") << "the DLL search stays changed after the load";
+
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring folder = std::wstring(temp) + L"qel-started-program";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  const std::wstring program = folder + L"\\echoargs.exe";
+  const std::wstring record = folder + L"\\echoargs.inherited";
+  ASSERT_TRUE(CopyFileW(gEchoArgs.c_str(), program.c_str(), FALSE));
+  DeleteFileW(record.c_str());
+  DeleteFileW((folder + L"\\echoargs.log").c_str());
+
+  ASSERT_TRUE(platform.StartCommandLine(L"\"" + program + L"\" x"));
+  for (int i = 0; i < 100 && ReadAll(record).empty(); ++i) Sleep(100);
+  EXPECT_EQ(ReadAll(record), "errormode=0\tdlldirectory=\n");
+  SetErrorMode(before);
+  for (const wchar_t* name : {L"\\echoargs.exe", L"\\echoargs.inherited", L"\\echoargs.log"}) {
+    DeleteFileW((folder + name).c_str());
+  }
+  RemoveDirectoryW(folder.c_str());
 }
 
 TEST(Win32Platform, ExecutableDirectoryHoldsTheExecutable) {

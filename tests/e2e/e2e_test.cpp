@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tests/test_files.h"
+#include "win32/owned_handle.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ class QelFolder : public testing::Test {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     dir_ = std::wstring(temp) + L"qel-e2e-" + Widen(testing::UnitTest::GetInstance()->current_test_info()->name());
-    Remove(dir_);
+    RemoveFolder(dir_);
     CreateDirectoryW(dir_.c_str(), nullptr);
     ASSERT_TRUE(CopyFileW(gQel.c_str(), (dir_ + L"\\qel.exe").c_str(), FALSE));
     ASSERT_TRUE(CopyFileW(gSocket.c_str(), (dir_ + L"\\socket.dll").c_str(), FALSE));
@@ -40,37 +41,29 @@ class QelFolder : public testing::Test {
     SetEnvironmentVariableW(L"QELSIM_JOURNAL", (dir_ + L"\\switch.journal").c_str());
     SetEnvironmentVariableW(L"QELSIM_FAULT", nullptr);
   }
-  void TearDown() override { Remove(dir_); }
+  void TearDown() override { RemoveFolder(dir_); }
 
-  static void Remove(const std::wstring& dir) {
-    std::wstring from = dir + L'\0';  // list of one, double-null terminated
-    SHFILEOPSTRUCTW op = {};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NO_UI;
-    SHFileOperationW(&op);
-  }
 
   // Runs qel.exe with exactly this argument text; returns its exit code.
   DWORD RunQel(const std::wstring& arguments, const std::wstring& currentDirectory = L"") {
     std::wstring commandLine = L"qel.exe " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
+    PROCESS_INFORMATION information = {};
     const std::wstring exe = dir_ + L"\\qel.exe";
     if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        currentDirectory.empty() ? dir_.c_str() : currentDirectory.c_str(), &startup, &process)) {
+                        currentDirectory.empty() ? dir_.c_str() : currentDirectory.c_str(), &startup, &information)) {
       ADD_FAILURE() << "qel.exe did not start: " << GetLastError();
       return 999;
     }
-    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
-      TerminateProcess(process.hProcess, 998);
+    qel::OwnedProcess process;
+    process.Take(information);
+    if (WaitForSingleObject(process.process.get(), 60000) != WAIT_OBJECT_0) {
+      TerminateProcess(process.process.get(), 998);
       ADD_FAILURE() << "qel.exe did not end within 60 s";
     }
     DWORD code = 997;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    GetExitCodeProcess(process.process.get(), &code);
     return code;
   }
 
@@ -154,6 +147,41 @@ TEST_F(QelFolder, LibraryInTheCurrentDirectoryIsNotLoaded) {
   EXPECT_EQ(RunQel(L"1 0", elsewhere), 1u);
   EXPECT_TRUE(Journal().empty());
   EXPECT_EQ(State(), "192.168.1.10=1\n");
+}
+
+// qel in a folder whose name the ANSI code page (1252) cannot hold: its
+// ip.ini has no path qel can use, so statements that need it fail, and the
+// look-alike folder's ip.ini ("Omega" for "Ωmega") is never read.
+TEST_F(QelFolder, AnIniPathTheCodePageCannotHoldIsNoPath) {
+  ASSERT_EQ(GetACP(), 1252u) << "this case needs the default locale (ANSI code page 1252)";
+  const std::wstring folder = dir_ + L"\\\u03A9mega";
+  const std::wstring lookAlike = dir_ + L"\\Omega";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(lookAlike.c_str(), nullptr));
+  for (const wchar_t* file : {L"\\qel.exe", L"\\socket.dll", L"\\echoargs.exe"}) {
+    ASSERT_TRUE(CopyFileW((dir_ + file).c_str(), (folder + file).c_str(), FALSE));
+  }
+  const std::string ini = "[Qelmark]\r\nIP=192.168.1.10\r\nSW1=1\r\nCMD1=\"" + Narrow(folder) + "\\echoargs.exe\"\r\n";
+  WriteAll(lookAlike + L"\\ip.ini", ini);
+  WriteAll(folder + L"\\ip.ini", ini);  // qel cannot name it to the profile functions either
+
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION information = {};
+  std::wstring commandLine = L"qel.exe 1 1 CMD1";
+  const std::wstring exe = folder + L"\\qel.exe";
+  ASSERT_TRUE(CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                             &startup, &information));
+  qel::OwnedProcess process;
+  process.Take(information);
+  ASSERT_EQ(WaitForSingleObject(process.process.get(), 60000), WAIT_OBJECT_0);
+  DWORD code = 0;
+  GetExitCodeProcess(process.process.get(), &code);
+  EXPECT_EQ(code, 1u);
+  EXPECT_TRUE(Journal().empty()) << "the switch was called";
+  Sleep(500);
+  EXPECT_EQ(ReadAll(folder + L"\\echoargs.log"), "") << "CMD1 was read from somewhere";
+  EXPECT_EQ(ReadAll(lookAlike + L"\\ip.ini"), ini);
 }
 
 TEST_F(QelFolder, LibraryFaults) {

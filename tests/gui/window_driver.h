@@ -289,7 +289,7 @@ class QelWindow : public testing::Test {
       if (c == L'/') c = L'-';
     }
     dir_ = std::wstring(temp) + L"qel-window-" + name;
-    Remove(dir_);
+    RemoveFolder(dir_);
     CreateDirectoryW(dir_.c_str(), nullptr);
     ASSERT_TRUE(CopyFileW(gQel.c_str(), (dir_ + L"\\qel.exe").c_str(), FALSE));
     ASSERT_TRUE(CopyFileW(gSocket.c_str(), (dir_ + L"\\socket.dll").c_str(), FALSE));
@@ -302,17 +302,9 @@ class QelWindow : public testing::Test {
     Stop();
     dpi_.Restore();
     SetFileAttributesW(Ini().c_str(), FILE_ATTRIBUTE_NORMAL);
-    Remove(dir_);
+    RemoveFolder(dir_);
   }
 
-  static void Remove(const std::wstring& dir) {
-    std::wstring from = dir + L'\0';  // list of one, double-null terminated
-    SHFILEOPSTRUCTW op = {};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NO_UI;
-    SHFileOperationW(&op);
-  }
 
   std::wstring Ini() const { return dir_ + L"\\ip.ini"; }
   void WriteIni(const std::string& content) { WriteAll(Ini(), content); }

@@ -333,9 +333,15 @@ TEST_P(QelWindowUnwritable, SaveShowsAMessageAndKeepsTheEdits) {
   ASSERT_NE(box, nullptr) << (Running() ? "no message box came" : "qel ended");
   EXPECT_EQ(GetWindow(box, GW_OWNER), window_) << "the box is not owned by qel's window";
   EXPECT_FALSE(IsWindowEnabled(window_)) << "the box is not modal";
-  bool saysSo = false;
-  for (HWND text : ChildrenOfClass(box, L"Static")) saysSo = saysSo || TextOf(text) == L"保存できず";
-  EXPECT_TRUE(saysSo) << "no text \"保存できず\" in the box";
+  // "保存できず", then the file and the system's reason, each on a line.
+  std::wstring said;
+  for (HWND text : ChildrenOfClass(box, L"Static")) {
+    if (TextOf(text).rfind(L"保存できず\n", 0) == 0) said = TextOf(text);
+  }
+  ASSERT_NE(said, L"") << "no text \"保存できず\" in the box";
+  const std::size_t pathEnd = said.find(L'\n', 6);
+  EXPECT_EQ(said.substr(6, pathEnd - 6), Ini());
+  EXPECT_GT(said.size(), pathEnd + 1) << "no reason after the path";
   const std::vector<HWND> buttons = ChildrenOfClass(box, L"Button");
   ASSERT_EQ(buttons.size(), 1u) << "the box has other buttons than OK";
   EXPECT_EQ(GetDlgCtrlID(buttons.front()), IDOK);
@@ -374,6 +380,82 @@ INSTANTIATE_TEST_SUITE_P(Blocked, QelWindowUnwritable,
                            }
                            return "unknown";
                          });
+
+// ---------------------------------------------------------------------------
+// Save and quit writes nothing when a value would not come back as it
+// stands: text the code page cannot hold (a look-alike would name another
+// file) or text a read would cut. One message names the field and the cause.
+
+struct UnsavableCase {
+  const char* name;
+  int id;
+  std::wstring text;
+  const wchar_t* message;
+};
+
+TEST_F(QelWindow, ValuesThatWouldNotComeBackAreNotSaved) {
+  ASSERT_EQ(GetACP(), 1252u) << "this case needs the default locale (ANSI code page 1252)";
+  const UnsavableCase cases[] = {
+      {"Omega in a path (best fit: O)", kIdCommandLine + 0, L"C:\\\u03A9mega\\x.exe",
+       L"保存できず: CMD1 にこのシステムの文字コードで表せない文字がある"},
+      {"kanji in the address", kIdAddress, L"\u6A5F\u5668",
+       L"保存できず: IP にこのシステムの文字コードで表せない文字がある"},
+      {"full-width digits in a mask (best fit: 32)", kIdMask + 2, L"\uFF13\uFF12",
+       L"保存できず: Sw3 にこのシステムの文字コードで表せない文字がある"},
+      {"a command line a read would cut", kIdCommandLine + 1, std::wstring(1024, L'a'),
+       L"保存できず: CMD2 が長すぎる (1023 バイトまで)"},
+  };
+  for (const UnsavableCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteIni(kDesignIni);
+    if (!Start()) continue;
+    SendMessageW(Control(kIdCommandLine + 2), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"edited.exe"));
+    SendMessageW(Control(c.id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(c.text.c_str()));
+    const FieldTexts edits = Fields();
+    PostMessageW(Control(kIdSaveAndQuit), BM_CLICK, 0, 0);
+    const HWND box = WaitForMessageBox();
+    ASSERT_NE(box, nullptr) << (Running() ? "no message box came" : "qel ended");
+    bool saysSo = false;
+    for (HWND text : ChildrenOfClass(box, L"Static")) saysSo = saysSo || TextOf(text) == c.message;
+    EXPECT_TRUE(saysSo) << "not the message " << Narrow(c.message);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 50 && IsWindow(box); ++i) Sleep(100);
+    EXPECT_TRUE(Running()) << "qel ended after the message";
+    EXPECT_EQ(Fields(), edits);
+    EXPECT_EQ(ReadAll(Ini()), kDesignIni) << "something was written";
+    Stop();
+  }
+}
+
+// qel in a folder whose name the code page cannot hold: no ip.ini path, so
+// the fields show empty (not the look-alike folder's values, not the
+// layout's texts) and saving says why it cannot.
+TEST_F(QelWindow, WithoutAnIniPathTheFieldsAreEmptyAndSavingSaysWhy) {
+  ASSERT_EQ(GetACP(), 1252u) << "this case needs the default locale (ANSI code page 1252)";
+  const std::wstring top = dir_;
+  const std::wstring folder = top + L"\\\u03A9mega";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW((top + L"\\Omega").c_str(), nullptr));
+  for (const wchar_t* file : {L"\\qel.exe", L"\\socket.dll"}) {
+    ASSERT_TRUE(CopyFileW((top + file).c_str(), (folder + file).c_str(), FALSE));
+  }
+  WriteAll(top + L"\\Omega\\ip.ini", kDesignIni);
+  dir_ = folder;  // qel starts from there
+  const bool started = Start();
+  dir_ = top;
+  ASSERT_TRUE(started);
+  EXPECT_EQ(Fields(), FieldTexts(std::size(kFields), L""));
+  PostMessageW(Control(kIdSaveAndQuit), BM_CLICK, 0, 0);
+  const HWND box = WaitForMessageBox();
+  ASSERT_NE(box, nullptr) << (Running() ? "no message box came" : "qel ended");
+  bool saysSo = false;
+  const std::wstring expected = L"保存できず: ip.ini の場所をこのシステムの文字コードで表せない\n" + folder + L"\\ip.ini";
+  for (HWND text : ChildrenOfClass(box, L"Static")) saysSo = saysSo || TextOf(text) == expected;
+  EXPECT_TRUE(saysSo) << "not the message " << Narrow(expected);
+  Stop();
+  EXPECT_EQ(ReadAll(top + L"\\Omega\\ip.ini"), kDesignIni);
+  EXPECT_EQ(GetFileAttributesW((folder + L"\\ip.ini").c_str()), INVALID_FILE_ATTRIBUTES);
+}
 
 // ---------------------------------------------------------------------------
 // Japanese text (run under a Japanese locale: ANSI code page 932).

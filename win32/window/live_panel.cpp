@@ -16,6 +16,7 @@ std::wstring StatusFailure(ErrorKind kind) {
     case ErrorKind::kLibraryNotFound: return L"状態不明: socket.dll を読み込めず";
     case ErrorKind::kFunctionNotFound: return L"状態不明: socket.dll に関数がない";
     case ErrorKind::kOverflow: return L"状態不明: 状態の値が範囲外";
+    case ErrorKind::kNotInCodePage: return L"状態不明: ip.ini の場所をこのシステムの文字コードで表せない";
     default: return L"状態不明: 状態を読めず";
   }
 }
@@ -34,9 +35,11 @@ const wchar_t* StateWord(bool on) { return on ? L"オン" : L"オフ"; }
 // Which switch the labels show: the one at the address saved in ip.ini,
 // while ON and OFF act on the address on screen. Named in every tip, so a
 // user who typed a new address sees why the labels have not followed.
-std::wstring SavedAddressNote(const std::wstring& address) {
-  if (address.empty()) return L" (保存済みの IP なし)";
-  return L" (保存済みの IP " + address + L" の状態)";
+// Nothing when the address itself could not be read.
+std::wstring SavedAddressNote(const std::optional<std::wstring>& address) {
+  if (!address) return L"";
+  if (address->empty()) return L" (保存済みの IP なし)";
+  return L" (保存済みの IP " + *address + L" の状態)";
 }
 
 // What went wrong when ON or OFF could not switch.
@@ -48,6 +51,7 @@ const wchar_t* SwitchFailure(ErrorKind kind) {
     case ErrorKind::kLibraryNotFound: return L"切替できず: socket.dll を読み込めず";
     case ErrorKind::kFunctionNotFound: return L"切替できず: socket.dll に関数がない";
     case ErrorKind::kOverflow: return L"切替できず: スイッチの値が範囲外";
+    case ErrorKind::kNotInCodePage: return L"切替できず: アドレスにこのシステムの文字コードで表せない文字がある";
     default: return L"切替できず";
   }
 }
@@ -77,11 +81,11 @@ void LivePanel::CreateLabelTips(HINSTANCE instance) {
   }
 }
 
-LivePanel::Reading<std::int16_t> LivePanel::ReadSavedSwitchStatus(std::wstring& address) {
+LivePanel::Reading<std::int16_t> LivePanel::ReadSavedSwitchStatus(std::optional<std::wstring>& address) {
   Reading<std::int16_t> status;
   status.failure = FailureOf([&] {
     address = ReadSetting(library_.platform(), L"IP");
-    status.value = ReadStatus(library_, address);
+    status.value = ReadStatus(library_, *address);
   });
   return status;
 }
@@ -97,7 +101,7 @@ LivePanel::Reading<Int> LivePanel::ReadMask(int outlet, Int (*narrow)(double)) c
 }
 
 void LivePanel::PollStatus() {
-  std::wstring address;
+  std::optional<std::wstring> address;
   const Reading<std::int16_t> status = ReadSavedSwitchStatus(address);
   const std::wstring note = SavedAddressNote(address);
   if (status.failure) {

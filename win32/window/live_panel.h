@@ -73,8 +73,8 @@ class LivePanel {
   };
 
   // The status word of the switch at the address saved in ip.ini, which is
-  // left in `address`.
-  Reading<std::int16_t> ReadSavedSwitchStatus(std::wstring& address);
+  // left in `address` once it could be read.
+  Reading<std::int16_t> ReadSavedSwitchStatus(std::optional<std::wstring>& address);
   // The mask field of `outlet`, strictly converted, rounded down and
   // narrowed by `narrow` (32 bits for the poll, 16 for ON and OFF).
   template <typename Int>

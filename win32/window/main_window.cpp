@@ -1,5 +1,9 @@
 #include "win32/window/main_window.h"
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "core/errors.h"
 #include "core/numbers.h"
 #include "core/settings.h"
@@ -25,11 +29,43 @@ constexpr UINT kMsgFinishSetUp = WM_APP + 1;
 // leave out.
 constexpr UINT kMsgGetDpiScaledSize = 0x02E4;
 
-// Shown when save and quit cannot write ip.ini; the window stays open.
+// Shown when save and quit cannot write ip.ini, with the reason; the window
+// stays open with the edits.
 constexpr wchar_t kCannotSaveMessage[] = L"保存できず";
 
 std::wstring MaskKey(int outlet) { return L"SW" + KeyText(outlet + 1); }
 std::wstring CommandKey(int command) { return L"CMD" + KeyText(command + 1); }
+
+// Every field with its ip.ini key and the name the window shows for it.
+struct SavedField {
+  int id;
+  std::wstring key;
+  std::wstring shownAs;
+};
+std::vector<SavedField> SavedFields() {
+  std::vector<SavedField> fields = {{kIdAddress, L"IP", L"IP"}};
+  for (int outlet = 0; outlet < kOutletCount; ++outlet) {
+    fields.push_back({kIdMask + outlet, MaskKey(outlet), L"Sw" + KeyText(outlet + 1)});
+  }
+  for (int command = 0; command < kCommandCount; ++command) {
+    fields.push_back({kIdCommandLine + command, CommandKey(command), CommandKey(command)});
+  }
+  return fields;
+}
+
+// The system's text for an error code, on one line.
+std::wstring SystemErrorText(DWORD error) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+      reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring result = length > 0 ? std::wstring(text, length) : std::wstring();
+  LocalFree(text);
+  while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r' || result.back() == L' ')) {
+    result.pop_back();
+  }
+  return result + L" (" + std::to_wstring(error) + L")";
+}
 
 }  // namespace
 
@@ -101,32 +137,57 @@ void MainWindow::FillFromSettings() {
   // fields from ip.ini: the layout's initial texts would otherwise be saved
   // over the user's settings.
   FailureOf([&] { library_.setip(ReadSetting(platform, L"IP")); });
-  SetControlText(hwnd_, kIdAddress, ReadSetting(platform, L"IP"));
-  for (int outlet = 0; outlet < kOutletCount; ++outlet) {
-    SetControlText(hwnd_, kIdMask + outlet, ReadSetting(platform, MaskKey(outlet)));
-  }
-  for (int command = 0; command < kCommandCount; ++command) {
-    SetControlText(hwnd_, kIdCommandLine + command, ReadSetting(platform, CommandKey(command)));
+  // A field whose value cannot be read (an ip.ini path the code page cannot
+  // hold) shows empty: no other file stands in.
+  for (const SavedField& field : SavedFields()) {
+    std::wstring value;
+    FailureOf([&] { value = ReadSetting(platform, field.key); });
+    SetControlText(hwnd_, field.id, value);
   }
   SetTimer(hwnd_, kPollTimer, kPollMilliseconds, nullptr);
 }
 
-void MainWindow::SaveAndQuit() {
+std::optional<std::wstring> MainWindow::WhyNotSavable() {
   Platform& platform = library_.platform();
-  bool saved = WriteSetting(platform, L"IP", ControlText(hwnd_, kIdAddress)) != 0;
-  for (int outlet = 0; outlet < kOutletCount; ++outlet) {
-    saved = WriteSetting(platform, MaskKey(outlet), ControlText(hwnd_, kIdMask + outlet)) != 0 && saved;
+  const std::wstring path = SettingsFilePath(platform);
+  if (!platform.ToAnsi(path)) {
+    return std::wstring(kCannotSaveMessage) + L": ip.ini の場所をこのシステムの文字コードで表せない\n" + path;
   }
-  for (int command = 0; command < kCommandCount; ++command) {
-    saved = WriteSetting(platform, CommandKey(command), ControlText(hwnd_, kIdCommandLine + command)) != 0 && saved;
+  for (const SavedField& field : SavedFields()) {
+    const std::optional<SettingProblem> problem = CheckSettingValue(platform, ControlText(hwnd_, field.id));
+    if (!problem) continue;
+    switch (*problem) {
+      case SettingProblem::kNotInCodePage:
+        return std::wstring(kCannotSaveMessage) + L": " + field.shownAs +
+               L" にこのシステムの文字コードで表せない文字がある";
+      case SettingProblem::kTooLong:
+        return std::wstring(kCannotSaveMessage) + L": " + field.shownAs + L" が長すぎる (" +
+               std::to_wstring(kLongestSettingValue) + L" バイトまで)";
+    }
   }
-  if (saved) {
-    // The window's own teardown ends the event loop; qel ends with code 0.
-    DestroyWindow(hwnd_);
+  return std::nullopt;
+}
+
+void MainWindow::SaveAndQuit() {
+  // Nothing is written unless every value comes back as it is: a value
+  // saved as other text, or cut, would start another program later.
+  if (const std::optional<std::wstring> why = WhyNotSavable()) {
+    MessageBoxW(hwnd_, why->c_str(), L"qel", MB_OK);
     return;
   }
-  // Keep the window and the user's edits: they can free the file and retry.
-  MessageBoxW(hwnd_, kCannotSaveMessage, L"qel", MB_OK);
+  Platform& platform = library_.platform();
+  for (const SavedField& field : SavedFields()) {
+    if (WriteSetting(platform, field.key, ControlText(hwnd_, field.id)) == 0) {
+      // Keep the window and the user's edits: they can free the file and
+      // retry. Later fields are not tried; the first failure says why.
+      const std::wstring reason = SystemErrorText(GetLastError());
+      MessageBoxW(hwnd_, (std::wstring(kCannotSaveMessage) + L"\n" + SettingsFilePath(platform) + L"\n" + reason).c_str(),
+                  L"qel", MB_OK);
+      return;
+    }
+  }
+  // The window's own teardown ends the event loop; qel ends with code 0.
+  DestroyWindow(hwnd_);
 }
 
 int MainWindow::Run() {

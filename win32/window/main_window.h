@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "core/switch_library.h"
 #include "win32/owned_handle.h"
@@ -47,6 +49,8 @@ class MainWindow {
   void OnCommand(int id, int notification);
   void OnDestroy();
   void SaveAndQuit();
+  // Why the fields cannot be saved as they stand, as the message says it.
+  std::optional<std::wstring> WhyNotSavable();
 
   SwitchLibrary& library_;
   LivePanel panel_;

@@ -1,0 +1,28 @@
+// Values that must come back from ip.ini exactly as they were saved, with
+// the text the value's line holds after "KEY=". The unit tests run the table
+// through our own profile engine, the Windows tests through the system's
+// profile functions. Plain ASCII, so the line is the same in every code page.
+#pragma once
+
+namespace qel::testing_tables {
+
+struct SettingRoundTrip {
+  const char* what;
+  const wchar_t* value;
+  const char* stored;
+};
+
+inline constexpr SettingRoundTrip kSettingRoundTrips[] = {
+    {"plain text is written as it is", L"192.168.1.10", "192.168.1.10"},
+    {"the empty text", L"", ""},
+    {"a dropped path in quotes", L"\"C:\\My Tools\\run.exe\"", "\"\"C:\\My Tools\\run.exe\"\""},
+    {"a quoted program with a quoted argument", L"\"C:\\My Tools\\run me.exe\" \"C:\\My Tools\\a b.txt\"",
+     "\"\"C:\\My Tools\\run me.exe\" \"C:\\My Tools\\a b.txt\"\""},
+    {"single quotes are stripped too", L"'x y'", "\"'x y'\""},
+    {"two quote marks alone", L"\"\"", "\"\"\"\""},
+    {"one quote mark alone is not stripped", L"\"", "\""},
+    {"quotes that do not match are not stripped", L"\"a b'", "\"a b'"},
+    {"a quote only at the start", L"\"C:\\My Tools\\run.exe\" /x", "\"C:\\My Tools\\run.exe\" /x"},
+};
+
+}  // namespace qel::testing_tables
