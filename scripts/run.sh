@@ -18,7 +18,17 @@
 #
 # Display: script mode always runs on a private Xvfb. Window mode uses your
 # DISPLAY when one is set (QEL_WINE_DISPLAY=xvfb forces Xvfb), else Xvfb.
-# QEL_WINE_LANG=ja_JP.UTF-8 runs qel under a Japanese locale (code page 932).
+#
+# Locale: qel runs as on the Japanese Windows it is made for, under the
+# Japanese locale (ja-JP, ANSI code page 932, ip.ini in Shift-JIS): only
+# there do the window's caption, the labels' tooltips and the message boxes
+# find a font for their Japanese, which Wine's default English locale draws
+# as empty boxes. QEL_WINE_LANG=C.UTF-8 runs qel under that English locale
+# instead (en-US, code page 1252).
+#
+# QEL_SCREENSHOT=FILE.png scripts/run.sh   window mode on a private Xvfb:
+#   once the window has shown and polled the switch, writes a PNG of it to
+#   FILE.png and ends qel (the README's pictures are made so).
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -47,10 +57,21 @@ if [ ! -f "$run/ip.ini" ]; then
   cp "$root/tools/sample-ip.ini" "$run/ip.ini"
 fi
 
+screenshot="${QEL_SCREENSHOT:-}"
+if [ -n "$screenshot" ] && [ $# -gt 0 ]; then
+  echo "run.sh: QEL_SCREENSHOT is for window mode (no arguments)" >&2
+  exit 2
+fi
 if [ $# -eq 0 ]; then
   mode=window
   command_line="qel.exe"
-  if [ -n "${DISPLAY:-}" ] && [ "${QEL_WINE_DISPLAY:-}" != xvfb ]; then
+  if [ -n "$screenshot" ]; then
+    # The screen of a private Xvfb, kept in a file to read the window from.
+    export QEL_WINE_DISPLAY=xvfb
+    QEL_XVFB_FBDIR=$(mktemp -d)
+    export QEL_XVFB_FBDIR
+    case "$screenshot" in /*) ;; *) screenshot="$PWD/$screenshot" ;; esac
+  elif [ -n "${DISPLAY:-}" ] && [ "${QEL_WINE_DISPLAY:-}" != xvfb ]; then
     export QEL_WINE_DISPLAY=host
   fi
 else
@@ -61,14 +82,54 @@ else
   export QEL_WINE_DISPLAY=xvfb
 fi
 
+export QEL_WINE_LANG="${QEL_WINE_LANG:-ja_JP.UTF-8}"
 # shellcheck source=SCRIPTDIR/wine-env.sh
 source "$root/scripts/wine-env.sh" "$build"
-if [ "$mode" = window ] && [ -n "${QEL_XVFB_PID:-}" ]; then
+if [ "$mode" = window ] && [ -n "${QEL_XVFB_PID:-}" ] && [ -z "$screenshot" ]; then
   echo "run.sh: window mode on the private display $DISPLAY (no DISPLAY of yours);" \
        "Ctrl+C ends it" >&2
 fi
 
 export QEL_RAW_COMMAND_LINE="$command_line"
+
+# Writes the PNG of qel's window (as Wine draws it on the Xvfb, frame
+# included) once it is there and a poll or two have coloured the labels.
+take_screenshot() {
+  local geometry="" width height left top
+  for _ in $(seq 1 100); do
+    # xwininfo names it by its caption: " qel設定": ("qel.exe" ...) WxH+x+y +X+Y
+    geometry=$(xwininfo -root -tree | grep -F '("qel.exe"' | grep -F 'qel設定' |
+               sed -nE 's/.* ([0-9]+)x([0-9]+)[+-][0-9]+[+-][0-9]+ +\+(-?[0-9]+)\+(-?[0-9]+).*/\1 \2 \3 \4/p' |
+               head -n 1)
+    if [ -n "$geometry" ]; then break; fi
+    sleep 0.1
+  done
+  if [ -z "$geometry" ]; then
+    echo "run.sh: qel's window did not show within 10 s; no screenshot" >&2
+    return 1
+  fi
+  read -r width height left top <<<"$geometry"
+  sleep 2
+  mkdir -p "$(dirname "$screenshot")"
+  xwdtopnm "$QEL_XVFB_FBDIR/Xvfb_screen0" 2>/dev/null |
+    pamcut -left "$left" -top "$top" -width "$width" -height "$height" | pnmtopng >"$screenshot" ||
+    { echo "run.sh: could not write $screenshot" >&2; return 1; }
+  echo "run.sh: the window (${width}x${height}) written to $screenshot" >&2
+}
+
+if [ -n "$screenshot" ]; then
+  (cd "$run" && wine ./rawrun.exe) &
+  qel_run=$!
+  set +e
+  take_screenshot
+  code=$?
+  # Ends qel and everything else of this Wine session; then its launcher.
+  qel_wine_stop
+  wait "$qel_run" 2>/dev/null
+  set -e
+  rm -rf "$QEL_XVFB_FBDIR"
+  exit "$code"
+fi
 set +e
 (cd "$run" && wine ./rawrun.exe)
 code=$?

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building and testing qel needs on Debian 12, when missing:
 # the mingw-w64 cross compiler, 32-bit Wine, a virtual X display, CMake,
-# GoogleTest, clang for fuzzing, a Japanese Gothic font and Python 3 (for the
-# benchmark and the soak run).
+# GoogleTest, clang for fuzzing, a Japanese Gothic font, Python (for the
+# benchmark, the soak run and packing the release zips) and unzip (for
+# checking them).
 set -euo pipefail
 
 SUDO=""
@@ -16,7 +17,7 @@ packages=(
   fonts-ipafont-gothic fontconfig
   netpbm
   locales
-  python3
+  python3 unzip
 )
 
 missing=()

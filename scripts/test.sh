@@ -6,7 +6,10 @@
 #                    CTest replays their seed corpora and saved findings,
 #                    then scripts/fuzz.sh fuzzes each for a short while
 #   4. build/win32:  the Windows programs under Wine, on a private Xvfb
-#                    display, one test at a time
+#                    display, one test at a time (the release zips' contents
+#                    among them)
+#   5. reproducible: scripts/check-reproducible.sh builds the release twice,
+#                    in two temporary folders, and compares the zips
 # Wine and Xvfb are stopped again however the run ends. Exits nonzero when
 # anything failed, after a short summary.
 #
@@ -97,6 +100,16 @@ if build win32; then
     failed=1
   fi
   qel_wine_stop
+fi
+
+echo "== test.sh: the release, built twice in two folders" >&2
+if bash "$root/scripts/check-reproducible.sh"; then
+  note release "ok (the same zips from two folders)"
+  passed_tests=$((passed_tests + 1))
+else
+  note release "FAILED: the zips differ between two builds (or a build failed)"
+  failed_tests=$((failed_tests + 1))
+  failed=1
 fi
 
 echo

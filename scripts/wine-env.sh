@@ -19,6 +19,8 @@
 #
 # QEL_WINE_DISPLAY=host uses the caller's DISPLAY instead of a private Xvfb
 # (only when DISPLAY is set), e.g. to see qel's window on a real desktop.
+# QEL_XVFB_FBDIR=DIR keeps the private Xvfb's screen in DIR/Xvfb_screen0 (an
+# XWD image), so that it can be read for a screenshot.
 # On Xvfb the windows are not handed to an X window manager (there is none,
 # and Wine would wait 2 s for one whenever a top-level window is hidden);
 # Wine draws their frames itself, as Windows does.
@@ -134,7 +136,11 @@ qel_wine_start_display() {
   fi
   local numfile num=""
   numfile=$(mktemp) || return 1
-  Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1280x1024x24 \
+  # QEL_XVFB_FBDIR: the screen is also kept there as an XWD file
+  # (Xvfb_screen0), for screenshots (scripts/run.sh).
+  local fbdir=()
+  if [ -n "${QEL_XVFB_FBDIR:-}" ]; then fbdir=(-fbdir "$QEL_XVFB_FBDIR"); fi
+  Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1280x1024x24 ${fbdir[@]+"${fbdir[@]}"} \
     3>"$numfile" </dev/null >/dev/null 2>&1 &
   QEL_XVFB_PID=$!
   # Not a job of the caller: a bare `wait` there must not wait for Xvfb.

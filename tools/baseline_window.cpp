@@ -7,7 +7,8 @@
 // so the same common controls and DPI awareness apply.
 //
 // What qel does besides is left out: no ip.ini, no switch library, no poll
-// timer, no tooltips, no OLE, no file drop.
+// timer, no tooltips, no OLE, no file drop, no move to another monitor's DPI
+// once shown.
 #include <windows.h>
 
 #include "win32/window/controls.h"
@@ -22,6 +23,11 @@ constexpr wchar_t kClassName[] = L"baseline_window";
 constexpr wchar_t kCaption[] = L" qel設定";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
+
+SIZE SizeAtDpi(int dpi) {
+  return qel::WindowSizeForClient(qel::TwipsToPixels(qel::kClientWidthTwips, dpi),
+                                  qel::TwipsToPixels(qel::kClientHeightTwips, dpi), kStyle, kExStyle, dpi);
+}
 
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_DESTROY) {
@@ -44,15 +50,20 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   windowClass.lpszClassName = kClassName;
   if (!RegisterClassExW(&windowClass)) return 1;
 
-  const int dpi = qel::ScreenDpi();
-  RECT frame = {0, 0, qel::TwipsToPixels(qel::kClientWidthTwips, dpi),
-                qel::TwipsToPixels(qel::kClientHeightTwips, dpi)};
-  AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-  HWND hwnd = CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                              frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
+  // Sized and placed as qel's window: at the system DPI, then at the DPI of
+  // the monitor it opens on.
+  int dpi = qel::ScreenDpi();
+  SIZE size = SizeAtDpi(dpi);
+  HWND hwnd = CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, size.cx, size.cy,
+                              nullptr, nullptr, instance, nullptr);
   if (hwnd == nullptr) return 1;
+  if (const int monitorDpi = qel::WindowDpi(hwnd, dpi); monitorDpi != dpi) {
+    dpi = monitorDpi;
+    size = SizeAtDpi(dpi);
+    SetWindowPos(hwnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   HFONT gothicFont = qel::CreateGothicFont(dpi);
-  HFONT messageFont = qel::CreateMessageFont();
+  HFONT messageFont = qel::CreateMessageFont(dpi);
   qel::CreateLayoutControls(hwnd, instance, dpi, gothicFont, messageFont);
 
   ShowWindow(hwnd, SW_SHOWNORMAL);

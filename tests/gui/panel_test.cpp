@@ -1,7 +1,8 @@
 // The live outlet panel of the real qel.exe, driven from outside as a user
 // would: the labels Sw1 … Sw4 lit from the status word of the switch whose
-// address is saved in ip.ini, greyed with a reason in their tooltip when the
-// poll cannot tell, ON and OFF with the address and masks on screen, and the
+// address is saved in ip.ini, their tooltips saying "オン" or "オフ" and
+// naming that address, greyed with a reason in their tooltip when the poll
+// cannot tell, ON and OFF with the address and masks on screen, and the
 // launch buttons. Colours are read from the screen's pixels; the tooltips'
 // texts from inside qel's process by the probe.
 //
@@ -35,6 +36,17 @@ std::string Hex(COLORREF colour) {
 }
 
 bool StartsWith(const std::wstring& text, const std::wstring& prefix) { return text.rfind(prefix, 0) == 0; }
+bool EndsWith(const std::wstring& text, const std::wstring& suffix) {
+  return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// What every outlet label's tooltip ends with: the saved address, whose
+// switch the labels show.
+std::wstring SavedNote(const std::string& address) {
+  return address.empty() ? L" (保存済みの IP なし)" : L" (保存済みの IP " + Widen(address) + L" の状態)";
+}
+// The tooltip of a label whose state the poll read.
+std::wstring StateTip(bool on, const std::string& address) { return (on ? L"オン" : L"オフ") + SavedNote(address); }
 
 // What a label shows: the colour of most of its pixels (the background) and
 // its darkest pixel (the text, drawn over the background).
@@ -286,6 +298,14 @@ class QelPanel : public QelWindow {
     return tip.text;
   }
 
+  // The tooltips of the rows read: "オン" where lit ('x'), "オフ" where not,
+  // naming the saved address.
+  void ExpectStateTips(const char* lit, const std::string& address) {
+    for (int row = 0; row < 4; ++row) {
+      EXPECT_EQ(TipOf(row), StateTip(lit[row] == 'x', address)) << "Sw" << row + 1;
+    }
+  }
+
   bool SetFault(const wchar_t* fault) {
     Probe probe(window_);
     return probe.SetEnvironment(L"QELSIM_FAULT", fault);
@@ -392,10 +412,12 @@ TEST_F(QelPanel, LabelsAreLitWhereTheMaskMeetsTheStatusWord) {
     SetMasks(c.masks);
     SetWord(kSaved, c.word);
     ExpectRows({c.lit, "...."});
+    ExpectStateTips(c.lit, kSaved);
     RepaintAll();
     ExpectRows({c.lit, "...."});
   }
-  for (int row = 0; row < 4; ++row) EXPECT_EQ(TipOf(row), L"") << "Sw" << row + 1;
+  // The state in words is there for the mouse too.
+  EXPECT_TRUE(TipPopsUpOver(kIdOutletLabel + 0, 5000)) << "no tooltip over Sw1";
   EXPECT_TRUE(NoMessageBoxFor(0));
   ExpectCloseLeavesIni();
 }
@@ -405,11 +427,14 @@ TEST_F(QelPanel, LabelsFollowTheSwitchAtTheSavedAddress) {
   ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 33}, {kOnScreen, -1}}));
   Type(kIdAddress, Widen(kOnScreen));
   ExpectRows({"x.x.", "...."});
+  // The tooltips say so: the state of the saved address, not of the one typed.
+  ExpectStateTips("x.x.", kSaved);
 
   // Someone switches at the device: the labels follow within a few polls.
   SetWord(kSaved, 4 | 128);
   EXPECT_TRUE(WaitForLooks({".x.x", "...."})) << "the labels did not follow the switch within 5 s";
   ExpectLooks({".x.x", "...."});
+  ExpectStateTips(".x.x", kSaved);
 
   for (const std::string& line : Journal()) {
     if (line.rfind("setip ", 0) == 0) {
@@ -422,8 +447,16 @@ TEST_F(QelPanel, LabelsFollowTheSwitchAtTheSavedAddress) {
   WriteIni(ini_);
   EXPECT_TRUE(WaitForLooks({"xxxx", "...."})) << "the poll did not turn to the new saved address within 5 s";
   ExpectLooks({"xxxx", "...."});
+  ExpectStateTips("xxxx", kOnScreen);
   const auto journal = Journal();
   EXPECT_NE(std::find(journal.begin(), journal.end(), std::string("setip ") + kOnScreen + " -> 0"), journal.end());
+
+  // No address saved: the switch at the empty address, and the tips say so.
+  ini_ = "[Qelmark]\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\n";
+  WriteIni(ini_);
+  EXPECT_TRUE(WaitForLooks({"....", "...."})) << "the poll did not turn to the empty address within 5 s";
+  ExpectRows({"....", "...."});
+  ExpectStateTips("....", "");
   ExpectCloseLeavesIni();
 }
 
@@ -471,10 +504,11 @@ TEST_F(QelPanel, RowsThePollCannotReadAreGreyedWithAReasonAndNoMessage) {
     for (int row = 0; row < 4; ++row) {
       const std::wstring tip = TipOf(row);
       if (c.grey[row] == 'x') {
-        EXPECT_TRUE(StartsWith(tip, L"状態不明") && tip.find(c.reasonMentions) != std::wstring::npos)
+        EXPECT_TRUE(StartsWith(tip, L"状態不明") && tip.find(c.reasonMentions) != std::wstring::npos &&
+                    EndsWith(tip, SavedNote(kSaved)))
             << "Sw" << row + 1 << "'s tooltip: \"" << Narrow(tip) << "\"";
       } else {
-        EXPECT_EQ(tip, L"") << "Sw" << row + 1;
+        EXPECT_EQ(tip, StateTip(c.during[row] == 'x', kSaved)) << "Sw" << row + 1;
       }
     }
     const int greyed = static_cast<int>(std::string(c.grey).find('x'));
@@ -499,8 +533,7 @@ TEST_F(QelPanel, RowsThePollCannotReadAreGreyedWithAReasonAndNoMessage) {
       SetWord(kSaved, 32 | 128);
       EXPECT_TRUE(WaitForLooks({"..xx", "...."})) << "the labels did not recover within 5 s";
       ExpectRows({"..xx", "...."});
-      for (int row = 0; row < 4; ++row) EXPECT_EQ(TipOf(row), L"") << "Sw" << row + 1;
-      EXPECT_FALSE(TipPopsUpOver(kIdOutletLabel + greyed, 1500)) << "an empty tooltip over Sw" << greyed + 1;
+      ExpectStateTips("..xx", kSaved);
     }
     ExpectCloseLeavesIni();
   }
@@ -519,8 +552,8 @@ TEST_F(QelPanel, ABadMaskLeavesTheRowsBeforeItRead) {
   AwaitPolls(2);
   EXPECT_EQ(LookOfLabel(kIdOutletLabel + 0), Expected(true, false)) << "Sw1";
   EXPECT_EQ(LookOfLabel(kIdOutletLabel + 1), Expected(true, true)) << "Sw2";
-  EXPECT_EQ(TipOf(0), L"");
-  EXPECT_TRUE(StartsWith(TipOf(1), L"状態不明"));
+  EXPECT_EQ(TipOf(0), StateTip(true, kSaved));
+  EXPECT_EQ(TipOf(1), L"状態不明: Sw2 のマスクが数値でない" + SavedNote(kSaved));
   EXPECT_TRUE(NoMessageBoxFor(1000));
   ExpectCloseLeavesIni();
 }
@@ -707,7 +740,15 @@ TEST_F(QelPanel, AQuotedPathWithBlanksComesBackAndStartsThatProgramOnly) {
 }
 
 // ---------------------------------------------------------------------------
-// A screenshot for people to look at: Sw1 and Sw3 lit.
+// Screenshots for people to look at: Sw1 and Sw3 lit; the same with Sw1's
+// tooltip; a message box. Run under the Japanese locale, as scripts/run.sh
+// runs qel.
+
+// "dir\\name.png" with `suffix` before ".png".
+std::wstring Beside(const std::wstring& png, const wchar_t* suffix) {
+  return png.substr(0, png.size() - 4) + suffix + L".png";
+}
+
 
 TEST_F(QelPanel, Screenshot) {
   dpi_.Set(96);
@@ -717,6 +758,34 @@ TEST_F(QelPanel, Screenshot) {
   ASSERT_TRUE(CaptureWindow(window_, image));
   SaveScreenshot(gScreenshot, image);
   EXPECT_EQ(ReadAll(gScreenshot).substr(0, 8), "\x89PNG\r\n\x1a\n");
+
+  // Beside it (…-tip.png): the window with Sw1's tooltip, the state in words.
+  RECT label = {};
+  GetWindowRect(Control(kIdOutletLabel + 0), &label);
+  SetCursorPos(label.right - 4, (label.top + label.bottom) / 2);
+  HWND tip = nullptr;
+  for (int waited = 0; waited < 5000 && tip == nullptr; waited += 100) {
+    Sleep(100);
+    tip = ShownTip();
+  }
+  ASSERT_NE(tip, nullptr) << "no tooltip over Sw1";
+  Sleep(300);  // drawn
+  RECT shown = {}, tipRect = {};
+  GetWindowRect(window_, &shown);
+  GetWindowRect(tip, &tipRect);
+  UnionRect(&shown, &shown, &tipRect);
+  ASSERT_TRUE(CaptureScreen(shown, image));
+  SaveScreenshot(Beside(gScreenshot, L"-tip"), image);
+  MouseAway();
+
+  // And (…-message.png) a message box: a launch button with nothing to start.
+  Click(kIdLaunch + 0);
+  const HWND box = WaitForMessageBox(10000);
+  ASSERT_NE(box, nullptr) << "no message box";
+  Sleep(300);
+  ASSERT_TRUE(CaptureWindow(box, image));
+  SaveScreenshot(Beside(gScreenshot, L"-message"), image);
+  PressOk(box);
   ExpectCloseLeavesIni();
 }
 

@@ -3,6 +3,19 @@
 #include "win32/window/layout.h"
 
 namespace qel {
+namespace {
+
+RECT PlaceAt(const ControlSpec& layout, int dpi) {
+  const int left = TwipsToPixels(layout.left, dpi);
+  const int top = TwipsToPixels(layout.top, dpi);
+  return {left, top, left + TwipsToPixels(layout.width, dpi), top + TwipsToPixels(layout.height, dpi)};
+}
+
+HFONT FontOf(const ControlSpec& layout, HFONT gothicFont, HFONT messageFont) {
+  return layout.gothicFont ? gothicFont : messageFont;
+}
+
+}  // namespace
 
 void CreateLayoutControls(HWND window, HINSTANCE instance, int dpi, HFONT gothicFont, HFONT messageFont) {
   for (const ControlSpec& layout : kLayout) {
@@ -23,13 +36,25 @@ void CreateLayoutControls(HWND window, HINSTANCE instance, int dpi, HFONT gothic
         style |= SS_LEFT | SS_NOPREFIX | SS_NOTIFY;  // SS_NOTIFY: for the labels' tooltips
         break;
     }
-    HWND control = CreateWindowExW(
-        exStyle, windowClass, layout.text, style, TwipsToPixels(layout.left, dpi), TwipsToPixels(layout.top, dpi),
-        TwipsToPixels(layout.width, dpi), TwipsToPixels(layout.height, dpi), window,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance, nullptr);
+    const RECT place = PlaceAt(layout, dpi);
+    HWND control = CreateWindowExW(exStyle, windowClass, layout.text, style, place.left, place.top,
+                                   place.right - place.left, place.bottom - place.top, window,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance, nullptr);
     if (layout.kind == ControlKind::kTextField) SendMessageW(control, EM_SETLIMITTEXT, 0, 0);  // no limit
-    const HFONT font = layout.gothicFont ? gothicFont : messageFont;
+    const HFONT font = FontOf(layout, gothicFont, messageFont);
     if (font != nullptr) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
+}
+
+void PlaceLayoutControls(HWND window, int dpi, HFONT gothicFont, HFONT messageFont) {
+  for (const ControlSpec& layout : kLayout) {
+    HWND control = GetDlgItem(window, layout.id);
+    if (control == nullptr) continue;
+    const RECT place = PlaceAt(layout, dpi);
+    // The font first: an edit field lays out its text for it when it is moved.
+    // A null font gives the control the system font back.
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(layout, gothicFont, messageFont)), TRUE);
+    MoveWindow(control, place.left, place.top, place.right - place.left, place.bottom - place.top, TRUE);
   }
 }
 

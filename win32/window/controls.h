@@ -13,6 +13,11 @@ namespace qel {
 // others `messageFont` (either may be null: the system font stays).
 void CreateLayoutControls(HWND window, HINSTANCE instance, int dpi, HFONT gothicFont, HFONT messageFont);
 
+// Moves every control of the layout table to its place at `dpi` and gives it
+// its font, as CreateLayoutControls does: for a window moved to a monitor of
+// another DPI. The controls are repainted.
+void PlaceLayoutControls(HWND window, int dpi, HFONT gothicFont, HFONT messageFont);
+
 // The text of control `id` of `window`, and setting it.
 std::wstring ControlText(HWND window, int id);
 void SetControlText(HWND window, int id, const std::wstring& text);

@@ -28,6 +28,20 @@ std::wstring MaskFailure(ErrorKind kind, int outlet) {
          (kind == ErrorKind::kOverflow ? L" のマスクが範囲外" : L" のマスクが数値でない");
 }
 
+// The outlet's state in words: the lit colour alone tells little to a
+// colour-blind user.
+const wchar_t* StateWord(bool on) { return on ? L"オン" : L"オフ"; }
+
+// Which switch the labels show: the one at the address saved in ip.ini,
+// while ON and OFF act on the address on screen. Named in every tip, so a
+// user who typed a new address sees why the labels have not followed.
+// Nothing when the address itself could not be read.
+std::wstring SavedAddressNote(const std::optional<std::wstring>& address) {
+  if (!address) return L"";
+  if (address->empty()) return L" (保存済みの IP なし)";
+  return L" (保存済みの IP " + *address + L" の状態)";
+}
+
 // What went wrong when ON or OFF could not switch.
 const wchar_t* MaskSwitchFailure(ErrorKind kind) {
   return kind == ErrorKind::kOverflow ? L"切替できず: マスクが範囲外" : L"切替できず: マスクが数値でない";
@@ -61,14 +75,18 @@ void LivePanel::CreateLabelTips(HINSTANCE instance) {
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     tool.hwnd = window_;
     tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(window_, kIdOutletLabel + outlet));
-    tool.lpszText = const_cast<wchar_t*>(L"");
+    // What a poll before this showed already.
+    tool.lpszText = const_cast<wchar_t*>(rows_[static_cast<std::size_t>(outlet)].tip.c_str());
     SendMessageW(labelTips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   }
 }
 
-LivePanel::Reading<std::int16_t> LivePanel::ReadSavedSwitchStatus() {
+LivePanel::Reading<std::int16_t> LivePanel::ReadSavedSwitchStatus(std::optional<std::wstring>& address) {
   Reading<std::int16_t> status;
-  status.failure = FailureOf([&] { status.value = ReadStatus(library_, ReadSetting(library_.platform(), L"IP")); });
+  status.failure = FailureOf([&] {
+    address = ReadSetting(library_.platform(), L"IP");
+    status.value = ReadStatus(library_, *address);
+  });
   return status;
 }
 
@@ -83,9 +101,11 @@ LivePanel::Reading<Int> LivePanel::ReadMask(int outlet, Int (*narrow)(double)) c
 }
 
 void LivePanel::PollStatus() {
-  const Reading<std::int16_t> status = ReadSavedSwitchStatus();
+  std::optional<std::wstring> address;
+  const Reading<std::int16_t> status = ReadSavedSwitchStatus(address);
+  const std::wstring note = SavedAddressNote(address);
   if (status.failure) {
-    ShowUnknownFrom(0, StatusFailure(*status.failure));
+    ShowUnknownFrom(0, StatusFailure(*status.failure) + note);
     return;
   }
   // The rows in order; a bad mask ends the tick with the rows before it
@@ -93,16 +113,17 @@ void LivePanel::PollStatus() {
   for (int outlet = 0; outlet < kOutletCount; ++outlet) {
     const Reading<std::int32_t> mask = ReadMask(outlet, &ToInt32);
     if (mask.failure) {
-      ShowUnknownFrom(outlet, MaskFailure(*mask.failure, outlet));
+      ShowUnknownFrom(outlet, MaskFailure(*mask.failure, outlet) + note);
       return;
     }
-    ShowRow(outlet, {(mask.value & static_cast<std::int32_t>(status.value)) != 0, false, L""});
+    const bool on = (mask.value & static_cast<std::int32_t>(status.value)) != 0;
+    ShowRow(outlet, {on, false, StateWord(on) + note});
   }
 }
 
-void LivePanel::ShowUnknownFrom(int first, const std::wstring& reason) {
+void LivePanel::ShowUnknownFrom(int first, const std::wstring& tip) {
   for (int outlet = first; outlet < kOutletCount; ++outlet) {
-    ShowRow(outlet, {rows_[static_cast<std::size_t>(outlet)].lit, true, reason});
+    ShowRow(outlet, {rows_[static_cast<std::size_t>(outlet)].lit, true, tip});
   }
 }
 
@@ -110,17 +131,18 @@ void LivePanel::ShowRow(int outlet, const RowLook& look) {
   RowLook& shown = rows_[static_cast<std::size_t>(outlet)];
   if (shown == look) return;
   HWND label = GetDlgItem(window_, kIdOutletLabel + outlet);
-  if (shown.reason != look.reason && labelTips_ != nullptr) {
+  if (shown.tip != look.tip && labelTips_ != nullptr) {
     TTTOOLINFOW tool = {};
     tool.cbSize = sizeof(tool);
     tool.hwnd = window_;
     tool.uId = reinterpret_cast<UINT_PTR>(label);
-    tool.lpszText = const_cast<wchar_t*>(look.reason.c_str());
+    tool.lpszText = const_cast<wchar_t*>(look.tip.c_str());
     SendMessageW(labelTips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
   }
+  const bool repaint = shown.lit != look.lit || shown.unknown != look.unknown;
   shown = look;
-  // Only a label whose look changed is painted again.
-  InvalidateRect(label, nullptr, TRUE);
+  // Only a label whose colours changed is painted again.
+  if (repaint) InvalidateRect(label, nullptr, TRUE);
 }
 
 LRESULT LivePanel::LabelColours(HDC dc, HWND label) const {

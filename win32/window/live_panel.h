@@ -6,6 +6,10 @@
 // switching) returns its failure as a value; the poll shows a failure in the
 // labels (grey text and a tooltip with the reason, no message box, since it
 // runs every 500 ms), ON and OFF in one message box.
+//
+// Each outlet label's tooltip says its state in words, "オン", "オフ" or
+// "状態不明: " and the reason, and names the saved address whose switch
+// the labels show.
 #pragma once
 
 #include <windows.h>
@@ -33,7 +37,7 @@ class LivePanel {
 
   // Binds the panel to the window whose controls it drives.
   void Attach(HWND window);
-  // The outlet labels' tooltips, which give the reason of an unknown state.
+  // The outlet labels' tooltips: the state in words and the saved address.
   void CreateLabelTips(HINSTANCE instance);
 
   // The status poll: reads the status word from the switch whose address is
@@ -51,13 +55,13 @@ class LivePanel {
   LRESULT LabelColours(HDC dc, HWND label) const;
 
  private:
-  // What an outlet label shows.
+  // What an outlet label shows. Only what changed is shown anew.
   struct RowLook {
     bool lit = false;
     bool unknown = false;
-    std::wstring reason;  // its tooltip when unknown
+    std::wstring tip;  // empty until the first poll
     bool operator==(const RowLook& other) const {
-      return lit == other.lit && unknown == other.unknown && reason == other.reason;
+      return lit == other.lit && unknown == other.unknown && tip == other.tip;
     }
   };
 
@@ -68,15 +72,18 @@ class LivePanel {
     std::optional<ErrorKind> failure;
   };
 
-  Reading<std::int16_t> ReadSavedSwitchStatus();
+  // The status word of the switch at the address saved in ip.ini, which is
+  // left in `address` once it could be read.
+  Reading<std::int16_t> ReadSavedSwitchStatus(std::optional<std::wstring>& address);
   // The mask field of `outlet`, strictly converted, rounded down and
   // narrowed by `narrow` (32 bits for the poll, 16 for ON and OFF).
   template <typename Int>
   Reading<Int> ReadMask(int outlet, Int (*narrow)(double)) const;
 
   void ShowRow(int outlet, const RowLook& look);
-  // Outlets `first` to the last keep their colour and are shown as unknown.
-  void ShowUnknownFrom(int first, const std::wstring& reason);
+  // Outlets `first` to the last keep their colour and are shown as unknown,
+  // with `tip`.
+  void ShowUnknownFrom(int first, const std::wstring& tip);
 
   SwitchLibrary& library_;
   HWND window_ = nullptr;

@@ -25,6 +25,10 @@ constexpr UINT kPollMilliseconds = 500;
 // right after it shows.
 constexpr UINT kMsgFinishSetUp = WM_APP + 1;
 
+// WM_GETDPISCALEDSIZE (Windows 10 1703), which the headers for Windows 7
+// leave out.
+constexpr UINT kMsgGetDpiScaledSize = 0x02E4;
+
 // Shown when save and quit cannot write ip.ini, with the reason; the window
 // stays open with the edits.
 constexpr wchar_t kCannotSaveMessage[] = L"保存できず";
@@ -74,17 +78,23 @@ bool MainWindow::Create(HINSTANCE instance) {
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = kClassName;
-  if (!RegisterClassExW(&windowClass)) return false;
+  if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
 
   dpi_ = ScreenDpi();
-  RECT frame = {0, 0, TwipsToPixels(kClientWidthTwips, dpi_), TwipsToPixels(kClientHeightTwips, dpi_)};
-  AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-  if (!CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                       frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, this)) {
+  const SIZE size = SizeAtDpi(dpi_);
+  if (!CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, size.cx, size.cy,
+                       nullptr, nullptr, instance, this)) {
     return false;
   }
+  // Per monitor aware: the monitor it opens on can have another DPI than the
+  // system's.
+  if (const int monitorDpi = WindowDpi(hwnd_, dpi_); monitorDpi != dpi_) {
+    dpi_ = monitorDpi;
+    const SIZE resized = SizeAtDpi(dpi_);
+    SetWindowPos(hwnd_, nullptr, 0, 0, resized.cx, resized.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   gothicFont_.Reset(CreateGothicFont(dpi_));
-  messageFont_.Reset(CreateMessageFont());
+  messageFont_.Reset(CreateMessageFont(dpi_));
   CreateLayoutControls(hwnd_, instance, dpi_, gothicFont_.get(), messageFont_.get());
   panel_.Attach(hwnd_);
   PostMessageW(hwnd_, kMsgFinishSetUp, 0, 0);
@@ -102,6 +112,23 @@ void MainWindow::FinishSetUp() {
     RegisterDragDrop(field, target);
     target->Release();  // the registration holds it now
   }
+}
+
+SIZE MainWindow::SizeAtDpi(int dpi) const {
+  return WindowSizeForClient(TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi), kStyle,
+                             kExStyle, dpi);
+}
+
+void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
+  OwnedFont gothicFont(CreateGothicFont(dpi));
+  OwnedFont messageFont(CreateMessageFont(dpi));
+  dpi_ = dpi;
+  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  PlaceLayoutControls(hwnd_, dpi, gothicFont.get(), messageFont.get());
+  // The controls have the new fonts now: the old ones can go.
+  gothicFont_ = std::move(gothicFont);
+  messageFont_ = std::move(messageFont);
 }
 
 void MainWindow::FillFromSettings() {
@@ -218,6 +245,14 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORSTATIC:
       // Labels are opaque: lit, or in the button face colour.
       return panel_.LabelColours(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case kMsgGetDpiScaledSize:
+      // The size at the new DPI (wParam) comes from the layout, not from
+      // scaling the frame: the client area is then exactly the table's.
+      *reinterpret_cast<SIZE*>(lParam) = SizeAtDpi(static_cast<int>(wParam));
+      return TRUE;
+    case WM_DPICHANGED:
+      OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case kMsgFinishSetUp:
       FinishSetUp();
       return 0;

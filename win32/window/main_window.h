@@ -33,10 +33,19 @@ class MainWindow {
   // process's exit code.
   int Run();
 
+  // The window, once created.
+  HWND hwnd() const { return hwnd_; }
+
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void FinishSetUp();  // the labels' tooltips and the file drop
+  // Per monitor DPI: the window moved to a monitor of `dpi` takes the
+  // rectangle the system suggests, and lays out its controls and fonts again
+  // from the layout table at that DPI.
+  void OnDpiChanged(int dpi, const RECT& suggested);
+  // The window's size for its client area at `dpi`.
+  SIZE SizeAtDpi(int dpi) const;
   void OnCommand(int id, int notification);
   void OnDestroy();
   void SaveAndQuit();
@@ -47,7 +56,7 @@ class MainWindow {
   LivePanel panel_;
   HWND hwnd_ = nullptr;
   HWND lastFocus_ = nullptr;  // restored when the window is activated again
-  int dpi_ = 96;
+  int dpi_ = 96;  // of the monitor the window is on
   OwnedFont gothicFont_;
   OwnedFont messageFont_;
   std::unique_ptr<ScopedOle> ole_;  // for the file drop, once the window is up
