@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "win32/owned_handle.h"
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const DWORD size = GetEnvironmentVariableW(L"QEL_RAW_COMMAND_LINE", nullptr, 0);
   if (size == 0) return 125;
@@ -12,15 +14,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   GetEnvironmentVariableW(L"QEL_RAW_COMMAND_LINE", commandLine.data(), size);
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
+  PROCESS_INFORMATION information = {};
   if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process)) {
+                      &information)) {
     return 126;
   }
-  WaitForSingleObject(process.hProcess, INFINITE);
+  qel::OwnedProcess process;
+  process.Take(information);
+  WaitForSingleObject(process.process.get(), INFINITE);
   DWORD exitCode = 127;
-  GetExitCodeProcess(process.hProcess, &exitCode);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  GetExitCodeProcess(process.process.get(), &exitCode);
   return static_cast<int>(exitCode);
 }

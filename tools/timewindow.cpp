@@ -20,6 +20,8 @@
 #include <cstdio>
 #include <string>
 
+#include "win32/owned_handle.h"
+
 namespace {
 
 // A visible top-level window of the class, owned by the process.
@@ -65,41 +67,44 @@ int wmain(int argc, wchar_t** argv) {
   QueryPerformanceCounter(&start);
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(path, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+  PROCESS_INFORMATION information = {};
+  if (!CreateProcessW(path, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &information)) {
     std::fprintf(stderr, "timewindow: cannot start %ls: error %lu\n", path, GetLastError());
     return 3;
   }
-  CloseHandle(process.hThread);
+  qel::OwnedProcess started;
+  started.Take(information);
+  const HANDLE process = started.process.get();
+  const DWORD processId = information.dwProcessId;
 
   HWND hwnd = nullptr;
   for (;;) {
-    hwnd = VisibleWindow(process.dwProcessId, className);
+    hwnd = VisibleWindow(processId, className);
     QueryPerformanceCounter(&now);
     if (hwnd != nullptr) break;
-    if (WaitForSingleObject(process.hProcess, 1) == WAIT_OBJECT_0) {
+    if (WaitForSingleObject(process, 1) == WAIT_OBJECT_0) {
       std::fprintf(stderr, "timewindow: %ls ended before showing a window of class %ls\n", path, className);
       return 4;
     }
     if (now.QuadPart - start.QuadPart > 60 * frequency.QuadPart) {
       std::fprintf(stderr, "timewindow: no window of class %ls within 60 s\n", className);
-      TerminateProcess(process.hProcess, 1);
+      TerminateProcess(process, 1);
       return 5;
     }
   }
   const double ms =
       1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
-  std::printf("%.3f %lu\n", ms, process.dwProcessId);
+  std::printf("%.3f %lu\n", ms, processId);
   std::fflush(stdout);
 
   if (hold) WaitForInput();
   PostMessageW(hwnd, WM_CLOSE, 0, 0);
-  if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) {
+  if (WaitForSingleObject(process, 10000) != WAIT_OBJECT_0) {
     std::fprintf(stderr, "timewindow: %ls did not end after WM_CLOSE: terminated\n", path);
-    TerminateProcess(process.hProcess, 1);
-    WaitForSingleObject(process.hProcess, 5000);
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
     return 6;
   }
-  CloseHandle(process.hProcess);
   return 0;
 }
