@@ -103,6 +103,10 @@ TEST(Win32Platform, SettingsComeBackExactlyAsSaved) {
 
 // A program qel starts gets neither qel's error mode, which hides the
 // system's crash and drive dialogs, nor its DLL search for socket.dll.
+// Wine gives every new process the default error mode and no DLL directory
+// whatever its starter has, so under Wine only the starter's side (the DLL
+// search undone after the load) can fail here; on Windows the started
+// program's record shows the inheritance too.
 TEST(Win32Platform, StartedProgramsStartAsFromExplorer) {
   const UINT qelErrorMode = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX;
   const UINT before = SetErrorMode(qelErrorMode);
