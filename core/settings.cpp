@@ -1,6 +1,16 @@
 #include "core/settings.h"
 
 namespace qel {
+namespace {
+
+// The profile functions remove one pair of enclosing quote marks, double or
+// single, when a value begins and ends with the same one. Such a value is
+// written inside one more pair of double quotes, so it comes back whole.
+bool ReadStripsQuotes(const std::string& value) {
+  return value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
+}
+
+}  // namespace
 
 std::wstring SettingsFilePath(Platform& platform) {
   std::wstring directory = platform.ExecutableDirectory();
@@ -8,6 +18,8 @@ std::wstring SettingsFilePath(Platform& platform) {
   if (!directory.empty() && directory.back() == L'\\') directory.pop_back();
   return directory + L"\\ip.ini";
 }
+
+bool SettingsFileHasPath(Platform& platform) { return platform.ToAnsi(SettingsFilePath(platform)).has_value(); }
 
 std::wstring ReadSetting(Platform& platform, const std::wstring& key) {
   const std::string path = AnsiText(platform, SettingsFilePath(platform));
@@ -20,23 +32,15 @@ std::optional<SettingProblem> CheckSettingValue(Platform& platform, const std::w
   if (!ansi) return SettingProblem::kNotInCodePage;
   // A value written inside added quote marks is read back one byte shorter
   // at the limit (the closing mark takes the last place of the buffer).
-  const bool quoted = QuotedForProfile(*ansi).size() != ansi->size();
-  if (ansi->size() > kLongestSettingValue - (quoted ? 1 : 0)) return SettingProblem::kTooLong;
+  if (ansi->size() > kLongestSettingValue - (ReadStripsQuotes(*ansi) ? 1 : 0)) return SettingProblem::kTooLong;
   return std::nullopt;
-}
-
-std::string QuotedForProfile(std::string value) {
-  // The profile functions remove one pair of enclosing quote marks, double
-  // or single, when a value begins and ends with the same one.
-  const bool stripped =
-      value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
-  return stripped ? '"' + value + '"' : value;
 }
 
 std::int32_t WriteSetting(Platform& platform, const std::wstring& key, const std::wstring& value) {
   const std::string path = AnsiText(platform, SettingsFilePath(platform));
+  const std::string text = AnsiText(platform, value);
   return platform.WriteProfileValue(kSettingsSection, AnsiText(platform, key),
-                                    QuotedForProfile(AnsiText(platform, value)), path);
+                                    ReadStripsQuotes(text) ? '"' + text + '"' : text, path);
 }
 
 }  // namespace qel

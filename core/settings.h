@@ -26,6 +26,10 @@ inline constexpr std::size_t kLongestSettingValue = kProfileBufferSize - 1;
 // The executable's directory followed by "\ip.ini".
 std::wstring SettingsFilePath(Platform& platform);
 
+// Whether that path can be named to the profile functions, which take it in
+// the ANSI code page. When it cannot, no setting is read or written.
+bool SettingsFileHasPath(Platform& platform);
+
 // One value of section Qelmark; the empty text when the file, the section or
 // the key is missing. Values are cut to 1023 bytes of the ANSI code page.
 // Raises kNotInCodePage when the settings file's path cannot be expressed in
@@ -43,9 +47,5 @@ std::optional<SettingProblem> CheckSettingValue(Platform& platform, const std::w
 // Nonzero on success. Raises kNotInCodePage when the path or the value
 // cannot be expressed in the ANSI code page; nothing is written then.
 std::int32_t WriteSetting(Platform& platform, const std::wstring& key, const std::wstring& value);
-
-// The text as WriteSetting puts it in the file: inside one more pair of
-// quote marks when a read would strip the pair it begins and ends with.
-std::string QuotedForProfile(std::string value);
 
 }  // namespace qel

@@ -36,6 +36,7 @@ namespace {
 
 using qel::simswitch::AddressKey;
 using qel::simswitch::Narrow16;
+using qel::simswitch::OneLine;
 using qel::simswitch::ParseDecimal;
 using qel::simswitch::StateWithWord;
 using qel::simswitch::Trim;
@@ -45,14 +46,6 @@ using qel::simswitch::WordInState;
 constexpr std::int32_t kOutOfRangeResult = 70000;
 
 // ---------------------------------------------------------------- text
-
-// The text with line breaks replaced, so it fits on one line of a file.
-std::string OneLine(std::string text) {
-  for (char& c : text) {
-    if (c == '\r' || c == '\n') c = '?';
-  }
-  return text;
-}
 
 std::vector<std::string_view> Split(std::string_view text, char separator) {
   std::vector<std::string_view> parts;

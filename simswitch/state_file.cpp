@@ -50,13 +50,15 @@ std::int32_t Narrow16(std::int64_t value) {
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(value & 0xFFFF));
 }
 
-std::string AddressKey(std::string_view address) {
-  std::string key(address);
-  for (char& c : key) {
+std::string OneLine(std::string_view text) {
+  std::string line(text);
+  for (char& c : line) {
     if (c == '\r' || c == '\n') c = '?';
   }
-  return std::string(Trim(key));
+  return line;
 }
+
+std::string AddressKey(std::string_view address) { return std::string(Trim(OneLine(address))); }
 
 bool ParseStateLine(std::string_view line, std::string_view& address, std::int32_t& word) {
   line = Trim(WithoutCarriageReturn(line));

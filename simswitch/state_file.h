@@ -27,8 +27,11 @@ bool ParseDecimal(std::string_view text, std::int64_t& value);
 // The low 16 bits of a number as a signed 16-bit word: 65535 becomes -1.
 std::int32_t Narrow16(std::int64_t value);
 
-// The form under which an address is kept in the file: line breaks replaced
-// by '?', blanks at either end dropped.
+// The text with line breaks replaced by '?', so it fits on one line.
+std::string OneLine(std::string_view text);
+
+// The form under which an address is kept in the file: on one line, blanks
+// at either end dropped.
 std::string AddressKey(std::string_view address);
 
 // One line of the file (its line end may still be on it): the address and

@@ -11,24 +11,16 @@
 // once shown.
 #include <windows.h>
 
+#include "win32/owned_handle.h"
 #include "win32/window/controls.h"
 #include "win32/window/fonts.h"
+#include "win32/window/frame.h"
 #include "win32/window/layout.h"
 
 namespace {
 
 // Found by this class name (timewindow.exe baseline_window.exe baseline_window).
 constexpr wchar_t kClassName[] = L"baseline_window";
-// As qel's window.
-constexpr wchar_t kCaption[] = L" qel設定";
-constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
-
-SIZE SizeAtDpi(int dpi) {
-  return qel::WindowSizeForClient(qel::TwipsToPixels(qel::kClientWidthTwips, dpi),
-                                  qel::TwipsToPixels(qel::kClientHeightTwips, dpi), kStyle, kExStyle, dpi);
-}
-
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_DESTROY) {
     PostQuitMessage(0);
@@ -50,21 +42,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   windowClass.lpszClassName = kClassName;
   if (!RegisterClassExW(&windowClass)) return 1;
 
-  // Sized and placed as qel's window: at the system DPI, then at the DPI of
-  // the monitor it opens on.
-  int dpi = qel::ScreenDpi();
-  SIZE size = SizeAtDpi(dpi);
-  HWND hwnd = CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, size.cx, size.cy,
-                              nullptr, nullptr, instance, nullptr);
+  // Made, sized and placed as qel's window, by the same code.
+  int dpi = 96;
+  HWND hwnd = qel::CreateFrameWindow(kClassName, instance, nullptr, dpi);
   if (hwnd == nullptr) return 1;
-  if (const int monitorDpi = qel::WindowDpi(hwnd, dpi); monitorDpi != dpi) {
-    dpi = monitorDpi;
-    size = SizeAtDpi(dpi);
-    SetWindowPos(hwnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  }
-  HFONT gothicFont = qel::CreateGothicFont(dpi);
-  HFONT messageFont = qel::CreateMessageFont(dpi);
-  qel::CreateLayoutControls(hwnd, instance, dpi, gothicFont, messageFont);
+  const qel::OwnedFont gothicFont(qel::CreateGothicFont(dpi));
+  const qel::OwnedFont messageFont(qel::CreateMessageFont(dpi));
+  qel::CreateLayoutControls(hwnd, instance, dpi, gothicFont.get(), messageFont.get());
 
   ShowWindow(hwnd, SW_SHOWNORMAL);
   UpdateWindow(hwnd);
@@ -75,7 +59,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  if (gothicFont != nullptr) DeleteObject(gothicFont);
-  if (messageFont != nullptr) DeleteObject(messageFont);
   return 0;
 }

@@ -5,13 +5,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/settings.h"
 #include "simswitch/state_file.h"
 #include "testing/profile_file.h"
 
 namespace qel::simswitch {
 namespace {
 
-constexpr char kSection[] = "Qelmark";
 constexpr int kOutletCount = 4;
 
 bool ReadWhole(const std::string& path, std::string& text) {
@@ -48,9 +48,9 @@ int ShowState(const std::string& statePath, const std::optional<std::string>& in
     err << "cannot read " << *iniPath << "\n";
     return 1;
   }
-  const std::optional<std::string> ip = profile::FindValue(ini, kSection, "IP");
+  const std::optional<std::string> ip = profile::FindValue(ini, kSettingsSection, "IP");
   if (!ip) {
-    err << *iniPath << " has no IP in [" << kSection << "]\n";
+    err << *iniPath << " has no IP in [" << kSettingsSection << "]\n";
     return 1;
   }
   // The address as the library keeps what qel hands it.
@@ -59,11 +59,11 @@ int ShowState(const std::string& statePath, const std::optional<std::string>& in
   out << "switch " << Shown(address) << " (IP in " << *iniPath << "), word " << word << ":\n";
   for (int outlet = 1; outlet <= kOutletCount; ++outlet) {
     const std::string key = "SW" + std::to_string(outlet);
-    const std::optional<std::string> mask = profile::FindValue(ini, kSection, key);
+    const std::optional<std::string> mask = profile::FindValue(ini, kSettingsSection, key);
     std::int64_t bits = 0;
     out << "outlet " << outlet << ": ";
     if (!mask) {
-      out << "no " << key << " in [" << kSection << "]\n";
+      out << "no " << key << " in [" << kSettingsSection << "]\n";
     } else if (!ParseDecimal(*mask, bits)) {
       out << key << " is not a decimal mask: " << *mask << "\n";
     } else {

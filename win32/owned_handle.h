@@ -4,7 +4,6 @@
 //   OwnedHandle   a kernel object (process, thread, file, mapping): CloseHandle
 //   OwnedFont     a GDI font: DeleteObject
 //   OwnedBrush    a GDI brush: DeleteObject
-//   OwnedModule   a loaded library: FreeLibrary
 //   ScopedOle     OleInitialize on this thread, undone by OleUninitialize
 #pragma once
 
@@ -64,19 +63,11 @@ struct Gdi {
   static void Close(Type object) { DeleteObject(object); }
 };
 
-struct Module {
-  using Type = HMODULE;
-  static Type Invalid() { return nullptr; }
-  static bool IsValid(Type module) { return module != nullptr; }
-  static void Close(Type module) { FreeLibrary(module); }
-};
-
 }  // namespace owned_traits
 
 using OwnedHandle = Owned<owned_traits::KernelHandle>;
 using OwnedFont = Owned<owned_traits::Gdi<HFONT>>;
 using OwnedBrush = Owned<owned_traits::Gdi<HBRUSH>>;
-using OwnedModule = Owned<owned_traits::Module>;
 
 // The handles CreateProcessW returns, closed together.
 struct OwnedProcess {

@@ -11,15 +11,13 @@
 #include "win32/window/controls.h"
 #include "win32/window/file_drop.h"
 #include "win32/window/fonts.h"
+#include "win32/window/frame.h"
 #include "win32/window/layout.h"
 
 namespace qel {
 namespace {
 
 constexpr wchar_t kClassName[] = L"qel";
-constexpr wchar_t kCaption[] = L" qel設定";
-constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
 constexpr UINT kPollMilliseconds = 500;
 // Posted by Create: what the window needs only once it is up is set up
 // right after it shows.
@@ -80,22 +78,11 @@ bool MainWindow::Create(HINSTANCE instance) {
   windowClass.lpszClassName = kClassName;
   if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
 
-  dpi_ = ScreenDpi();
-  const SIZE size = SizeAtDpi(dpi_);
-  if (!CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, size.cx, size.cy,
-                       nullptr, nullptr, instance, this)) {
-    return false;
-  }
-  // Per monitor aware: the monitor it opens on can have another DPI than the
-  // system's.
-  if (const int monitorDpi = WindowDpi(hwnd_, dpi_); monitorDpi != dpi_) {
-    dpi_ = monitorDpi;
-    const SIZE resized = SizeAtDpi(dpi_);
-    SetWindowPos(hwnd_, nullptr, 0, 0, resized.cx, resized.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  }
-  gothicFont_.Reset(CreateGothicFont(dpi_));
-  messageFont_.Reset(CreateMessageFont(dpi_));
-  CreateLayoutControls(hwnd_, instance, dpi_, gothicFont_.get(), messageFont_.get());
+  int dpi = 96;
+  if (CreateFrameWindow(kClassName, instance, this, dpi) == nullptr) return false;
+  gothicFont_.Reset(CreateGothicFont(dpi));
+  messageFont_.Reset(CreateMessageFont(dpi));
+  CreateLayoutControls(hwnd_, instance, dpi, gothicFont_.get(), messageFont_.get());
   panel_.Attach(hwnd_);
   PostMessageW(hwnd_, kMsgFinishSetUp, 0, 0);
   return true;
@@ -104,7 +91,7 @@ bool MainWindow::Create(HINSTANCE instance) {
 void MainWindow::FinishSetUp() {
   panel_.CreateLabelTips(reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE)));
   // Files dropped on the command fields; without OLE there is just no drop.
-  ole_ = std::make_unique<ScopedOle>();
+  ole_.emplace();
   if (!ole_->ok()) return;
   for (int command = 0; command < kCommandCount; ++command) {
     HWND field = GetDlgItem(hwnd_, kIdCommandLine + command);
@@ -114,15 +101,9 @@ void MainWindow::FinishSetUp() {
   }
 }
 
-SIZE MainWindow::SizeAtDpi(int dpi) const {
-  return WindowSizeForClient(TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi), kStyle,
-                             kExStyle, dpi);
-}
-
 void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
   OwnedFont gothicFont(CreateGothicFont(dpi));
   OwnedFont messageFont(CreateMessageFont(dpi));
-  dpi_ = dpi;
   SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
   PlaceLayoutControls(hwnd_, dpi, gothicFont.get(), messageFont.get());
@@ -149,9 +130,9 @@ void MainWindow::FillFromSettings() {
 
 std::optional<std::wstring> MainWindow::WhyNotSavable() {
   Platform& platform = library_.platform();
-  const std::wstring path = SettingsFilePath(platform);
-  if (!platform.ToAnsi(path)) {
-    return std::wstring(kCannotSaveMessage) + L": ip.ini の場所をこのシステムの文字コードで表せない\n" + path;
+  if (!SettingsFileHasPath(platform)) {
+    return std::wstring(kCannotSaveMessage) + L": ip.ini の場所をこのシステムの文字コードで表せない\n" +
+           SettingsFilePath(platform);
   }
   for (const SavedField& field : SavedFields()) {
     const std::optional<SettingProblem> problem = CheckSettingValue(platform, ControlText(hwnd_, field.id));
@@ -218,7 +199,7 @@ void MainWindow::OnCommand(int id, int notification) {
 
 void MainWindow::OnDestroy() {
   KillTimer(hwnd_, kPollTimer);
-  if (ole_ != nullptr && ole_->ok()) {
+  if (ole_ && ole_->ok()) {
     for (int command = 0; command < kCommandCount; ++command) {
       RevokeDragDrop(GetDlgItem(hwnd_, kIdCommandLine + command));
     }
@@ -248,7 +229,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kMsgGetDpiScaledSize:
       // The size at the new DPI (wParam) comes from the layout, not from
       // scaling the frame: the client area is then exactly the table's.
-      *reinterpret_cast<SIZE*>(lParam) = SizeAtDpi(static_cast<int>(wParam));
+      *reinterpret_cast<SIZE*>(lParam) = FrameSizeAtDpi(static_cast<int>(wParam));
       return TRUE;
     case WM_DPICHANGED:
       OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));

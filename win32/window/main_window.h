@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -44,8 +43,6 @@ class MainWindow {
   // rectangle the system suggests, and lays out its controls and fonts again
   // from the layout table at that DPI.
   void OnDpiChanged(int dpi, const RECT& suggested);
-  // The window's size for its client area at `dpi`.
-  SIZE SizeAtDpi(int dpi) const;
   void OnCommand(int id, int notification);
   void OnDestroy();
   void SaveAndQuit();
@@ -56,10 +53,9 @@ class MainWindow {
   LivePanel panel_;
   HWND hwnd_ = nullptr;
   HWND lastFocus_ = nullptr;  // restored when the window is activated again
-  int dpi_ = 96;  // of the monitor the window is on
   OwnedFont gothicFont_;
   OwnedFont messageFont_;
-  std::unique_ptr<ScopedOle> ole_;  // for the file drop, once the window is up
+  std::optional<ScopedOle> ole_;  // for the file drop, once the window is up
 };
 
 }  // namespace qel

@@ -1,0 +1,29 @@
+#include "win32/window/frame.h"
+
+#include "win32/window/fonts.h"
+#include "win32/window/layout.h"
+
+namespace qel {
+
+SIZE FrameSizeAtDpi(int dpi) {
+  return WindowSizeForClient(TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi),
+                             kWindowStyle, kWindowExStyle, dpi);
+}
+
+HWND CreateFrameWindow(const wchar_t* className, HINSTANCE instance, void* createParam, int& dpi) {
+  dpi = ScreenDpi();
+  const SIZE size = FrameSizeAtDpi(dpi);
+  HWND window = CreateWindowExW(kWindowExStyle, className, kWindowCaption, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                                size.cx, size.cy, nullptr, nullptr, instance, createParam);
+  if (window == nullptr) return nullptr;
+  // Per monitor aware: the monitor it opens on can have another DPI than the
+  // system's.
+  if (const int monitorDpi = WindowDpi(window, dpi); monitorDpi != dpi) {
+    dpi = monitorDpi;
+    const SIZE resized = FrameSizeAtDpi(dpi);
+    SetWindowPos(window, nullptr, 0, 0, resized.cx, resized.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  return window;
+}
+
+}  // namespace qel
