@@ -5,58 +5,10 @@
 #include "core/numbers.h"
 #include "core/outlets.h"
 #include "core/settings.h"
+#include "core/window_texts.h"
 #include "win32/window/controls.h"
 
 namespace qel {
-namespace {
-
-// Why the poll could not read the status word, in the window's language.
-std::wstring StatusFailure(ErrorKind kind) {
-  switch (kind) {
-    case ErrorKind::kLibraryNotFound: return L"状態不明: socket.dll を読み込めず";
-    case ErrorKind::kFunctionNotFound: return L"状態不明: socket.dll に関数がない";
-    case ErrorKind::kOverflow: return L"状態不明: 状態の値が範囲外";
-    case ErrorKind::kNotInCodePage: return L"状態不明: ip.ini の場所をこのシステムの文字コードで表せない";
-    default: return L"状態不明: 状態を読めず";
-  }
-}
-
-// Names the outlet whose mask failed: the rows after it are unknown because
-// the poll stopped there.
-std::wstring MaskFailure(ErrorKind kind, int outlet) {
-  return L"状態不明: Sw" + std::to_wstring(outlet + 1) +
-         (kind == ErrorKind::kOverflow ? L" のマスクが範囲外" : L" のマスクが数値でない");
-}
-
-// The outlet's state in words: the lit colour alone tells little to a
-// colour-blind user.
-const wchar_t* StateWord(bool on) { return on ? L"オン" : L"オフ"; }
-
-// Which switch the labels show: the one at the address saved in ip.ini,
-// while ON and OFF act on the address on screen. Named in every tip, so a
-// user who typed a new address sees why the labels have not followed.
-// Nothing when the address itself could not be read.
-std::wstring SavedAddressNote(const std::optional<std::wstring>& address) {
-  if (!address) return L"";
-  if (address->empty()) return L" (保存済みの IP なし)";
-  return L" (保存済みの IP " + *address + L" の状態)";
-}
-
-// What went wrong when ON or OFF could not switch.
-const wchar_t* MaskSwitchFailure(ErrorKind kind) {
-  return kind == ErrorKind::kOverflow ? L"切替できず: マスクが範囲外" : L"切替できず: マスクが数値でない";
-}
-const wchar_t* SwitchFailure(ErrorKind kind) {
-  switch (kind) {
-    case ErrorKind::kLibraryNotFound: return L"切替できず: socket.dll を読み込めず";
-    case ErrorKind::kFunctionNotFound: return L"切替できず: socket.dll に関数がない";
-    case ErrorKind::kOverflow: return L"切替できず: スイッチの値が範囲外";
-    case ErrorKind::kNotInCodePage: return L"切替できず: アドレスにこのシステムの文字コードで表せない文字がある";
-    default: return L"切替できず";
-  }
-}
-
-}  // namespace
 
 void LivePanel::Attach(HWND window) {
   window_ = window;
@@ -103,9 +55,9 @@ LivePanel::Reading<Int> LivePanel::ReadMask(int outlet, Int (*narrow)(double)) c
 void LivePanel::PollStatus() {
   std::optional<std::wstring> address;
   const Reading<std::int16_t> status = ReadSavedSwitchStatus(address);
-  const std::wstring note = SavedAddressNote(address);
+  const std::wstring note = texts::SavedAddressNote(address);
   if (status.failure) {
-    ShowUnknownFrom(0, StatusFailure(*status.failure) + note);
+    ShowUnknownFrom(0, texts::StatusUnknown(*status.failure) + note);
     return;
   }
   // The rows in order; a bad mask ends the tick with the rows before it
@@ -113,11 +65,11 @@ void LivePanel::PollStatus() {
   for (int outlet = 0; outlet < kOutletCount; ++outlet) {
     const Reading<std::int32_t> mask = ReadMask(outlet, &ToInt32);
     if (mask.failure) {
-      ShowUnknownFrom(outlet, MaskFailure(*mask.failure, outlet) + note);
+      ShowUnknownFrom(outlet, texts::MaskUnknown(*mask.failure, outlet) + note);
       return;
     }
     const bool on = (mask.value & static_cast<std::int32_t>(status.value)) != 0;
-    ShowRow(outlet, {on, false, StateWord(on) + note});
+    ShowRow(outlet, {on, false, texts::StateWord(on) + note});
   }
 }
 
@@ -160,18 +112,18 @@ LRESULT LivePanel::LabelColours(HDC dc, HWND label) const {
 void LivePanel::SwitchFromScreen(int outlet, bool on) {
   const Reading<std::int16_t> mask = ReadMask(outlet, &ToInt16);
   if (mask.failure) {
-    MessageBoxW(window_, MaskSwitchFailure(*mask.failure), L"qel", MB_OK | MB_ICONWARNING);
+    MessageBoxW(window_, texts::MaskCannotSwitch(*mask.failure).c_str(), texts::kMessageTitle, MB_OK | MB_ICONWARNING);
     return;
   }
   // The address and mask on screen, saved or not.
   const std::optional<ErrorKind> failure =
       FailureOf([&] { SwitchByMask(library_, ControlText(window_, kIdAddress), mask.value, on ? 1 : 0); });
-  if (failure) MessageBoxW(window_, SwitchFailure(*failure), L"qel", MB_OK | MB_ICONWARNING);
+  if (failure) MessageBoxW(window_, texts::CannotSwitch(*failure).c_str(), texts::kMessageTitle, MB_OK | MB_ICONWARNING);
 }
 
 void LivePanel::Launch(int command) {
   if (!library_.platform().StartCommandLine(ControlText(window_, kIdCommandLine + command))) {
-    MessageBoxW(window_, L"起動できず", L"qel", MB_OK);
+    MessageBoxW(window_, texts::kCannotLaunch, texts::kMessageTitle, MB_OK);
   }
 }
 

@@ -7,6 +7,7 @@
 #include "core/errors.h"
 #include "core/numbers.h"
 #include "core/settings.h"
+#include "core/window_texts.h"
 #include "win32/window/control_ids.h"
 #include "win32/window/controls.h"
 #include "win32/window/file_drop.h"
@@ -26,10 +27,6 @@ constexpr UINT kMsgFinishSetUp = WM_APP + 1;
 // WM_GETDPISCALEDSIZE (Windows 10 1703), which the headers for Windows 7
 // leave out.
 constexpr UINT kMsgGetDpiScaledSize = 0x02E4;
-
-// Shown when save and quit cannot write ip.ini, with the reason; the window
-// stays open with the edits.
-constexpr wchar_t kCannotSaveMessage[] = L"保存できず";
 
 std::wstring MaskKey(int outlet) { return L"SW" + KeyText(outlet + 1); }
 std::wstring CommandKey(int command) { return L"CMD" + KeyText(command + 1); }
@@ -131,19 +128,16 @@ void MainWindow::FillFromSettings() {
 std::optional<std::wstring> MainWindow::WhyNotSavable() {
   Platform& platform = library_.platform();
   if (!SettingsFileHasPath(platform)) {
-    return std::wstring(kCannotSaveMessage) + L": ip.ini の場所をこのシステムの文字コードで表せない\n" +
-           SettingsFilePath(platform);
+    return texts::SettingsPathNotInCodePage(SettingsFilePath(platform));
   }
   for (const SavedField& field : SavedFields()) {
     const std::optional<SettingProblem> problem = CheckSettingValue(platform, ControlText(hwnd_, field.id));
     if (!problem) continue;
     switch (*problem) {
       case SettingProblem::kNotInCodePage:
-        return std::wstring(kCannotSaveMessage) + L": " + field.shownAs +
-               L" にこのシステムの文字コードで表せない文字がある";
+        return texts::ValueNotInCodePage(field.shownAs);
       case SettingProblem::kTooLong:
-        return std::wstring(kCannotSaveMessage) + L": " + field.shownAs + L" が長すぎる (" +
-               std::to_wstring(kLongestSettingValue) + L" バイトまで)";
+        return texts::ValueTooLong(field.shownAs, kLongestSettingValue);
     }
   }
   return std::nullopt;
@@ -153,7 +147,7 @@ void MainWindow::SaveAndQuit() {
   // Nothing is written unless every value comes back as it is: a value
   // saved as other text, or cut, would start another program later.
   if (const std::optional<std::wstring> why = WhyNotSavable()) {
-    MessageBoxW(hwnd_, why->c_str(), L"qel", MB_OK);
+    MessageBoxW(hwnd_, why->c_str(), texts::kMessageTitle, MB_OK);
     return;
   }
   Platform& platform = library_.platform();
@@ -162,8 +156,7 @@ void MainWindow::SaveAndQuit() {
       // Keep the window and the user's edits: they can free the file and
       // retry. Later fields are not tried; the first failure says why.
       const std::wstring reason = SystemErrorText(GetLastError());
-      MessageBoxW(hwnd_, (std::wstring(kCannotSaveMessage) + L"\n" + SettingsFilePath(platform) + L"\n" + reason).c_str(),
-                  L"qel", MB_OK);
+      MessageBoxW(hwnd_, texts::SaveFailed(SettingsFilePath(platform), reason).c_str(), texts::kMessageTitle, MB_OK);
       return;
     }
   }

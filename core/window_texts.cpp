@@ -1,0 +1,90 @@
+#include "core/window_texts.h"
+
+namespace qel::texts {
+
+std::wstring StateWord(bool on) { return on ? L"オン" : L"オフ"; }
+
+std::wstring SavedAddressNote(const std::optional<std::wstring>& address) {
+  if (!address) return L"";
+  if (address->empty()) return L" (保存済みの IP なし)";
+  return L" (保存済みの IP " + *address + L" の状態)";
+}
+
+std::wstring StatusUnknown(ErrorKind kind) {
+  switch (kind) {
+    case ErrorKind::kLibraryNotFound: return L"状態不明: socket.dll を読み込めず";
+    case ErrorKind::kFunctionNotFound: return L"状態不明: socket.dll に関数がない";
+    case ErrorKind::kOverflow: return L"状態不明: 状態の値が範囲外";
+    case ErrorKind::kNotInCodePage: return L"状態不明: ip.ini の場所をこのシステムの文字コードで表せない";
+    default: return L"状態不明: 状態を読めず";
+  }
+}
+
+std::wstring MaskUnknown(ErrorKind kind, int outlet) {
+  return L"状態不明: Sw" + std::to_wstring(outlet + 1) +
+         (kind == ErrorKind::kOverflow ? L" のマスクが範囲外" : L" のマスクが数値でない");
+}
+
+std::wstring MaskCannotSwitch(ErrorKind kind) {
+  return kind == ErrorKind::kOverflow ? L"切替できず: マスクが範囲外" : L"切替できず: マスクが数値でない";
+}
+
+std::wstring CannotSwitch(ErrorKind kind) {
+  switch (kind) {
+    case ErrorKind::kLibraryNotFound: return L"切替できず: socket.dll を読み込めず";
+    case ErrorKind::kFunctionNotFound: return L"切替できず: socket.dll に関数がない";
+    case ErrorKind::kOverflow: return L"切替できず: スイッチの値が範囲外";
+    case ErrorKind::kNotInCodePage: return L"切替できず: アドレスにこのシステムの文字コードで表せない文字がある";
+    default: return L"切替できず";
+  }
+}
+
+std::wstring SettingsPathNotInCodePage(const std::wstring& path) {
+  return std::wstring(kCannotSave) + L": ip.ini の場所をこのシステムの文字コードで表せない\n" + path;
+}
+
+std::wstring ValueNotInCodePage(const std::wstring& field) {
+  return std::wstring(kCannotSave) + L": " + field + L" にこのシステムの文字コードで表せない文字がある";
+}
+
+std::wstring ValueTooLong(const std::wstring& field, std::size_t limitBytes) {
+  return std::wstring(kCannotSave) + L": " + field + L" が長すぎる (" + std::to_wstring(limitBytes) + L" バイトまで)";
+}
+
+std::wstring SaveFailed(const std::wstring& path, const std::wstring& reason) {
+  return std::wstring(kCannotSave) + L"\n" + path + L"\n" + reason;
+}
+
+namespace {
+
+// The first line of a message: its later lines name a path or the system's
+// reason, which the readme cannot quote.
+std::wstring FirstLine(const std::wstring& text) { return text.substr(0, text.find(L'\n')); }
+
+}  // namespace
+
+std::vector<std::wstring> ReadmeExamples() {
+  const std::wstring address = L"192.168.1.10";
+  std::vector<std::wstring> examples = {
+      StateWord(true) + SavedAddressNote(address),
+      StateWord(false) + SavedAddressNote(address),
+      SavedAddressNote(std::wstring()),
+      kCannotLaunch,
+      FirstLine(SaveFailed(L"", L"")),
+      FirstLine(SettingsPathNotInCodePage(L"")),
+      ValueNotInCodePage(L"CMD1"),
+      ValueTooLong(L"CMD1", 1023),
+      MaskUnknown(ErrorKind::kTypeMismatch, 1),
+      MaskUnknown(ErrorKind::kOverflow, 1),
+      MaskCannotSwitch(ErrorKind::kTypeMismatch),
+      MaskCannotSwitch(ErrorKind::kOverflow),
+  };
+  for (ErrorKind kind : {ErrorKind::kLibraryNotFound, ErrorKind::kFunctionNotFound, ErrorKind::kOverflow,
+                         ErrorKind::kNotInCodePage, ErrorKind::kTypeMismatch}) {
+    examples.push_back(StatusUnknown(kind));
+    examples.push_back(CannotSwitch(kind));
+  }
+  return examples;
+}
+
+}  // namespace qel::texts

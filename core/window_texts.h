@@ -1,0 +1,50 @@
+// Every message and tooltip text the window shows, and which words stand for
+// which failure. Portable: the window shows them, the tests and the readme
+// check read them from here.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/errors.h"
+
+namespace qel::texts {
+
+// The title of every message box.
+inline constexpr wchar_t kMessageTitle[] = L"qel";
+
+// An outlet's state in words, as its label's tooltip gives it.
+std::wstring StateWord(bool on);
+// Which switch the labels show: the one at the address saved in ip.ini.
+// Nothing when that address could not be read.
+std::wstring SavedAddressNote(const std::optional<std::wstring>& address);
+// Why the poll could not read the status word.
+std::wstring StatusUnknown(ErrorKind kind);
+// Why the poll stopped at the mask of `outlet` (0-based): the rows from it on
+// are unknown.
+std::wstring MaskUnknown(ErrorKind kind, int outlet);
+
+// Why ON or OFF could not switch: a mask field that does not convert, or the
+// switch library failing.
+std::wstring MaskCannotSwitch(ErrorKind kind);
+std::wstring CannotSwitch(ErrorKind kind);
+
+// A launch button whose command line cannot be started.
+inline constexpr wchar_t kCannotLaunch[] = L"起動できず";
+
+// Save and quit: the word every failed save begins with, and its reasons.
+inline constexpr wchar_t kCannotSave[] = L"保存できず";
+std::wstring SettingsPathNotInCodePage(const std::wstring& path);
+std::wstring ValueNotInCodePage(const std::wstring& field);
+std::wstring ValueTooLong(const std::wstring& field, std::size_t limitBytes);
+// A write to ip.ini that the system refused, with its reason in the
+// system's words.
+std::wstring SaveFailed(const std::wstring& path, const std::wstring& reason);
+
+// Each text the window can show, filled in as the readme's examples are
+// (outlet Sw2, field CMD1, the address 192.168.1.10), one line each; a
+// message's lines that carry a path or the system's reason are left out.
+std::vector<std::wstring> ReadmeExamples();
+
+}  // namespace qel::texts
