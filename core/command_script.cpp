@@ -72,6 +72,10 @@ StartOutcome RunStartup(SwitchLibrary& library, const std::function<void()>& fil
   std::vector<std::wstring> tokens;
   std::int16_t last = 0;  // a failed split leads to window mode
   std::array<std::int16_t, 6> slots{};
+  // Whether a slot holds the number its token gave. A token that does not
+  // convert leaves its slot as it was, and no switch may use that slot: an
+  // outlet is never switched with a value nobody wrote.
+  std::array<bool, 6> converted{};
   std::int16_t count = 0;
   std::int16_t number = 0;
 
@@ -97,20 +101,24 @@ StartOutcome RunStartup(SwitchLibrary& library, const std::function<void()>& fil
         if (count < 0 || count >= static_cast<std::int16_t>(slots.size())) {
           throw RuntimeError(ErrorKind::kIndexOutOfRange, "more than six numbers");
         }
-        slots[static_cast<std::size_t>(count)] =
-            ToInt16(RoundDown(StrictNumber(token, platform.Separators())));
+        const auto slot = static_cast<std::size_t>(count);
+        slots[slot] = ToInt16(RoundDown(StrictNumber(platform, token)));
+        converted[slot] = true;
       });
       statements.Run([&] { count = AddInt16(count, 1); });
       statements.Run([&] {
-        if (count == 2) {
-          SwitchOutlet(library, slots[0], slots[1]);
-        } else if (count == 3) {
-          SwitchOutlet(library, slots[0], slots[2]);
-        }
+        // The second and the third number each switch the outlet of the
+        // first; a slot that did not convert switches nothing (its token's
+        // failure is counted already).
+        const std::size_t state = count == 2 ? 1 : count == 3 ? 2 : 0;
+        if (state != 0 && converted[0] && converted[state]) SwitchOutlet(library, slots[0], slots[state]);
       });
     }
   }
-  return {StartMode::kScript, statements.anyFailed()};
+  // Numbers that could not act: a fourth or later one, or an outlet number
+  // with no state after it.
+  const bool anyNumberUnused = count == 1 || count >= 4;
+  return {StartMode::kScript, statements.anyFailed(), anyNumberUnused};
 }
 
 }  // namespace qel

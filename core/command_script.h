@@ -15,9 +15,11 @@ enum class StartMode { kWindow, kScript };
 
 struct StartOutcome {
   StartMode mode = StartMode::kWindow;
-  // Script mode: true when any statement was abandoned on an error. The
-  // process then ends with exit code 1 instead of 0.
+  // Script mode: true when any statement was abandoned on an error.
   bool anyStatementFailed = false;
+  // Script mode: true when a number could not act: a fourth or later
+  // number, or an outlet number that the script's end left without a state.
+  bool anyNumberUnused = false;
 };
 
 // Split at every single space: no trimming, empty tokens kept. The empty
@@ -32,6 +34,10 @@ StartOutcome RunStartup(SwitchLibrary& library, const std::function<void()>& fil
 // Waits seconds x 10 slices of 100 ms, processing window events after each.
 void WaitSeconds(Platform& platform, std::int16_t seconds);
 
-inline int ExitCodeOf(const StartOutcome& outcome) { return outcome.anyStatementFailed ? 1 : 0; }
+// A script that did less than it says ends with 1, one that did all of it
+// with 0.
+inline int ExitCodeOf(const StartOutcome& outcome) {
+  return outcome.anyStatementFailed || outcome.anyNumberUnused ? 1 : 0;
+}
 
 }  // namespace qel

@@ -65,52 +65,81 @@ struct ScriptCase {
   Calls sent;
   long long sleptMilliseconds;
   std::vector<std::wstring> started;
-  bool anyFailed;
+  int exitCode;
 };
 
 TEST(Startup, CommandScripts) {
   const ScriptCase cases[] = {
-      {L"2 0 W5 1", {"cleandata 0", "transfer 0", "setdata 4", "transfer 4"}, 5000, {}, false},
-      {L"3 1", {"setdata 32", "transfer 32"}, 0, {}, false},
-      {L"cmd1 w2 1 1", {"setdata 1", "transfer 1"}, 2000, {L"notepad.exe a.txt"}, false},
+      {L"2 0 W5 1", {"cleandata 0", "transfer 0", "setdata 4", "transfer 4"}, 5000, {}, 0},
+      {L"3 1", {"setdata 32", "transfer 32"}, 0, {}, 0},
+      {L"cmd1 w2 1 1", {"setdata 1", "transfer 1"}, 2000, {L"notepad.exe a.txt"}, 0},
+      // A state that is not a number switches nothing: the outlet is never
+      // switched off by a word nobody meant as 0.
+      {L"1 on", {}, 0, {}, 1},
+      {L"1 ON", {}, 0, {}, 1},
+      {L"1 off", {}, 0, {}, 1},
+      {L"1 0x1", {}, 0, {}, 1},
       // A trailing blank makes an empty token, which fails to convert but
-      // still counts: slot 1 stays 0, so outlet 1 is switched off.
-      {L"1 ", {"cleandata 0", "transfer 0"}, 0, {}, true},
-      {L"1  1", {"cleandata 0", "transfer 0", "setdata 1", "transfer 1"}, 0, {}, true},
-      {L"sw1 1", {}, 1000, {}, false},
-      {L"W2.5 W3.5 x", {}, 6000, {}, true},
-      {L"CMD 1", {}, 0, {L"calc.exe"}, false},
-      {L"W-3 1", {}, 0, {}, false},
-      {L"1 0 1 1 1 1 1", {"cleandata 0", "transfer 0", "setdata 1", "transfer 1"}, 0, {}, true},
-      {L"1 0 1 1 1 1", {"cleandata 0", "transfer 0", "setdata 1", "transfer 1"}, 0, {}, false},
+      // still counts: it switches nothing.
+      {L"1 ", {}, 0, {}, 1},
+      {L"3 1 ", {"setdata 32", "transfer 32"}, 0, {}, 1},
+      // A doubled blank: the empty second token switches nothing, the third
+      // keeps its place and switches outlet 1 on.
+      {L"1  1", {"setdata 1", "transfer 1"}, 0, {}, 1},
+      // An outlet number that is not a number, or out of 16 bits, switches
+      // no outlet (not the one of key SW0).
+      {L"x 1", {}, 0, {}, 1},
+      {L"32768 1", {}, 0, {}, 1},
+      // The 16-bit bounds of a state.
+      {L"1 40000", {}, 0, {}, 1},
+      {L"1 32767", {"setdata 1", "transfer 1"}, 0, {}, 0},
+      {L"1 -32768", {"setdata 1", "transfer 1"}, 0, {}, 0},
+      {L"1 -32769", {}, 0, {}, 1},
+      // A fourth number does nothing and says so in the exit code.
+      {L"1 1 2 0", {"setdata 1", "transfer 1", "setdata 1", "transfer 1"}, 0, {}, 1},
+      // An outlet number that got no state.
+      {L"W5 3", {}, 5000, {}, 1},
+      {L"Sw2 0", {}, 2000, {}, 1},
+      {L"sw1 1", {}, 1000, {}, 1},
+      {L"W2.5 W3.5 x", {}, 6000, {}, 1},
+      {L"CMD 1", {}, 0, {L"calc.exe"}, 1},
+      {L"W-3 1", {}, 0, {}, 1},
+      {L"1 0 1 1 1 1 1", {"cleandata 0", "transfer 0", "setdata 1", "transfer 1"}, 0, {}, 1},
+      {L"1 0 1 1 1 1", {"cleandata 0", "transfer 0", "setdata 1", "transfer 1"}, 0, {}, 1},
+      {L"1 0 1", {"cleandata 0", "transfer 0", "setdata 1", "transfer 1"}, 0, {}, 0},
+      // Full-width digits, signs and decimal points, as an IME types them.
+      {L"１ １", {"setdata 1", "transfer 1"}, 0, {}, 0},
+      {L"２．９ －１", {"setdata 4", "transfer 4"}, 0, {}, 0},
+      {L"6 1", {"setdata 128", "transfer 128"}, 0, {}, 0},  // SW6=１２８ in ip.ini
+      // A full-width W is no wait: the token is a number that does not
+      // convert.
+      {L"1 1 Ｗ5", {"setdata 1", "transfer 1"}, 0, {}, 1},
       // Both a W and CMD: a wait, reading after the W.
-      {L"CMDW1 x", {}, 1000, {}, true},
+      {L"CMDW1 x", {}, 1000, {}, 1},
       // Numbers after W and CMD round half to even.
-      {L"w0.5 W1.5 W2.5", {}, 4000, {}, false},
+      {L"w0.5 W1.5 W2.5", {}, 4000, {}, 0},
       // 16-bit overflow after W keeps the previous number: W1 then W99999
       // waits 1 s twice; then 3277 s overflows the slice count.
-      {L"W1 W99999 W3277", {}, 2000, {}, true},
+      {L"W1 W99999 W3277", {}, 2000, {}, 1},
       // CMD2 is empty, CMD7 missing: nothing starts.
-      {L"CMD2 CMD7", {}, 0, {}, true},
+      {L"CMD2 CMD7", {}, 0, {}, 1},
       // Numbers are converted strictly, rounded down: 2.9 is outlet 2.
-      {L"2.9 1", {"setdata 4", "transfer 4"}, 0, {}, false},
+      {L"2.9 1", {"setdata 4", "transfer 4"}, 0, {}, 0},
       // Only the first 20 characters after W count.
-      {L"W000000000000000000001 W1", {}, 1000, {}, false},
+      {L"W000000000000000000001 W1", {}, 1000, {}, 0},
       // An outlet without a mask fails; the script goes on.
-      {L"5 1 W1", {}, 1000, {}, true},
+      {L"5 1 W1", {}, 1000, {}, 1},
   };
   for (const ScriptCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << "arguments [" << std::string(c.arguments, c.arguments + wcslen(c.arguments))
-                                    << "]");
-    ScriptRun run(c.arguments, std::string(kIni) + "CMD2=\r\n");
+    SCOPED_TRACE(testing::Message() << "arguments [" << FakePlatform().ToAnsi(c.arguments).value_or("?") << "]");
+    ScriptRun run(c.arguments, std::string(kIni) + "CMD2=\r\nSW6=\xEF\xBC\x91\xEF\xBC\x92\xEF\xBC\x98\r\n");
     EXPECT_EQ(run.outcome.mode, StartMode::kScript);
     EXPECT_EQ(run.setIpDlgCalls, 0);
     EXPECT_EQ(run.sent(), c.sent);
     EXPECT_EQ(run.platform.sleptMilliseconds, c.sleptMilliseconds);
     EXPECT_EQ(run.platform.sleepCount * 100LL, c.sleptMilliseconds);  // all in 100 ms slices
     EXPECT_EQ(run.platform.started, c.started);
-    EXPECT_EQ(run.outcome.anyStatementFailed, c.anyFailed);
-    EXPECT_EQ(ExitCodeOf(run.outcome), c.anyFailed ? 1 : 0);
+    EXPECT_EQ(ExitCodeOf(run.outcome), c.exitCode);
   }
 }
 

@@ -16,6 +16,8 @@ enum class ErrorKind {
   kFunctionNotFound,    // a function of socket.dll cannot be found
   kCannotStartProgram,  // a command line cannot be started
   kNotInCodePage,       // a text the ANSI code page cannot hold
+  kAnswerOutOfRange,    // socket.dll, handed a new word, answered outside 16 bits:
+                        // the outlet may have switched
 };
 
 const char* ErrorKindName(ErrorKind kind);
@@ -39,6 +41,7 @@ inline const char* ErrorKindName(ErrorKind kind) {
     case ErrorKind::kFunctionNotFound: return "function not found";
     case ErrorKind::kCannotStartProgram: return "program cannot be started";
     case ErrorKind::kNotInCodePage: return "text the ANSI code page cannot hold";
+    case ErrorKind::kAnswerOutOfRange: return "answer to a new word out of range";
   }
   return "unknown error";
 }

@@ -110,6 +110,10 @@ double StrictNumber(std::wstring_view text, const NumberSeparators& separators) 
   return Evaluate(s, "number beyond the double range");
 }
 
+double StrictNumber(Platform& platform, std::wstring_view text) {
+  return StrictNumber(platform.FoldFullWidth(text), platform.Separators());
+}
+
 double LenientNumber(std::wstring_view text) {
   std::size_t i = 0;
   const std::size_t n = text.size();

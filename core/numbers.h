@@ -15,6 +15,11 @@ namespace qel {
 // digits with the locale's decimal separator and digit grouping, an optional
 // exponent. Raises kTypeMismatch otherwise, kOverflow beyond a double.
 double StrictNumber(std::wstring_view text, const NumberSeparators& separators);
+// The same for a number a user typed or wrote into ip.ini: full-width
+// digits, signs and decimal point (as an IME types them) are first folded to
+// their ASCII forms by the platform, then converted with the user locale's
+// separators. "１２８" is 128.
+double StrictNumber(Platform& platform, std::wstring_view text);
 
 // Reads a number from the start of the text. Blanks, tabs and line feeds are
 // passed over wherever they stand; then sign, digits, "." and fraction, an

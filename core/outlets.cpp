@@ -1,9 +1,23 @@
 #include "core/outlets.h"
 
+#include "core/errors.h"
 #include "core/numbers.h"
 #include "core/settings.h"
 
 namespace qel {
+namespace {
+
+// The library's answer once it has been handed the new word. Out of the
+// 16-bit range it fails the switch, but the outlet may have switched all the
+// same: a failure of its own kind, told apart from those before anything was
+// handed over.
+void CheckAnswerToWord(std::int32_t answer) {
+  if (answer < -32768 || answer > 32767) {
+    throw RuntimeError(ErrorKind::kAnswerOutOfRange, "answer to the new word outside 16 bits");
+  }
+}
+
+}  // namespace
 
 std::int16_t ReadStatus(SwitchLibrary& library, const std::wstring& ip) {
   library.setip(ip);
@@ -16,21 +30,21 @@ void SwitchByMask(SwitchLibrary& library, const std::wstring& address, std::int1
   std::int16_t word;
   if (state != 0) {
     word = static_cast<std::int16_t>(current | mask);
-    NarrowToInt16(library.setdata(word));
+    CheckAnswerToWord(library.setdata(word));
   } else {
     // Only the low 8 bits of the mask are inverted: bits 8 to 15 of the word
     // are cleared whatever the mask says about them.
     word = static_cast<std::int16_t>(current & (mask ^ 255));
-    NarrowToInt16(library.cleandata(word));
+    CheckAnswerToWord(library.cleandata(word));
   }
-  NarrowToInt16(library.transfer(word));
+  CheckAnswerToWord(library.transfer(word));
 }
 
 void SwitchOutlet(SwitchLibrary& library, std::int16_t outlet, std::int16_t state) {
   Platform& platform = library.platform();
   const std::wstring ip = ReadSetting(platform, L"IP");
   const std::wstring key = L"SW" + KeyText(outlet);
-  const std::int16_t mask = ToInt16(RoundDown(StrictNumber(ReadSetting(platform, key), platform.Separators())));
+  const std::int16_t mask = ToInt16(RoundDown(StrictNumber(platform, ReadSetting(platform, key))));
   SwitchByMask(library, ip, mask, state);
 }
 

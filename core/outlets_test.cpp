@@ -50,30 +50,39 @@ TEST(SwitchByMask, ReadModifyWriteOfTheStatusWord) {
   }
 }
 
-TEST(SwitchByMask, ResultsOutsideSixteenBitsAreOverflows) {
-  {
-    SCOPED_TRACE("status word above 32767: nothing staged or sent");
+TEST(SwitchByMask, AStatusWordOutsideSixteenBitsStopsBeforeAnythingIsSent) {
+  FakePlatform platform;
+  SwitchLibrary library(platform);
+  platform.status = 32768;
+  EXPECT_EQ(FailureOf([&] { SwitchByMask(library, L"a", 1, 1); }), ErrorKind::kOverflow);
+  EXPECT_EQ(platform.calls, (Calls{"setip a", "receivep6"}));
+}
+
+// Once the library holds the new word, an answer outside 16 bits is a
+// failure of its own: the outlet may have switched.
+struct AnswerCase {
+  const char* function;
+  std::int32_t answer;
+  std::int16_t state;
+  std::optional<ErrorKind> failure;
+  Calls calls;
+};
+
+TEST(SwitchByMask, AnAnswerToTheNewWordOutsideSixteenBitsSaysTheOutletMayHaveSwitched) {
+  const AnswerCase cases[] = {
+      {"setdata", 32768, 1, ErrorKind::kAnswerOutOfRange, {"setip a", "receivep6", "setdata 1"}},
+      {"cleandata", -32769, 0, ErrorKind::kAnswerOutOfRange, {"setip a", "receivep6", "cleandata 0"}},
+      {"transfer", 65536, 1, ErrorKind::kAnswerOutOfRange, {"setip a", "receivep6", "setdata 1", "transfer 1"}},
+      {"transfer", -32768, 0, std::nullopt, {"setip a", "receivep6", "cleandata 0", "transfer 0"}},
+      {"setdata", 32767, 1, std::nullopt, {"setip a", "receivep6", "setdata 1", "transfer 1"}},
+  };
+  for (const AnswerCase& c : cases) {
+    SCOPED_TRACE(std::string(c.function) + " answers " + std::to_string(c.answer));
     FakePlatform platform;
     SwitchLibrary library(platform);
-    platform.status = 32768;
-    EXPECT_EQ(FailureOf([&] { SwitchByMask(library, L"a", 1, 1); }), ErrorKind::kOverflow);
-    EXPECT_EQ(platform.calls, (Calls{"setip a", "receivep6"}));
-  }
-  {
-    SCOPED_TRACE("staging result out of range: staged but not transferred");
-    FakePlatform platform;
-    SwitchLibrary library(platform);
-    platform.results["cleandata"] = -40000;
-    EXPECT_EQ(FailureOf([&] { SwitchByMask(library, L"a", 1, 0); }), ErrorKind::kOverflow);
-    EXPECT_EQ(platform.calls, (Calls{"setip a", "receivep6", "cleandata 0"}));
-  }
-  {
-    SCOPED_TRACE("transfer result out of range");
-    FakePlatform platform;
-    SwitchLibrary library(platform);
-    platform.results["transfer"] = 65536;
-    EXPECT_EQ(FailureOf([&] { SwitchByMask(library, L"a", 1, 1); }), ErrorKind::kOverflow);
-    EXPECT_EQ(platform.calls.back(), "transfer 1");
+    platform.results[c.function] = c.answer;
+    EXPECT_EQ(FailureOf([&] { SwitchByMask(library, L"a", 1, c.state); }), c.failure);
+    EXPECT_EQ(platform.calls, c.calls);
   }
 }
 
@@ -120,7 +129,8 @@ TEST(SwitchByMask, AnAddressTheCodePageCannotHoldReachesNoSwitch) {
 TEST(SwitchOutlet, TakesAddressAndMaskFromTheSettingsFile) {
   FakePlatform platform;
   SwitchLibrary library(platform);
-  platform.SetIni("[Qelmark]\r\nIP=192.168.1.10\r\nSW1=1\r\nSW2=4\r\nSW3=12.9\r\nSW4=abc\r\nSW-2=2\r\n");
+  platform.SetIni("[Qelmark]\r\nIP=192.168.1.10\r\nSW1=1\r\nSW2=4\r\nSW3=12.9\r\nSW4=abc\r\nSW-2=2\r\n"
+                  "SW7=\xEF\xBC\x91\xEF\xBC\x92\xEF\xBC\x98\r\n");  // SW7=１２８, as an IME types it
   platform.status = 1;
   SwitchOutlet(library, 2, 1);
   EXPECT_EQ(platform.calls, (Calls{"setip 192.168.1.10", "receivep6", "setdata 5", "transfer 5"}));
@@ -132,6 +142,10 @@ TEST(SwitchOutlet, TakesAddressAndMaskFromTheSettingsFile) {
   platform.calls.clear();
   SwitchOutlet(library, -2, 0);  // key SW-2
   EXPECT_EQ(platform.calls, (Calls{"setip 192.168.1.10", "receivep6", "cleandata 13", "transfer 13"}));
+
+  platform.calls.clear();
+  SwitchOutlet(library, 7, 1);  // full-width digits are a number
+  EXPECT_EQ(platform.calls, (Calls{"setip 192.168.1.10", "receivep6", "setdata 141", "transfer 141"}));
 
   platform.calls.clear();
   EXPECT_EQ(FailureOf([&] { SwitchOutlet(library, 5, 1); }), ErrorKind::kTypeMismatch);  // no SW5

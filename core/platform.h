@@ -59,6 +59,10 @@ class Platform {
   // Starts a command line with a normal, focused window without waiting for
   // it; false when no process could be created.
   virtual bool StartCommandLine(const std::wstring& commandLine) = 0;
+
+  // Full-width forms folded to their ASCII forms by the system's mapping:
+  // "１２８" becomes "128", "－１．５" "-1.5"; other characters stay.
+  virtual std::wstring FoldFullWidth(std::wstring_view text) = 0;
 };
 
 // The text in the ANSI code page; raises kNotInCodePage when the code page

@@ -34,6 +34,7 @@ std::wstring CannotSwitch(ErrorKind kind) {
     case ErrorKind::kLibraryNotFound: return L"切替できず: socket.dll を読み込めず";
     case ErrorKind::kFunctionNotFound: return L"切替できず: socket.dll に関数がない";
     case ErrorKind::kOverflow: return L"切替できず: スイッチの値が範囲外";
+    case ErrorKind::kAnswerOutOfRange: return L"切替できず: スイッチの応答が範囲外 (切り替わった可能性がある)";
     case ErrorKind::kNotInCodePage: return L"切替できず: アドレスにこのシステムの文字コードで表せない文字がある";
     default: return L"切替できず";
   }
@@ -68,7 +69,7 @@ std::vector<std::wstring> ReadmeExamples() {
   std::vector<std::wstring> examples = {
       StateWord(true) + SavedAddressNote(address),
       StateWord(false) + SavedAddressNote(address),
-      SavedAddressNote(std::wstring()),
+      kNoSavedAddress,
       kCannotLaunch,
       FirstLine(SaveFailed(L"", L"")),
       FirstLine(SettingsPathNotInCodePage(L"")),
@@ -84,6 +85,7 @@ std::vector<std::wstring> ReadmeExamples() {
     examples.push_back(StatusUnknown(kind));
     examples.push_back(CannotSwitch(kind));
   }
+  examples.push_back(CannotSwitch(ErrorKind::kAnswerOutOfRange));
   return examples;
 }
 

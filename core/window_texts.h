@@ -21,12 +21,15 @@ std::wstring StateWord(bool on);
 std::wstring SavedAddressNote(const std::optional<std::wstring>& address);
 // Why the poll could not read the status word.
 std::wstring StatusUnknown(ErrorKind kind);
+// Why the poll asks no switch: ip.ini holds no address.
+inline constexpr wchar_t kNoSavedAddress[] = L"状態不明: IP が保存されていない";
 // Why the poll stopped at the mask of `outlet` (0-based): the rows from it on
 // are unknown.
 std::wstring MaskUnknown(ErrorKind kind, int outlet);
 
 // Why ON or OFF could not switch: a mask field that does not convert, or the
-// switch library failing.
+// switch library failing. Only kAnswerOutOfRange comes after the new word
+// was handed over, and its words say the outlet may have switched.
 std::wstring MaskCannotSwitch(ErrorKind kind);
 std::wstring CannotSwitch(ErrorKind kind);
 

@@ -23,6 +23,9 @@ TEST(WindowTexts, EachFailureKindHasItsWords) {
       {ErrorKind::kNotInCodePage, L"状態不明: ip.ini の場所をこのシステムの文字コードで表せない",
        L"切替できず: アドレスにこのシステムの文字コードで表せない文字がある"},
       {ErrorKind::kTypeMismatch, L"状態不明: 状態を読めず", L"切替できず"},
+      // Only after the new word was handed over: the outlet may have switched.
+      {ErrorKind::kAnswerOutOfRange, L"状態不明: 状態を読めず",
+       L"切替できず: スイッチの応答が範囲外 (切り替わった可能性がある)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(ErrorKindName(c.kind));
@@ -39,6 +42,7 @@ TEST(WindowTexts, TooltipsNameTheSavedAddress) {
   EXPECT_EQ(StateWord(true) + SavedAddressNote(std::wstring(L"10.0.0.5")), L"オン (保存済みの IP 10.0.0.5 の状態)");
   EXPECT_EQ(StateWord(false) + SavedAddressNote(std::wstring()), L"オフ (保存済みの IP なし)");
   EXPECT_EQ(SavedAddressNote(std::nullopt), L"");  // the address itself could not be read
+  EXPECT_EQ(std::wstring(kNoSavedAddress), L"状態不明: IP が保存されていない");
 }
 
 TEST(WindowTexts, SaveMessagesNameTheFieldPathAndReason) {

@@ -145,6 +145,18 @@ bool FakePlatform::StartCommandLine(const std::wstring& commandLine) {
   return true;
 }
 
+std::wstring FakePlatform::FoldFullWidth(std::wstring_view text) {
+  std::wstring out(text);
+  for (wchar_t& c : out) {
+    if (c >= L'\uFF01' && c <= L'\uFF5E') {
+      c = static_cast<wchar_t>(c - 0xFF01 + 0x21);
+    } else if (c == L'\u3000') {
+      c = L' ';
+    }
+  }
+  return out;
+}
+
 std::string FakePlatform::Ini() {
   const auto file = files.find(iniPath());
   return file == files.end() ? std::string() : file->second;

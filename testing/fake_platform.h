@@ -39,6 +39,8 @@ class FakePlatform : public Platform {
   RawFunction FindFunction(void* library, const char* name) override;
   void SleepThenPumpEvents(int milliseconds) override;
   bool StartCommandLine(const std::wstring& commandLine) override;
+  // U+FF01…U+FF5E to "!"…"~" and the ideographic space to " ".
+  std::wstring FoldFullWidth(std::wstring_view text) override;
 
   // The settings file as SettingsFilePath names it, in the 8-bit code page.
   std::string iniPath() { return ToAnsi(SettingsFilePath(*this)).value_or(""); }

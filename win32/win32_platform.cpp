@@ -157,4 +157,16 @@ bool Win32Platform::StartCommandLine(const std::wstring& commandLine) {
   return true;
 }
 
+std::wstring Win32Platform::FoldFullWidth(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  // The half-width forms of the locale's mapping: full-width digits, signs,
+  // points and letters become ASCII, the ideographic space a blank.
+  const int length = LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_HALFWIDTH, text.data(), size, nullptr, 0);
+  if (length <= 0) return std::wstring(text);
+  std::wstring out(static_cast<std::size_t>(length), L'\0');
+  LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_HALFWIDTH, text.data(), size, out.data(), length);
+  return out;
+}
+
 }  // namespace qel

@@ -22,6 +22,7 @@ class Win32Platform : public Platform {
   RawFunction FindFunction(void* library, const char* name) override;
   void SleepThenPumpEvents(int milliseconds) override;
   bool StartCommandLine(const std::wstring& commandLine) override;
+  std::wstring FoldFullWidth(std::wstring_view text) override;
 };
 
 // The text after the program's name in a command line, without the blanks
