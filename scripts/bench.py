@@ -16,6 +16,10 @@ Measured now:
            is visible, over the same for baseline_window.exe, which shows the
            same window (qel's 25 controls, fonts, icon and manifest) and does
            nothing else: the median of the pairs' ratios (aim: 1.10 or less)
+  state    in the same runs of qel.exe, the time until its label Sw1 shows
+           the switch's state (lit: the simulated outlet 1 is on) over the
+           time until its window is visible: the median of the runs' ratios
+           (aim: 1.10 or less)
   idle     CPU time of qel.exe's process while its window polls the
            simulated switch for QEL_BENCH_IDLE_SECONDS (default 60), in
            percent of one core (aim: 0.5 % or less); the wineserver's and
@@ -40,7 +44,10 @@ window: each run is "wine ./timewindow.exe PROG.exe CLASS", which times
 inside Wine (so without Wine's own start, the same for both programs) from
 just before CreateProcessW until a window of that class of the started
 process is visible (checked every millisecond), prints that time, then
-closes the window (WM_CLOSE) and waits for the program to end.
+closes the window (WM_CLOSE) and waits for the program to end. For qel.exe
+it is "timewindow.exe --lit Sw1 qel.exe qel", which after the window shows
+goes on checking every millisecond until the label Sw1 is lit on the screen
+and prints that time as well (state).
 idle: "timewindow.exe --hold qel.exe qel" keeps the window open until its
 standard input (a pipe from this program) ends. After the window shows and
 2 s of settling, utime+stime of qel.exe's Unix process (and of this prefix's
@@ -69,10 +76,11 @@ sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 import qel_measure as qm  # noqa: E402
 
 # In the order they run and report.
-MEASUREMENTS = ["start", "own", "window", "idle", "size", "imports"]
+MEASUREMENTS = ["start", "own", "window", "idle", "size", "imports"]  # window reports state too
 
 START_AIM = 1.05
 WINDOW_AIM = 1.10
+STATE_AIM = 1.10
 IDLE_AIM_PERCENT = 0.5
 SIZE_AIM_BYTES = 400 * 1024
 # The start and window aims hold for medians of this many pairs or more.
@@ -182,37 +190,51 @@ class Benchmark:
 
     # ------------------------------------------------------------ window
 
-    def time_window_run(self, program, window_class):
+    def time_window_run(self, program, window_class, lit_label=None):
         """The milliseconds until the program's window of that class was
-        visible (None when not told), and timewindow.exe's exit code."""
-        code, out = self.wine.output(["./timewindow.exe", program, window_class], cwd=BENCH)
+        visible and, with lit_label, until that label was lit (each None when
+        not told), and timewindow.exe's exit code."""
+        options = ["--lit", lit_label] if lit_label else []
+        code, out = self.wine.output(["./timewindow.exe", *options, program, window_class], cwd=BENCH)
         first = out.split("\r", 1)[0].split("\n", 1)[0]
-        if code != 0 or not re.fullmatch(r"[0-9.]+ [0-9]+", first):
-            return None, code
-        return float(first.split()[0]), code
+        shape = r"[0-9.]+ [0-9]+ [0-9.]+" if lit_label else r"[0-9.]+ [0-9]+"
+        if code != 0 or not re.fullmatch(shape, first):
+            return None, None, code
+        fields = first.split()
+        return float(fields[0]), float(fields[2]) if lit_label else None, code
 
     def measure_window(self):
+        # Outlet 1 (mask 1 in ip.ini) is on: its label lit tells the state.
         self.state.write_text("192.168.1.10=5\n")
+        runs = (("baseline_window.exe", "baseline_window", None), ("qel.exe", "qel", "Sw1"))
         # Warm-up: one run of each, not counted.
-        self.time_window_run("baseline_window.exe", "baseline_window")
-        self.time_window_run("qel.exe", "qel")
-        baseline_times, qel_times, failures = [], [], 0
+        for program, window_class, lit_label in runs:
+            self.time_window_run(program, window_class, lit_label)
+        baseline_times, qel_times, lit_times, failures = [], [], [], 0
         for _ in range(self.runs):
-            for program, window_class, times in (("baseline_window.exe", "baseline_window", baseline_times),
-                                                 ("qel.exe", "qel", qel_times)):
-                ms, code = self.time_window_run(program, window_class)
+            for program, window_class, lit_label in runs:
+                ms, lit_ms, code = self.time_window_run(program, window_class, lit_label)
                 if ms is None:
                     self.error(f"timewindow.exe {program} exited {code}")
                     failures += 1
-                times.append(ms)
+                (qel_times if lit_label else baseline_times).append(ms)
+                if lit_label:
+                    lit_times.append(lit_ms)
         if failures:
             report_line("window", f"NOT MEASURED ({failures} runs failed)")
+            report_line("state", "NOT MEASURED")
             return
         ratio = pair_ratio(qel_times, baseline_times)
         report_line("window", f"qel.exe / baseline_window.exe until visible = {ratio:.2f} ({self.runs} pairs; "
                               f"medians {statistics.median(qel_times):.1f} ms / "
                               f"{statistics.median(baseline_times):.1f} ms); "
                               f"aim <= {WINDOW_AIM:.2f}: {self.ratio_verdict(ratio, WINDOW_AIM)}")
+        # Both times of a ratio come from the same run.
+        state_ratio = pair_ratio(lit_times, qel_times)
+        report_line("state", f"qel.exe until Sw1 shows the switch's state / until visible = {state_ratio:.2f} "
+                             f"({self.runs} runs; medians {statistics.median(lit_times):.1f} ms / "
+                             f"{statistics.median(qel_times):.1f} ms); "
+                             f"aim <= {STATE_AIM:.2f}: {self.ratio_verdict(state_ratio, STATE_AIM)}")
 
     # ------------------------------------------------------------ idle
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "core/numbers.h"
 #include "core/settings.h"
 #include "testing/setting_round_trips.h"
 
@@ -38,6 +39,28 @@ TEST(ArgumentsOf, TextAfterTheProgramNameAndItsBlanks) {
 TEST(Win32Platform, UpperCaseByTheLocale) {
   Win32Platform platform;
   EXPECT_EQ(platform.ToUpper(L"cmd1 w2 x"), L"CMD1 W2 X");
+}
+
+// What an IME in full-width mode types for a number becomes the number.
+TEST(Win32Platform, FoldsFullWidthNumbersToAscii) {
+  Win32Platform platform;
+  const struct {
+    const wchar_t* typed;
+    const wchar_t* folded;
+  } cases[] = {
+      {L"１２８", L"128"},
+      {L"－１．５", L"-1.5"},
+      {L"＋３", L"+3"},
+      {L"１，０００", L"1,000"},
+      {L"１ｅ２", L"1e2"},
+      {L"　７", L" 7"},  // the ideographic space
+      {L"128", L"128"},
+      {L"", L""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(platform.FoldFullWidth(c.typed), c.folded);
+  }
+  EXPECT_EQ(StrictNumber(platform, L"１２８"), 128);
 }
 
 TEST(Win32Platform, StartsProgramsOnlyFromACommandLine) {

@@ -92,16 +92,32 @@ TEST_F(QelFolder, CommandScripts) {
         "setip 192.168.1.10 -> 0", "receivep6 -> 1", "setdata 5 -> 5", "transfer 5 -> 5"},
        0},
       {L"3 1", 1, 33, {"setip 192.168.1.10 -> 0", "receivep6 -> 1", "setdata 33 -> 33", "transfer 33 -> 33"}, 0},
-      // A trailing blank is a second, empty token: state 0, outlet 1 off.
-      {L"1 ", 1, 0, {"setip 192.168.1.10 -> 0", "receivep6 -> 1", "cleandata 0 -> 0", "transfer 0 -> 0"}, 1},
-      // A doubled blank: off by the empty token, then on.
-      {L"1  1", 1, 1,
-       {"setip 192.168.1.10 -> 0", "receivep6 -> 1", "cleandata 0 -> 0", "transfer 0 -> 0",
-        "setip 192.168.1.10 -> 0", "receivep6 -> 0", "setdata 1 -> 1", "transfer 1 -> 1"},
+      // A state that is not a number switches nothing: the switch is not
+      // even asked.
+      {L"1 on", 1, 1, {}, 1},
+      {L"1 0x1", 1, 1, {}, 1},
+      // A trailing blank is a second, empty token: it switches nothing.
+      {L"1 ", 1, 1, {}, 1},
+      {L"3 1 ", 1, 33, {"setip 192.168.1.10 -> 0", "receivep6 -> 1", "setdata 33 -> 33", "transfer 33 -> 33"}, 1},
+      // A doubled blank: the empty token switches nothing, the third token
+      // switches outlet 1 on.
+      {L"1  1", 0, 1, {"setip 192.168.1.10 -> 0", "receivep6 -> 0", "setdata 1 -> 1", "transfer 1 -> 1"}, 1},
+      // No outlet number, or no state in 16 bits: nothing switches.
+      {L"x 1", 1, 1, {}, 1},
+      {L"1 40000", 1, 1, {}, 1},
+      // Two outlets cannot be switched by one script: the fourth number does
+      // nothing, and the exit code says so.
+      {L"1 1 2 0", 0, 1,
+       {"setip 192.168.1.10 -> 0", "receivep6 -> 0", "setdata 1 -> 1", "transfer 1 -> 1",
+        "setip 192.168.1.10 -> 0", "receivep6 -> 1", "setdata 1 -> 1", "transfer 1 -> 1"},
        1},
+      // An outlet number with no state.
+      {L"W0 3", 1, 1, {}, 1},
+      {L"sw1 1", 0, 0, {}, 1},
+      // Full-width digits, as an IME types them.
+      {L"１ １", 0, 1, {"setip 192.168.1.10 -> 0", "receivep6 -> 0", "setdata 1 -> 1", "transfer 1 -> 1"}, 0},
       // Off clears bits 8 to 15 as well.
       {L"4 0", 384, 0, {"setip 192.168.1.10 -> 0", "receivep6 -> 384", "cleandata 0 -> 0", "transfer 0 -> 0"}, 0},
-      {L"sw1 1", 0, 0, {}, 0},
       {L"5 1", 0, 0, {}, 1},
   };
   for (const ScriptCase& c : cases) {
@@ -323,6 +339,15 @@ TEST_F(QelFolder, ArgumentTextTable) {
     EXPECT_EQ(RunQel(c.arguments), c.exitCode);
     EXPECT_EQ(State(), "192.168.1.10=" + std::to_string(c.wordAfter) + "\n");
   }
+}
+
+// A mask typed with the IME in full-width mode and saved in Shift-JIS.
+TEST_F(QelFolder, JapaneseFullWidthMaskInIpIni) {
+  ASSERT_EQ(GetACP(), 932u) << "this case needs the Japanese locale (LANG=ja_JP.UTF-8)";
+  WriteAll(dir_ + L"\\ip.ini", "[Qelmark]\r\nIP=192.168.1.10\r\nSW4=" + Narrow(L"１２８", 932) + "\r\n");
+  SetWord(1);
+  EXPECT_EQ(RunQel(L"４ １"), 0u);
+  EXPECT_EQ(State(), "192.168.1.10=129\n");
 }
 
 TEST_F(QelFolder, JapaneseCommandLineReachesTheProgramIntact) {

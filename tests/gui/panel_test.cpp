@@ -1,9 +1,9 @@
 // The live outlet panel of the real qel.exe, driven from outside as a user
 // would: the labels Sw1 … Sw4 lit from the status word of the switch whose
-// address is saved in ip.ini, their tooltips saying "オン" or "オフ" and
-// naming that address, greyed with a reason in their tooltip when the poll
-// cannot tell, ON and OFF with the address and masks on screen, and the
-// launch buttons. Colours are read from the screen's pixels; the tooltips'
+// address is saved in ip.ini, from the window's first frame, their tooltips
+// saying "オン" or "オフ" and naming that address, greyed with a reason in
+// their tooltip when the poll cannot tell or no address is saved, ON and OFF
+// with the address and masks on screen, and the launch buttons. Colours are read from the screen's pixels; the tooltips'
 // texts from inside qel's process by the probe.
 //
 // Arguments: qel.exe, the simulated socket.dll, the simulated socket.dll
@@ -45,6 +45,9 @@ bool EndsWith(const std::wstring& text, const std::wstring& suffix) {
 std::wstring SavedNote(const std::string& address) {
   return address.empty() ? L" (保存済みの IP なし)" : L" (保存済みの IP " + Widen(address) + L" の状態)";
 }
+// The tooltip of every label while ip.ini holds no address.
+const std::wstring kNoAddressTip = L"状態不明: IP が保存されていない";
+
 // The tooltip of a label whose state the poll read.
 std::wstring StateTip(bool on, const std::string& address) { return (on ? L"オン" : L"オフ") + SavedNote(address); }
 
@@ -405,6 +408,9 @@ TEST_F(QelPanel, LabelsAreLitWhereTheMaskMeetsTheStatusWord) {
       {"a mask wider than 16 bits", {L"70000", L"70000", L"-1", L"0"}, 32, "xxx."},
       {"no bit set", {L"-1", L"-1", L"-1", L"-1"}, 0, "...."},
       {"only the top bit", {L"-1", L"-1", L"32768", L"-32768"}, -32768, "xxxx"},
+      // As an IME in full-width mode types them.
+      {"full-width digits", {L"１", L"４", L"３２", L"１２８"}, 33, "x.x."},
+      {"full-width sign and point", {L"－１", L"１２．９", L"０", L"０"}, 8, "xx.."},
   };
   ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 0}}));
   for (const LightCase& c : cases) {
@@ -451,12 +457,97 @@ TEST_F(QelPanel, LabelsFollowTheSwitchAtTheSavedAddress) {
   const auto journal = Journal();
   EXPECT_NE(std::find(journal.begin(), journal.end(), std::string("setip ") + kOnScreen + " -> 0"), journal.end());
 
-  // No address saved: the switch at the empty address, and the tips say so.
+  // No address saved: no switch is asked, and every label is unknown and
+  // unlit, its tip saying why.
   ini_ = "[Qelmark]\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\n";
   WriteIni(ini_);
-  EXPECT_TRUE(WaitForLooks({"....", "...."})) << "the poll did not turn to the empty address within 5 s";
-  ExpectRows({"....", "...."});
-  ExpectStateTips("....", "");
+  EXPECT_TRUE(WaitForLooks({"....", "xxxx"})) << "the labels did not turn unknown within 5 s";
+  const std::size_t asked = Journal().size();
+  Sleep(1500);  // three polls
+  EXPECT_EQ(Journal().size(), asked) << "the poll asked the library without a saved address";
+  ExpectLooks({"....", "xxxx"});
+  for (int row = 0; row < 4; ++row) EXPECT_EQ(TipOf(row), kNoAddressTip) << "Sw" << row + 1;
+  ExpectCloseLeavesIni();
+}
+
+// Before any address is saved the poll asks no switch; once one is saved,
+// the labels show that switch from the next start.
+TEST_F(QelPanel, WithoutASavedAddressThePollAsksNoSwitch) {
+  for (const char* address : {"", "IP=\r\n"}) {
+    SCOPED_TRACE(*address ? "an empty IP" : "no key IP");
+    WriteIni(std::string("[Qelmark]\r\n") + address + "SW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\n");
+    ASSERT_TRUE(StartWith(Library::kWhole, {{"", -1}, {kSaved, 33}}));
+    EXPECT_TRUE(WaitForLooks({"....", "xxxx"})) << "the labels are not unknown";
+    Sleep(1500);  // three polls
+    ExpectLooks({"....", "xxxx"});
+    for (int row = 0; row < 4; ++row) EXPECT_EQ(TipOf(row), kNoAddressTip) << "Sw" << row + 1;
+    // Filling the window selects the empty address once; no poll asks.
+    for (const std::string& line : Journal()) EXPECT_EQ(line, "setip  -> 0");
+    EXPECT_LE(Journal().size(), 1u);
+  }
+  // The user types the address and saves it: from the next start the labels
+  // follow that switch.
+  Type(kIdAddress, Widen(kSaved));
+  Click(kIdSaveAndQuit);
+  ASSERT_EQ(WaitForExit(), 0);
+  ini_ = ReadAll(Ini());
+  ASSERT_TRUE(StartWith(Library::kWhole, {{"", -1}, {kSaved, 33}}));
+  ExpectRows({"x.x.", "...."});
+  ExpectStateTips("x.x.", kSaved);
+  ExpectCloseLeavesIni();
+}
+
+// The first poll runs as soon as the window shows, not at the timer's first
+// tick 500 ms later: a user who opens qel to see whether outlet 1 is on is
+// never told "off" first.
+TEST_F(QelPanel, TheLabelsShowTheSwitchFromTheFirstFrame) {
+  words_ = {{kSaved, 1}};
+  WriteState();
+  DeleteFileW(JournalPath().c_str());
+  std::wstring commandLine = L"qel.exe";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  const std::wstring exe = dir_ + L"\\qel.exe";
+  ASSERT_TRUE(CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, dir_.c_str(),
+                             &startup, &process_));
+  LARGE_INTEGER frequency, now, shown;
+  QueryPerformanceFrequency(&frequency);
+  const auto milliseconds = [&](const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
+    return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+  };
+  QueryPerformanceCounter(&now);
+  const LARGE_INTEGER started = now;
+  while (window_ == nullptr && milliseconds(started, now) < 30000) {
+    for (HWND hwnd : TopLevelWindows(process_.dwProcessId)) {
+      if (ClassOf(hwnd) == L"qel") window_ = hwnd;
+    }
+    Sleep(1);
+    QueryPerformanceCounter(&now);
+  }
+  ASSERT_NE(window_, nullptr) << "no window within 30 s";
+  QueryPerformanceCounter(&shown);
+  MouseAway();
+  // Sw1 lit (mask 1, word 1), Sw2 to Sw4 unlit, none greyed.
+  bool lit = false;
+  std::size_t pollsWhenLit = 0;
+  double litAfter = 0;
+  for (;;) {
+    lit = LookOfLabel(kIdOutletLabel + 0) == Expected(true, false);
+    QueryPerformanceCounter(&now);
+    litAfter = milliseconds(shown, now);
+    if (lit) {
+      pollsWhenLit = static_cast<std::size_t>(SetipCount());
+      break;
+    }
+    if (litAfter > 5000) break;
+    Sleep(5);
+  }
+  ASSERT_TRUE(lit) << "Sw1 was not lit within 5 s";
+  // Filling the window selects the switch once, the first poll once; the
+  // timer's first tick would be a third.
+  EXPECT_LE(pollsWhenLit, 2u) << "Sw1 was lit by a tick of the timer, not by the first poll";
+  EXPECT_LT(litAfter, 250.0) << "Sw1 was lit " << litAfter << " ms after the window showed";
+  ExpectRows({"x...", "...."});
   ExpectCloseLeavesIni();
 }
 
@@ -575,6 +666,8 @@ TEST_F(QelPanel, OnAndOffSwitchWithTheAddressAndMaskOnScreen) {
       {0, true, L"2", 0, 2},     {1, true, L"8", 2, 10},     {2, true, L"16", 10, 26}, {3, true, L"64", 26, 90},
       {0, false, L"2", 90, 88},  {2, false, L"16", 88, 72},  {1, false, L"8", 72, 64}, {3, false, L"64", 64, 0},
       {3, true, L"12.9", 0, 12}, {1, true, L"1.99", 12, 13},
+      // Full-width, as an IME types it.
+      {2, true, L"６４", 13, 77}, {0, false, L"６４", 77, 13},
   };
   ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 0}, {kOnScreen, 0}}));
   Type(kIdAddress, Widen(kOnScreen));
@@ -632,15 +725,24 @@ struct SwitchFailureCase {
   bool on;
   const wchar_t* mask;    // typed into the row's field
   bool reachesTheSwitch;  // whether setip of the on-screen address is called
+  const wchar_t* message;
+  int wordAfter;  // the on-screen switch's, from 0
 };
 
 TEST_F(QelPanel, OnOrOffThatCannotSwitchShowsOneMessage) {
   const SwitchFailureCase cases[] = {
-      {"mask not a number", Library::kWhole, nullptr, 0, true, L"abc", false},
+      {"mask not a number", Library::kWhole, nullptr, 0, true, L"abc", false, L"切替できず: マスクが数値でない", 0},
       // The poll takes 70000 (32 bits); switching needs 16.
-      {"mask beyond 16 bits", Library::kWhole, nullptr, 1, false, L"70000", false},
-      {"transfer answers out of range", Library::kWhole, L"transfer=range", 2, true, L"32", true},
-      {"no socket.dll", Library::kNone, nullptr, 3, false, L"128", false},
+      {"mask beyond 16 bits", Library::kWhole, nullptr, 1, false, L"70000", false, L"切替できず: マスクが範囲外", 0},
+      {"status word out of range: nothing sent", Library::kWhole, L"receivep6=range", 2, true, L"32", true,
+       L"切替できず: スイッチの値が範囲外", 0},
+      // The word was handed over: the outlet may well have switched, and
+      // the message says so.
+      {"transfer answers out of range", Library::kWhole, L"transfer=range", 2, true, L"32", true,
+       L"切替できず: スイッチの応答が範囲外 (切り替わった可能性がある)", 32},
+      {"setdata answers out of range", Library::kWhole, L"setdata=range", 2, true, L"32", true,
+       L"切替できず: スイッチの応答が範囲外 (切り替わった可能性がある)", 0},
+      {"no socket.dll", Library::kNone, nullptr, 3, false, L"128", false, L"切替できず: socket.dll を読み込めず", 0},
   };
   for (const SwitchFailureCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -651,11 +753,12 @@ TEST_F(QelPanel, OnOrOffThatCannotSwitchShowsOneMessage) {
       ASSERT_TRUE(SetFault(c.fault)) << "the probe could not set QELSIM_FAULT in qel";
     }
     Click((c.on ? kIdOn : kIdOff) + c.row);
-    ExpectOneBoxStartingWith(L"切替できず");
+    ExpectOneBoxStartingWith(c.message);
     const auto journal = Journal();
     const bool reached =
         std::find(journal.begin(), journal.end(), std::string("setip ") + kOnScreen + " -> 0") != journal.end();
     EXPECT_EQ(reached, c.reachesTheSwitch);
+    EXPECT_EQ(WordAt(kOnScreen), c.wordAfter);
     if (c.library != Library::kNone) {
       const int polls = SetipCount();
       AwaitPolls(2);

@@ -37,7 +37,7 @@ LivePanel::Reading<std::int16_t> LivePanel::ReadSavedSwitchStatus(std::optional<
   Reading<std::int16_t> status;
   status.failure = FailureOf([&] {
     address = ReadSetting(library_.platform(), L"IP");
-    status.value = ReadStatus(library_, *address);
+    if (!address->empty()) status.value = ReadStatus(library_, *address);
   });
   return status;
 }
@@ -47,7 +47,7 @@ LivePanel::Reading<Int> LivePanel::ReadMask(int outlet, Int (*narrow)(double)) c
   Reading<Int> mask;
   mask.failure = FailureOf([&] {
     const std::wstring text = ControlText(window_, kIdMask + outlet);
-    mask.value = narrow(RoundDown(StrictNumber(text, library_.platform().Separators())));
+    mask.value = narrow(RoundDown(StrictNumber(library_.platform(), text)));
   });
   return mask;
 }
@@ -55,6 +55,13 @@ LivePanel::Reading<Int> LivePanel::ReadMask(int outlet, Int (*narrow)(double)) c
 void LivePanel::PollStatus() {
   std::optional<std::wstring> address;
   const Reading<std::int16_t> status = ReadSavedSwitchStatus(address);
+  if (address && address->empty()) {
+    // No switch is named: the library would answer for whatever it selects
+    // for the empty address. No label keeps a light of a switch it showed
+    // before.
+    for (int outlet = 0; outlet < kOutletCount; ++outlet) ShowRow(outlet, {false, true, texts::kNoSavedAddress});
+    return;
+  }
   const std::wstring note = texts::SavedAddressNote(address);
   if (status.failure) {
     ShowUnknownFrom(0, texts::StatusUnknown(*status.failure) + note);

@@ -42,7 +42,8 @@ class LivePanel {
 
   // The status poll: reads the status word from the switch whose address is
   // saved in ip.ini and colours every outlet label whose mask on screen has
-  // a bit set in it.
+  // a bit set in it. While ip.ini holds no address it asks no switch and
+  // shows every outlet as unknown.
   void PollStatus();
   // ON (on = true) or OFF of outlet row `outlet` (0..3), with the address
   // and the mask on screen.
@@ -58,7 +59,7 @@ class LivePanel {
   // What an outlet label shows. Only what changed is shown anew.
   struct RowLook {
     bool lit = false;
-    bool unknown = false;
+    bool unknown = true;  // until the first poll no label claims a state
     std::wstring tip;  // empty until the first poll
     bool operator==(const RowLook& other) const {
       return lit == other.lit && unknown == other.unknown && tip == other.tip;
@@ -73,7 +74,8 @@ class LivePanel {
   };
 
   // The status word of the switch at the address saved in ip.ini, which is
-  // left in `address` once it could be read.
+  // left in `address` once it could be read. No switch is asked when that
+  // address is empty.
   Reading<std::int16_t> ReadSavedSwitchStatus(std::optional<std::wstring>& address);
   // The mask field of `outlet`, strictly converted, rounded down and
   // narrowed by `narrow` (32 bits for the poll, 16 for ON and OFF).

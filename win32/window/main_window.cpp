@@ -23,6 +23,10 @@ constexpr UINT kPollMilliseconds = 500;
 // Posted by Create: what the window needs only once it is up is set up
 // right after it shows.
 constexpr UINT kMsgFinishSetUp = WM_APP + 1;
+// Posted by the fill: the first poll, as soon as the window shows, so that
+// the labels tell the switch's state from the start rather than at the
+// timer's first tick.
+constexpr UINT kMsgFirstPoll = WM_APP + 2;
 
 // WM_GETDPISCALEDSIZE (Windows 10 1703), which the headers for Windows 7
 // leave out.
@@ -123,6 +127,7 @@ void MainWindow::FillFromSettings() {
     SetControlText(hwnd_, field.id, value);
   }
   SetTimer(hwnd_, kPollTimer, kPollMilliseconds, nullptr);
+  PostMessageW(hwnd_, kMsgFirstPoll, 0, 0);
 }
 
 std::optional<std::wstring> MainWindow::WhyNotSavable() {
@@ -229,6 +234,11 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case kMsgFinishSetUp:
       FinishSetUp();
+      return 0;
+    case kMsgFirstPoll:
+      panel_.PollStatus();
+      // Painted now, not after whatever else is waiting.
+      UpdateWindow(hwnd_);
       return 0;
     case WM_TIMER:
       if (wParam == kPollTimer) panel_.PollStatus();
