@@ -20,8 +20,9 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"qel";
 constexpr UINT kPollMilliseconds = 500;
-// Posted by Create: what the window needs only once it is up is set up
-// right after it shows.
+// Posted by Run: what the window needs only once it is up is set up right
+// after it shows (and after the first poll, so the labels' state comes
+// first).
 constexpr UINT kMsgFinishSetUp = WM_APP + 1;
 // Posted by the fill: the first poll, as soon as the window shows, so that
 // the labels tell the switch's state from the start rather than at the
@@ -85,7 +86,6 @@ bool MainWindow::Create(HINSTANCE instance) {
   messageFont_.Reset(CreateMessageFont(dpi));
   CreateLayoutControls(hwnd_, instance, dpi, gothicFont_.get(), messageFont_.get());
   panel_.Attach(hwnd_);
-  PostMessageW(hwnd_, kMsgFinishSetUp, 0, 0);
   return true;
 }
 
@@ -173,6 +173,7 @@ int MainWindow::Run() {
   ShowWindow(hwnd_, SW_SHOWNORMAL);
   UpdateWindow(hwnd_);
   SetFocus(GetDlgItem(hwnd_, kIdAddress));
+  PostMessageW(hwnd_, kMsgFinishSetUp, 0, 0);
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (hwnd_ != nullptr && IsDialogMessageW(hwnd_, &message)) continue;  // Tab moves between the controls
@@ -237,8 +238,8 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case kMsgFirstPoll:
       panel_.PollStatus();
-      // Painted now, not after whatever else is waiting.
-      UpdateWindow(hwnd_);
+      // The labels painted now, not after whatever else is waiting.
+      RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
       return 0;
     case WM_TIMER:
       if (wParam == kPollTimer) panel_.PollStatus();
