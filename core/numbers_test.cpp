@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/errors.h"
+#include "testing/fake_platform.h"
 
 namespace qel {
 namespace {
@@ -68,6 +69,34 @@ TEST(StrictNumber, FollowsTheLocaleSeparators) {
 
   const NumberSeparators spaced{L".", L"\u00A0"};  // no-break space groups digits
   EXPECT_DOUBLE_EQ(StrictNumber(L"1\u00A0000", spaced), 1000);
+}
+
+// A number typed with an IME in full-width mode is the same number; the
+// locale's separators still apply after folding.
+TEST(StrictNumber, FoldsFullWidthFormsByThePlatformFirst) {
+  FakePlatform platform;
+  const StrictCase cases[] = {
+      {L"１２８", 128, {}},
+      {L"－１２．９", -12.9, {}},
+      {L"＋５", 5, {}},
+      {L"１，２３４", 1234, {}},
+      {L"　７　", 7, {}},  // ideographic spaces around it
+      {L"１ｅ３", 1000, {}},
+      {L"３２７６８", 32768, {}},
+      {L"１２ｘ", 0, ErrorKind::kTypeMismatch},
+      {L"", 0, ErrorKind::kTypeMismatch},
+      {L"１　２", 0, ErrorKind::kTypeMismatch},  // a blank between digits stays one
+  };
+  for (const StrictCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << "text: [" << platform.ToAnsi(c.text).value_or("?") << "]");
+    double value = -1;
+    EXPECT_EQ(FailureOf([&] { value = StrictNumber(platform, c.text); }), c.error);
+    if (!c.error) {
+      EXPECT_DOUBLE_EQ(value, c.value);
+    }
+  }
+  platform.separators = {L",", L"."};
+  EXPECT_DOUBLE_EQ(StrictNumber(platform, L"１２，５"), 12.5);
 }
 
 struct LenientCase {
