@@ -3,8 +3,9 @@
 // address is saved in ip.ini, from the window's first frame, their tooltips
 // saying "オン" or "オフ" and naming that address, greyed with a reason in
 // their tooltip when the poll cannot tell or no address is saved, ON and OFF
-// with the address and masks on screen, and the launch buttons. Colours are read from the screen's pixels; the tooltips'
-// texts from inside qel's process by the probe.
+// with the address and masks on screen, and the launch buttons. Colours are
+// read from the screen's pixels; the tooltips' texts from inside qel's
+// process by the probe.
 //
 // Arguments: qel.exe, the simulated socket.dll, the simulated socket.dll
 // without receivep6, echoargs.exe, the probe library and the screenshot's PNG
