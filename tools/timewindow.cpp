@@ -5,13 +5,12 @@
 // Notes QueryPerformanceCounter, starts PROGRAM (no arguments) with
 // CreateProcessW, and checks every millisecond until a window of class CLASS
 // belonging to that process is visible. Prints the time in milliseconds and
-// the Windows process id ("<ms> <pid>", one line). With --lit it goes on
-// checking every millisecond until the window's child control whose text is
-// TEXT (a label, "Sw1") shows the lit
-// colour of qel's outlet labels (red 255, green 192, blue 192) on the
-// screen, near its right edge, and prints that time too on the same line
-// ("<ms> <pid> <lit ms>"; 7 when it did not within 60 s). Then it closes the window
-// with WM_CLOSE and waits up to 10 s for the process to end (it is
+// the Windows process id ("<ms> <pid>", one line). With --lit it then goes
+// on checking every millisecond until the window's child control whose text
+// is TEXT (a label, "Sw1") shows the lit colour of qel's outlet labels (red
+// 255, green 192, blue 192) on the screen, near its right edge, and prints
+// that time too, on the same line ("<ms> <pid> <lit ms>"). Then it closes
+// the window with WM_CLOSE and waits up to 10 s for the process to end (it is
 // terminated otherwise). With --hold it waits between the two for its
 // standard input to reach its end (or a line), so a caller can watch the
 // running window for as long as it likes.
