@@ -13,8 +13,9 @@
 //  - two or more: script mode and no window;
 //  - the second and the third number each switch at most once, so there are
 //    no more transfers than numbers less one, and never more than two;
-//  - a number token without any digit (the empty one, "ON") never converts,
-//    and nothing is switched with it: not as the outlet, not as a state;
+//  - a number token without any digit (the empty one, "ON"; a Latin-1 input
+//    holds no full-width digit) never converts, and nothing is switched
+//    with it: not as the outlet, not as a state;
 //  - when the first number is exactly "1" to "4" (an outlet with a mask in
 //    ip.ini), the second and the third each switch when they are plain
 //    digits (one to four of them);
