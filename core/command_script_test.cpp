@@ -89,6 +89,7 @@ TEST(Startup, CommandScripts) {
       // An outlet number that is not a number, or out of 16 bits, switches
       // no outlet (not the one of key SW0).
       {L"x 1", {}, 0, {}, 1},
+      {L"x 1 1", {}, 0, {}, 1},
       {L"32768 1", {}, 0, {}, 1},
       // The 16-bit bounds of a state.
       {L"1 40000", {}, 0, {}, 1},
