@@ -52,3 +52,22 @@ if ! have_ja_locale; then
     exit 1
   fi
 fi
+
+# A kernel that runs no 32-bit programs (its 32-bit emulation switched off)
+# cannot start the 32-bit Wine: the Windows tests then run the same sources
+# built for x64 under Wine's 64-bit loader (scripts/windows-preset.sh).
+if [ "$(bash "$(dirname "${BASH_SOURCE[0]}")/windows-preset.sh")" = win64 ]; then
+  packages64=(wine64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev)
+  missing=()
+  for p in "${packages64[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
+      missing+=("$p")
+    fi
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "qel setup: this kernel runs no 32-bit programs; installing ${missing[*]} for the x64 test build" >&2
+    export DEBIAN_FRONTEND=noninteractive
+    $SUDO apt-get update -qq
+    $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  fi
+fi

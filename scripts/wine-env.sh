@@ -2,7 +2,8 @@
 #
 #   source scripts/wine-env.sh BUILD_DIR [--no-trap]
 #
-# It exports WINEPREFIX=BUILD_DIR/wineprefix, WINEARCH=win32, WINEDEBUG=-all
+# It exports WINEPREFIX=BUILD_DIR/wineprefix, WINEARCH=win32 (win64 for the
+# x64 build), WINEDEBUG=-all
 # and WINEDLLOVERRIDES="mscoree,mshtml=", creates that prefix without any
 # dialog when it is missing (with the settings below), starts a private Xvfb
 # display (DISPLAY is exported) and a persistent wineserver, so that many
@@ -67,6 +68,23 @@ qel_wine_env_main() {
 
   export WINEPREFIX="$builddir/wineprefix"
   export WINEARCH=win32
+  # The x64 build (build/win64, for a machine whose kernel runs no 32-bit
+  # programs) runs under Wine's 64-bit loader in a 64-bit prefix: "wine" and
+  # what Wine's scripts call by name lead to that loader first on PATH.
+  if grep -q '^CMAKE_TOOLCHAIN_FILE:.*x86_64-w64-mingw32' "$builddir/CMakeCache.txt" 2>/dev/null; then
+    export WINEARCH=win64
+    mkdir -p "$builddir/wine64-bin" || return 1
+    local name
+    for name in wine wine-stable; do
+      printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$builddir/wine64-bin/$name" &&
+        chmod +x "$builddir/wine64-bin/$name" || return 1
+    done
+    export WINELOADER=/usr/lib/wine/wine64
+    case ":$PATH:" in
+      *":$builddir/wine64-bin:"*) ;;
+      *) export PATH="$builddir/wine64-bin:$PATH" ;;
+    esac
+  fi
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   # Wine takes its locale from LANG/LC_* of each run. C.UTF-8 (always there)
