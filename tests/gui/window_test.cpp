@@ -564,12 +564,12 @@ TEST_F(QelWindow, TwoWindowsOnOneFolderBothSave) {
 
 // A disk that fills up while the save writes: the profile functions cut the
 // file without saying so. qel runs from a small tmpfs that
-// full_disk_save.sh mounts for this test (QEL_FULL_DISK_DIR), filled up to
-// its last block; ip.ini fits that block, the saved one does not.
+// save_on_own_disks.sh mounts for this test (QEL_FULL_DISK_DIR), filled up
+// to its last block; ip.ini fits that block, the saved one does not.
 TEST_F(QelWindow, FullDiskLeavesIpIniAsItWas) {
   wchar_t mounted[MAX_PATH] = {};
   if (GetEnvironmentVariableW(L"QEL_FULL_DISK_DIR", mounted, MAX_PATH) == 0) {
-    GTEST_SKIP() << "QEL_FULL_DISK_DIR is not set: run by full_disk_save.sh, which mounts a small tmpfs";
+    GTEST_SKIP() << "QEL_FULL_DISK_DIR is not set: run by save_on_own_disks.sh, which mounts a small tmpfs";
   }
   const std::wstring top = dir_;
   dir_ = WindowsPath(Narrow(mounted).c_str()) + L"\\qel";
@@ -625,6 +625,40 @@ TEST_F(QelWindow, FullDiskLeavesIpIniAsItWas) {
   }
   Stop();
   RemoveFolder(dir_);
+  dir_ = top;
+}
+
+// A read-only folder: save_on_own_disks.sh put qel.exe, socket.dll and
+// ip.ini on a tmpfs and mounted it read-only (QEL_READ_ONLY_DIR), which no
+// one, root included, can write.
+TEST_F(QelWindow, ReadOnlyFolderKeepsIpIni) {
+  wchar_t mounted[MAX_PATH] = {};
+  if (GetEnvironmentVariableW(L"QEL_READ_ONLY_DIR", mounted, MAX_PATH) == 0) {
+    GTEST_SKIP() << "QEL_READ_ONLY_DIR is not set: run by save_on_own_disks.sh, which mounts a read-only tmpfs";
+  }
+  const std::wstring top = dir_;
+  dir_ = WindowsPath(Narrow(mounted).c_str());
+  const std::string before = ReadAll(Ini());
+  const bool started = Start();
+  if (started) {
+    const FieldTexts edits = {L"10.3.3.3", L"2", L"8", L"16", L"64", L"one.exe", L"", L"three.exe"};
+    SetFields(edits);
+    PostMessageW(Control(kIdSaveAndQuit), BM_CLICK, 0, 0);
+    const HWND box = WaitForMessageBox();
+    EXPECT_NE(box, nullptr) << (Running() ? "no message box came" : "qel ended as if it had saved");
+    std::wstring said;
+    for (HWND text : ChildrenOfClass(box, L"Static")) {
+      if (TextOf(text).rfind(L"保存できず\n", 0) == 0) said = TextOf(text);
+    }
+    EXPECT_EQ(said.rfind(L"保存できず\n" + Ini() + L"\nip.ini のコピーを作れず: ", 0), 0u) << Narrow(said);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 50 && IsWindow(box); ++i) Sleep(100);
+    EXPECT_TRUE(Running()) << "qel ended after the message";
+    EXPECT_EQ(Fields(), edits);
+  }
+  Stop();
+  EXPECT_EQ(ReadAll(Ini()), before);
+  EXPECT_FALSE(before.empty());
   dir_ = top;
 }
 
