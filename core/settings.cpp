@@ -12,9 +12,10 @@ bool ReadStripsQuotes(const std::wstring& value) {
 }
 
 // Characters a read may remove from the ends of a value: blank and tab, the
-// other ASCII white space and Ctrl-Z, which Wine trims too, and the Unicode
-// blanks (the ideographic space of Japanese text among them), which Wine
-// trims after it has converted the file from the code page.
+// other ASCII white space and Ctrl-Z, which Wine trims too; and, to be safe
+// with readers that count them as white space, the Unicode blanks (the
+// ideographic space of Japanese text among them). Quotes a read would not
+// have needed cost nothing but two bytes of the limit.
 bool ReadMayTrim(wchar_t c) {
   switch (c) {
     case L' ': case L'\t': case L'\v': case L'\f': case L'\x1A':

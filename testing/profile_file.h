@@ -9,12 +9,12 @@
 // with ";" are comments. Lines end in LF, CR LF or a lone CR; new lines are
 // written with CR LF.
 //
-// What it does not model: the Unicode blanks (the ideographic space among
-// them) that Wine may also trim once it has converted the file from the ANSI
-// code page; text in UTF-16 files; the system's cut of a quoted value whose
-// text fills the read's buffer (Wine drops the last character inside the
-// quotes then, this engine cuts plainly); and the whole-file rewrite by
-// which Wine's writer drops blank lines and the blanks around "=".
+// What it does not model: text in UTF-16 files (Wine converts them), the
+// system's cut of a quoted value whose text fills
+// the read's buffer (Wine drops the last character inside the quotes then,
+// this engine cuts plainly), and the whole-file rewrite by which Wine's
+// writer drops blank lines and the blanks around "=", and writes every line
+// anew from the text it read in the ANSI code page.
 #pragma once
 
 #include <cstddef>
