@@ -91,7 +91,8 @@ class Platform {
   // Puts `copy` in the place of `path` in one step, keeping the attributes
   // and security of `path`; moves it there when there is no `path` yet.
   virtual std::optional<SystemError> ReplaceWithCopy(const std::wstring& copy, const std::wstring& path) = 0;
-  // Removes a file; nothing happens when it is not there.
+  // Removes a file, and what the profile functions keep of it; nothing
+  // happens when it is not there.
   virtual void RemoveFile(const std::wstring& path) = 0;
 };
 

@@ -300,6 +300,12 @@ std::optional<SystemError> Win32Platform::ReplaceWithCopy(const std::wstring& co
   return LastError();
 }
 
-void Win32Platform::RemoveFile(const std::wstring& path) { DeleteFileW(path.c_str()); }
+void Win32Platform::RemoveFile(const std::wstring& path) {
+  // The profile functions may still hold a change to the file that they
+  // could not write; they would write it, creating the file anew, at their
+  // next call for another file. Let them have done with it first.
+  WritePrivateProfileStringW(nullptr, nullptr, nullptr, path.c_str());
+  DeleteFileW(path.c_str());
+}
 
 }  // namespace qel
