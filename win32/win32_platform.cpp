@@ -292,12 +292,18 @@ std::optional<SystemError> Win32Platform::ReplaceWithCopy(const std::wstring& co
     }
     return LastError();
   }
-  // Without a backup file, ip.ini keeps its name and content whenever this
-  // fails.
   if (ReplaceFileW(path.c_str(), copy.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
     return std::nullopt;
   }
-  return LastError();
+  const DWORD error = GetLastError();
+  // Without a backup file, a failure to move the copy may leave no file of
+  // the replaced name (ERROR_UNABLE_TO_MOVE_REPLACEMENT). The copy is whole
+  // and checked: it takes that place, and the save is done.
+  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND &&
+      MoveFileExW(copy.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    return std::nullopt;
+  }
+  return SystemErrorOf(error);
 }
 
 void Win32Platform::RemoveFile(const std::wstring& path) {
