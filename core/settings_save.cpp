@@ -65,8 +65,8 @@ bool NeedsWriting(const std::optional<std::wstring>& filled, const std::wstring&
 }
 
 std::optional<SaveFailure> SaveSettings(Platform& platform, const std::vector<FieldToSave>& fields) {
+  if (!SettingsFileHasPath(platform)) return SaveFailure{SaveStep::kPath, {}, std::nullopt, std::nullopt};
   const std::wstring path = SettingsFilePath(platform);
-  if (!platform.ToAnsi(path)) return SaveFailure{SaveStep::kPath, {}, std::nullopt, std::nullopt};
 
   // What the user changed must come back as it is, else nothing is done;
   // this needs no disk.
