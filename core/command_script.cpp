@@ -95,7 +95,7 @@ StartOutcome RunStartup(SwitchLibrary& library, const std::function<void()>& fil
       statements.Run([&] { WaitSeconds(platform, number); });
     } else if (const std::size_t cmd = token.find(L"CMD"); cmd != std::wstring::npos) {
       statements.Run([&] { number = NumberAfter(token, cmd + 3); });
-      statements.Run([&] { StartProgram(platform, ReadSetting(platform, L"CMD" + KeyText(number))); });
+      statements.Run([&] { StartProgram(platform, ReadSetting(platform, CommandKey(number))); });
     } else {
       statements.Run([&] {
         if (count < 0 || count >= static_cast<std::int16_t>(slots.size())) {

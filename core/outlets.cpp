@@ -42,8 +42,8 @@ void SwitchByMask(SwitchLibrary& library, const std::wstring& address, std::int1
 
 void SwitchOutlet(SwitchLibrary& library, std::int16_t outlet, std::int16_t state) {
   Platform& platform = library.platform();
-  const std::wstring ip = ReadSetting(platform, L"IP");
-  const std::wstring key = L"SW" + KeyText(outlet);
+  const std::wstring ip = ReadSetting(platform, kAddressKey);
+  const std::wstring key = MaskKey(outlet);
   const std::int16_t mask = ToInt16(RoundDown(StrictNumber(platform, ReadSetting(platform, key))));
   SwitchByMask(library, ip, mask, state);
 }

@@ -8,11 +8,19 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qel {
 
 // An address returned by FindFunction; cast to the function's real type.
 using RawFunction = void (*)();
+
+// Why a call into the system failed: its error code and its text for it,
+// in the system's words.
+struct SystemError {
+  std::uint32_t code = 0;
+  std::wstring text;
+};
 
 // The decimal and digit-grouping separators of the user's locale.
 struct NumberSeparators {
@@ -63,6 +71,32 @@ class Platform {
   // Full-width forms folded to their ASCII forms by the system's mapping:
   // "１２８" becomes "128", "－１．５" "-1.5"; other characters stay.
   virtual std::wstring FoldFullWidth(std::wstring_view text) = 0;
+  // Saving a profile file all or nothing: the new text is written into a
+  // copy beside it, checked there, and only then put in its place. Each step
+  // gives the system's error when it fails, nothing when it succeeds.
+  //
+  // A new file in the folder of `path` holding what `path` holds now (empty
+  // when there is no such file yet), named in `copy`. A read-only `path`
+  // fails, as a file no other program may read while it is open does. A copy
+  // a crashed save left behind does not stop it.
+  virtual std::optional<SystemError> CopyBeside(const std::wstring& path, std::wstring& copy) = 0;
+  // As WriteProfileValue, with the system's reason when the write fails.
+  virtual std::optional<SystemError> WriteProfileValueChecked(const std::string& section, const std::string& key,
+                                                             const std::string& value, const std::string& path) = 0;
+  // The sections of a profile file, as GetPrivateProfileSectionNamesA lists
+  // them, and the keys of one, as GetPrivateProfileStringA lists them for a
+  // null key (keys without "=" are not listed).
+  virtual std::vector<std::string> ReadProfileSections(const std::string& path) = 0;
+  virtual std::vector<std::string> ReadProfileKeys(const std::string& section, const std::string& path) = 0;
+  // Forgets what the profile functions keep of the file in memory, so that
+  // the next read reads the disk, and flushes the file to the disk.
+  virtual std::optional<SystemError> FlushProfileFile(const std::wstring& path) = 0;
+  // Puts `copy` in the place of `path` in one step, keeping the attributes
+  // and security of `path`; moves it there when there is no `path` yet.
+  virtual std::optional<SystemError> ReplaceWithCopy(const std::wstring& copy, const std::wstring& path) = 0;
+  // Removes a file, and what the profile functions keep of it; nothing
+  // happens when it is not there.
+  virtual void RemoveFile(const std::wstring& path) = 0;
 };
 
 // The text in the ANSI code page; raises kNotInCodePage when the code page

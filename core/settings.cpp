@@ -1,16 +1,58 @@
 #include "core/settings.h"
 
+#include "core/numbers.h"
+
 namespace qel {
 namespace {
 
 // The profile functions remove one pair of enclosing quote marks, double or
-// single, when a value begins and ends with the same one. Such a value is
-// written inside one more pair of double quotes, so it comes back whole.
-bool ReadStripsQuotes(const std::string& value) {
-  return value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
+// single, when a value begins and ends with the same one.
+bool ReadStripsQuotes(const std::wstring& value) {
+  return value.size() >= 2 && (value.front() == L'"' || value.front() == L'\'') && value.back() == value.front();
+}
+
+// Characters a read may remove from the ends of a value: blank and tab, the
+// other ASCII white space and Ctrl-Z, which Wine trims too; and, to be safe
+// with readers that count them as white space, the Unicode blanks (the
+// ideographic space of Japanese text among them). Quotes a read would not
+// have needed cost nothing but two bytes of the limit.
+bool ReadMayTrim(wchar_t c) {
+  switch (c) {
+    case L' ': case L'\t': case L'\v': case L'\f': case L'\x1A':
+    case L'\x85': case L'\xA0': case L'\x1680': case L'\x2028': case L'\x2029':
+    case L'\x202F': case L'\x205F': case L'\x3000':
+      return true;
+    default:
+      return c >= L'\x2000' && c <= L'\x200A';
+  }
+}
+
+// A value that a read would not give back as it stands is written inside
+// one more pair of double quotes: the read trims nothing (the line ends in
+// a quote mark) and strips just that pair.
+bool NeedsAddedQuotes(const std::wstring& value) {
+  return ReadStripsQuotes(value) || (!value.empty() && (ReadMayTrim(value.front()) || ReadMayTrim(value.back())));
+}
+
+bool EndsLine(wchar_t c) { return c == L'\r' || c == L'\n' || c == L'\0'; }
+
+// The first character (a surrogate pair counts as one) the code page
+// cannot hold; empty when it holds them all.
+std::wstring FirstCharacterNotInCodePage(Platform& platform, const std::wstring& value) {
+  for (std::size_t i = 0; i < value.size();) {
+    const bool pair = i + 1 < value.size() && value[i] >= 0xD800 && value[i] <= 0xDBFF && value[i + 1] >= 0xDC00 &&
+                      value[i + 1] <= 0xDFFF;
+    const std::wstring character = value.substr(i, pair ? 2 : 1);
+    if (!platform.ToAnsi(character)) return character;
+    i += character.size();
+  }
+  return {};
 }
 
 }  // namespace
+
+std::wstring MaskKey(std::int32_t outlet) { return L"SW" + KeyText(outlet); }
+std::wstring CommandKey(std::int32_t number) { return L"CMD" + KeyText(number); }
 
 std::wstring SettingsFilePath(Platform& platform) {
   std::wstring directory = platform.ExecutableDirectory();
@@ -27,20 +69,31 @@ std::wstring ReadSetting(Platform& platform, const std::wstring& key) {
   return platform.FromAnsi(value);
 }
 
-std::optional<SettingProblem> CheckSettingValue(Platform& platform, const std::wstring& value) {
+std::optional<ValueProblem> CheckSettingValue(Platform& platform, const std::wstring& value) {
+  for (wchar_t c : value) {
+    if (EndsLine(c)) return ValueProblem{SettingProblem::kLineBreak, {}, 0};
+  }
   const std::optional<std::string> ansi = platform.ToAnsi(value);
-  if (!ansi) return SettingProblem::kNotInCodePage;
-  // A value written inside added quote marks is read back one byte shorter
-  // at the limit (the closing mark takes the last place of the buffer).
-  if (ansi->size() > kLongestSettingValue - (ReadStripsQuotes(*ansi) ? 1 : 0)) return SettingProblem::kTooLong;
+  if (!ansi) {
+    std::wstring character = FirstCharacterNotInCodePage(platform, value);
+    // The code page may refuse a sequence only as a whole.
+    if (character.empty()) character = value;
+    return ValueProblem{SettingProblem::kNotInCodePage, character, 0};
+  }
+  const std::size_t limit = NeedsAddedQuotes(value) ? kLongestQuotedSettingValue : kLongestSettingValue;
+  if (ansi->size() > limit) return ValueProblem{SettingProblem::kTooLong, {}, limit};
   return std::nullopt;
+}
+
+std::string StoredSettingText(Platform& platform, const std::wstring& value) {
+  const std::string text = AnsiText(platform, value);
+  return NeedsAddedQuotes(value) ? '"' + text + '"' : text;
 }
 
 std::int32_t WriteSetting(Platform& platform, const std::wstring& key, const std::wstring& value) {
   const std::string path = AnsiText(platform, SettingsFilePath(platform));
-  const std::string text = AnsiText(platform, value);
-  return platform.WriteProfileValue(kSettingsSection, AnsiText(platform, key),
-                                    ReadStripsQuotes(text) ? '"' + text + '"' : text, path);
+  const std::string text = StoredSettingText(platform, value);
+  return platform.WriteProfileValue(kSettingsSection, AnsiText(platform, key), text, path);
 }
 
 }  // namespace qel

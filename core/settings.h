@@ -3,12 +3,14 @@
 //
 // Whatever WriteSetting writes, ReadSetting gives back exactly, and so does
 // any other reader that uses the system's profile functions: a value those
-// functions would strip of its enclosing quote marks is written inside one
-// more pair of them. A value is saved only if the ANSI code page holds every
-// character of it and it fits the 1023 bytes a read gives back
-// (CheckSettingValue tells before writing).
+// functions would change on reading (strip its enclosing quote marks, or the
+// blanks at its ends) is written inside one more pair of double quotes. A
+// value is saved only if the ANSI code page holds every character of it, it
+// has no character that would end its line, and it fits what a read gives
+// back (CheckSettingValue tells before writing).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,9 +21,19 @@ namespace qel {
 
 inline constexpr char kSettingsSection[] = "Qelmark";
 inline constexpr std::size_t kProfileBufferSize = 1024;
-// The longest value a read gives back whole, in bytes of the ANSI code page
-// (one less for a value that is written inside added quote marks).
+// The longest value a read gives back whole, in bytes of the ANSI code page.
 inline constexpr std::size_t kLongestSettingValue = kProfileBufferSize - 1;
+// The same for a value written inside added quote marks. When the text
+// inside the quotes fills the read's buffer, Wine cuts its last character;
+// Windows has no test for that case. One byte less is safe on both.
+inline constexpr std::size_t kLongestQuotedSettingValue = kLongestSettingValue - 1;
+
+// The keys of ip.ini, formed here only: "IP", "SW<outlet>" for outlets 1 to
+// 4, "CMD<number>" for command lines 1 to 3. Other numbers form keys that
+// nothing writes ("SW-2", "CMD0"); reading them gives the empty text.
+inline constexpr wchar_t kAddressKey[] = L"IP";
+std::wstring MaskKey(std::int32_t outlet);
+std::wstring CommandKey(std::int32_t number);
 
 // The executable's directory followed by "\ip.ini".
 std::wstring SettingsFilePath(Platform& platform);
@@ -39,13 +51,27 @@ std::wstring ReadSetting(Platform& platform, const std::wstring& key);
 // Why a value cannot be saved so that it comes back as it is.
 enum class SettingProblem {
   kNotInCodePage,  // the ANSI code page cannot hold a character of it
-  kTooLong,        // longer than kLongestSettingValue bytes in that code page
+  kTooLong,        // longer than a read gives back whole
+  kLineBreak,      // holds CR, LF or NUL, which would end its line in the file
 };
-std::optional<SettingProblem> CheckSettingValue(Platform& platform, const std::wstring& value);
+struct ValueProblem {
+  SettingProblem kind;
+  // kNotInCodePage: the first character the code page cannot hold.
+  std::wstring character;
+  // kTooLong: the limit that applies to this value, in bytes of the code
+  // page (kLongestQuotedSettingValue when it is written inside added quotes).
+  std::size_t limitBytes = 0;
+};
+std::optional<ValueProblem> CheckSettingValue(Platform& platform, const std::wstring& value);
+
+// The text a value's line holds after "KEY=": the value in the ANSI code
+// page, inside one more pair of double quotes when a read would otherwise
+// not give it back as it is. Raises kNotInCodePage as AnsiText does.
+std::string StoredSettingText(Platform& platform, const std::wstring& value);
 
 // Replaces or adds the key's line, creating section and file when missing.
 // Nonzero on success. Raises kNotInCodePage when the path or the value
-// cannot be expressed in the ANSI code page; nothing is written then.
+// cannot be expressed in the ANSI code page: nothing is written then.
 std::int32_t WriteSetting(Platform& platform, const std::wstring& key, const std::wstring& value);
 
 }  // namespace qel

@@ -55,35 +55,68 @@ TEST(Settings, TextTheCodePageCannotHoldIsNeverSavedAsOtherText) {
   FakePlatform platform;
   platform.outsideCodePage = L"Ω";
   platform.SetIni("[Qelmark]\r\nCMD1=old\r\n");
-  EXPECT_EQ(CheckSettingValue(platform, L"C:\\Ωmega\\x.exe"), SettingProblem::kNotInCodePage);
+  const std::optional<ValueProblem> problem = CheckSettingValue(platform, L"C:\\Ωmega\\x.exe");
+  ASSERT_NE(problem, std::nullopt);
+  EXPECT_EQ(problem->kind, SettingProblem::kNotInCodePage);
+  EXPECT_EQ(problem->character, L"Ω");
   EXPECT_EQ(FailureOf([&] { WriteSetting(platform, L"CMD1", L"C:\\Ωmega\\x.exe"); }), ErrorKind::kNotInCodePage);
   EXPECT_EQ(platform.Ini(), "[Qelmark]\r\nCMD1=old\r\n");
-  EXPECT_EQ(CheckSettingValue(platform, L"C:\\Omega\\x.exe"), std::nullopt);
+  EXPECT_FALSE(CheckSettingValue(platform, L"C:\\Omega\\x.exe"));
 }
 
 TEST(Settings, ValuesThatAReadWouldCutAreTooLong) {
   FakePlatform platform;  // UTF-8: 起 takes three bytes
   const struct {
     std::wstring value;
-    std::optional<SettingProblem> problem;
+    std::size_t limit;  // 0: fits
   } cases[] = {
-      {std::wstring(1023, L'a'), std::nullopt},
-      {std::wstring(1024, L'a'), SettingProblem::kTooLong},
-      {std::wstring(341, L'起'), std::nullopt},  // 1023 bytes
-      {std::wstring(341, L'起') + L"a", SettingProblem::kTooLong},
+      {std::wstring(1023, L'a'), 0},
+      {std::wstring(1024, L'a'), 1023},
+      {std::wstring(341, L'起'), 0},  // 1023 bytes
+      {std::wstring(341, L'起') + L"a", 1023},
       // A value written inside added quote marks may have one byte less.
-      {L"\"" + std::wstring(1020, L'a') + L"\"", std::nullopt},
-      {L"\"" + std::wstring(1021, L'a') + L"\"", SettingProblem::kTooLong},
-      {L"\"" + std::wstring(1021, L'a') + L"'", std::nullopt},  // not stripped, so not quoted
+      {L"\"" + std::wstring(1020, L'a') + L"\"", 0},
+      {L"\"" + std::wstring(1021, L'a') + L"\"", 1022},
+      {L"\"" + std::wstring(1021, L'a') + L"'", 0},  // not stripped, so not quoted
+      {L" " + std::wstring(1021, L'a'), 0},
+      {L" " + std::wstring(1022, L'a'), 1022},
+      {std::wstring(1022, L'a') + L"\t", 1022},
+      {std::wstring(1021, L'a') + L"\t", 0},
+      {L"a" + std::wstring(1021, L' ') + L"a", 0},  // blanks inside need no quotes
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.value.size());
-    EXPECT_EQ(CheckSettingValue(platform, c.value), c.problem);
-    if (!c.problem) {
+    SCOPED_TRACE(platform.ToAnsi(c.value.substr(0, 3)).value_or("?") + " " + std::to_string(c.value.size()));
+    const std::optional<ValueProblem> problem = CheckSettingValue(platform, c.value);
+    EXPECT_EQ(problem ? problem->limitBytes : 0u, c.limit);
+    if (problem) {
+      EXPECT_EQ(problem->kind, SettingProblem::kTooLong);
+    } else {
       WriteSetting(platform, L"CMD1", c.value);
       EXPECT_EQ(ReadSetting(platform, L"CMD1"), c.value);
     }
   }
+}
+
+// Text that would end the value's line is refused: the rest would read as
+// another line of the file.
+TEST(Settings, LineBreaksAreNeverSaved) {
+  FakePlatform platform;
+  for (const std::wstring& value : {std::wstring(L"a\r\nIP=1.2.3.4"), std::wstring(L"a\nb"), std::wstring(L"a\rb"),
+                                    std::wstring(L"\r"), std::wstring(L"a\0b", 3)}) {
+    const std::optional<ValueProblem> problem = CheckSettingValue(platform, value);
+    ASSERT_NE(problem, std::nullopt);
+    EXPECT_EQ(problem->kind, SettingProblem::kLineBreak);
+  }
+  EXPECT_FALSE(CheckSettingValue(platform, L"a\tb\x1A\v"));
+}
+
+// The first character the code page cannot hold is the one named, a pair of
+// surrogates as one.
+TEST(Settings, TheCharacterOutsideTheCodePageIsNamed) {
+  FakePlatform platform;
+  platform.outsideCodePage = L"Ωλ";
+  EXPECT_EQ(CheckSettingValue(platform, L"αλΩ")->character, L"λ");
+  EXPECT_EQ(CheckSettingValue(platform, L"x\xD800y")->character, L"\xD800");  // a lone surrogate
 }
 
 TEST(Settings, AnIniPathTheCodePageCannotHoldIsNoPath) {

@@ -44,22 +44,56 @@ std::wstring SettingsPathNotInCodePage(const std::wstring& path) {
   return std::wstring(kCannotSave) + L": ip.ini の場所をこのシステムの文字コードで表せない\n" + path;
 }
 
-std::wstring ValueNotInCodePage(const std::wstring& field) {
-  return std::wstring(kCannotSave) + L": " + field + L" にこのシステムの文字コードで表せない文字がある";
+std::wstring ValueNotInCodePage(const std::wstring& field, const std::wstring& character) {
+  return std::wstring(kCannotSave) + L": " + field + L" の「" + character + L"」をこのシステムの文字コードで表せない";
 }
 
 std::wstring ValueTooLong(const std::wstring& field, std::size_t limitBytes) {
   return std::wstring(kCannotSave) + L": " + field + L" が長すぎる (" + std::to_wstring(limitBytes) + L" バイトまで)";
 }
 
+std::wstring ValueHasLineBreak(const std::wstring& field) {
+  return std::wstring(kCannotSave) + L": " + field + L" に改行 (または NUL 文字) がある";
+}
+
 std::wstring SaveFailed(const std::wstring& path, const std::wstring& reason) {
-  return std::wstring(kCannotSave) + L"\n" + path + L"\n" + reason;
+  return std::wstring(kCannotSave) + L"\n" + path + L"\n" + reason + L"\n" + kSaveAdvice;
+}
+
+std::wstring SaveStepWords(SaveStep step, const std::wstring& field) {
+  switch (step) {
+    case SaveStep::kCopy: return L"ip.ini のコピーを作れず";
+    case SaveStep::kWrite: return field + L" を書き込めず";
+    case SaveStep::kFlush: return L"ディスクへ書き出せず";
+    case SaveStep::kReadBack: return L"書いた " + field + L" を読み戻すと違う (ディスクがいっぱいなど)";
+    case SaveStep::kReplace: return L"ip.ini を置き換えられず";
+    case SaveStep::kPath:
+    case SaveStep::kValue:
+      break;
+  }
+  return L"";
+}
+
+std::wstring SaveFailureMessage(const std::wstring& path, const SaveFailure& failure) {
+  if (failure.step == SaveStep::kPath) return SettingsPathNotInCodePage(path);
+  if (failure.step == SaveStep::kValue && failure.value) {
+    switch (failure.value->kind) {
+      case SettingProblem::kNotInCodePage: return ValueNotInCodePage(failure.field, failure.value->character);
+      case SettingProblem::kTooLong: return ValueTooLong(failure.field, failure.value->limitBytes);
+      case SettingProblem::kLineBreak: return ValueHasLineBreak(failure.field);
+    }
+  }
+  std::wstring reason = SaveStepWords(failure.step, failure.field);
+  if (failure.system) {
+    reason += L": " + failure.system->text + L" (" + std::to_wstring(failure.system->code) + L")";
+  }
+  return SaveFailed(path, reason);
 }
 
 namespace {
 
 // The first line of a message: its later lines name a path or the system's
-// reason, which the readme cannot quote.
+// reason, which the readme cannot quote, or are quoted line by line.
 std::wstring FirstLine(const std::wstring& text) { return text.substr(0, text.find(L'\n')); }
 
 }  // namespace
@@ -73,13 +107,22 @@ std::vector<std::wstring> ReadmeExamples() {
       kCannotLaunch,
       FirstLine(SaveFailed(L"", L"")),
       FirstLine(SettingsPathNotInCodePage(L"")),
-      ValueNotInCodePage(L"CMD1"),
+      ValueNotInCodePage(L"CMD1", L"Ω"),
       ValueTooLong(L"CMD1", 1023),
+      ValueTooLong(L"CMD1", 1022),
+      ValueHasLineBreak(L"CMD1"),
       MaskUnknown(ErrorKind::kTypeMismatch, 1),
       MaskUnknown(ErrorKind::kOverflow, 1),
       MaskCannotSwitch(ErrorKind::kTypeMismatch),
       MaskCannotSwitch(ErrorKind::kOverflow),
   };
+  for (std::wstring advice = kSaveAdvice; !advice.empty();) {
+    examples.push_back(FirstLine(advice));
+    advice.erase(0, examples.back().size() + 1);
+  }
+  for (SaveStep step : {SaveStep::kCopy, SaveStep::kWrite, SaveStep::kFlush, SaveStep::kReadBack, SaveStep::kReplace}) {
+    examples.push_back(SaveStepWords(step, L"CMD1"));
+  }
   for (ErrorKind kind : {ErrorKind::kLibraryNotFound, ErrorKind::kFunctionNotFound, ErrorKind::kOverflow,
                          ErrorKind::kNotInCodePage, ErrorKind::kTypeMismatch}) {
     examples.push_back(StatusUnknown(kind));

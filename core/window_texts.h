@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "core/settings_save.h"
 
 namespace qel::texts {
 
@@ -39,11 +40,23 @@ inline constexpr wchar_t kCannotLaunch[] = L"起動できず";
 // Save and quit: the word every failed save begins with, and its reasons.
 inline constexpr wchar_t kCannotSave[] = L"保存できず";
 std::wstring SettingsPathNotInCodePage(const std::wstring& path);
-std::wstring ValueNotInCodePage(const std::wstring& field);
+// `character`: the first one the code page cannot hold.
+std::wstring ValueNotInCodePage(const std::wstring& field, const std::wstring& character);
 std::wstring ValueTooLong(const std::wstring& field, std::size_t limitBytes);
-// A write to ip.ini that the system refused, with its reason in the
-// system's words.
+std::wstring ValueHasLineBreak(const std::wstring& field);
+// A save of ip.ini that did not get through: the file's path on the second
+// line, the reason on the third, what to do on the fourth.
 std::wstring SaveFailed(const std::wstring& path, const std::wstring& reason);
+// The words for the step at which a save stopped, before the system's
+// reason; `field` names the field of a write or a read-back.
+std::wstring SaveStepWords(SaveStep step, const std::wstring& field);
+// What to do, the last lines of that message.
+inline constexpr wchar_t kSaveAdvice[] =
+    L"ip.ini は元のままです。\n"
+    L"ip.ini が読み取り専用でないか、ほかのプログラムが開いていないか、\n"
+    L"ディスクの空きを確かめて、もう一度押してください。";
+// Any failed save as the message says it.
+std::wstring SaveFailureMessage(const std::wstring& path, const SaveFailure& failure);
 
 // Each text the window can show, filled in as the readme's examples are
 // (outlet Sw2, field CMD1, the address 192.168.1.10), one line each; a

@@ -47,8 +47,28 @@ TEST(WindowTexts, TooltipsNameTheSavedAddress) {
 
 TEST(WindowTexts, SaveMessagesNameTheFieldPathAndReason) {
   EXPECT_EQ(ValueTooLong(L"CMD2", 1022), L"保存できず: CMD2 が長すぎる (1022 バイトまで)");
-  EXPECT_EQ(ValueNotInCodePage(L"IP"), L"保存できず: IP にこのシステムの文字コードで表せない文字がある");
-  EXPECT_EQ(SaveFailed(L"C:\\qel\\ip.ini", L"Access denied. (5)"), L"保存できず\nC:\\qel\\ip.ini\nAccess denied. (5)");
+  EXPECT_EQ(ValueNotInCodePage(L"IP", L"機"), L"保存できず: IP の「機」をこのシステムの文字コードで表せない");
+  EXPECT_EQ(ValueHasLineBreak(L"CMD3"), L"保存できず: CMD3 に改行 (または NUL 文字) がある");
+  EXPECT_EQ(SaveFailed(L"C:\\qel\\ip.ini", L"Access denied. (5)"),
+            std::wstring(L"保存できず\nC:\\qel\\ip.ini\nAccess denied. (5)\n") + kSaveAdvice);
+  // The step and the system's reason, as they travel from the settings
+  // layer.
+  const struct {
+    SaveFailure failure;
+    const wchar_t* reason;
+  } cases[] = {
+      {{SaveStep::kCopy, L"", std::nullopt, SystemError{32, L"The process cannot access the file."}},
+       L"ip.ini のコピーを作れず: The process cannot access the file. (32)"},
+      {{SaveStep::kWrite, L"Sw2", std::nullopt, SystemError{5, L"Access denied."}}, L"Sw2 を書き込めず: Access denied. (5)"},
+      {{SaveStep::kFlush, L"", std::nullopt, SystemError{112, L"Disk full."}}, L"ディスクへ書き出せず: Disk full. (112)"},
+      {{SaveStep::kReadBack, L"CMD3", std::nullopt, std::nullopt}, L"書いた CMD3 を読み戻すと違う (ディスクがいっぱいなど)"},
+      {{SaveStep::kReplace, L"", std::nullopt, SystemError{5, L"Access denied."}},
+       L"ip.ini を置き換えられず: Access denied. (5)"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SaveFailureMessage(L"C:\\qel\\ip.ini", c.failure),
+              std::wstring(L"保存できず\nC:\\qel\\ip.ini\n") + c.reason + L"\n" + kSaveAdvice);
+  }
   EXPECT_EQ(SettingsPathNotInCodePage(L"C:\\Ω\\ip.ini"),
             L"保存できず: ip.ini の場所をこのシステムの文字コードで表せない\nC:\\Ω\\ip.ini");
 }

@@ -8,8 +8,8 @@
 // blank, and not starting (after blanks) with "[" (a section header) or ";"
 // (a comment). Other inputs are only read. What must hold, with
 // result = WriteValue(file, "Qelmark", key, value):
-//  - ReadValue(result, "Qelmark", key) is the value with blanks and tabs
-//    around it removed and then one pair of matching enclosing quote marks
+//  - ReadValue(result, "Qelmark", key) is the value with the white space the
+//    profile functions trim (blank, tab, VT, FF, CR, Ctrl-Z) around it removed and then one pair of matching enclosing quote marks
 //    (" or ') removed; read through a 1024-byte buffer it is cut to 1023 bytes;
 //  - every other key of the file, in Qelmark or any other section, and this
 //    key in every other section, reads as before;
@@ -39,7 +39,7 @@ constexpr char kSection[] = "Qelmark";
 constexpr std::size_t kBufferSize = 1024;
 constexpr std::size_t kMostOtherKeys = 16;  // of each kind; keeps an input cheap
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\x1A'; }
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);

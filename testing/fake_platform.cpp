@@ -114,8 +114,69 @@ std::string FakePlatform::ReadProfileValue(const std::string& section, const std
 std::int32_t FakePlatform::WriteProfileValue(const std::string& section, const std::string& key,
                                               const std::string& value, const std::string& path) {
   if (!filesWritable) return 0;
-  files[path] = profile::WriteValue(files[path], section, key, value);
+  std::string& file = files[path];
+  file = profile::WriteValue(file, section, key, value);
+  if (file.size() > diskBytes) file.resize(diskBytes);
   return 1;
+}
+
+std::optional<SystemError> FakePlatform::Fault(const std::string& step) {
+  const auto fault = failingSteps.find(step);
+  if (fault == failingSteps.end()) return std::nullopt;
+  return SystemError{fault->second, L"fault " + FromAnsi(step)};
+}
+
+std::optional<SystemError> FakePlatform::CopyBeside(const std::wstring& path, std::wstring& copy) {
+  const std::string from = ToAnsi(path).value_or("?");
+  copy = path + L".1.tmp";
+  const std::string to = ToAnsi(copy).value_or("?");
+  fileSteps.push_back("copy " + from + " " + to);
+  if (std::optional<SystemError> error = Fault("copy")) return error;
+  if (!filesWritable) return SystemError{5, L"Access denied."};
+  const auto file = files.find(from);
+  files[to] = file == files.end() ? std::string() : file->second;
+  return std::nullopt;
+}
+
+std::optional<SystemError> FakePlatform::WriteProfileValueChecked(const std::string& section, const std::string& key,
+                                                                 const std::string& value, const std::string& path) {
+  fileSteps.push_back("write " + path + " " + key);
+  if (std::optional<SystemError> error = Fault("write " + key)) return error;
+  if (WriteProfileValue(section, key, value, path) == 0) return SystemError{5, L"Access denied."};
+  return std::nullopt;
+}
+
+std::vector<std::string> FakePlatform::ReadProfileSections(const std::string& path) {
+  const auto file = files.find(path);
+  return file == files.end() ? std::vector<std::string>() : profile::Sections(file->second);
+}
+
+std::vector<std::string> FakePlatform::ReadProfileKeys(const std::string& section, const std::string& path) {
+  const auto file = files.find(path);
+  return file == files.end() ? std::vector<std::string>() : profile::Keys(file->second, section);
+}
+
+std::optional<SystemError> FakePlatform::FlushProfileFile(const std::wstring& path) {
+  fileSteps.push_back("flush " + ToAnsi(path).value_or("?"));
+  return Fault("flush");
+}
+
+std::optional<SystemError> FakePlatform::ReplaceWithCopy(const std::wstring& copy, const std::wstring& path) {
+  const std::string from = ToAnsi(copy).value_or("?");
+  const std::string to = ToAnsi(path).value_or("?");
+  fileSteps.push_back("replace " + to + " " + from);
+  if (std::optional<SystemError> error = Fault("replace")) return error;
+  const auto file = files.find(from);
+  if (file == files.end()) return SystemError{2, L"The system cannot find the file specified."};
+  files[to] = file->second;
+  files.erase(from);
+  return std::nullopt;
+}
+
+void FakePlatform::RemoveFile(const std::wstring& path) {
+  const std::string file = ToAnsi(path).value_or("?");
+  fileSteps.push_back("remove " + file);
+  files.erase(file);
 }
 
 void* FakePlatform::LoadSwitchLibrary(const std::wstring&) {

@@ -41,6 +41,14 @@ class FakePlatform : public Platform {
   bool StartCommandLine(const std::wstring& commandLine) override;
   // U+FF01…U+FF5E to "!"…"~" and the ideographic space to " ".
   std::wstring FoldFullWidth(std::wstring_view text) override;
+  std::optional<SystemError> CopyBeside(const std::wstring& path, std::wstring& copy) override;
+  std::optional<SystemError> WriteProfileValueChecked(const std::string& section, const std::string& key,
+                                                     const std::string& value, const std::string& path) override;
+  std::vector<std::string> ReadProfileSections(const std::string& path) override;
+  std::vector<std::string> ReadProfileKeys(const std::string& section, const std::string& path) override;
+  std::optional<SystemError> FlushProfileFile(const std::wstring& path) override;
+  std::optional<SystemError> ReplaceWithCopy(const std::wstring& copy, const std::wstring& path) override;
+  void RemoveFile(const std::wstring& path) override;
 
   // The settings file as SettingsFilePath names it, in the 8-bit code page.
   std::string iniPath() { return ToAnsi(SettingsFilePath(*this)).value_or(""); }
@@ -65,6 +73,13 @@ class FakePlatform : public Platform {
   // Programs that start; any other non-empty command line fails to start.
   // Empty: every non-empty command line starts.
   std::set<std::wstring> startablePrograms;
+  // Steps of a save that fail, with the system's error code: "copy",
+  // "write <KEY>", "flush", "replace".
+  std::map<std::string, std::uint32_t> failingSteps;
+  // A file that a profile write makes longer is cut to this many bytes, and
+  // the write still says it succeeded: what a disk that fills up does to the
+  // system's profile functions.
+  std::size_t diskBytes = static_cast<std::size_t>(-1);
 
   // What happened.
   std::vector<std::string> calls;  // "setip 1.2.3.4", "receivep6", "setdata 33", ...
@@ -73,9 +88,13 @@ class FakePlatform : public Platform {
   int sleepCount = 0;
   long long sleptMilliseconds = 0;
   std::vector<std::wstring> started;
+  // The files a save touched, in order: "copy FROM TO", "write PATH KEY",
+  // "flush PATH", "replace PATH COPY", "remove PATH".
+  std::vector<std::string> fileSteps;
 
  private:
   std::int32_t Record(const std::string& function, const std::string& argument, std::int32_t normalResult);
+  std::optional<SystemError> Fault(const std::string& step);
   static FakePlatform* current_;
 
   friend struct FakeLibraryFunctions;

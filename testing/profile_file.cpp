@@ -8,7 +8,9 @@
 namespace qel::profile {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+// What the system's profile functions trim around names and values: blank,
+// tab, the other ASCII white space and Ctrl-Z.
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\x1A'; }
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
@@ -32,17 +34,18 @@ struct Line {
   std::string_view end;
 };
 
+// Lines end in LF, CR LF or a lone CR.
 std::vector<Line> SplitLines(std::string_view file) {
   std::vector<Line> lines;
   while (!file.empty()) {
-    const std::size_t lf = file.find('\n');
-    if (lf == std::string_view::npos) {
+    const std::size_t end = file.find_first_of("\r\n");
+    if (end == std::string_view::npos) {
       lines.push_back({file, {}});
       break;
     }
-    const std::size_t textEnd = (lf > 0 && file[lf - 1] == '\r') ? lf - 1 : lf;
-    lines.push_back({file.substr(0, textEnd), file.substr(textEnd, lf + 1 - textEnd)});
-    file.remove_prefix(lf + 1);
+    const std::size_t endLength = (file[end] == '\r' && end + 1 < file.size() && file[end + 1] == '\n') ? 2 : 1;
+    lines.push_back({file.substr(0, end), file.substr(end, endLength)});
+    file.remove_prefix(end + endLength);
   }
   return lines;
 }
@@ -122,6 +125,34 @@ std::optional<std::string> FindValue(std::string_view fileText, std::string_view
     value = value.substr(1, value.size() - 2);
   }
   return std::string(value);
+}
+
+std::vector<std::string> Sections(std::string_view fileText) {
+  std::vector<std::string> sections;
+  for (const Line& line : SplitLines(SkipUtf8Mark(fileText))) {
+    std::string_view name;
+    if (SectionName(line.text, &name)) sections.emplace_back(name);
+  }
+  return sections;
+}
+
+std::vector<std::string> Keys(std::string_view fileText, std::string_view section) {
+  std::vector<std::string> keys;
+  bool inSection = false, seen = false;
+  for (const Line& line : SplitLines(SkipUtf8Mark(fileText))) {
+    std::string_view name;
+    if (SectionName(line.text, &name)) {
+      if (seen && inSection) break;  // first matching section only
+      inSection = SameName(name, Trim(section));
+      seen = seen || inSection;
+      continue;
+    }
+    std::string_view key, value;
+    if (inSection && Entry(line.text, &key, &value) && line.text.find('=') != std::string_view::npos) {
+      keys.emplace_back(key);
+    }
+  }
+  return keys;
 }
 
 std::string WriteValue(std::string_view fileText, std::string_view section, std::string_view key,

@@ -93,6 +93,12 @@ TEST_F(ProfileTable, Reads) {
       {"unmatched quotes kept", "[Qelmark]\r\nCMD1=\"abc'\r\n", "CMD1", "\"abc'"},
       {"lone quote kept", "[Qelmark]\r\nCMD1=\"\r\n", "CMD1", "\""},
       {"LF line endings", "[Qelmark]\nIP=1.1.1.1\nSW1=4\n", "SW1", "4"},
+      {"lone CR line endings", "[Qelmark]\rIP=1.1.1.1\rSW1=4\r", "SW1", "4"},
+      {"a lone CR ends a value", "[Qelmark]\r\nCMD1=a\rCMD2=b\r\n", "CMD1", "a"},
+      {"after a lone CR a new line", "[Qelmark]\r\nCMD1=a\rCMD2=b\r\n", "CMD2", "b"},
+      {"tab, VT, FF and Ctrl-Z trimmed", "[Qelmark]\r\nCMD1=\t\v\f\x1Ax y\x1A\f\v\t\r\n", "CMD1", "x y"},
+      {"trimmed before the quotes are stripped", "[Qelmark]\r\nCMD1=\"C:\\My Tools\\run.exe\" \r\n", "CMD1",
+       "C:\\My Tools\\run.exe"},
       {"last line without terminator", "[Qelmark]\r\nSW4=128", "SW4", "128"},
       {"empty value", "[Qelmark]\r\nCMD2=\r\n", "CMD2", ""},
       {"value cut to 1023 bytes", longFile.c_str(), "CMD1", cut.c_str()},
@@ -163,6 +169,16 @@ TEST_F(ProfileTable, WriteFailsWhereNoFileCanBe) {
 }
 
 #ifndef _WIN32
+// The sections, and the keys of a section that a write may have lost: as the
+// system lists them, keys without "=" and comments left out.
+TEST(ProfileLists, SectionsAndKeys) {
+  const char file[] = "; c\r\n[Qelmark]\r\nIP=1\r\n;SW1=2\r\nCMD1\r\n sw2 = 3\r\n[Other]\rX=1\r[qelmark]\r\nSW4=9\r\n";
+  EXPECT_EQ(qel::profile::Sections(file), (std::vector<std::string>{"Qelmark", "Other", "qelmark"}));
+  EXPECT_EQ(qel::profile::Keys(file, "QELMARK"), (std::vector<std::string>{"IP", "sw2"}));
+  EXPECT_EQ(qel::profile::Keys(file, "Other"), std::vector<std::string>{"X"});
+  EXPECT_EQ(qel::profile::Keys(file, "None"), std::vector<std::string>());
+}
+
 // Our engine alone can tell a missing key from an empty value, which the
 // state viewer reports differently.
 TEST(ProfileFindValue, TellsMissingFromEmpty) {

@@ -23,6 +23,16 @@ inline constexpr SettingRoundTrip kSettingRoundTrips[] = {
     {"one quote mark alone is not stripped", L"\"", "\""},
     {"quotes that do not match are not stripped", L"\"a b'", "\"a b'"},
     {"a quote only at the start", L"\"C:\\My Tools\\run.exe\" /x", "\"C:\\My Tools\\run.exe\" /x"},
+    // A read trims blanks and tabs at the ends before it strips quotes.
+    {"a blank after a quoted path", L"\"C:\\My Tools\\run.exe\" ", "\"\"C:\\My Tools\\run.exe\" \""},
+    {"a blank before a quoted program and argument", L" \"C:\\a b\\x.exe\" \"C:\\a b\\y.txt\"",
+     "\" \"C:\\a b\\x.exe\" \"C:\\a b\\y.txt\"\""},
+    {"blanks around plain text", L"  notepad.exe  ", "\"  notepad.exe  \""},
+    {"a tab at the start", L"\tcalc.exe", "\"\tcalc.exe\""},
+    {"a tab at the end", L"calc.exe\t", "\"calc.exe\t\""},
+    {"a blank alone", L" ", "\" \""},
+    {"blanks inside need no quotes", L"a  \t b", "a  \t b"},
+    {"a quoted value with a blank inside the quotes", L"\" x \"", "\"\" x \"\""},
 };
 
 }  // namespace qel::testing_tables

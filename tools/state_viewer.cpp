@@ -23,6 +23,9 @@ bool ReadWhole(const std::string& path, std::string& text) {
   return !in.bad();
 }
 
+// A key of ip.ini as the settings layer forms it; keys are ASCII.
+std::string KeyOf(const std::wstring& key) { return std::string(key.begin(), key.end()); }
+
 std::string Shown(const std::string& address) { return address.empty() ? "(empty address)" : address; }
 
 }  // namespace
@@ -48,7 +51,7 @@ int ShowState(const std::string& statePath, const std::optional<std::string>& in
     err << "cannot read " << *iniPath << "\n";
     return 1;
   }
-  const std::optional<std::string> ip = profile::FindValue(ini, kSettingsSection, "IP");
+  const std::optional<std::string> ip = profile::FindValue(ini, kSettingsSection, KeyOf(kAddressKey));
   if (!ip) {
     err << *iniPath << " has no IP in [" << kSettingsSection << "]\n";
     return 1;
@@ -58,7 +61,7 @@ int ShowState(const std::string& statePath, const std::optional<std::string>& in
   const std::int32_t word = WordInState(state, address);
   out << "switch " << Shown(address) << " (IP in " << *iniPath << "), word " << word << ":\n";
   for (int outlet = 1; outlet <= kOutletCount; ++outlet) {
-    const std::string key = "SW" + std::to_string(outlet);
+    const std::string key = KeyOf(MaskKey(outlet));
     const std::optional<std::string> mask = profile::FindValue(ini, kSettingsSection, key);
     std::int64_t bits = 0;
     out << "outlet " << outlet << ": ";

@@ -170,3 +170,160 @@ std::wstring Win32Platform::FoldFullWidth(std::wstring_view text) {
 }
 
 }  // namespace qel
+
+namespace qel {
+
+SystemError SystemErrorOf(unsigned long code) {
+  // A failure that left no code still fails.
+  if (code == ERROR_SUCCESS) code = ERROR_GEN_FAILURE;
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+      reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring result = length > 0 ? std::wstring(text, length) : std::wstring();
+  LocalFree(text);
+  while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r' || result.back() == L' ')) {
+    result.pop_back();
+  }
+  return {static_cast<std::uint32_t>(code), result};
+}
+
+namespace {
+
+std::optional<SystemError> LastError() { return SystemErrorOf(GetLastError()); }
+
+// Writes all of `size` bytes; false when the system wrote fewer (a full
+// disk) or none.
+bool WriteWhole(HANDLE file, const char* bytes, DWORD size) {
+  while (size > 0) {
+    DWORD written = 0;
+    if (!WriteFile(file, bytes, size, &written, nullptr)) return false;
+    if (written == 0) {
+      SetLastError(ERROR_DISK_FULL);
+      return false;
+    }
+    bytes += written;
+    size -= written;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<SystemError> Win32Platform::CopyBeside(const std::wstring& path, std::wstring& copy) {
+  // Read-only means "do not change": the profile functions would refuse
+  // it, and so does the save, though replacing the file would work.
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    return SystemErrorOf(ERROR_ACCESS_DENIED);
+  }
+  // Nobody may write the file while it is copied; a program that holds it
+  // open without sharing stops the save here.
+  OwnedHandle source(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!source && GetLastError() != ERROR_FILE_NOT_FOUND) return LastError();
+  // One name per process: a copy that a crashed save of an earlier process
+  // with the same id left is simply written over.
+  const std::wstring name = path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+  OwnedHandle target(
+      CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!target) return LastError();
+  char buffer[16384];
+  for (;;) {
+    DWORD got = 0;
+    if (source && !ReadFile(source.get(), buffer, sizeof buffer, &got, nullptr)) break;
+    if (got == 0) {
+      copy = name;
+      return std::nullopt;
+    }
+    if (!WriteWhole(target.get(), buffer, got)) break;
+  }
+  const std::optional<SystemError> error = LastError();
+  target.Reset();
+  DeleteFileW(name.c_str());
+  return error;
+}
+
+std::optional<SystemError> Win32Platform::WriteProfileValueChecked(const std::string& section,
+                                                                  const std::string& key, const std::string& value,
+                                                                  const std::string& path) {
+  SetLastError(ERROR_SUCCESS);
+  if (WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str())) return std::nullopt;
+  return LastError();
+}
+
+namespace {
+
+// A list of names as the profile functions give it: each ended by a null,
+// the list by one more. A list that does not fit comes back as the buffer's
+// size less two: then a larger buffer is tried.
+template <typename List>
+std::vector<std::string> NameList(List list) {
+  std::vector<char> buffer(4096);
+  DWORD length = 0;
+  for (;;) {
+    length = list(buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length + 2 < buffer.size() || buffer.size() >= (1u << 24)) break;
+    buffer.resize(buffer.size() * 4);
+  }
+  std::vector<std::string> names;
+  for (std::size_t at = 0; at < length && buffer[at] != '\0';) {
+    names.emplace_back(buffer.data() + at);
+    at += names.back().size() + 1;
+  }
+  return names;
+}
+
+}  // namespace
+
+std::vector<std::string> Win32Platform::ReadProfileSections(const std::string& path) {
+  return NameList([&](char* buffer, DWORD size) { return GetPrivateProfileSectionNamesA(buffer, size, path.c_str()); });
+}
+
+std::vector<std::string> Win32Platform::ReadProfileKeys(const std::string& section, const std::string& path) {
+  return NameList([&](char* buffer, DWORD size) {
+    return GetPrivateProfileStringA(section.c_str(), nullptr, "", buffer, size, path.c_str());
+  });
+}
+
+std::optional<SystemError> Win32Platform::FlushProfileFile(const std::wstring& path) {
+  // Three nulls: the profile functions drop what they keep of the file, so
+  // that the reads after this read the disk, not their memory. (It returns
+  // FALSE on Windows NT by design.)
+  WritePrivateProfileStringW(nullptr, nullptr, nullptr, path.c_str());
+  OwnedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file || !FlushFileBuffers(file.get())) return LastError();
+  return std::nullopt;
+}
+
+std::optional<SystemError> Win32Platform::ReplaceWithCopy(const std::wstring& copy, const std::wstring& path) {
+  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND) {
+    if (MoveFileExW(copy.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return std::nullopt;
+    }
+    return LastError();
+  }
+  if (ReplaceFileW(path.c_str(), copy.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+    return std::nullopt;
+  }
+  const DWORD error = GetLastError();
+  // Without a backup file, a failure to move the copy may leave no file of
+  // the replaced name (ERROR_UNABLE_TO_MOVE_REPLACEMENT). The copy is whole
+  // and checked: it takes that place, and the save is done.
+  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND &&
+      MoveFileExW(copy.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    return std::nullopt;
+  }
+  return SystemErrorOf(error);
+}
+
+void Win32Platform::RemoveFile(const std::wstring& path) {
+  // The profile functions may still hold a change to the file that they
+  // could not write; they would write it, creating the file anew, at their
+  // next call for another file. Let them have done with it first.
+  WritePrivateProfileStringW(nullptr, nullptr, nullptr, path.c_str());
+  DeleteFileW(path.c_str());
+}
+
+}  // namespace qel

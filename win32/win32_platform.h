@@ -23,7 +23,18 @@ class Win32Platform : public Platform {
   void SleepThenPumpEvents(int milliseconds) override;
   bool StartCommandLine(const std::wstring& commandLine) override;
   std::wstring FoldFullWidth(std::wstring_view text) override;
+  std::optional<SystemError> CopyBeside(const std::wstring& path, std::wstring& copy) override;
+  std::optional<SystemError> WriteProfileValueChecked(const std::string& section, const std::string& key,
+                                                     const std::string& value, const std::string& path) override;
+  std::vector<std::string> ReadProfileSections(const std::string& path) override;
+  std::vector<std::string> ReadProfileKeys(const std::string& section, const std::string& path) override;
+  std::optional<SystemError> FlushProfileFile(const std::wstring& path) override;
+  std::optional<SystemError> ReplaceWithCopy(const std::wstring& copy, const std::wstring& path) override;
+  void RemoveFile(const std::wstring& path) override;
 };
+
+// The system's error with its text, on one line.
+SystemError SystemErrorOf(unsigned long code);
 
 // The text after the program's name in a command line, without the blanks
 // that follow the name. The name ends at the closing quote when it starts

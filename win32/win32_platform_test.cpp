@@ -6,9 +6,11 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/numbers.h"
 #include "core/settings.h"
+#include "core/settings_save.h"
 #include "testing/setting_round_trips.h"
 
 namespace qel {
@@ -113,15 +115,125 @@ TEST(Win32Platform, SettingsComeBackExactlyAsSaved) {
     EXPECT_EQ(ReadAll(ini), std::string("[Qelmark]\r\nCMD1=") + c.stored + "\r\n");
     EXPECT_EQ(ReadSetting(platform, L"CMD1"), c.value);
   }
-  // The longest values a read gives back whole, also inside added quotes.
-  for (const std::wstring& value : {std::wstring(1023, L'a'), L"\"" + std::wstring(1020, L'b') + L"\""}) {
-    EXPECT_EQ(CheckSettingValue(platform, value), std::nullopt);
+  // The longest values a read gives back whole, also inside added quotes
+  // (whether for quotes of their own or for blanks at their ends).
+  for (const std::wstring& value : {std::wstring(1023, L'a'), L"\"" + std::wstring(1020, L'b') + L"\"",
+                                    L" " + std::wstring(1021, L'c'), std::wstring(1021, L'd') + L"\t"}) {
+    EXPECT_FALSE(CheckSettingValue(platform, value));
     WriteSetting(platform, L"CMD2", value);
     EXPECT_EQ(ReadSetting(platform, L"CMD2"), value);
   }
-  EXPECT_EQ(CheckSettingValue(platform, std::wstring(1024, L'a')), SettingProblem::kTooLong);
-  EXPECT_EQ(CheckSettingValue(platform, L"\"" + std::wstring(1021, L'b') + L"\""), SettingProblem::kTooLong);
+  for (const std::wstring& value : {std::wstring(1024, L'a'), L"\"" + std::wstring(1021, L'b') + L"\"",
+                                    L" " + std::wstring(1022, L'c')}) {
+    const std::optional<ValueProblem> problem = CheckSettingValue(platform, value);
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(problem->kind, SettingProblem::kTooLong);
+    EXPECT_EQ(problem->limitBytes, value.size() == 1024 ? 1023u : 1022u);
+  }
   DeleteFileW(ini.c_str());
+}
+
+void WriteAll(const std::wstring& path, const std::string& content) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+// The copies a save makes beside ip.ini ("ip.ini.<process>.tmp").
+int CopiesBeside(const std::wstring& ini) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((ini + L".*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  int count = 0;
+  do {
+    ++count;
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return count;
+}
+
+std::vector<FieldToSave> EditedFields() {
+  return {{L"IP", L"IP", L"10.0.0.7", L"10.0.0.8"}, {L"CMD1", L"CMD1", L"a", L"\"C:\\My Tools\\run.exe\" "}};
+}
+
+// Saving with the system's files: ip.ini replaced whole by a checked copy,
+// or left byte for byte as it was, and never a copy left behind.
+TEST(Win32Platform, SavingReplacesIpIniWholeOrNotAtAll) {
+  Win32Platform platform;
+  const std::wstring ini = SettingsFilePath(platform);
+  const std::string original = "; qel\r\n[Qelmark]\r\nIP=10.0.0.7\r\nCMD1=a\r\n[Other]\r\nX=1\r\n";
+  SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+  // A copy a crashed save left behind does not stop it.
+  WriteAll(ini, original);
+  WriteAll(ini + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp", "[Qelmark]\r\nIP=half");
+  ASSERT_EQ(SaveSettings(platform, EditedFields()), std::nullopt);
+  EXPECT_EQ(ReadSetting(platform, L"IP"), L"10.0.0.8");
+  EXPECT_EQ(ReadSetting(platform, L"CMD1"), L"\"C:\\My Tools\\run.exe\" ");
+  EXPECT_NE(ReadAll(ini).find("[Other]\r\nX=1\r\n"), std::string::npos) << ReadAll(ini);
+  EXPECT_NE(ReadAll(ini).find("; qel"), std::string::npos) << ReadAll(ini);
+  EXPECT_EQ(CopiesBeside(ini), 0);
+
+  // A read-only ip.ini.
+  WriteAll(ini, original);
+  ASSERT_TRUE(SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_READONLY));
+  std::optional<SaveFailure> failure = SaveSettings(platform, EditedFields());
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->step, SaveStep::kCopy);
+  ASSERT_TRUE(failure->system);
+  EXPECT_EQ(failure->system->code, static_cast<std::uint32_t>(ERROR_ACCESS_DENIED));
+  EXPECT_FALSE(failure->system->text.empty()) << "no text for the system's reason";
+  SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadAll(ini), original);
+  EXPECT_EQ(CopiesBeside(ini), 0);
+
+  // ip.ini held open by a program that shares it with nobody.
+  HANDLE held = CreateFileW(ini.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  failure = SaveSettings(platform, EditedFields());
+  CloseHandle(held);
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->step, SaveStep::kCopy);
+  ASSERT_TRUE(failure->system);
+  EXPECT_EQ(failure->system->code, static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
+  EXPECT_EQ(ReadAll(ini), original);
+  EXPECT_EQ(CopiesBeside(ini), 0);
+
+  // No ip.ini yet: the copy becomes it.
+  DeleteFileW(ini.c_str());
+  ASSERT_EQ(SaveSettings(platform, EditedFields()), std::nullopt);
+  EXPECT_EQ(ReadSetting(platform, L"IP"), L"10.0.0.8");
+  EXPECT_EQ(CopiesBeside(ini), 0);
+  DeleteFileW(ini.c_str());
+}
+
+// After the flush a read reads the disk, not what the profile functions
+// kept in memory: the read-back sees what really reached the file.
+TEST(Win32Platform, AfterTheFlushReadsReadTheDisk) {
+  Win32Platform platform;
+  const std::wstring ini = SettingsFilePath(platform);
+  std::wstring copy;
+  DeleteFileW(ini.c_str());
+  ASSERT_EQ(platform.CopyBeside(ini, copy), std::nullopt);
+  const std::string copyPath = AnsiText(platform, copy);
+  ASSERT_EQ(platform.WriteProfileValueChecked("Qelmark", "CMD1", "written", copyPath), std::nullopt);
+  EXPECT_EQ(platform.ReadProfileValue("Qelmark", "CMD1", 1024, copyPath), "written");
+  // The disk now holds other text, with the file's time as it was.
+  FILETIME written = {};
+  HANDLE file = CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  GetFileTime(file, nullptr, nullptr, &written);
+  CloseHandle(file);
+  WriteAll(copy, "[Qelmark]\r\nCMD1=on disk\r\n");
+  file = CreateFileW(copy.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  SetFileTime(file, nullptr, nullptr, &written);
+  CloseHandle(file);
+  ASSERT_EQ(platform.FlushProfileFile(copy), std::nullopt);
+  EXPECT_EQ(platform.ReadProfileValue("Qelmark", "CMD1", 1024, copyPath), "on disk");
+  EXPECT_EQ(platform.ReadProfileSections(copyPath), std::vector<std::string>{"Qelmark"});
+  EXPECT_EQ(platform.ReadProfileKeys("Qelmark", copyPath), std::vector<std::string>{"CMD1"});
+  platform.RemoveFile(copy);
+  EXPECT_EQ(GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 // A program qel starts gets neither qel's error mode, which hides the

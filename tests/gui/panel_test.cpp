@@ -815,7 +815,8 @@ TEST_F(QelPanel, LaunchButtonsStartTheCommandLineAsItStands) {
 
 // A path with blanks, in quotes as a file drop puts it, is saved, comes back
 // from ip.ini with its quotes and starts that program: not "My.exe", which
-// the same path without quotes would start first.
+// the same path without quotes would start first. So does it with a blank
+// typed after it, which a read would trim before it strips the quotes.
 TEST_F(QelPanel, AQuotedPathWithBlanksComesBackAndStartsThatProgramOnly) {
   const std::wstring tools = dir_ + L"\\My Tools";
   ASSERT_TRUE(CreateDirectoryW(tools.c_str(), nullptr));
@@ -823,23 +824,28 @@ TEST_F(QelPanel, AQuotedPathWithBlanksComesBackAndStartsThatProgramOnly) {
   ASSERT_TRUE(CopyFileW(gEchoArgs.c_str(), (dir_ + L"\\My.exe").c_str(), FALSE));
   const std::wstring quoted = L"\"" + tools + L"\\run.exe\"";
 
-  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 0}}));
-  Type(kIdCommandLine + 0, quoted);
-  Click(kIdSaveAndQuit);
-  EXPECT_EQ(WaitForExit(), 0);
-  Stop();
-  EXPECT_NE(ReadAll(Ini()).find("\r\nCMD1=\"" + Narrow(quoted) + "\"\r\n"), std::string::npos) << ReadAll(Ini());
+  for (const std::wstring& typed : {quoted, quoted + L" "}) {
+    SCOPED_TRACE(Narrow(typed));
+    DeleteFileW((tools + L"\\echoargs.log").c_str());
+    ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 0}}));
+    Type(kIdCommandLine + 0, typed);
+    Click(kIdSaveAndQuit);
+    EXPECT_EQ(WaitForExit(), 0);
+    Stop();
+    EXPECT_NE(ReadAll(Ini()).find("\r\nCMD1=\"" + Narrow(typed) + "\"\r\n"), std::string::npos) << ReadAll(Ini());
 
-  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 0}}));
-  EXPECT_EQ(TextOf(Control(kIdCommandLine + 0)), quoted);
-  Click(kIdLaunch + 0);
-  std::vector<std::string> started;
-  for (int waited = 0; waited < 10000 && started.empty(); waited += 100) {
-    Sleep(100);
-    started = Lines(ReadAll(tools + L"\\echoargs.log"));
+    ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 0}}));
+    EXPECT_EQ(TextOf(Control(kIdCommandLine + 0)), typed);
+    Click(kIdLaunch + 0);
+    std::vector<std::string> started;
+    for (int waited = 0; waited < 10000 && started.empty(); waited += 100) {
+      Sleep(100);
+      started = Lines(ReadAll(tools + L"\\echoargs.log"));
+    }
+    EXPECT_EQ(started, std::vector<std::string>{Narrow(typed) + "\t1"});
+    EXPECT_TRUE(NoMessageBoxFor(1000));
+    Stop();
   }
-  EXPECT_EQ(started, std::vector<std::string>{Narrow(quoted) + "\t1"});
-  EXPECT_TRUE(NoMessageBoxFor(1000));
   EXPECT_EQ(ReadAll(dir_ + L"\\echoargs.log"), "") << "My.exe was started";
 }
 

@@ -36,7 +36,7 @@ void LivePanel::CreateLabelTips(HINSTANCE instance) {
 LivePanel::Reading<std::int16_t> LivePanel::ReadSavedSwitchStatus(std::optional<std::wstring>& address) {
   Reading<std::int16_t> status;
   status.failure = FailureOf([&] {
-    address = ReadSetting(library_.platform(), L"IP");
+    address = ReadSetting(library_.platform(), kAddressKey);
     if (!address->empty()) status.value = ReadStatus(library_, *address);
   });
   return status;

@@ -7,6 +7,7 @@
 #include "core/errors.h"
 #include "core/numbers.h"
 #include "core/settings.h"
+#include "core/settings_save.h"
 #include "core/window_texts.h"
 #include "win32/window/control_ids.h"
 #include "win32/window/controls.h"
@@ -33,9 +34,6 @@ constexpr UINT kMsgFirstPoll = WM_APP + 2;
 // leave out.
 constexpr UINT kMsgGetDpiScaledSize = 0x02E4;
 
-std::wstring MaskKey(int outlet) { return L"SW" + KeyText(outlet + 1); }
-std::wstring CommandKey(int command) { return L"CMD" + KeyText(command + 1); }
-
 // Every field with its ip.ini key and the name the window shows for it.
 struct SavedField {
   int id;
@@ -43,28 +41,14 @@ struct SavedField {
   std::wstring shownAs;
 };
 std::vector<SavedField> SavedFields() {
-  std::vector<SavedField> fields = {{kIdAddress, L"IP", L"IP"}};
+  std::vector<SavedField> fields = {{kIdAddress, kAddressKey, L"IP"}};
   for (int outlet = 0; outlet < kOutletCount; ++outlet) {
-    fields.push_back({kIdMask + outlet, MaskKey(outlet), L"Sw" + KeyText(outlet + 1)});
+    fields.push_back({kIdMask + outlet, MaskKey(outlet + 1), L"Sw" + KeyText(outlet + 1)});
   }
   for (int command = 0; command < kCommandCount; ++command) {
-    fields.push_back({kIdCommandLine + command, CommandKey(command), CommandKey(command)});
+    fields.push_back({kIdCommandLine + command, CommandKey(command + 1), CommandKey(command + 1)});
   }
   return fields;
-}
-
-// The system's text for an error code, on one line.
-std::wstring SystemErrorText(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-      reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring result = length > 0 ? std::wstring(text, length) : std::wstring();
-  LocalFree(text);
-  while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r' || result.back() == L' ')) {
-    result.pop_back();
-  }
-  return result + L" (" + std::to_wstring(error) + L")";
 }
 
 }  // namespace
@@ -118,52 +102,39 @@ void MainWindow::FillFromSettings() {
   // A switch library that cannot be loaded or called must not keep the
   // fields from ip.ini: the layout's initial texts would otherwise be saved
   // over the user's settings.
-  FailureOf([&] { library_.setip(ReadSetting(platform, L"IP")); });
+  FailureOf([&] { library_.setip(ReadSetting(platform, kAddressKey)); });
   // A field whose value cannot be read (an ip.ini path the code page cannot
-  // hold) shows empty: no other file stands in.
+  // hold) shows empty: no other file stands in. What each field got is kept:
+  // saving writes only the fields the user changed.
+  filled_.clear();
   for (const SavedField& field : SavedFields()) {
     std::wstring value;
     FailureOf([&] { value = ReadSetting(platform, field.key); });
     SetControlText(hwnd_, field.id, value);
+    filled_.push_back(value);
   }
   SetTimer(hwnd_, kPollTimer, kPollMilliseconds, nullptr);
   PostMessageW(hwnd_, kMsgFirstPoll, 0, 0);
 }
 
-std::optional<std::wstring> MainWindow::WhyNotSavable() {
-  Platform& platform = library_.platform();
-  if (!SettingsFileHasPath(platform)) {
-    return texts::SettingsPathNotInCodePage(SettingsFilePath(platform));
-  }
-  for (const SavedField& field : SavedFields()) {
-    const std::optional<SettingProblem> problem = CheckSettingValue(platform, ControlText(hwnd_, field.id));
-    if (!problem) continue;
-    switch (*problem) {
-      case SettingProblem::kNotInCodePage:
-        return texts::ValueNotInCodePage(field.shownAs);
-      case SettingProblem::kTooLong:
-        return texts::ValueTooLong(field.shownAs, kLongestSettingValue);
-    }
-  }
-  return std::nullopt;
-}
-
 void MainWindow::SaveAndQuit() {
-  // Nothing is written unless every value comes back as it is: a value
-  // saved as other text, or cut, would start another program later.
-  if (const std::optional<std::wstring> why = WhyNotSavable()) {
-    MessageBoxW(hwnd_, why->c_str(), texts::kMessageTitle, MB_OK);
-    return;
+  // ip.ini is replaced whole once every value is in and has read back as
+  // typed, or not at all: a value saved as other text, or cut, would start
+  // another program later; half a save would pair a new address with old
+  // masks.
+  const std::vector<SavedField> saved = SavedFields();
+  std::vector<FieldToSave> fields;
+  for (std::size_t i = 0; i < saved.size(); ++i) {
+    const std::optional<std::wstring> filled = i < filled_.size() ? std::optional(filled_[i]) : std::nullopt;
+    fields.push_back({saved[i].key, saved[i].shownAs, filled, ControlText(hwnd_, saved[i].id)});
   }
   Platform& platform = library_.platform();
-  for (const SavedField& field : SavedFields()) {
-    if (WriteSetting(platform, field.key, ControlText(hwnd_, field.id)) == 0) {
-      // Keep the window and the user's edits: they can free the file and
-      // retry. Later fields are not tried; the first failure says why.
-      const std::wstring reason = SystemErrorText(GetLastError());
-      MessageBoxW(hwnd_, texts::SaveFailed(SettingsFilePath(platform), reason).c_str(), texts::kMessageTitle, MB_OK);
-      return;
-    }
+  if (const std::optional<SaveFailure> failure = SaveSettings(platform, fields)) {
+    // Keep the window and the user's edits: they can free the file and
+    // retry.
+    const std::wstring message = texts::SaveFailureMessage(SettingsFilePath(platform), *failure);
+    MessageBoxW(hwnd_, message.c_str(), texts::kMessageTitle, MB_OK);
+    return;
   }
   // The window's own teardown ends the event loop; qel ends with code 0.
   DestroyWindow(hwnd_);

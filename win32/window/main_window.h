@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/switch_library.h"
 #include "win32/owned_handle.h"
@@ -45,9 +46,9 @@ class MainWindow {
   void OnDpiChanged(int dpi, const RECT& suggested);
   void OnCommand(int id, int notification);
   void OnDestroy();
+  // Writes the fields the user changed (and those ip.ini lacks) into ip.ini,
+  // all or nothing, and ends; shows why and stays when it cannot.
   void SaveAndQuit();
-  // Why the fields cannot be saved as they stand, as the message says it.
-  std::optional<std::wstring> WhyNotSavable();
 
   SwitchLibrary& library_;
   LivePanel panel_;
@@ -56,6 +57,9 @@ class MainWindow {
   OwnedFont gothicFont_;
   OwnedFont messageFont_;
   std::optional<ScopedOle> ole_;  // for the file drop, once the window is up
+  // What ip.ini gave each saved field when the window was filled, in the
+  // order of the fields; empty until then.
+  std::vector<std::wstring> filled_;
 };
 
 }  // namespace qel

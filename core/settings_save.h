@@ -1,0 +1,60 @@
+// Save and quit's write of ip.ini: all or nothing, checked, and only what the
+// user changed.
+//
+// The new values go into a copy of ip.ini beside it, through the profile
+// functions, so that other sections, comments and the order of lines stay.
+// The copy is flushed, every value of section Qelmark is read back from it
+// and compared with what it should hold, and only then does the copy take
+// the place of ip.ini, in one step. A failing step removes the copy and
+// leaves ip.ini byte for byte as it was.
+//
+// A field is written only when the user changed it or the file does not
+// hold its key: a value the user did not touch keeps the file's bytes (text
+// the window cannot show faithfully, a value longer than a read gives), and
+// a value another window or program saved meanwhile is kept.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/platform.h"
+#include "core/settings.h"
+
+namespace qel {
+
+// One field of the window as save and quit sees it.
+struct FieldToSave {
+  std::wstring key;                    // its key in ip.ini
+  std::wstring name;                   // as messages name it: "IP", "Sw1", "CMD1"
+  std::optional<std::wstring> filled;  // what ip.ini gave when the window was filled; nothing if it never was
+  std::wstring text;                   // what the field holds now
+};
+
+// Whether saving writes a field: when its text is not what the file gave
+// when the window was filled (or the window was never filled), or when the
+// file does not hold its key now.
+bool NeedsWriting(const std::optional<std::wstring>& filled, const std::wstring& text, bool fileHoldsKey);
+
+// The step at which a save stopped.
+enum class SaveStep {
+  kPath,      // ip.ini's path cannot be named in the ANSI code page
+  kValue,     // a value would not come back as it is (`value` says why)
+  kCopy,      // no copy of ip.ini could be made beside it
+  kWrite,     // the profile functions refused to write a value into the copy
+  kFlush,     // the copy could not be flushed to the disk
+  kReadBack,  // a value read back from the copy is not what it should be
+  kReplace,   // the copy could not take ip.ini's place
+};
+
+struct SaveFailure {
+  SaveStep step;
+  std::wstring field;                 // kValue, kWrite, kReadBack: the field's name (or the file's key)
+  std::optional<ValueProblem> value;  // kValue
+  std::optional<SystemError> system;  // kCopy, kWrite, kFlush, kReplace: the system's reason
+};
+
+// Saves the fields that need it; nothing when ip.ini now holds them all.
+std::optional<SaveFailure> SaveSettings(Platform& platform, const std::vector<FieldToSave>& fields);
+
+}  // namespace qel
