@@ -98,11 +98,13 @@ TEST(Startup, CommandScripts) {
       {L"W000000000000000000001 W1", {}, 1000, {}, false},
       // An outlet without a mask fails; the script goes on.
       {L"5 1 W1", {}, 1000, {}, true},
+      // A stored mask is rounded down as well: SW9=12.9 is 12, not 13.
+      {L"9 1", {"setdata 12", "transfer 12"}, 0, {}, false},
   };
   for (const ScriptCase& c : cases) {
     SCOPED_TRACE(testing::Message() << "arguments [" << std::string(c.arguments, c.arguments + wcslen(c.arguments))
                                     << "]");
-    ScriptRun run(c.arguments, std::string(kIni) + "CMD2=\r\n");
+    ScriptRun run(c.arguments, std::string(kIni) + "CMD2=\r\nSW9=12.9\r\n");
     EXPECT_EQ(run.outcome.mode, StartMode::kScript);
     EXPECT_EQ(run.setIpDlgCalls, 0);
     EXPECT_EQ(run.sent(), c.sent);
