@@ -9,6 +9,7 @@
 
 #include "core/settings.h"
 #include "testing/setting_round_trips.h"
+#include "win32/owned_handle.h"
 
 namespace qel {
 namespace {
@@ -136,18 +137,85 @@ TEST(Win32Platform, StartedProgramsStartAsFromExplorer) {
   RemoveDirectoryW(folder.c_str());
 }
 
+// What a copy of this program started from `folder` takes for its
+// directory (it writes it to `report` and ends; see main).
+std::wstring ExecutableDirectoryOfACopyIn(const std::wstring& folder, const std::wstring& report) {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::wstring copy = folder + L"\\win32_platform_tests.exe";
+  if (!CopyFileW(self, copy.c_str(), FALSE)) {
+    ADD_FAILURE() << "cannot copy this program: " << GetLastError();
+    return {};
+  }
+  DeleteFileW(report.c_str());
+  std::wstring commandLine = L"\"" + copy + L"\" --executable-directory \"" + report + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION information = {};
+  if (!CreateProcessW(copy.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &information)) {
+    ADD_FAILURE() << "cannot start the copy: " << GetLastError();
+    return {};
+  }
+  OwnedProcess started;
+  started.Take(information);
+  EXPECT_EQ(WaitForSingleObject(started.process.get(), 30000), WAIT_OBJECT_0);
+  const std::string utf8 = ReadAll(report);
+  std::wstring directory(utf8.size(), L'\0');
+  directory.resize(static_cast<std::size_t>(MultiByteToWideChar(
+      CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), directory.data(), static_cast<int>(directory.size()))));
+  DeleteFileW(copy.c_str());
+  DeleteFileW(report.c_str());
+  return directory;
+}
+
 TEST(Win32Platform, ExecutableDirectoryHoldsTheExecutable) {
   Win32Platform platform;
   const std::wstring directory = platform.ExecutableDirectory();
   ASSERT_FALSE(directory.empty());
   EXPECT_NE(directory.back(), L'\\');
   EXPECT_NE(GetFileAttributesW((directory + L"\\win32_platform_tests.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring top = std::wstring(temp) + L"qel-executable-directory";
+  const struct {
+    const char* what;
+    std::wstring folder;
+  } cases[] = {
+      {"a short path", top},
+      // The program's path is longer than MAX_PATH and a first read of it
+      // stops inside the long folder name: a path cut there names its parent.
+      {"a path beyond MAX_PATH", top + L"\\" + std::wstring(240, L'd')},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    CreateDirectoryW(top.c_str(), nullptr);
+    ASSERT_TRUE(CreateDirectoryW(c.folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(ExecutableDirectoryOfACopyIn(c.folder, std::wstring(temp) + L"qel-executable-directory.txt"), c.folder);
+    RemoveDirectoryW(c.folder.c_str());
+  }
+  RemoveDirectoryW(top.c_str());
 }
 
 }  // namespace
 }  // namespace qel
 
 int main(int argc, char** argv) {
+  // A copy started by ExecutableDirectoryHoldsTheExecutable: reports its
+  // directory, in UTF-8, to the file named.
+  if (argc == 3 && std::string(argv[1]) == "--executable-directory") {
+    const std::wstring directory = qel::Win32Platform().ExecutableDirectory();
+    const std::wstring report = qel::Win32Platform().FromAnsi(argv[2]);
+    std::string utf8(directory.size() * 3, '\0');
+    utf8.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, directory.data(),
+                                                             static_cast<int>(directory.size()), utf8.data(),
+                                                             static_cast<int>(utf8.size()), nullptr, nullptr)));
+    const qel::OwnedHandle file(
+        CreateFileW(report.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    return file && WriteFile(file.get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr) ? 0 : 1;
+  }
   testing::InitGoogleTest(&argc, argv);
   if (argc != 2) return 2;
   std::string path = argv[1];

@@ -128,9 +128,18 @@ class QelPanel : public QelWindow {
 
   // Starts qel afresh with that socket.dll (or none), a new journal and the
   // switches' words; its window in front and the mouse away from it.
-  bool StartWith(Library library, const std::map<std::string, int>& words) {
+  // With a subfolder, qel.exe and the library are copied there and qel
+  // starts from it; the switch's state and journal stay in the test's folder.
+  bool StartWith(Library library, const std::map<std::string, int>& words, const wchar_t* subfolder = nullptr) {
     Stop();
-    const std::wstring socket = dir_ + L"\\socket.dll";
+    const std::wstring top = dir_;
+    const std::wstring folder = subfolder == nullptr ? top : top + subfolder;
+    CreateDirectoryW(folder.c_str(), nullptr);
+    if (folder != top && !CopyFileW(gQel.c_str(), (folder + L"\\qel.exe").c_str(), FALSE)) {
+      ADD_FAILURE() << "cannot copy qel.exe";
+      return false;
+    }
+    const std::wstring socket = folder + L"\\socket.dll";
     DeleteFileW(socket.c_str());
     if (library != Library::kNone &&
         !CopyFileW((library == Library::kWhole ? gSocket : gMissingReceive).c_str(), socket.c_str(), FALSE)) {
@@ -140,7 +149,10 @@ class QelPanel : public QelWindow {
     DeleteFileW(JournalPath().c_str());
     words_ = words;
     WriteState();
-    if (!Start()) return false;
+    dir_ = folder;
+    const bool started = Start();
+    dir_ = top;
+    if (!started) return false;
     SetForegroundWindow(window_);
     BringWindowToTop(window_);
     MouseAway();
@@ -405,6 +417,9 @@ TEST_F(QelPanel, LabelsAreLitWhereTheMaskMeetsTheStatusWord) {
       {"a mask wider than 16 bits", {L"70000", L"70000", L"-1", L"0"}, 32, "xxx."},
       {"no bit set", {L"-1", L"-1", L"-1", L"-1"}, 0, "...."},
       {"only the top bit", {L"-1", L"-1", L"32768", L"-32768"}, -32768, "xxxx"},
+      // The 16-bit word is widened with its sign: -32768 has bits 15 to 31
+      // set for a 32-bit mask.
+      {"a negative word meets mask bits above 15", {L"65536", L"1", L"-2147483648", L"32767"}, -32768, "x.x."},
   };
   ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 0}}));
   for (const LightCase& c : cases) {
@@ -475,6 +490,8 @@ struct FaultCase {
   const char* grey;
   const wchar_t* reasonMentions;
   bool mends;  // whether the test can remove the fault while qel runs
+  // qel started from this subfolder, or nullptr for the test's folder.
+  const wchar_t* folder = nullptr;
 };
 
 TEST_F(QelPanel, RowsThePollCannotReadAreGreyedWithAReasonAndNoMessage) {
@@ -487,11 +504,19 @@ TEST_F(QelPanel, RowsThePollCannotReadAreGreyedWithAReasonAndNoMessage) {
       {"mask not a number", Library::kWhole, nullptr, L"abc", "x..x", "...x", "...x", L"マスク", true},
       {"mask beyond 32 bits", Library::kWhole, nullptr, L"99999999999", "x..x", "...x", "...x", L"マスク", true},
       {"mask empty", Library::kWhole, nullptr, L"", "x..x", "...x", "...x", L"マスク", true},
+      // No ip.ini path, so no saved address either: the reason ends the tip.
+      {"a folder name the code page cannot hold", Library::kWhole, nullptr, nullptr, "....", "....", "xxxx",
+       L"ip.ini の場所をこのシステムの文字コードで表せない", false, L"\\\u03A9mega"},
   };
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(c.name);
-    if (!StartWith(c.library, {{kSaved, 129}})) continue;
-    if (c.library == Library::kWhole) ExpectRows({c.litBefore, "...."});
+    // Without a path, ip.ini is never read and the switch never called.
+    const bool readsIni = c.folder == nullptr;
+    if (!readsIni) {
+      ASSERT_EQ(GetACP(), 1252u) << "this case needs the default locale (ANSI code page 1252)";
+    }
+    if (!StartWith(c.library, {{kSaved, 129}}, c.folder)) continue;
+    if (c.library == Library::kWhole && readsIni) ExpectRows({c.litBefore, "...."});
 
     // The fault, and a word that would put out every label that is still read.
     if (c.fault != nullptr) {
@@ -505,7 +530,7 @@ TEST_F(QelPanel, RowsThePollCannotReadAreGreyedWithAReasonAndNoMessage) {
       const std::wstring tip = TipOf(row);
       if (c.grey[row] == 'x') {
         EXPECT_TRUE(StartsWith(tip, L"状態不明") && tip.find(c.reasonMentions) != std::wstring::npos &&
-                    EndsWith(tip, SavedNote(kSaved)))
+                    EndsWith(tip, readsIni ? SavedNote(kSaved) : std::wstring(c.reasonMentions)))
             << "Sw" << row + 1 << "'s tooltip: \"" << Narrow(tip) << "\"";
       } else {
         EXPECT_EQ(tip, StateTip(c.during[row] == 'x', kSaved)) << "Sw" << row + 1;
@@ -515,7 +540,7 @@ TEST_F(QelPanel, RowsThePollCannotReadAreGreyedWithAReasonAndNoMessage) {
     EXPECT_TRUE(TipPopsUpOver(kIdOutletLabel + greyed, 5000)) << "no tooltip over Sw" << greyed + 1;
     const int polls = SetipCount();
     EXPECT_TRUE(NoMessageBoxFor(2500));
-    if (c.library != Library::kNone) {
+    if (c.library != Library::kNone && readsIni) {
       EXPECT_GE(SetipCount(), polls + 3) << "the poll stopped";
     }
 
