@@ -46,7 +46,7 @@ TEST(Win32Platform, StartsProgramsOnlyFromACommandLine) {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   const std::wstring document = std::wstring(temp) + L"qel-platform-test.txt";
-  CloseHandle(CreateFileW(document.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  OwnedHandle(CreateFileW(document.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
 
   EXPECT_FALSE(platform.StartCommandLine(L""));
   EXPECT_FALSE(platform.StartCommandLine(L"no-such-program-qel.exe"));

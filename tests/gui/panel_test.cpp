@@ -213,7 +213,7 @@ class QelPanel : public QelWindow {
 
   // A tooltip window that qel shows now, or nullptr.
   HWND ShownTip() const {
-    for (HWND hwnd : TopLevelWindows(process_.dwProcessId)) {
+    for (HWND hwnd : TopLevelWindows(process_.id)) {
       if (SameText(ClassOf(hwnd), L"tooltips_class32")) return hwnd;
     }
     return nullptr;

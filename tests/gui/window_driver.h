@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "tests/test_files.h"
+#include "win32/owned_handle.h"
 #include "win32/window/control_ids.h"
 #include "tests/gui/png_writer.h"
 #include "tests/gui/probe.h"
@@ -107,11 +108,11 @@ class Probe {
       return;
     }
     const std::wstring name = qel_probe::kExchangePrefix + std::to_wstring(GetCurrentProcessId());
-    mapping_ =
-        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(qel_probe::Exchange), name.c_str());
-    if (mapping_ != nullptr) {
-      shared_ =
-          static_cast<qel_probe::Exchange*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, sizeof(qel_probe::Exchange)));
+    mapping_.Reset(
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(qel_probe::Exchange), name.c_str()));
+    if (mapping_) {
+      shared_ = static_cast<qel_probe::Exchange*>(
+          MapViewOfFile(mapping_.get(), FILE_MAP_WRITE, 0, 0, sizeof(qel_probe::Exchange)));
     }
     hook_ = SetWindowsHookExW(WH_CALLWNDPROC, hook, module_, GetWindowThreadProcessId(window_, nullptr));
     EXPECT_NE(hook_, nullptr) << "SetWindowsHookEx: " << GetLastError();
@@ -122,7 +123,6 @@ class Probe {
   ~Probe() {
     if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
     if (shared_ != nullptr) UnmapViewOfFile(shared_);
-    if (mapping_ != nullptr) CloseHandle(mapping_);
   }
 
   // answered is 0 when the probe did not answer.
@@ -158,7 +158,7 @@ class Probe {
 
   HWND window_;
   HMODULE module_ = nullptr;
-  HANDLE mapping_ = nullptr;
+  qel::OwnedHandle mapping_;
   qel_probe::Exchange* shared_ = nullptr;
   HHOOK hook_ = nullptr;
 };
@@ -317,21 +317,22 @@ class QelWindow : public testing::Test {
     std::wstring commandLine = arguments.empty() ? L"qel.exe" : L"qel.exe " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
+    PROCESS_INFORMATION information = {};
     const std::wstring exe = dir_ + L"\\qel.exe";
     if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, dir_.c_str(), &startup,
-                        &process_)) {
+                        &information)) {
       ADD_FAILURE() << "qel.exe did not start: " << GetLastError();
-      process_ = {};
       return false;
     }
+    process_.Take(information);
     for (int i = 0; i < 300; ++i) {
-      for (HWND hwnd : TopLevelWindows(process_.dwProcessId)) {
+      for (HWND hwnd : TopLevelWindows(process_.id)) {
         if (ClassOf(hwnd) == L"qel") window_ = hwnd;
       }
       if (window_ != nullptr) break;
-      if (WaitForSingleObject(process_.hProcess, 100) == WAIT_OBJECT_0) {
+      if (WaitForSingleObject(process_.process.get(), 100) == WAIT_OBJECT_0) {
         DWORD code = 0;
-        GetExitCodeProcess(process_.hProcess, &code);
+        GetExitCodeProcess(process_.process.get(), &code);
         ADD_FAILURE() << "qel.exe ended with exit code " << code << " without showing its window";
         return false;
       }
@@ -341,28 +342,28 @@ class QelWindow : public testing::Test {
       return false;
     }
     // Shown and then idle: the start-up routine has run.
-    WaitForInputIdle(process_.hProcess, 10000);
+    WaitForInputIdle(process_.process.get(), 10000);
     return true;
   }
 
   bool Running() const {
-    return process_.hProcess != nullptr && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+    return process_.process && WaitForSingleObject(process_.process.get(), 0) == WAIT_TIMEOUT;
   }
 
   // Waits for qel to end by itself; its exit code, or -1 if it did not end.
   long WaitForExit(DWORD milliseconds = 15000) {
-    if (process_.hProcess == nullptr) return -1;
-    if (WaitForSingleObject(process_.hProcess, milliseconds) != WAIT_OBJECT_0) return -1;
+    if (!process_.process) return -1;
+    if (WaitForSingleObject(process_.process.get(), milliseconds) != WAIT_OBJECT_0) return -1;
     DWORD code = 0;
-    GetExitCodeProcess(process_.hProcess, &code);
+    GetExitCodeProcess(process_.process.get(), &code);
     return static_cast<long>(code);
   }
 
   // Message boxes of qel's process.
   std::vector<HWND> MessageBoxes() const {
     std::vector<HWND> boxes;
-    if (process_.hProcess == nullptr) return boxes;
-    for (HWND hwnd : TopLevelWindows(process_.dwProcessId)) {
+    if (!process_.process) return boxes;
+    for (HWND hwnd : TopLevelWindows(process_.id)) {
       if (ClassOf(hwnd) == L"#32770") boxes.push_back(hwnd);
     }
     return boxes;
@@ -379,15 +380,13 @@ class QelWindow : public testing::Test {
 
   // Dismisses any message box, ends qel if it still runs.
   void Stop() {
-    if (process_.hProcess == nullptr) return;
+    if (!process_.process) return;
     for (HWND box : MessageBoxes()) PostMessageW(box, WM_COMMAND, IDOK, 0);
-    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-      TerminateProcess(process_.hProcess, 255);
-      WaitForSingleObject(process_.hProcess, 10000);
+    if (WaitForSingleObject(process_.process.get(), 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process_.process.get(), 255);
+      WaitForSingleObject(process_.process.get(), 10000);
     }
-    CloseHandle(process_.hThread);
-    CloseHandle(process_.hProcess);
-    process_ = {};
+    process_ = qel::OwnedProcess();
     window_ = nullptr;
   }
 
@@ -423,7 +422,7 @@ class QelWindow : public testing::Test {
   }
 
   std::wstring dir_;
-  PROCESS_INFORMATION process_ = {};
+  qel::OwnedProcess process_;
   HWND window_ = nullptr;
   DpiSetting dpi_;
 };

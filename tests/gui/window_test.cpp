@@ -93,7 +93,7 @@ TEST_P(QelWindowAtDpi, EveryControlHasItsKindTextPlaceAndFont) {
   WriteIni(kDesignIni);
   ASSERT_TRUE(Start());
 
-  EXPECT_EQ(TopLevelWindows(process_.dwProcessId).size(), 1u) << "qel shows exactly one window";
+  EXPECT_EQ(TopLevelWindows(process_.id).size(), 1u) << "qel shows exactly one window";
   EXPECT_EQ(TextOf(window_), L" qel設定");
   EXPECT_EQ(GetAncestor(window_, GA_PARENT), GetDesktopWindow());
   RECT client = {};
@@ -306,14 +306,13 @@ TEST_P(QelWindowUnwritable, SaveShowsAMessageAndKeepsTheEdits) {
   const FieldTexts edits = {L"10.3.3.3", L"2", L"8", L"16", L"64", L"one.exe", L"", L"three.exe"};
   SetFields(edits);
 
-  HANDLE held = INVALID_HANDLE_VALUE;
+  qel::OwnedHandle held;
   switch (GetParam()) {
     case Block::kReadOnly: {
       ASSERT_TRUE(SetFileAttributesW(Ini().c_str(), FILE_ATTRIBUTE_READONLY));
-      const HANDLE probe = CreateFileW(Ini().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                       OPEN_EXISTING, 0, nullptr);
-      if (probe != INVALID_HANDLE_VALUE) {
-        CloseHandle(probe);
+      const qel::OwnedHandle probe(CreateFileW(Ini().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                               nullptr, OPEN_EXISTING, 0, nullptr));
+      if (probe) {
         GTEST_SKIP() << "this system writes read-only files anyway (Wine run by root ignores the attribute)";
       }
       break;
@@ -323,8 +322,8 @@ TEST_P(QelWindowUnwritable, SaveShowsAMessageAndKeepsTheEdits) {
       ASSERT_TRUE(CreateDirectoryW(Ini().c_str(), nullptr));
       break;
     case Block::kOpenElsewhere:
-      held = CreateFileW(Ini().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-      ASSERT_NE(held, INVALID_HANDLE_VALUE);
+      held.Reset(CreateFileW(Ini().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+      ASSERT_TRUE(held);
       break;
   }
 
@@ -355,7 +354,7 @@ TEST_P(QelWindowUnwritable, SaveShowsAMessageAndKeepsTheEdits) {
   EXPECT_TRUE(IsWindowEnabled(window_));
   EXPECT_EQ(Fields(), edits);
 
-  if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+  held.Reset();
   switch (GetParam()) {
     case Block::kReadOnly:
     case Block::kOpenElsewhere:

@@ -10,6 +10,7 @@
 
 #include "core/switch_library.h"
 #include "win32/owned_handle.h"
+#include "win32/scoped_ole.h"
 #include "win32/window/live_panel.h"
 
 namespace qel {
