@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/switch_library_api.h"
+#include "testing/windows_test_files.h"
 #include "win32/owned_handle.h"
 
 namespace {
@@ -57,18 +58,10 @@ void SetEnv(const wchar_t* name, const std::wstring& value) {
 }
 void ClearEnv(const wchar_t* name) { SetEnvironmentVariableW(name, nullptr); }
 
+// A file the library wrote: one that is missing is a failure.
 std::string ReadText(const std::wstring& path) {
-  std::string text;
-  const qel::OwnedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
-    ADD_FAILURE() << "cannot open a file, error " << GetLastError();
-    return text;
-  }
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
-  return text;
+  if (!qel_test::FileExists(path)) ADD_FAILURE() << "no file " << qel_test::Narrow(path);
+  return qel_test::ReadAll(path);
 }
 
 void WriteText(const std::wstring& path, const std::string& text) {
@@ -456,13 +449,7 @@ int wmain(int argc, wchar_t** argv) {
     fwprintf(stderr, L"usage: %ls [gtest options] PATH-OF-socket.dll\n", argv[0]);
     return 2;
   }
-  libraryPath = argv[1];
-  if (!libraryPath.empty() && libraryPath[0] == L'/') {
-    libraryPath = L"Z:" + libraryPath;
-    for (wchar_t& c : libraryPath) {
-      if (c == L'/') c = L'\\';
-    }
-  }
+  libraryPath = qel_test::WindowsPath(std::wstring(argv[1]));
   const ::testing::AssertionResult loaded = Load(libraryPath, simSwitch);
   if (!loaded) {
     fwprintf(stderr, L"%ls: ", libraryPath.c_str());

@@ -9,10 +9,13 @@
 
 #include "core/settings.h"
 #include "testing/setting_round_trips.h"
+#include "testing/windows_test_files.h"
 #include "win32/owned_handle.h"
 
 namespace qel {
 namespace {
+
+using qel_test::ReadAll;
 
 std::wstring gEchoArgs;  // a real program to start
 
@@ -53,19 +56,6 @@ TEST(Win32Platform, StartsProgramsOnlyFromACommandLine) {
   EXPECT_FALSE(platform.StartCommandLine(L"\"" + document + L"\""));  // no file association
   EXPECT_TRUE(platform.StartCommandLine(L"\"" + gEchoArgs + L"\" started-by-test"));
   DeleteFileW(document.c_str());
-}
-
-// Reads a whole file; empty when it is missing.
-std::string ReadAll(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
-  if (file == INVALID_HANDLE_VALUE) return {};
-  std::string text;
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
-  CloseHandle(file);
-  return text;
 }
 
 TEST(Win32Platform, NoLookAlikeConversionToTheCodePage) {
@@ -160,10 +150,7 @@ std::wstring ExecutableDirectoryOfACopyIn(const std::wstring& folder, const std:
   OwnedProcess started;
   started.Take(information);
   EXPECT_EQ(WaitForSingleObject(started.process.get(), 30000), WAIT_OBJECT_0);
-  const std::string utf8 = ReadAll(report);
-  std::wstring directory(utf8.size(), L'\0');
-  directory.resize(static_cast<std::size_t>(MultiByteToWideChar(
-      CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), directory.data(), static_cast<int>(directory.size()))));
+  const std::wstring directory = qel_test::Widen(ReadAll(report));
   DeleteFileW(copy.c_str());
   DeleteFileW(report.c_str());
   return directory;
@@ -205,24 +192,11 @@ int main(int argc, char** argv) {
   // A copy started by ExecutableDirectoryHoldsTheExecutable: reports its
   // directory, in UTF-8, to the file named.
   if (argc == 3 && std::string(argv[1]) == "--executable-directory") {
-    const std::wstring directory = qel::Win32Platform().ExecutableDirectory();
-    const std::wstring report = qel::Win32Platform().FromAnsi(argv[2]);
-    std::string utf8(directory.size() * 3, '\0');
-    utf8.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, directory.data(),
-                                                             static_cast<int>(directory.size()), utf8.data(),
-                                                             static_cast<int>(utf8.size()), nullptr, nullptr)));
-    const qel::OwnedHandle file(
-        CreateFileW(report.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    return file && WriteFile(file.get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr) ? 0 : 1;
+    qel_test::WriteAll(qel_test::Widen(argv[2]), qel_test::Narrow(qel::Win32Platform().ExecutableDirectory()));
+    return 0;
   }
   testing::InitGoogleTest(&argc, argv);
   if (argc != 2) return 2;
-  std::string path = argv[1];
-  if (!path.empty() && path[0] == '/') path = "Z:" + path;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  qel::gEchoArgs.assign(path.begin(), path.end());
+  qel::gEchoArgs = qel_test::WindowsPath(argv[1]);
   return RUN_ALL_TESTS();
 }

@@ -159,9 +159,6 @@ class QelPanel : public QelWindow {
     return true;
   }
 
-  std::wstring JournalPath() const { return dir_ + L"\\switch.journal"; }
-  std::wstring StatePath() const { return dir_ + L"\\switch.state"; }
-
   // Sets a switch's word at the device, as the simulated switch keeps it.
   void SetWord(const std::string& address, int word) {
     words_[address] = word;

@@ -19,7 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/test_files.h"
+#include "testing/windows_test_files.h"
+#include "tests/qel_folder.h"
 #include "win32/owned_handle.h"
 #include "win32/window/control_ids.h"
 #include "tests/gui/png_writer.h"
@@ -30,8 +31,9 @@ namespace qel_window_test {
 using namespace qel;
 using namespace qel_test;
 
-// qel.exe, the simulated socket.dll and the probe library, as Windows paths.
-inline std::wstring gQel, gSocket, gProbe;
+// The probe library, as a Windows path (qel.exe and the simulated socket.dll
+// are qel_test::gQel and gSocket).
+inline std::wstring gProbe;
 
 inline std::wstring ClassOf(HWND hwnd) {
   wchar_t name[256] = {};
@@ -276,39 +278,22 @@ class DpiSetting {
 };
 
 // ---------------------------------------------------------------------------
-// A fresh folder with qel.exe and the simulated socket.dll; qel.exe started
-// there shows its window, and whatever is left of it is ended afterwards.
-class QelWindow : public testing::Test {
+// The test's folder with qel.exe and the simulated socket.dll; qel.exe
+// started there shows its window, and whatever is left of it is ended
+// afterwards.
+class QelWindow : public QelFolderTest {
  protected:
-  void SetUp() override {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    std::wstring name = Widen(std::string(info->test_suite_name()) + "-" + info->name());
-    for (wchar_t& c : name) {
-      if (c == L'/') c = L'-';
-    }
-    dir_ = std::wstring(temp) + L"qel-window-" + name;
-    RemoveFolder(dir_);
-    CreateDirectoryW(dir_.c_str(), nullptr);
-    ASSERT_TRUE(CopyFileW(gQel.c_str(), (dir_ + L"\\qel.exe").c_str(), FALSE));
-    ASSERT_TRUE(CopyFileW(gSocket.c_str(), (dir_ + L"\\socket.dll").c_str(), FALSE));
-    SetEnvironmentVariableW(L"QELSIM_STATE", (dir_ + L"\\switch.state").c_str());
-    SetEnvironmentVariableW(L"QELSIM_JOURNAL", (dir_ + L"\\switch.journal").c_str());
-    SetEnvironmentVariableW(L"QELSIM_FAULT", nullptr);
-  }
+  QelWindow() : QelFolderTest(L"qel-window-") {}
 
   void TearDown() override {
     Stop();
     dpi_.Restore();
     SetFileAttributesW(Ini().c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveFolder(dir_);
+    QelFolderTest::TearDown();
   }
 
-
-  std::wstring Ini() const { return dir_ + L"\\ip.ini"; }
   void WriteIni(const std::string& content) { WriteAll(Ini(), content); }
-  std::vector<std::string> Journal() const { return Lines(ReadAll(dir_ + L"\\switch.journal")); }
+  std::vector<std::string> Journal() const { return Lines(ReadAll(JournalPath())); }
 
   // Starts qel.exe ("qel.exe" plus the argument text, if any) and waits for
   // its window; false (with a failure) when no window comes.
@@ -421,7 +406,6 @@ class QelWindow : public testing::Test {
     return reports;
   }
 
-  std::wstring dir_;
   qel::OwnedProcess process_;
   HWND window_ = nullptr;
   DpiSetting dpi_;

@@ -435,9 +435,7 @@ TEST_F(QelWindow, WithoutAnIniPathTheFieldsAreEmptyAndSavingSaysWhy) {
   const std::wstring folder = top + L"\\\u03A9mega";
   ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
   ASSERT_TRUE(CreateDirectoryW((top + L"\\Omega").c_str(), nullptr));
-  for (const wchar_t* file : {L"\\qel.exe", L"\\socket.dll"}) {
-    ASSERT_TRUE(CopyFileW((top + file).c_str(), (folder + file).c_str(), FALSE));
-  }
+  ASSERT_TRUE(CopyQelInto(folder));
   WriteAll(top + L"\\Omega\\ip.ini", kDesignIni);
   dir_ = folder;  // qel starts from there
   const bool started = Start();
