@@ -35,9 +35,8 @@
 # Both work one after the other against the same prefix and wineserver. A
 # run under another locale than the last one rewrites the prefix's
 # HKCU\Control Panel\International for its locale, which also drops values
-# set there by hand (e.g. sDecimal). qel_wine_ja is a shortcut for the first
-# form; QEL_WINE_LANG=ja_JP.UTF-8 before sourcing makes it the default of the
-# whole session.
+# set there by hand (e.g. sDecimal). QEL_WINE_LANG=ja_JP.UTF-8 before sourcing
+# makes the first form the default of the whole session.
 
 qel_wine_fail() {
   echo "wine-env: $*" >&2
@@ -208,11 +207,6 @@ qel_wine_map_fonts() {
       return 1
     fi
   done
-}
-
-# Runs a wine command under the Japanese locale (ANSI code page 932).
-qel_wine_ja() {
-  LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8 wine "$@"
 }
 
 # Ends the wineserver of this prefix and the Xvfb started here, and gives up
