@@ -248,13 +248,14 @@ class QelPanel : public QelWindow {
   // Sw1 … Sw4, then "IP".
   std::vector<Look> Looks() {
     std::vector<Look> looks;
-    for (int i = 0; i < 5; ++i) looks.push_back(LookOfLabel(kIdOutletLabel + i));
+    for (int i = 0; i < kOutletCount; ++i) looks.push_back(LookOfLabel(kIdOutletLabel + i));
+    looks.push_back(LookOfLabel(kIdAddressLabel));
     return looks;
   }
 
   static std::vector<Look> ExpectedLooks(const Rows& rows) {
     std::vector<Look> looks;
-    for (int i = 0; i < 4; ++i) looks.push_back(Expected(rows.lit[i] == 'x', rows.grey[i] == 'x'));
+    for (int i = 0; i < kOutletCount; ++i) looks.push_back(Expected(rows.lit[i] == 'x', rows.grey[i] == 'x'));
     looks.push_back(Expected(false, false));  // "IP" is never recoloured
     return looks;
   }
@@ -282,8 +283,9 @@ class QelPanel : public QelWindow {
   void ExpectLooks(const Rows& rows) {
     const std::vector<Look> expected = ExpectedLooks(rows);
     const std::vector<Look> looks = Looks();
-    for (int i = 0; i < 5; ++i) {
-      EXPECT_EQ(looks[i], expected[i]) << "label " << (i < 4 ? "Sw" + std::to_string(i + 1) : std::string("IP"))
+    for (int i = 0; i <= kOutletCount; ++i) {
+      EXPECT_EQ(looks[i], expected[i]) << "label "
+                                       << (i < kOutletCount ? "Sw" + std::to_string(i + 1) : std::string("IP"))
                                        << " (lit " << rows.lit << ", greyed " << rows.grey << ")";
     }
   }
@@ -294,7 +296,7 @@ class QelPanel : public QelWindow {
   }
 
   void SetMasks(const std::vector<std::wstring>& masks) {
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < kOutletCount; ++i) {
       SendMessageW(Control(kIdMask + i), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(masks[i].c_str()));
     }
   }
@@ -310,7 +312,7 @@ class QelPanel : public QelWindow {
   // The tooltips of the rows read: "オン" where lit ('x'), "オフ" where not,
   // naming the saved address.
   void ExpectStateTips(const char* lit, const std::string& address) {
-    for (int row = 0; row < 4; ++row) {
+    for (int row = 0; row < kOutletCount; ++row) {
       EXPECT_EQ(TipOf(row), StateTip(lit[row] == 'x', address)) << "Sw" << row + 1;
     }
   }
@@ -523,7 +525,7 @@ TEST_F(QelPanel, RowsThePollCannotReadAreGreyedWithAReasonAndNoMessage) {
     SetWord(kSaved, 0);
     EXPECT_TRUE(WaitForLooks({c.during, c.grey})) << "the labels did not grey within 5 s";
     ExpectRows({c.during, c.grey});
-    for (int row = 0; row < 4; ++row) {
+    for (int row = 0; row < kOutletCount; ++row) {
       const std::wstring tip = TipOf(row);
       if (c.grey[row] == 'x') {
         EXPECT_TRUE(StartsWith(tip, L"状態不明") && tip.find(c.reasonMentions) != std::wstring::npos &&

@@ -84,15 +84,17 @@ inline std::vector<HWND> ChildrenOfClass(HWND parent, const wchar_t* className) 
   return found;
 }
 
-// The eight fields in the order of their keys in ip.ini.
+// The fields in the order of their keys in ip.ini: IP, SW1.., CMD1...
 struct Field {
-  const char* key;
+  std::string key;
   int id;
 };
-inline const Field kFields[] = {
-    {"IP", kIdAddress},       {"SW1", kIdMask + 0},   {"SW2", kIdMask + 1},   {"SW3", kIdMask + 2},
-    {"SW4", kIdMask + 3}, {"CMD1", kIdCommandLine + 0}, {"CMD2", kIdCommandLine + 1}, {"CMD3", kIdCommandLine + 2},
-};
+inline const std::vector<Field> kFields = [] {
+  std::vector<Field> fields = {{"IP", kIdAddress}};
+  for (int i = 0; i < kOutletCount; ++i) fields.push_back({"SW" + std::to_string(i + 1), kIdMask + i});
+  for (int i = 0; i < kCommandCount; ++i) fields.push_back({"CMD" + std::to_string(i + 1), kIdCommandLine + i});
+  return fields;
+}();
 using FieldTexts = std::vector<std::wstring>;  // one per kFields entry
 
 // ---------------------------------------------------------------------------

@@ -18,7 +18,6 @@ namespace qel {
 namespace {
 
 constexpr wchar_t kClassName[] = L"qel";
-constexpr UINT kPollMilliseconds = 500;
 // Posted by Create: what the window needs only once it is up is set up
 // right after it shows.
 constexpr UINT kMsgFinishSetUp = WM_APP + 1;

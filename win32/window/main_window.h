@@ -25,7 +25,7 @@ class MainWindow {
   bool Create(HINSTANCE instance);
 
   // Selects the switch once, fills every field from ip.ini and starts the
-  // 500 ms status poll.
+  // status poll.
   void FillFromSettings();
 
   // Shows the window with the focus in the address field and runs the event
