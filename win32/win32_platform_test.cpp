@@ -10,6 +10,7 @@
 #include "core/settings.h"
 #include "testing/setting_round_trips.h"
 #include "testing/windows_test_files.h"
+#include "win32/module_path.h"
 #include "win32/owned_handle.h"
 
 namespace qel {
@@ -127,74 +128,63 @@ TEST(Win32Platform, StartedProgramsStartAsFromExplorer) {
   RemoveDirectoryW(folder.c_str());
 }
 
-// What a copy of this program started from `folder` takes for its
-// directory (it writes it to `report` and ends; see main).
-std::wstring ExecutableDirectoryOfACopyIn(const std::wstring& folder, const std::wstring& report) {
-  wchar_t self[MAX_PATH];
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  const std::wstring copy = folder + L"\\win32_platform_tests.exe";
-  if (!CopyFileW(self, copy.c_str(), FALSE)) {
-    ADD_FAILURE() << "cannot copy this program: " << GetLastError();
-    return {};
-  }
-  DeleteFileW(report.c_str());
-  std::wstring commandLine = L"\"" + copy + L"\" --executable-directory \"" + report + L"\"";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION information = {};
-  if (!CreateProcessW(copy.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &information)) {
-    ADD_FAILURE() << "cannot start the copy: " << GetLastError();
-    return {};
-  }
-  OwnedProcess started;
-  started.Take(information);
-  EXPECT_EQ(WaitForSingleObject(started.process.get(), 30000), WAIT_OBJECT_0);
-  const std::wstring directory = qel_test::Widen(ReadAll(report));
-  DeleteFileW(copy.c_str());
-  DeleteFileW(report.c_str());
-  return directory;
-}
-
 TEST(Win32Platform, ExecutableDirectoryHoldsTheExecutable) {
   Win32Platform platform;
   const std::wstring directory = platform.ExecutableDirectory();
   ASSERT_FALSE(directory.empty());
   EXPECT_NE(directory.back(), L'\\');
   EXPECT_NE(GetFileAttributesW((directory + L"\\win32_platform_tests.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+}
 
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  const std::wstring top = std::wstring(temp) + L"qel-executable-directory";
+// A module path as GetModuleFileNameW gives it: cut at a buffer too small,
+// NUL-ended (Windows) or not (Wine, Windows XP); the buffer's size returned.
+std::wstring gModulePath;
+bool gCutPathEndsInNul = true;
+DWORD ReadModulePath(HMODULE, wchar_t* buffer, DWORD size) {
+  const std::size_t length = gModulePath.size();
+  if (length < size) {
+    gModulePath.copy(buffer, length);
+    buffer[length] = L'\0';
+    return static_cast<DWORD>(length);
+  }
+  const DWORD copied = gCutPathEndsInNul ? size - 1 : size;
+  gModulePath.copy(buffer, copied);
+  if (gCutPathEndsInNul) buffer[copied] = L'\0';
+  return size;
+}
+
+TEST(WholeModulePath, APathCutAtTheBufferIsReadAgainWhole) {
+  const std::wstring top = L"C:\\qel";
   const struct {
     const char* what;
     std::wstring folder;
+    bool cutEndsInNul;
   } cases[] = {
-      {"a short path", top},
-      // The program's path is longer than MAX_PATH and a first read of it
-      // stops inside the long folder name: a path cut there names its parent.
-      {"a path beyond MAX_PATH", top + L"\\" + std::wstring(240, L'd')},
+      {"a short path", top, true},
+      {"a drive's root", L"C:", true},
+      // qel.exe's path of MAX_PATH - 1 characters fits with its NUL, one more
+      // does not: the first read stops inside the folder's name.
+      {"one short of MAX_PATH", top + L"\\" + std::wstring(MAX_PATH - 1 - 15, L'd'), true},
+      {"exactly MAX_PATH, cut with a NUL", top + L"\\" + std::wstring(MAX_PATH - 15, L'd'), true},
+      {"beyond MAX_PATH, cut with a NUL", top + L"\\" + std::wstring(280, L'd'), true},
+      {"beyond MAX_PATH, cut without a NUL", top + L"\\" + std::wstring(280, L'd'), false},
+      {"beyond twice MAX_PATH", top + L"\\" + std::wstring(200, L'd') + L"\\" + std::wstring(200, L'e') +
+                                    L"\\" + std::wstring(200, L'f'),
+       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    CreateDirectoryW(top.c_str(), nullptr);
-    ASSERT_TRUE(CreateDirectoryW(c.folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
-    EXPECT_EQ(ExecutableDirectoryOfACopyIn(c.folder, std::wstring(temp) + L"qel-executable-directory.txt"), c.folder);
-    RemoveDirectoryW(c.folder.c_str());
+    gModulePath = c.folder + L"\\qel.exe";
+    gCutPathEndsInNul = c.cutEndsInNul;
+    EXPECT_EQ(WholeModulePath(nullptr, &ReadModulePath), gModulePath);
+    EXPECT_EQ(FolderOf(gModulePath), c.folder == L"C:" ? L"C:\\" : c.folder);
   }
-  RemoveDirectoryW(top.c_str());
 }
 
 }  // namespace
 }  // namespace qel
 
 int main(int argc, char** argv) {
-  // A copy started by ExecutableDirectoryHoldsTheExecutable: reports its
-  // directory, in UTF-8, to the file named.
-  if (argc == 3 && std::string(argv[1]) == "--executable-directory") {
-    qel_test::WriteAll(qel_test::Widen(argv[2]), qel_test::Narrow(qel::Win32Platform().ExecutableDirectory()));
-    return 0;
-  }
   testing::InitGoogleTest(&argc, argv);
   if (argc != 2) return 2;
   qel::gEchoArgs = qel_test::WindowsPath(argv[1]);
