@@ -10,7 +10,7 @@ namespace qel {
 // GetModuleFileNameW, or a stand-in with its contract: the length of the
 // path when it fits the buffer with its NUL, else the buffer's size (the
 // path cut, NUL-ended on Windows, not under Wine or on Windows XP).
-using ModulePathReader = DWORD (*)(HMODULE module, wchar_t* buffer, DWORD size);
+using ModulePathReader = DWORD(WINAPI*)(HMODULE module, wchar_t* buffer, DWORD size);
 
 // The whole path of `module` (nullptr: the executable): the buffer grows
 // until the path fits, so a path cut at the buffer's end is never taken

@@ -140,7 +140,7 @@ TEST(Win32Platform, ExecutableDirectoryHoldsTheExecutable) {
 // NUL-ended (Windows) or not (Wine, Windows XP); the buffer's size returned.
 std::wstring gModulePath;
 bool gCutPathEndsInNul = true;
-DWORD ReadModulePath(HMODULE, wchar_t* buffer, DWORD size) {
+DWORD WINAPI ReadModulePath(HMODULE, wchar_t* buffer, DWORD size) {
   const std::size_t length = gModulePath.size();
   if (length < size) {
     gModulePath.copy(buffer, length);
