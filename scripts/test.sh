@@ -95,6 +95,9 @@ fi
 # shellcheck source=SCRIPTDIR/wine-env.sh
 if source "$root/scripts/wine-env.sh" "$root/build/win32" --no-trap; then
   run_workflow win32 "$win32_jobs"
+elif ! (cd "$root" && cmake --workflow --preset win32-build); then
+  note win32 "FAILED: build (no tests run)"
+  failed=1
 else
   note win32 "FAILED: the Wine environment did not start"
   failed=1
