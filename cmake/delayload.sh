@@ -39,8 +39,10 @@ die() {
 }
 
 # "member symbol importname" for every function of an import library, from
-# nm -A (the member of each code symbol) and objdump -s of .idata$6 (hint,
-# then the import name up to its NUL).
+# nm -A (the member of each code symbol) and objdump -s of .idata$6: the text
+# objdump shows beside the bytes, after the 2-byte hint, up to its first "."
+# (objdump's sign for an unprintable byte, here the NUL that ends the name;
+# import names hold no dots).
 import_names() {
   local nm=$1 objdump=$2 implib=$3
   {
@@ -48,26 +50,18 @@ import_names() {
         n = split($1, part, ":"); print "S", part[n - 1], $NF }'
     # shellcheck disable=SC2016  # a section name with a literal $
     "$objdump" -s -j '.idata$6' "$implib" | awk '
-      function flush(   i, c, name) {
-        if (member != "" && hex != "") {
-          name = ""
-          for (i = 5; i + 1 <= length(hex); i += 2) {
-            c = substr(hex, i, 2)
-            if (c == "00") break
-            name = name sprintf("%c", value[c])
-          }
+      function flush(   name) {
+        if (member != "" && text != "") {
+          name = substr(text, 3)
+          sub(/[.].*/, "", name)
           if (name != "") print "N", member, name
         }
-        hex = ""
+        text = ""
       }
-      BEGIN { for (i = 0; i < 256; i++) value[sprintf("%02x", i)] = i }
       /: +file format / { flush(); member = $1; sub(/:$/, "", member); next }
       /^Contents of section / { next }
-      /^ [0-9a-f]+ [0-9a-f]/ {
-        line = substr($0, length($1) + 3, 35)
-        gsub(/[^0-9a-f]/, "", line)
-        hex = hex line
-      }
+      # " OFFSET" and 35 columns of bytes, then two blanks and the text.
+      /^ [0-9a-f]+ [0-9a-f]/ { text = text substr($0, length($1) + 40, 16) }
       END { flush() }'
   } | awk '
     $1 == "S" { sym[$2] = $3; next }

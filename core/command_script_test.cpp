@@ -21,7 +21,7 @@ struct ScriptRun {
   explicit ScriptRun(const std::wstring& arguments, const std::string& ini = kIni) {
     platform.argumentText = arguments;
     platform.SetIni(ini);
-    outcome = RunStartup(library, [this] { ++setIpDlgCalls; });
+    outcome = RunStartup(library, [this] { ++windowFillings; });
   }
   // Only the staging and transfer calls: what reached the switch.
   Calls sent() const {
@@ -36,7 +36,7 @@ struct ScriptRun {
   FakePlatform platform;
   SwitchLibrary library{platform};
   StartOutcome outcome;
-  int setIpDlgCalls = 0;
+  int windowFillings = 0;  // calls of RunStartup's fillWindow
 };
 
 TEST(SplitArguments, AtEverySingleSpace) {
@@ -54,7 +54,7 @@ TEST(Startup, FewerThanTwoTokensOpenTheWindow) {
   for (const wchar_t* arguments : {L"", L"W10", L"1"}) {
     ScriptRun run(arguments);
     EXPECT_EQ(run.outcome.mode, StartMode::kWindow);
-    EXPECT_EQ(run.setIpDlgCalls, 1);
+    EXPECT_EQ(run.windowFillings, 1);
     EXPECT_EQ(run.platform.sleepCount, 0);
     EXPECT_TRUE(run.platform.calls.empty());
   }
@@ -130,12 +130,14 @@ TEST(Startup, CommandScripts) {
       {L"W000000000000000000001 W1", {}, 1000, {}, 0},
       // An outlet without a mask fails; the script goes on.
       {L"5 1 W1", {}, 1000, {}, 1},
+      // A stored mask is rounded down as well: SW9=12.9 is 12, not 13.
+      {L"9 1", {"setdata 12", "transfer 12"}, 0, {}, 0},
   };
   for (const ScriptCase& c : cases) {
     SCOPED_TRACE(testing::Message() << "arguments [" << FakePlatform().ToAnsi(c.arguments).value_or("?") << "]");
-    ScriptRun run(c.arguments, std::string(kIni) + "CMD2=\r\nSW6=\xEF\xBC\x91\xEF\xBC\x92\xEF\xBC\x98\r\n");
+    ScriptRun run(c.arguments, std::string(kIni) + "CMD2=\r\nSW6=\xEF\xBC\x91\xEF\xBC\x92\xEF\xBC\x98\r\nSW9=12.9\r\n");
     EXPECT_EQ(run.outcome.mode, StartMode::kScript);
-    EXPECT_EQ(run.setIpDlgCalls, 0);
+    EXPECT_EQ(run.windowFillings, 0);
     EXPECT_EQ(run.sent(), c.sent);
     EXPECT_EQ(run.platform.sleptMilliseconds, c.sleptMilliseconds);
     EXPECT_EQ(run.platform.sleepCount * 100LL, c.sleptMilliseconds);  // all in 100 ms slices

@@ -5,27 +5,30 @@
 //
 // Everything that binds, fakes or implements the library is made from this
 // list: the binding in core/switch_library, the recording fake of the tests,
-// the simulated switch's definitions and its export table (CMake reads the
-// names from the V(...) lines below), and the check of that table.
+// the simulated switch's definitions and its export table (CMake has the
+// preprocessor expand the list into the names), and the check of that table.
 #pragma once
 
 #include <cstdint>
 
-// On 32-bit x86, where socket.dll lives, the functions are __stdcall; other
-// targets (the native unit tests) have only one convention.
-#if defined(__i386__) || defined(_M_IX86)
+// On 32-bit x86, where socket.dll lives, the functions are __stdcall, which
+// each compiler spells its own way; other targets (the native unit tests)
+// have only one convention.
+#if defined(__i386__) && defined(__GNUC__)  // GCC and Clang
 #define QEL_STDCALL __attribute__((stdcall))
+#elif defined(_M_IX86) && defined(_MSC_VER)
+#define QEL_STDCALL __stdcall
 #else
 #define QEL_STDCALL
 #endif
 
 // V(name, (parameters)), one line per function, in the library's own order.
-#define QEL_SWITCH_LIBRARY_FUNCTIONS(V) \
-  V(setip, (const char* address))       \
-  V(receivep6, ())                      \
-  V(setdata, (std::int32_t word))       \
-  V(cleandata, (std::int32_t word))     \
-  V(transfer, (std::int32_t word))
+#define QEL_SWITCH_LIBRARY_FUNCTIONS(V)                                           \
+  V(setip, (const char* address))   /* selects the switch at that address */      \
+  V(receivep6, ())                  /* reads the switch's status word */          \
+  V(setdata, (std::int32_t word))   /* stages the word when switching on */       \
+  V(cleandata, (std::int32_t word)) /* stages the word when switching off */      \
+  V(transfer, (std::int32_t word))  /* sends the staged word to the switch */
 
 namespace qel::switch_api {
 

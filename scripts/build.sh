@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds qel with the presets of CMakePresets.json, with all
-# cores:
+# Configures and builds qel with the presets of CMakePresets.json (the
+# workflow PRESET-build: configure, then build):
 #   native  build/native: the portable core and its unit tests, host compiler
 #   win32   build/win32:  qel.exe, the simulated switch, the tools and the
 #                         Windows test programs (mingw-w64 cross build)
@@ -31,13 +31,21 @@ if [ ${#presets[@]} -eq 0 ]; then presets=(native win32); fi
 cd "$root"
 for preset in "${presets[@]}"; do
   echo "== build.sh: $preset (build/$preset)" >&2
+  if [ ${#extra[@]} -eq 0 ]; then
+    # The preset's workflow without its test step: configure, then build.
+    if ! cmake --workflow --preset "$preset-build"; then
+      echo "build.sh: FAILED to configure or build build/$preset" >&2
+      exit 1
+    fi
+    continue
+  fi
   if ! cmake --preset "$preset" --no-warn-unused-cli >/dev/null; then
     # Again, with the output, to show what went wrong.
     cmake --preset "$preset" --no-warn-unused-cli >&2 || true
     echo "build.sh: FAILED to configure build/$preset" >&2
     exit 1
   fi
-  if ! cmake --build --preset "$preset" --parallel "$(nproc)" ${extra[@]+"${extra[@]}"}; then
+  if ! cmake --build --preset "$preset" "${extra[@]}"; then
     echo "build.sh: FAILED to build build/$preset" >&2
     exit 1
   fi

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # qel's test command: installs what is missing, builds, and runs every test.
+# Stages 1 to 4 each run a workflow of CMakePresets.json (configure, build,
+# test: cmake --workflow --preset NAME).
 #   1. build/native: core unit tests with the host compiler
 #   2. build/asan:   the same with ASan and UBSan
 #   3. build/fuzz:   the libFuzzer targets of the core (clang, ASan, UBSan):
@@ -7,7 +9,8 @@
 #                    then scripts/fuzz.sh fuzzes each for a short while
 #   4. build/win32:  the Windows programs under Wine, on a private Xvfb
 #                    display, one test at a time (the release zips' contents
-#                    among them)
+#                    among them); build/win64, the same built for x64, on a
+#                    machine whose kernel runs no 32-bit programs
 #   5. reproducible: scripts/check-reproducible.sh builds the release twice,
 #                    in two temporary folders, and compares the zips
 # Wine and Xvfb are stopped again however the run ends. Exits nonzero when
@@ -15,14 +18,15 @@
 #
 # Environment: QEL_WIN32_TEST_JOBS (default 1) runs that many Windows tests
 # at once; QEL_TEST_TIMEOUT (default 300) is the per-test limit in seconds
-# for tests that set none themselves; QEL_FUZZ_SECONDS (default 15) is how
-# long each fuzz target runs.
+# for tests that set none themselves (CMakeLists.txt takes it when the
+# workflow configures); QEL_FUZZ_SECONDS (default 15) is how long each fuzz
+# target runs.
 set -uo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc)
 win32_jobs="${QEL_WIN32_TEST_JOBS:-1}"
-timeout="${QEL_TEST_TIMEOUT:-300}"
+export QEL_TEST_TIMEOUT="${QEL_TEST_TIMEOUT:-300}"
 fuzz_seconds="${QEL_FUZZ_SECONDS:-15}"
 
 logdir=$(mktemp -d)
@@ -40,14 +44,20 @@ failed_tests=0
 
 note() { results+=("$(printf '%-7s %s' "$1" "$2")"); }
 
-# ctest in one build directory; its closing line gives the test counts.
-run_ctest() {
-  local name="$1"; shift
-  local log="$logdir/$name.log" rc line total bad
-  echo "== test.sh: ctest in build/$name" >&2
-  (cd "$root" && ctest --preset "$name" --no-tests=error --timeout "$timeout" "$@") 2>&1 | tee "$log"
+# The workflow of one preset: configure, build, then ctest, whose closing
+# line gives the test counts. Without that line the build failed and no test
+# ran. $1: the preset; $2: how many tests run at once.
+run_workflow() {
+  local name="$1" log="$logdir/$1.log" rc line total bad
+  echo "== test.sh: configure, build and test build/$name" >&2
+  (cd "$root" && CTEST_PARALLEL_LEVEL="$2" cmake --workflow --preset "$name") 2>&1 | tee "$log"
   rc=${PIPESTATUS[0]}
   line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+  if [ -z "$line" ] && [ "$rc" -ne 0 ]; then
+    note "$name" "FAILED: build (no tests run)"
+    failed=1
+    return 1
+  fi
   if [ -n "$line" ]; then
     bad=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
     total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$line")
@@ -60,13 +70,7 @@ run_ctest() {
     note "$name" "FAILED: ctest exit $rc${line:+ ($line)}"
     failed=1
   fi
-}
-
-build() {
-  if bash "$root/scripts/build.sh" "$1"; then return 0; fi
-  note "$1" "FAILED: build (no tests run)"
-  failed=1
-  return 1
+  return 0
 }
 
 if ! bash "$root/scripts/setup.sh"; then
@@ -74,14 +78,11 @@ if ! bash "$root/scripts/setup.sh"; then
   exit 1
 fi
 
-if build native; then run_ctest native -j "$jobs"; fi
+run_workflow native "$jobs"
 
-if build asan; then
-  UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1}" run_ctest asan -j "$jobs"
-fi
+UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1}" run_workflow asan "$jobs"
 
-if build fuzz; then
-  run_ctest fuzz -j "$jobs"
+if run_workflow fuzz "$jobs"; then
   echo "== test.sh: fuzzing, $fuzz_seconds s per target" >&2
   if bash "$root/scripts/fuzz.sh" "$fuzz_seconds"; then
     note fuzzing "ok ($fuzz_seconds s per target)"
@@ -91,16 +92,26 @@ if build fuzz; then
   fi
 fi
 
-if build win32; then
-  # shellcheck source=SCRIPTDIR/wine-env.sh
-  if source "$root/scripts/wine-env.sh" "$root/build/win32" --no-trap; then
-    run_ctest win32 -j "$win32_jobs"
-  else
-    note win32 "FAILED: the Wine environment did not start"
-    failed=1
-  fi
-  qel_wine_stop
+# The Wine environment first: the workflow's test step runs under it. On a
+# machine whose kernel runs no 32-bit programs, Wine cannot start qel as it
+# ships: the Windows tests then run the same sources built for x64
+# (build/win64), and the release stage still builds the 32-bit programs.
+windows=$(bash "$root/scripts/windows-preset.sh")
+if [ "$windows" != win32 ]; then
+  echo "== test.sh: this kernel runs no 32-bit programs; the Windows tests run on the x64 build (build/$windows)" >&2
+  note "$windows" "(the Windows tests on the x64 build: this kernel runs no 32-bit programs)"
 fi
+# shellcheck source=SCRIPTDIR/wine-env.sh
+if source "$root/scripts/wine-env.sh" "$root/build/$windows" --no-trap; then
+  run_workflow "$windows" "$win32_jobs"
+elif ! (cd "$root" && cmake --workflow --preset "$windows-build"); then
+  note "$windows" "FAILED: build (no tests run)"
+  failed=1
+else
+  note "$windows" "FAILED: the Wine environment did not start"
+  failed=1
+fi
+qel_wine_stop
 
 echo "== test.sh: the release, built twice in two folders" >&2
 if bash "$root/scripts/check-reproducible.sh"; then

@@ -36,9 +36,8 @@
 # Both work one after the other against the same prefix and wineserver. A
 # run under another locale than the last one rewrites the prefix's
 # HKCU\Control Panel\International for its locale, which also drops values
-# set there by hand (e.g. sDecimal). qel_wine_ja is a shortcut for the first
-# form; QEL_WINE_LANG=ja_JP.UTF-8 before sourcing makes it the default of the
-# whole session.
+# set there by hand (e.g. sDecimal). QEL_WINE_LANG=ja_JP.UTF-8 before sourcing
+# makes the first form the default of the whole session.
 
 qel_wine_fail() {
   echo "wine-env: $*" >&2
@@ -68,10 +67,10 @@ qel_wine_env_main() {
 
   export WINEPREFIX="$builddir/wineprefix"
   export WINEARCH=win32
-  # The x64 build (build/win64, for a machine whose kernel runs no 32-bit
-  # programs) runs under Wine's 64-bit loader in a 64-bit prefix: "wine" and
+  # The x64 build (build/win64 of the presets, for a machine whose kernel
+  # runs no 32-bit programs) runs under Wine's 64-bit loader in a 64-bit prefix: "wine" and
   # what Wine's scripts call by name lead to that loader first on PATH.
-  if grep -q '^CMAKE_TOOLCHAIN_FILE:.*x86_64-w64-mingw32' "$builddir/CMakeCache.txt" 2>/dev/null; then
+  if [ "$(basename "$builddir")" = win64 ]; then
     export WINEARCH=win64
     mkdir -p "$builddir/wine64-bin" || return 1
     local name
@@ -226,11 +225,6 @@ qel_wine_map_fonts() {
       return 1
     fi
   done
-}
-
-# Runs a wine command under the Japanese locale (ANSI code page 932).
-qel_wine_ja() {
-  LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8 wine "$@"
 }
 
 # Ends the wineserver of this prefix and the Xvfb started here, and gives up

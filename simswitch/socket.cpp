@@ -22,6 +22,7 @@
 
 #include "core/switch_library_api.h"
 #include "simswitch/state_file.h"
+#include "win32/owned_handle.h"
 
 // The five functions as the library declares them; a definition below that
 // differs from the list does not compile. Which of them are exported is set
@@ -118,10 +119,10 @@ std::wstring StatePath() {
 // Reads a whole file. A file that does not exist reads as empty text.
 bool ReadWholeFile(const std::wstring& path, std::string& text, DWORD& error) {
   text.clear();
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  const qel::OwnedHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
     error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND;
   }
@@ -129,7 +130,7 @@ bool ReadWholeFile(const std::wstring& path, std::string& text, DWORD& error) {
   bool ok = true;
   for (;;) {
     DWORD got = 0;
-    if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+    if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
       error = GetLastError();
       ok = false;
       break;
@@ -137,22 +138,22 @@ bool ReadWholeFile(const std::wstring& path, std::string& text, DWORD& error) {
     if (got == 0) break;
     text.append(buffer, got);
   }
-  CloseHandle(file);
   return ok;
 }
 
 bool WriteWholeFile(const std::wstring& path, const std::string& text, DWORD& error) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  qel::OwnedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
     error = GetLastError();
     return false;
   }
   DWORD written = 0;
-  bool ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+  bool ok = WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
             written == text.size();
   if (!ok) error = GetLastError();
-  if (!CloseHandle(file) && ok) {
+  // Closing flushes what was written: its failure is a failed write.
+  if (!CloseHandle(file.Release()) && ok) {
     error = GetLastError();
     ok = false;
   }
@@ -192,18 +193,16 @@ class StateLock {
   StateLock() : mutex_(CreateMutexW(nullptr, FALSE, L"Local\\qelsim-state-file")) {
     // An abandoned mutex counts as owned; after 10 s the rewrite goes on
     // without the lock rather than stall the caller.
-    if (mutex_ != nullptr) owned_ = WaitForSingleObject(mutex_, 10000) != WAIT_TIMEOUT;
+    if (mutex_) owned_ = WaitForSingleObject(mutex_.get(), 10000) != WAIT_TIMEOUT;
   }
   ~StateLock() {
-    if (mutex_ == nullptr) return;
-    if (owned_) ReleaseMutex(mutex_);
-    CloseHandle(mutex_);
+    if (owned_) ReleaseMutex(mutex_.get());
   }
   StateLock(const StateLock&) = delete;
   StateLock& operator=(const StateLock&) = delete;
 
  private:
-  HANDLE mutex_;
+  qel::OwnedHandle mutex_;
   bool owned_ = false;
 };
 
@@ -214,14 +213,13 @@ class StateLock {
 void Journal(const std::string& line) {
   const std::wstring path = Environment(L"QELSIM_JOURNAL");
   if (path.empty()) return;
-  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
+  const qel::OwnedHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
   const std::string text = line + "\n";
   DWORD written = 0;
-  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  CloseHandle(file);
+  WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
 // ---------------------------------------------------------------- faults

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "core/switch_library_api.h"
+#include "testing/windows_test_files.h"
+#include "win32/owned_handle.h"
 
 namespace {
 
@@ -56,28 +58,18 @@ void SetEnv(const wchar_t* name, const std::wstring& value) {
 }
 void ClearEnv(const wchar_t* name) { SetEnvironmentVariableW(name, nullptr); }
 
+// A file the library wrote: one that is missing is a failure.
 std::string ReadText(const std::wstring& path) {
-  std::string text;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    ADD_FAILURE() << "cannot open a file, error " << GetLastError();
-    return text;
-  }
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
-  CloseHandle(file);
-  return text;
+  if (!qel_test::FileExists(path)) ADD_FAILURE() << "no file " << qel_test::Narrow(path);
+  return qel_test::ReadAll(path);
 }
 
 void WriteText(const std::wstring& path, const std::string& text) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+  const qel::OwnedHandle file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(file) << "error " << GetLastError();
   DWORD written = 0;
-  EXPECT_TRUE(WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
-  CloseHandle(file);
+  EXPECT_TRUE(WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -108,19 +100,17 @@ std::vector<std::wstring> FilesIn(const std::wstring& directory) {
 class CallOnThread {
  public:
   explicit CallOnThread(std::function<std::int32_t()> call) : call_(std::move(call)) {
-    thread_ = CreateThread(nullptr, 0, &CallOnThread::Run, this, 0, nullptr);
+    thread_.Reset(CreateThread(nullptr, 0, &CallOnThread::Run, this, 0, nullptr));
   }
   ~CallOnThread() {
-    if (thread_ == nullptr) return;
-    if (WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT) TerminateThread(thread_, 1);
-    CloseHandle(thread_);
+    if (thread_ && WaitForSingleObject(thread_.get(), 0) == WAIT_TIMEOUT) TerminateThread(thread_.get(), 1);
   }
   CallOnThread(const CallOnThread&) = delete;
   CallOnThread& operator=(const CallOnThread&) = delete;
 
   // True when the call returned within the time.
   bool Finished(DWORD milliseconds) {
-    return thread_ != nullptr && WaitForSingleObject(thread_, milliseconds) == WAIT_OBJECT_0;
+    return thread_ && WaitForSingleObject(thread_.get(), milliseconds) == WAIT_OBJECT_0;
   }
   std::int32_t result() const { return result_; }
 
@@ -132,7 +122,7 @@ class CallOnThread {
   }
   std::function<std::int32_t()> call_;
   std::int32_t result_ = 0;
-  HANDLE thread_ = nullptr;
+  qel::OwnedHandle thread_;
 };
 
 class SimSwitch : public ::testing::Test {
@@ -459,13 +449,7 @@ int wmain(int argc, wchar_t** argv) {
     fwprintf(stderr, L"usage: %ls [gtest options] PATH-OF-socket.dll\n", argv[0]);
     return 2;
   }
-  libraryPath = argv[1];
-  if (!libraryPath.empty() && libraryPath[0] == L'/') {
-    libraryPath = L"Z:" + libraryPath;
-    for (wchar_t& c : libraryPath) {
-      if (c == L'/') c = L'\\';
-    }
-  }
+  libraryPath = qel_test::WindowsPath(std::wstring(argv[1]));
   const ::testing::AssertionResult loaded = Load(libraryPath, simSwitch);
   if (!loaded) {
     fwprintf(stderr, L"%ls: ", libraryPath.c_str());

@@ -48,19 +48,20 @@
 #include <string>
 #include <vector>
 
+#include "win32/owned_handle.h"
+
 namespace {
 
 // The ids of the processes whose executable is named `name`.
 std::vector<DWORD> ProcessesNamed(const wchar_t* name) {
   std::vector<DWORD> ids;
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return ids;
+  const qel::OwnedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return ids;
   PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
     if (lstrcmpiW(entry.szExeFile, name) == 0) ids.push_back(entry.th32ProcessID);
   }
-  CloseHandle(snapshot);
   return ids;
 }
 
@@ -212,24 +213,24 @@ unsigned long Windows(DWORD id) {
 }
 
 int PrintCounts(DWORD id) {
-  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id);
-  if (process == nullptr) {
+  qel::OwnedHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id));
+  if (!process) {
     std::fprintf(stderr, "procstats: cannot open process %lu: error %lu\n", static_cast<unsigned long>(id),
                  GetLastError());
     return 3;
   }
   DWORD handles = 0;
   SetLastError(0);
-  BOOL handlesOk = GetProcessHandleCount(process, &handles);
+  BOOL handlesOk = GetProcessHandleCount(process.get(), &handles);
   DWORD handlesError = GetLastError();
   SetLastError(0);
-  DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS);
+  DWORD gdi = GetGuiResources(process.get(), GR_GDIOBJECTS);
   DWORD gdiError = GetLastError();
   SetLastError(0);
-  DWORD user = GetGuiResources(process, GR_USEROBJECTS);
+  DWORD user = GetGuiResources(process.get(), GR_USEROBJECTS);
   DWORD userError = GetLastError();
-  std::string gdiTable = GdiTableObjects(process);
-  CloseHandle(process);
+  std::string gdiTable = GdiTableObjects(process.get());
+  process.Reset();  // not among the handles listed next
   std::printf("pid=%lu handles=%s gdi=%s user=%s handles_listed=%s gdi_table=%s windows=%lu\n",
               static_cast<unsigned long>(id), Figure(handlesOk, handles, handlesError).c_str(),
               Figure(true, gdi, gdiError).c_str(), Figure(true, user, userError).c_str(), ListedHandles(id).c_str(),
@@ -254,8 +255,8 @@ BOOL CALLBACK CloseWindowOf(HWND hwnd, LPARAM lParam) {
 }
 
 int Close(DWORD id) {
-  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, id);
-  if (process == nullptr) {
+  const qel::OwnedHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, id));
+  if (!process) {
     std::fprintf(stderr, "procstats: cannot open process %lu: error %lu\n", static_cast<unsigned long>(id),
                  GetLastError());
     return 3;
@@ -266,16 +267,15 @@ int Close(DWORD id) {
     std::fprintf(stderr, "procstats: process %lu has no window to close\n", static_cast<unsigned long>(id));
   }
   int result = 0;
-  if (WaitForSingleObject(process, 10000) == WAIT_OBJECT_0) {
+  if (WaitForSingleObject(process.get(), 10000) == WAIT_OBJECT_0) {
     DWORD code = 0;
-    GetExitCodeProcess(process, &code);
+    GetExitCodeProcess(process.get(), &code);
     std::printf("exit=%lu\n", static_cast<unsigned long>(code));
   } else {
     std::fprintf(stderr, "procstats: process %lu did not end within 10 s of WM_CLOSE\n",
                  static_cast<unsigned long>(id));
     result = 4;
   }
-  CloseHandle(process);
   return result;
 }
 

@@ -5,14 +5,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/counts.h"
 #include "core/settings.h"
 #include "simswitch/state_file.h"
 #include "testing/profile_file.h"
 
 namespace qel::simswitch {
 namespace {
-
-constexpr int kOutletCount = 4;
 
 bool ReadWhole(const std::string& path, std::string& text) {
   std::ifstream in(path, std::ios::binary);

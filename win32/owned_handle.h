@@ -4,11 +4,12 @@
 //   OwnedHandle   a kernel object (process, thread, file, mapping): CloseHandle
 //   OwnedFont     a GDI font: DeleteObject
 //   OwnedBrush    a GDI brush: DeleteObject
-//   ScopedOle     OleInitialize on this thread, undone by OleUninitialize
+//   OwnedProcess  the process and thread handles CreateProcessW returns
+//
+// OLE for a thread has its owner apart, in scoped_ole.h.
 #pragma once
 
 #include <windows.h>
-#include <ole2.h>
 
 #include <utility>
 
@@ -69,30 +70,16 @@ using OwnedHandle = Owned<owned_traits::KernelHandle>;
 using OwnedFont = Owned<owned_traits::Gdi<HFONT>>;
 using OwnedBrush = Owned<owned_traits::Gdi<HBRUSH>>;
 
-// The handles CreateProcessW returns, closed together.
+// The handles CreateProcessW returns, closed together, and the process's id.
 struct OwnedProcess {
   OwnedHandle process;
   OwnedHandle thread;
+  DWORD id = 0;
   void Take(const PROCESS_INFORMATION& information) {
     process.Reset(information.hProcess);
     thread.Reset(information.hThread);
+    id = information.dwProcessId;
   }
-};
-
-// OLE for this thread while it lives (drag and drop needs it). ok() tells
-// whether the initialisation succeeded; only then is it undone.
-class ScopedOle {
- public:
-  ScopedOle() : ok_(SUCCEEDED(OleInitialize(nullptr))) {}
-  ~ScopedOle() {
-    if (ok_) OleUninitialize();
-  }
-  ScopedOle(const ScopedOle&) = delete;
-  ScopedOle& operator=(const ScopedOle&) = delete;
-  bool ok() const { return ok_; }
-
- private:
-  bool ok_;
 };
 
 }  // namespace qel

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "win32/module_path.h"
 #include "win32/owned_handle.h"
 
 namespace qel {
@@ -71,21 +72,7 @@ std::int32_t Win32Platform::WriteProfileValue(const std::string& section, const 
   return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str());
 }
 
-std::wstring Win32Platform::ExecutableDirectory() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  const std::size_t separator = path.find_last_of(L"\\/");
-  if (separator == std::wstring::npos) return {};
-  // Keep the separator of a drive's root ("C:\").
-  return path.substr(0, separator == 2 && path[1] == L':' ? separator + 1 : separator);
-}
+std::wstring Win32Platform::ExecutableDirectory() { return FolderOf(WholeModulePath(nullptr)); }
 
 std::wstring ArgumentsOf(const std::wstring& commandLine) {
   // As the C runtime finds the arguments of WinMain: a quoted name ends at

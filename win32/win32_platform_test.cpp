@@ -12,9 +12,14 @@
 #include "core/settings.h"
 #include "core/settings_save.h"
 #include "testing/setting_round_trips.h"
+#include "testing/windows_test_files.h"
+#include "win32/module_path.h"
+#include "win32/owned_handle.h"
 
 namespace qel {
 namespace {
+
+using qel_test::ReadAll;
 
 std::wstring gEchoArgs;  // a real program to start
 
@@ -70,26 +75,13 @@ TEST(Win32Platform, StartsProgramsOnlyFromACommandLine) {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   const std::wstring document = std::wstring(temp) + L"qel-platform-test.txt";
-  CloseHandle(CreateFileW(document.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  OwnedHandle(CreateFileW(document.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
 
   EXPECT_FALSE(platform.StartCommandLine(L""));
   EXPECT_FALSE(platform.StartCommandLine(L"no-such-program-qel.exe"));
   EXPECT_FALSE(platform.StartCommandLine(L"\"" + document + L"\""));  // no file association
   EXPECT_TRUE(platform.StartCommandLine(L"\"" + gEchoArgs + L"\" started-by-test"));
   DeleteFileW(document.c_str());
-}
-
-// Reads a whole file; empty when it is missing.
-std::string ReadAll(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
-  if (file == INVALID_HANDLE_VALUE) return {};
-  std::string text;
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
-  CloseHandle(file);
-  return text;
 }
 
 TEST(Win32Platform, NoLookAlikeConversionToTheCodePage) {
@@ -279,17 +271,57 @@ TEST(Win32Platform, ExecutableDirectoryHoldsTheExecutable) {
   EXPECT_NE(GetFileAttributesW((directory + L"\\win32_platform_tests.exe").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+// A module path as GetModuleFileNameW gives it: cut at a buffer too small,
+// NUL-ended (Windows) or not (Wine, Windows XP); the buffer's size returned.
+std::wstring gModulePath;
+bool gCutPathEndsInNul = true;
+DWORD WINAPI ReadModulePath(HMODULE, wchar_t* buffer, DWORD size) {
+  const std::size_t length = gModulePath.size();
+  if (length < size) {
+    gModulePath.copy(buffer, length);
+    buffer[length] = L'\0';
+    return static_cast<DWORD>(length);
+  }
+  const DWORD copied = gCutPathEndsInNul ? size - 1 : size;
+  gModulePath.copy(buffer, copied);
+  if (gCutPathEndsInNul) buffer[copied] = L'\0';
+  return size;
+}
+
+TEST(WholeModulePath, APathCutAtTheBufferIsReadAgainWhole) {
+  const std::wstring top = L"C:\\qel";
+  const struct {
+    const char* what;
+    std::wstring folder;
+    bool cutEndsInNul;
+  } cases[] = {
+      {"a short path", top, true},
+      {"a drive's root", L"C:", true},
+      // qel.exe's path of MAX_PATH - 1 characters fits with its NUL, one more
+      // does not: the first read stops inside the folder's name.
+      {"one short of MAX_PATH", top + L"\\" + std::wstring(MAX_PATH - 1 - 15, L'd'), true},
+      {"exactly MAX_PATH, cut with a NUL", top + L"\\" + std::wstring(MAX_PATH - 15, L'd'), true},
+      {"beyond MAX_PATH, cut with a NUL", top + L"\\" + std::wstring(280, L'd'), true},
+      {"beyond MAX_PATH, cut without a NUL", top + L"\\" + std::wstring(280, L'd'), false},
+      {"beyond twice MAX_PATH", top + L"\\" + std::wstring(200, L'd') + L"\\" + std::wstring(200, L'e') +
+                                    L"\\" + std::wstring(200, L'f'),
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    gModulePath = c.folder + L"\\qel.exe";
+    gCutPathEndsInNul = c.cutEndsInNul;
+    EXPECT_EQ(WholeModulePath(nullptr, &ReadModulePath), gModulePath);
+    EXPECT_EQ(FolderOf(gModulePath), c.folder == L"C:" ? L"C:\\" : c.folder);
+  }
+}
+
 }  // namespace
 }  // namespace qel
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   if (argc != 2) return 2;
-  std::string path = argv[1];
-  if (!path.empty() && path[0] == '/') path = "Z:" + path;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  qel::gEchoArgs.assign(path.begin(), path.end());
+  qel::gEchoArgs = qel_test::WindowsPath(argv[1]);
   return RUN_ALL_TESTS();
 }

@@ -3,7 +3,8 @@
 # delay-loaded.
 set -euo pipefail
 objdump=$1
-file=$2
+objcopy=$2
+file=$3
 system='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comctl32|comdlg32|uxtheme|msvcrt|shlwapi|version|imm32|dwmapi|shcore)\.dll$'
 mapfile -t dlls < <("$objdump" -p "$file" | sed -n 's/^\s*DLL Name: //p')
 [ ${#dlls[@]} -gt 0 ] || { echo "no imports found in $file"; exit 1; }
@@ -12,19 +13,10 @@ mapfile -t dlls < <("$objdump" -p "$file" | sed -n 's/^\s*DLL Name: //p')
 # names in .idata beside the regular ones: every NUL-ended string there that
 # ends in ".dll" and is not a regular import is one (the other strings there
 # are function names).
-mapfile -t named < <("$objdump" -s -j .idata "$file" 2>/dev/null | awk '
-  BEGIN { for (i = 0; i < 256; i++) value[sprintf("%02x", i)] = i }
-  /^ [0-9a-f]+ [0-9a-f]/ {
-    hex = substr($0, length($1) + 3, 35)
-    gsub(/[^0-9a-f]/, "", hex)
-    for (i = 1; i < length(hex); i += 2) {
-      c = value[substr(hex, i, 2)]
-      if (c >= 33 && c < 127) { text = text sprintf("%c", c); continue }
-      if (c == 0 && match(text, /[A-Za-z0-9_][A-Za-z0-9_.-]*\.[Dd][Ll][Ll]$/))
-        print substr(text, RSTART)
-      text = ""
-    }
-  }' | sort -uf)
+idata=$(mktemp)
+trap 'rm -f "$idata"' EXIT
+"$objcopy" -O binary -j .idata "$file" "$idata"
+mapfile -t named < <(tr '\0' '\n' <"$idata" | grep -aoE '[A-Za-z0-9_][A-Za-z0-9_.-]*\.[Dd][Ll][Ll]$' | sort -uf)
 delayed=()
 for dll in "${named[@]}"; do
   regular=0

@@ -14,45 +14,41 @@
 #include <string>
 #include <vector>
 
-#include "tests/test_files.h"
+#include "testing/windows_test_files.h"
+#include "tests/qel_folder.h"
 #include "win32/owned_handle.h"
 
 namespace {
 
 using namespace qel_test;
 
-std::wstring gQel, gSocket, gEchoArgs;
+std::wstring gEchoArgs;
 
-// A fresh folder with qel.exe, the simulated socket.dll and an ip.ini.
-class QelFolder : public testing::Test {
+// The test's folder with qel.exe, the simulated socket.dll, echoargs.exe and
+// an ip.ini.
+class QelFolder : public QelFolderTest {
  protected:
+  QelFolder() : QelFolderTest(L"qel-e2e-") {}
   void SetUp() override {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    dir_ = std::wstring(temp) + L"qel-e2e-" + Widen(testing::UnitTest::GetInstance()->current_test_info()->name());
-    RemoveFolder(dir_);
-    CreateDirectoryW(dir_.c_str(), nullptr);
-    ASSERT_TRUE(CopyFileW(gQel.c_str(), (dir_ + L"\\qel.exe").c_str(), FALSE));
-    ASSERT_TRUE(CopyFileW(gSocket.c_str(), (dir_ + L"\\socket.dll").c_str(), FALSE));
+    QelFolderTest::SetUp();
     ASSERT_TRUE(CopyFileW(gEchoArgs.c_str(), (dir_ + L"\\echoargs.exe").c_str(), FALSE));
-    WriteAll(dir_ + L"\\ip.ini",
-             "[Qelmark]\r\nIP=192.168.1.10\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\nCMD1=\r\nCMD2=\r\nCMD3=\r\n");
-    SetEnvironmentVariableW(L"QELSIM_STATE", (dir_ + L"\\switch.state").c_str());
-    SetEnvironmentVariableW(L"QELSIM_JOURNAL", (dir_ + L"\\switch.journal").c_str());
-    SetEnvironmentVariableW(L"QELSIM_FAULT", nullptr);
+    WriteAll(Ini(), "[Qelmark]\r\nIP=192.168.1.10\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\nCMD1=\r\nCMD2=\r\nCMD3=\r\n");
   }
-  void TearDown() override { RemoveFolder(dir_); }
-
 
   // Runs qel.exe with exactly this argument text; returns its exit code.
   DWORD RunQel(const std::wstring& arguments, const std::wstring& currentDirectory = L"") {
+    return RunQelIn(dir_, arguments, currentDirectory.empty() ? dir_ : currentDirectory);
+  }
+
+  // Runs the qel.exe of `folder` in `currentDirectory`.
+  DWORD RunQelIn(const std::wstring& folder, const std::wstring& arguments, const std::wstring& currentDirectory) {
     std::wstring commandLine = L"qel.exe " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION information = {};
-    const std::wstring exe = dir_ + L"\\qel.exe";
+    const std::wstring exe = folder + L"\\qel.exe";
     if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        currentDirectory.empty() ? dir_.c_str() : currentDirectory.c_str(), &startup, &information)) {
+                        currentDirectory.c_str(), &startup, &information)) {
       ADD_FAILURE() << "qel.exe did not start: " << GetLastError();
       return 999;
     }
@@ -67,12 +63,10 @@ class QelFolder : public testing::Test {
     return code;
   }
 
-  void SetWord(int word) { WriteAll(dir_ + L"\\switch.state", "192.168.1.10=" + std::to_string(word) + "\n"); }
-  std::string State() { return ReadAll(dir_ + L"\\switch.state"); }
-  std::vector<std::string> Journal() { return Lines(ReadAll(dir_ + L"\\switch.journal")); }
+  void SetWord(int word) { WriteAll(StatePath(), "192.168.1.10=" + std::to_string(word) + "\n"); }
+  std::string State() { return ReadAll(StatePath()); }
+  std::vector<std::string> Journal() { return Lines(ReadAll(JournalPath())); }
   std::vector<std::string> Started() { return Lines(ReadAll(dir_ + L"\\echoargs.log")); }
-
-  std::wstring dir_;
 };
 
 using JournalLines = std::vector<std::string>;
@@ -174,26 +168,13 @@ TEST_F(QelFolder, AnIniPathTheCodePageCannotHoldIsNoPath) {
   const std::wstring lookAlike = dir_ + L"\\Omega";
   ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
   ASSERT_TRUE(CreateDirectoryW(lookAlike.c_str(), nullptr));
-  for (const wchar_t* file : {L"\\qel.exe", L"\\socket.dll", L"\\echoargs.exe"}) {
-    ASSERT_TRUE(CopyFileW((dir_ + file).c_str(), (folder + file).c_str(), FALSE));
-  }
+  ASSERT_TRUE(CopyQelInto(folder));
+  ASSERT_TRUE(CopyFileW(gEchoArgs.c_str(), (folder + L"\\echoargs.exe").c_str(), FALSE));
   const std::string ini = "[Qelmark]\r\nIP=192.168.1.10\r\nSW1=1\r\nCMD1=\"" + Narrow(folder) + "\\echoargs.exe\"\r\n";
   WriteAll(lookAlike + L"\\ip.ini", ini);
   WriteAll(folder + L"\\ip.ini", ini);  // qel cannot name it to the profile functions either
 
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION information = {};
-  std::wstring commandLine = L"qel.exe 1 1 CMD1";
-  const std::wstring exe = folder + L"\\qel.exe";
-  ASSERT_TRUE(CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                             &startup, &information));
-  qel::OwnedProcess process;
-  process.Take(information);
-  ASSERT_EQ(WaitForSingleObject(process.process.get(), 60000), WAIT_OBJECT_0);
-  DWORD code = 0;
-  GetExitCodeProcess(process.process.get(), &code);
-  EXPECT_EQ(code, 1u);
+  EXPECT_EQ(RunQelIn(folder, L"1 1 CMD1", folder), 1u);
   EXPECT_TRUE(Journal().empty()) << "the switch was called";
   Sleep(500);
   EXPECT_EQ(ReadAll(folder + L"\\echoargs.log"), "") << "CMD1 was read from somewhere";

@@ -132,9 +132,18 @@ class QelPanel : public QelWindow {
 
   // Starts qel afresh with that socket.dll (or none), a new journal and the
   // switches' words; its window in front and the mouse away from it.
-  bool StartWith(Library library, const std::map<std::string, int>& words) {
+  // With a subfolder, qel.exe and the library are copied there and qel
+  // starts from it; the switch's state and journal stay in the test's folder.
+  bool StartWith(Library library, const std::map<std::string, int>& words, const wchar_t* subfolder = nullptr) {
     Stop();
-    const std::wstring socket = dir_ + L"\\socket.dll";
+    const std::wstring top = dir_;
+    const std::wstring folder = subfolder == nullptr ? top : top + subfolder;
+    CreateDirectoryW(folder.c_str(), nullptr);
+    if (folder != top && !CopyFileW(gQel.c_str(), (folder + L"\\qel.exe").c_str(), FALSE)) {
+      ADD_FAILURE() << "cannot copy qel.exe";
+      return false;
+    }
+    const std::wstring socket = folder + L"\\socket.dll";
     DeleteFileW(socket.c_str());
     if (library != Library::kNone &&
         !CopyFileW((library == Library::kWhole ? gSocket : gMissingReceive).c_str(), socket.c_str(), FALSE)) {
@@ -144,15 +153,15 @@ class QelPanel : public QelWindow {
     DeleteFileW(JournalPath().c_str());
     words_ = words;
     WriteState();
-    if (!Start()) return false;
+    dir_ = folder;
+    const bool started = Start();
+    dir_ = top;
+    if (!started) return false;
     SetForegroundWindow(window_);
     BringWindowToTop(window_);
     MouseAway();
     return true;
   }
-
-  std::wstring JournalPath() const { return dir_ + L"\\switch.journal"; }
-  std::wstring StatePath() const { return dir_ + L"\\switch.state"; }
 
   // Sets a switch's word at the device, as the simulated switch keeps it.
   void SetWord(const std::string& address, int word) {
@@ -205,7 +214,7 @@ class QelPanel : public QelWindow {
 
   // A tooltip window that qel shows now, or nullptr.
   HWND ShownTip() const {
-    for (HWND hwnd : TopLevelWindows(process_.dwProcessId)) {
+    for (HWND hwnd : TopLevelWindows(process_.id)) {
       if (SameText(ClassOf(hwnd), L"tooltips_class32")) return hwnd;
     }
     return nullptr;
@@ -243,13 +252,14 @@ class QelPanel : public QelWindow {
   // Sw1 … Sw4, then "IP".
   std::vector<Look> Looks() {
     std::vector<Look> looks;
-    for (int i = 0; i < 5; ++i) looks.push_back(LookOfLabel(kIdOutletLabel + i));
+    for (int i = 0; i < kOutletCount; ++i) looks.push_back(LookOfLabel(kIdOutletLabel + i));
+    looks.push_back(LookOfLabel(kIdAddressLabel));
     return looks;
   }
 
   static std::vector<Look> ExpectedLooks(const Rows& rows) {
     std::vector<Look> looks;
-    for (int i = 0; i < 4; ++i) looks.push_back(Expected(rows.lit[i] == 'x', rows.grey[i] == 'x'));
+    for (int i = 0; i < kOutletCount; ++i) looks.push_back(Expected(rows.lit[i] == 'x', rows.grey[i] == 'x'));
     looks.push_back(Expected(false, false));  // "IP" is never recoloured
     return looks;
   }
@@ -277,8 +287,9 @@ class QelPanel : public QelWindow {
   void ExpectLooks(const Rows& rows) {
     const std::vector<Look> expected = ExpectedLooks(rows);
     const std::vector<Look> looks = Looks();
-    for (int i = 0; i < 5; ++i) {
-      EXPECT_EQ(looks[i], expected[i]) << "label " << (i < 4 ? "Sw" + std::to_string(i + 1) : std::string("IP"))
+    for (int i = 0; i <= kOutletCount; ++i) {
+      EXPECT_EQ(looks[i], expected[i]) << "label "
+                                       << (i < kOutletCount ? "Sw" + std::to_string(i + 1) : std::string("IP"))
                                        << " (lit " << rows.lit << ", greyed " << rows.grey << ")";
     }
   }
@@ -289,7 +300,7 @@ class QelPanel : public QelWindow {
   }
 
   void SetMasks(const std::vector<std::wstring>& masks) {
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < kOutletCount; ++i) {
       SendMessageW(Control(kIdMask + i), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(masks[i].c_str()));
     }
   }
@@ -305,7 +316,7 @@ class QelPanel : public QelWindow {
   // The tooltips of the rows read: "オン" where lit ('x'), "オフ" where not,
   // naming the saved address.
   void ExpectStateTips(const char* lit, const std::string& address) {
-    for (int row = 0; row < 4; ++row) {
+    for (int row = 0; row < kOutletCount; ++row) {
       EXPECT_EQ(TipOf(row), StateTip(lit[row] == 'x', address)) << "Sw" << row + 1;
     }
   }
@@ -412,6 +423,9 @@ TEST_F(QelPanel, LabelsAreLitWhereTheMaskMeetsTheStatusWord) {
       // As an IME in full-width mode types them.
       {"full-width digits", {L"１", L"４", L"３２", L"１２８"}, 33, "x.x."},
       {"full-width sign and point", {L"－１", L"１２．９", L"０", L"０"}, 8, "xx.."},
+      // The 16-bit word is widened with its sign: -32768 has bits 15 to 31
+      // set for a 32-bit mask.
+      {"a negative word meets mask bits above 15", {L"65536", L"1", L"-2147483648", L"32767"}, -32768, "x.x."},
   };
   ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 0}}));
   for (const LightCase& c : cases) {
@@ -509,8 +523,10 @@ TEST_F(QelPanel, TheLabelsShowTheSwitchFromTheFirstFrame) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   const std::wstring exe = dir_ + L"\\qel.exe";
+  PROCESS_INFORMATION information = {};
   ASSERT_TRUE(CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, dir_.c_str(),
-                             &startup, &process_));
+                             &startup, &information));
+  process_.Take(information);
   LARGE_INTEGER frequency, now, shown;
   QueryPerformanceFrequency(&frequency);
   const auto milliseconds = [&](const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
@@ -519,7 +535,7 @@ TEST_F(QelPanel, TheLabelsShowTheSwitchFromTheFirstFrame) {
   QueryPerformanceCounter(&now);
   const LARGE_INTEGER started = now;
   while (window_ == nullptr && milliseconds(started, now) < 30000) {
-    for (HWND hwnd : TopLevelWindows(process_.dwProcessId)) {
+    for (HWND hwnd : TopLevelWindows(process_.id)) {
       if (ClassOf(hwnd) == L"qel") window_ = hwnd;
     }
     Sleep(1);
@@ -567,6 +583,8 @@ struct FaultCase {
   const char* grey;
   const wchar_t* reasonMentions;
   bool mends;  // whether the test can remove the fault while qel runs
+  // qel started from this subfolder, or nullptr for the test's folder.
+  const wchar_t* folder = nullptr;
 };
 
 TEST_F(QelPanel, RowsThePollCannotReadAreGreyedWithAReasonAndNoMessage) {
@@ -579,11 +597,19 @@ TEST_F(QelPanel, RowsThePollCannotReadAreGreyedWithAReasonAndNoMessage) {
       {"mask not a number", Library::kWhole, nullptr, L"abc", "x..x", "...x", "...x", L"マスク", true},
       {"mask beyond 32 bits", Library::kWhole, nullptr, L"99999999999", "x..x", "...x", "...x", L"マスク", true},
       {"mask empty", Library::kWhole, nullptr, L"", "x..x", "...x", "...x", L"マスク", true},
+      // No ip.ini path, so no saved address either: the reason ends the tip.
+      {"a folder name the code page cannot hold", Library::kWhole, nullptr, nullptr, "....", "....", "xxxx",
+       L"ip.ini の場所をこのシステムの文字コードで表せない", false, L"\\\u03A9mega"},
   };
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(c.name);
-    if (!StartWith(c.library, {{kSaved, 129}})) continue;
-    if (c.library == Library::kWhole) ExpectRows({c.litBefore, "...."});
+    // Without a path, ip.ini is never read and the switch never called.
+    const bool readsIni = c.folder == nullptr;
+    if (!readsIni) {
+      ASSERT_EQ(GetACP(), 1252u) << "this case needs the default locale (ANSI code page 1252)";
+    }
+    if (!StartWith(c.library, {{kSaved, 129}}, c.folder)) continue;
+    if (c.library == Library::kWhole && readsIni) ExpectRows({c.litBefore, "...."});
 
     // The fault, and a word that would put out every label that is still read.
     if (c.fault != nullptr) {
@@ -593,11 +619,11 @@ TEST_F(QelPanel, RowsThePollCannotReadAreGreyedWithAReasonAndNoMessage) {
     SetWord(kSaved, 0);
     EXPECT_TRUE(WaitForLooks({c.during, c.grey})) << "the labels did not grey within 5 s";
     ExpectRows({c.during, c.grey});
-    for (int row = 0; row < 4; ++row) {
+    for (int row = 0; row < kOutletCount; ++row) {
       const std::wstring tip = TipOf(row);
       if (c.grey[row] == 'x') {
         EXPECT_TRUE(StartsWith(tip, L"状態不明") && tip.find(c.reasonMentions) != std::wstring::npos &&
-                    EndsWith(tip, SavedNote(kSaved)))
+                    EndsWith(tip, readsIni ? SavedNote(kSaved) : std::wstring(c.reasonMentions)))
             << "Sw" << row + 1 << "'s tooltip: \"" << Narrow(tip) << "\"";
       } else {
         EXPECT_EQ(tip, StateTip(c.during[row] == 'x', kSaved)) << "Sw" << row + 1;
@@ -607,7 +633,7 @@ TEST_F(QelPanel, RowsThePollCannotReadAreGreyedWithAReasonAndNoMessage) {
     EXPECT_TRUE(TipPopsUpOver(kIdOutletLabel + greyed, 5000)) << "no tooltip over Sw" << greyed + 1;
     const int polls = SetipCount();
     EXPECT_TRUE(NoMessageBoxFor(2500));
-    if (c.library != Library::kNone) {
+    if (c.library != Library::kNone && readsIni) {
       EXPECT_GE(SetipCount(), polls + 3) << "the poll stopped";
     }
 

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "win32/owned_handle.h"
+
 namespace {
 
 // The tooltip controls of the calling thread owned by the window.
@@ -60,8 +62,8 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeHook(int code, WPARAM wPa
   if (code == HC_ACTION &&
       (call->message == fontMessage || call->message == tipMessage || call->message == environmentMessage)) {
     const std::wstring name = qel_probe::kExchangePrefix + std::to_wstring(static_cast<unsigned long>(call->wParam));
-    if (HANDLE mapping = OpenFileMappingW(FILE_MAP_WRITE, FALSE, name.c_str())) {
-      if (void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(qel_probe::Exchange))) {
+    if (const qel::OwnedHandle mapping{OpenFileMappingW(FILE_MAP_WRITE, FALSE, name.c_str())}) {
+      if (void* view = MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, sizeof(qel_probe::Exchange))) {
         auto* exchange = static_cast<qel_probe::Exchange*>(view);
         const int id = static_cast<int>(call->lParam);
         if (call->message == fontMessage) {
@@ -79,7 +81,6 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeHook(int code, WPARAM wPa
         }
         UnmapViewOfFile(view);
       }
-      CloseHandle(mapping);
     }
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);

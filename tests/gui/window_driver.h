@@ -19,7 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/test_files.h"
+#include "testing/windows_test_files.h"
+#include "tests/qel_folder.h"
+#include "win32/owned_handle.h"
 #include "win32/window/control_ids.h"
 #include "tests/gui/png_writer.h"
 #include "tests/gui/probe.h"
@@ -29,8 +31,9 @@ namespace qel_window_test {
 using namespace qel;
 using namespace qel_test;
 
-// qel.exe, the simulated socket.dll and the probe library, as Windows paths.
-inline std::wstring gQel, gSocket, gProbe;
+// The probe library, as a Windows path (qel.exe and the simulated socket.dll
+// are qel_test::gQel and gSocket).
+inline std::wstring gProbe;
 
 inline std::wstring ClassOf(HWND hwnd) {
   wchar_t name[256] = {};
@@ -81,15 +84,17 @@ inline std::vector<HWND> ChildrenOfClass(HWND parent, const wchar_t* className) 
   return found;
 }
 
-// The eight fields in the order of their keys in ip.ini.
+// The fields in the order of their keys in ip.ini: IP, SW1.., CMD1...
 struct Field {
-  const char* key;
+  std::string key;
   int id;
 };
-inline const Field kFields[] = {
-    {"IP", kIdAddress},       {"SW1", kIdMask + 0},   {"SW2", kIdMask + 1},   {"SW3", kIdMask + 2},
-    {"SW4", kIdMask + 3}, {"CMD1", kIdCommandLine + 0}, {"CMD2", kIdCommandLine + 1}, {"CMD3", kIdCommandLine + 2},
-};
+inline const std::vector<Field> kFields = [] {
+  std::vector<Field> fields = {{"IP", kIdAddress}};
+  for (int i = 0; i < kOutletCount; ++i) fields.push_back({"SW" + std::to_string(i + 1), kIdMask + i});
+  for (int i = 0; i < kCommandCount; ++i) fields.push_back({"CMD" + std::to_string(i + 1), kIdCommandLine + i});
+  return fields;
+}();
 using FieldTexts = std::vector<std::wstring>;  // one per kFields entry
 
 // ---------------------------------------------------------------------------
@@ -107,11 +112,11 @@ class Probe {
       return;
     }
     const std::wstring name = qel_probe::kExchangePrefix + std::to_wstring(GetCurrentProcessId());
-    mapping_ =
-        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(qel_probe::Exchange), name.c_str());
-    if (mapping_ != nullptr) {
-      shared_ =
-          static_cast<qel_probe::Exchange*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, sizeof(qel_probe::Exchange)));
+    mapping_.Reset(
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(qel_probe::Exchange), name.c_str()));
+    if (mapping_) {
+      shared_ = static_cast<qel_probe::Exchange*>(
+          MapViewOfFile(mapping_.get(), FILE_MAP_WRITE, 0, 0, sizeof(qel_probe::Exchange)));
     }
     hook_ = SetWindowsHookExW(WH_CALLWNDPROC, hook, module_, GetWindowThreadProcessId(window_, nullptr));
     EXPECT_NE(hook_, nullptr) << "SetWindowsHookEx: " << GetLastError();
@@ -122,7 +127,6 @@ class Probe {
   ~Probe() {
     if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
     if (shared_ != nullptr) UnmapViewOfFile(shared_);
-    if (mapping_ != nullptr) CloseHandle(mapping_);
   }
 
   // answered is 0 when the probe did not answer.
@@ -158,7 +162,7 @@ class Probe {
 
   HWND window_;
   HMODULE module_ = nullptr;
-  HANDLE mapping_ = nullptr;
+  qel::OwnedHandle mapping_;
   qel_probe::Exchange* shared_ = nullptr;
   HHOOK hook_ = nullptr;
 };
@@ -276,39 +280,22 @@ class DpiSetting {
 };
 
 // ---------------------------------------------------------------------------
-// A fresh folder with qel.exe and the simulated socket.dll; qel.exe started
-// there shows its window, and whatever is left of it is ended afterwards.
-class QelWindow : public testing::Test {
+// The test's folder with qel.exe and the simulated socket.dll; qel.exe
+// started there shows its window, and whatever is left of it is ended
+// afterwards.
+class QelWindow : public QelFolderTest {
  protected:
-  void SetUp() override {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    std::wstring name = Widen(std::string(info->test_suite_name()) + "-" + info->name());
-    for (wchar_t& c : name) {
-      if (c == L'/') c = L'-';
-    }
-    dir_ = std::wstring(temp) + L"qel-window-" + name;
-    RemoveFolder(dir_);
-    CreateDirectoryW(dir_.c_str(), nullptr);
-    ASSERT_TRUE(CopyFileW(gQel.c_str(), (dir_ + L"\\qel.exe").c_str(), FALSE));
-    ASSERT_TRUE(CopyFileW(gSocket.c_str(), (dir_ + L"\\socket.dll").c_str(), FALSE));
-    SetEnvironmentVariableW(L"QELSIM_STATE", (dir_ + L"\\switch.state").c_str());
-    SetEnvironmentVariableW(L"QELSIM_JOURNAL", (dir_ + L"\\switch.journal").c_str());
-    SetEnvironmentVariableW(L"QELSIM_FAULT", nullptr);
-  }
+  QelWindow() : QelFolderTest(L"qel-window-") {}
 
   void TearDown() override {
     Stop();
     dpi_.Restore();
     SetFileAttributesW(Ini().c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveFolder(dir_);
+    QelFolderTest::TearDown();
   }
 
-
-  std::wstring Ini() const { return dir_ + L"\\ip.ini"; }
   void WriteIni(const std::string& content) { WriteAll(Ini(), content); }
-  std::vector<std::string> Journal() const { return Lines(ReadAll(dir_ + L"\\switch.journal")); }
+  std::vector<std::string> Journal() const { return Lines(ReadAll(JournalPath())); }
 
   // Starts qel.exe ("qel.exe" plus the argument text, if any) and waits for
   // its window; false (with a failure) when no window comes.
@@ -317,21 +304,22 @@ class QelWindow : public testing::Test {
     std::wstring commandLine = arguments.empty() ? L"qel.exe" : L"qel.exe " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
+    PROCESS_INFORMATION information = {};
     const std::wstring exe = dir_ + L"\\qel.exe";
     if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, dir_.c_str(), &startup,
-                        &process_)) {
+                        &information)) {
       ADD_FAILURE() << "qel.exe did not start: " << GetLastError();
-      process_ = {};
       return false;
     }
+    process_.Take(information);
     for (int i = 0; i < 300; ++i) {
-      for (HWND hwnd : TopLevelWindows(process_.dwProcessId)) {
+      for (HWND hwnd : TopLevelWindows(process_.id)) {
         if (ClassOf(hwnd) == L"qel") window_ = hwnd;
       }
       if (window_ != nullptr) break;
-      if (WaitForSingleObject(process_.hProcess, 100) == WAIT_OBJECT_0) {
+      if (WaitForSingleObject(process_.process.get(), 100) == WAIT_OBJECT_0) {
         DWORD code = 0;
-        GetExitCodeProcess(process_.hProcess, &code);
+        GetExitCodeProcess(process_.process.get(), &code);
         ADD_FAILURE() << "qel.exe ended with exit code " << code << " without showing its window";
         return false;
       }
@@ -341,28 +329,28 @@ class QelWindow : public testing::Test {
       return false;
     }
     // Shown and then idle: the start-up routine has run.
-    WaitForInputIdle(process_.hProcess, 10000);
+    WaitForInputIdle(process_.process.get(), 10000);
     return true;
   }
 
   bool Running() const {
-    return process_.hProcess != nullptr && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+    return process_.process && WaitForSingleObject(process_.process.get(), 0) == WAIT_TIMEOUT;
   }
 
   // Waits for qel to end by itself; its exit code, or -1 if it did not end.
   long WaitForExit(DWORD milliseconds = 15000) {
-    if (process_.hProcess == nullptr) return -1;
-    if (WaitForSingleObject(process_.hProcess, milliseconds) != WAIT_OBJECT_0) return -1;
+    if (!process_.process) return -1;
+    if (WaitForSingleObject(process_.process.get(), milliseconds) != WAIT_OBJECT_0) return -1;
     DWORD code = 0;
-    GetExitCodeProcess(process_.hProcess, &code);
+    GetExitCodeProcess(process_.process.get(), &code);
     return static_cast<long>(code);
   }
 
   // Message boxes of qel's process.
   std::vector<HWND> MessageBoxes() const {
     std::vector<HWND> boxes;
-    if (process_.hProcess == nullptr) return boxes;
-    for (HWND hwnd : TopLevelWindows(process_.dwProcessId)) {
+    if (!process_.process) return boxes;
+    for (HWND hwnd : TopLevelWindows(process_.id)) {
       if (ClassOf(hwnd) == L"#32770") boxes.push_back(hwnd);
     }
     return boxes;
@@ -379,15 +367,13 @@ class QelWindow : public testing::Test {
 
   // Dismisses any message box, ends qel if it still runs.
   void Stop() {
-    if (process_.hProcess == nullptr) return;
+    if (!process_.process) return;
     for (HWND box : MessageBoxes()) PostMessageW(box, WM_COMMAND, IDOK, 0);
-    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-      TerminateProcess(process_.hProcess, 255);
-      WaitForSingleObject(process_.hProcess, 10000);
+    if (WaitForSingleObject(process_.process.get(), 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process_.process.get(), 255);
+      WaitForSingleObject(process_.process.get(), 10000);
     }
-    CloseHandle(process_.hThread);
-    CloseHandle(process_.hProcess);
-    process_ = {};
+    process_ = qel::OwnedProcess();
     window_ = nullptr;
   }
 
@@ -422,8 +408,7 @@ class QelWindow : public testing::Test {
     return reports;
   }
 
-  std::wstring dir_;
-  PROCESS_INFORMATION process_ = {};
+  qel::OwnedProcess process_;
   HWND window_ = nullptr;
   DpiSetting dpi_;
 };

@@ -32,31 +32,31 @@ struct ControlCase {
 };
 
 const ControlCase kControls[] = {
-    {"Text1", kIdAddress, L"Edit", L"192.168.1.0", 450, 0, 1725, 270, true},
-    {"Command1", kIdSaveAndQuit, L"Button", L"保存＆終了", 2520, 0, 1575, 255, true},
-    {"TextSw(0)", kIdMask + 0, L"Edit", L"1", 480, 360, 495, 270, true},
-    {"Label1(0)", kIdOutletLabel + 0, L"Static", L"Sw1", -45, 375, 495, 255, false},
-    {"TextSw(1)", kIdMask + 1, L"Edit", L"4", 480, 600, 495, 270, true},
-    {"Label1(1)", kIdOutletLabel + 1, L"Static", L"Sw2", -45, 615, 495, 255, false},
-    {"TextSw(2)", kIdMask + 2, L"Edit", L"32", 2520, 360, 495, 270, true},
-    {"Label1(2)", kIdOutletLabel + 2, L"Static", L"Sw3", 1980, 375, 495, 255, false},
-    {"TextSw(3)", kIdMask + 3, L"Edit", L"128", 2520, 600, 495, 270, true},
-    {"Label1(3)", kIdOutletLabel + 3, L"Static", L"Sw4", 1980, 615, 495, 255, false},
-    {"TextCmd(0)", kIdCommandLine + 0, L"Edit", L"", 600, 960, 3495, 270, true},
-    {"TextCmd(1)", kIdCommandLine + 1, L"Edit", L"", 600, 1200, 3495, 270, true},
-    {"TextCmd(2)", kIdCommandLine + 2, L"Edit", L"", 600, 1440, 3495, 270, true},
-    {"btncmd(0)", kIdLaunch + 0, L"Button", L"CMD1", 0, 960, 615, 255, false},
-    {"btncmd(1)", kIdLaunch + 1, L"Button", L"CMD2", 0, 1200, 615, 255, false},
-    {"btncmd(2)", kIdLaunch + 2, L"Button", L"CMD3", 0, 1440, 615, 255, false},
-    {"Label1(4)", kIdAddressLabel, L"Static", L"IP", -15, 60, 375, 255, false},
-    {"cmdon(0)", kIdOn + 0, L"Button", L"ON", 960, 360, 495, 255, false},
-    {"cmdon(1)", kIdOn + 1, L"Button", L"ON", 960, 600, 495, 255, false},
-    {"cmdon(2)", kIdOn + 2, L"Button", L"ON", 3000, 360, 495, 255, false},
-    {"cmdon(3)", kIdOn + 3, L"Button", L"ON", 3000, 600, 495, 255, false},
-    {"cmdoff(0)", kIdOff + 0, L"Button", L"OFF", 1440, 360, 495, 255, false},
-    {"cmdoff(1)", kIdOff + 1, L"Button", L"OFF", 1440, 600, 495, 255, false},
-    {"cmdoff(2)", kIdOff + 2, L"Button", L"OFF", 3480, 360, 495, 255, false},
-    {"cmdoff(3)", kIdOff + 3, L"Button", L"OFF", 3480, 600, 495, 255, false},
+    {"address field", kIdAddress, L"Edit", L"192.168.1.0", 450, 0, 1725, 270, true},
+    {"save and quit", kIdSaveAndQuit, L"Button", L"保存＆終了", 2520, 0, 1575, 255, true},
+    {"Sw1 mask", kIdMask + 0, L"Edit", L"1", 480, 360, 495, 270, true},
+    {"Sw1 label", kIdOutletLabel + 0, L"Static", L"Sw1", -45, 375, 495, 255, false},
+    {"Sw2 mask", kIdMask + 1, L"Edit", L"4", 480, 600, 495, 270, true},
+    {"Sw2 label", kIdOutletLabel + 1, L"Static", L"Sw2", -45, 615, 495, 255, false},
+    {"Sw3 mask", kIdMask + 2, L"Edit", L"32", 2520, 360, 495, 270, true},
+    {"Sw3 label", kIdOutletLabel + 2, L"Static", L"Sw3", 1980, 375, 495, 255, false},
+    {"Sw4 mask", kIdMask + 3, L"Edit", L"128", 2520, 600, 495, 270, true},
+    {"Sw4 label", kIdOutletLabel + 3, L"Static", L"Sw4", 1980, 615, 495, 255, false},
+    {"CMD1 field", kIdCommandLine + 0, L"Edit", L"", 600, 960, 3495, 270, true},
+    {"CMD2 field", kIdCommandLine + 1, L"Edit", L"", 600, 1200, 3495, 270, true},
+    {"CMD3 field", kIdCommandLine + 2, L"Edit", L"", 600, 1440, 3495, 270, true},
+    {"CMD1 button", kIdLaunch + 0, L"Button", L"CMD1", 0, 960, 615, 255, false},
+    {"CMD2 button", kIdLaunch + 1, L"Button", L"CMD2", 0, 1200, 615, 255, false},
+    {"CMD3 button", kIdLaunch + 2, L"Button", L"CMD3", 0, 1440, 615, 255, false},
+    {"IP label", kIdAddressLabel, L"Static", L"IP", -15, 60, 375, 255, false},
+    {"Sw1 ON", kIdOn + 0, L"Button", L"ON", 960, 360, 495, 255, false},
+    {"Sw2 ON", kIdOn + 1, L"Button", L"ON", 960, 600, 495, 255, false},
+    {"Sw3 ON", kIdOn + 2, L"Button", L"ON", 3000, 360, 495, 255, false},
+    {"Sw4 ON", kIdOn + 3, L"Button", L"ON", 3000, 600, 495, 255, false},
+    {"Sw1 OFF", kIdOff + 0, L"Button", L"OFF", 1440, 360, 495, 255, false},
+    {"Sw2 OFF", kIdOff + 1, L"Button", L"OFF", 1440, 600, 495, 255, false},
+    {"Sw3 OFF", kIdOff + 2, L"Button", L"OFF", 3480, 360, 495, 255, false},
+    {"Sw4 OFF", kIdOff + 3, L"Button", L"OFF", 3480, 600, 495, 255, false},
 };
 
 // The tab stops in order: the labels are none.
@@ -107,7 +107,7 @@ TEST_P(QelWindowAtDpi, EveryControlHasItsKindTextPlaceAndFont) {
   WriteIni(kDesignIni);
   ASSERT_TRUE(Start());
 
-  EXPECT_EQ(TopLevelWindows(process_.dwProcessId).size(), 1u) << "qel shows exactly one window";
+  EXPECT_EQ(TopLevelWindows(process_.id).size(), 1u) << "qel shows exactly one window";
   EXPECT_EQ(TextOf(window_), L" qel設定");
   EXPECT_EQ(GetAncestor(window_, GA_PARENT), GetDesktopWindow());
   RECT client = {};
@@ -320,7 +320,7 @@ TEST_P(QelWindowUnwritable, SaveShowsAMessageAndKeepsTheEdits) {
   const FieldTexts edits = {L"10.3.3.3", L"2", L"8", L"16", L"64", L"one.exe", L"", L"three.exe"};
   SetFields(edits);
 
-  HANDLE held = INVALID_HANDLE_VALUE;
+  qel::OwnedHandle held;
   switch (GetParam()) {
     case Block::kReadOnly:
       // Refused for the attribute itself, also where the system would let
@@ -332,8 +332,8 @@ TEST_P(QelWindowUnwritable, SaveShowsAMessageAndKeepsTheEdits) {
       ASSERT_TRUE(CreateDirectoryW(Ini().c_str(), nullptr));
       break;
     case Block::kOpenElsewhere:
-      held = CreateFileW(Ini().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-      ASSERT_NE(held, INVALID_HANDLE_VALUE);
+      held.Reset(CreateFileW(Ini().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+      ASSERT_TRUE(held);
       break;
   }
 
@@ -364,7 +364,7 @@ TEST_P(QelWindowUnwritable, SaveShowsAMessageAndKeepsTheEdits) {
   EXPECT_TRUE(IsWindowEnabled(window_));
   EXPECT_EQ(Fields(), edits);
 
-  if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+  held.Reset();
   EXPECT_EQ(CopiesBeside(Ini()), 0) << "the save left its copy behind";
   switch (GetParam()) {
     case Block::kReadOnly:
@@ -468,7 +468,7 @@ TEST_F(QelWindow, ValuesComeBackAsTyped) {
                             L" \"C:\\a b\\x.exe\" \"C:\\a b\\y.txt\"",
                             L"\tnotepad.exe  "};
   SetFields(typed);
-  EXPECT_EQ(SaveAndWait(window_, process_.hProcess), 0);
+  EXPECT_EQ(SaveAndWait(window_, process_.process.get()), 0);
   Stop();
   EXPECT_EQ(ReadAll(Ini()),
             "[Qelmark]\r\nIP=\" 192.168.1.10\"\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=\"128 \"\r\n"
@@ -498,7 +498,7 @@ TEST_F(QelWindow, FieldsTheUserDidNotTouchKeepTheirBytes) {
     WriteIni(before);
     if (!Start()) continue;
     Type(kIdCommandLine + 2, L"edited.exe");
-    EXPECT_EQ(SaveAndWait(window_, process_.hProcess), 0);
+    EXPECT_EQ(SaveAndWait(window_, process_.process.get()), 0);
     Stop();
     EXPECT_EQ(ReadAll(Ini()), before.substr(0, before.size() - 2) + "edited.exe\r\n");
   }
@@ -512,35 +512,34 @@ class SecondQel {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     const std::wstring exe = dir + L"\\qel.exe";
+    PROCESS_INFORMATION information = {};
     if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &startup,
-                        &process_)) {
-      process_ = {};
+                        &information)) {
       return;
     }
+    process_.Take(information);
     for (int i = 0; i < 300 && window_ == nullptr; ++i) {
-      for (HWND hwnd : TopLevelWindows(process_.dwProcessId)) {
+      for (HWND hwnd : TopLevelWindows(process_.id)) {
         if (ClassOf(hwnd) == L"qel") window_ = hwnd;
       }
       if (window_ == nullptr) Sleep(100);
     }
-    WaitForInputIdle(process_.hProcess, 10000);
+    WaitForInputIdle(process_.process.get(), 10000);
   }
   SecondQel(const SecondQel&) = delete;
   SecondQel& operator=(const SecondQel&) = delete;
   ~SecondQel() {
-    if (process_.hProcess == nullptr) return;
-    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-      TerminateProcess(process_.hProcess, 255);
-      WaitForSingleObject(process_.hProcess, 10000);
+    if (!process_.process) return;
+    if (WaitForSingleObject(process_.process.get(), 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process_.process.get(), 255);
+      WaitForSingleObject(process_.process.get(), 10000);
     }
-    CloseHandle(process_.hThread);
-    CloseHandle(process_.hProcess);
   }
   HWND window() const { return window_; }
-  HANDLE process() const { return process_.hProcess; }
+  HANDLE process() const { return process_.process.get(); }
 
  private:
-  PROCESS_INFORMATION process_ = {};
+  qel::OwnedProcess process_;
   HWND window_ = nullptr;
 };
 
@@ -552,7 +551,7 @@ TEST_F(QelWindow, TwoWindowsOnOneFolderBothSave) {
   // The first saves CMD1; the second, filled before that, saves CMD2 and
   // must not write its empty CMD1 over the first one's.
   SendMessageW(Control(kIdCommandLine + 0), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"notepad.exe"));
-  EXPECT_EQ(SaveAndWait(window_, process_.hProcess), 0);
+  EXPECT_EQ(SaveAndWait(window_, process_.process.get()), 0);
   SendMessageW(GetDlgItem(second.window(), kIdCommandLine + 1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"calc.exe"));
   EXPECT_EQ(SaveAndWait(second.window(), second.process()), 0);
   Stop();
@@ -619,7 +618,7 @@ TEST_F(QelWindow, FullDiskLeavesIpIniAsItWas) {
 
     // With room again, the same save goes through.
     DeleteFileW(filler.c_str());
-    EXPECT_EQ(SaveAndWait(window_, process_.hProcess), 0);
+    EXPECT_EQ(SaveAndWait(window_, process_.process.get()), 0);
     Stop();
     EXPECT_EQ(ReadAll(Ini()), ini.substr(0, ini.size() - 2) + Narrow(longCommand) + "\r\n");
   }
@@ -671,9 +670,7 @@ TEST_F(QelWindow, WithoutAnIniPathTheFieldsAreEmptyAndSavingSaysWhy) {
   const std::wstring folder = top + L"\\\u03A9mega";
   ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
   ASSERT_TRUE(CreateDirectoryW((top + L"\\Omega").c_str(), nullptr));
-  for (const wchar_t* file : {L"\\qel.exe", L"\\socket.dll"}) {
-    ASSERT_TRUE(CopyFileW((top + file).c_str(), (folder + file).c_str(), FALSE));
-  }
+  ASSERT_TRUE(CopyQelInto(folder));
   WriteAll(top + L"\\Omega\\ip.ini", kDesignIni);
   dir_ = folder;  // qel starts from there
   const bool started = Start();

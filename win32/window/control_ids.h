@@ -1,27 +1,29 @@
-// Control ids of the window "qel". Rows of controls take consecutive ids
-// from their base: the mask field of outlet n (1..4) is kIdMask + n - 1.
+// Control ids of the window "qel". Each row of controls has a range of its
+// own, one id per outlet or command line from the range's base (the mask
+// field of outlet n, 1..kOutletCount, is kIdMask + n - 1), with room for
+// kRangeSize of them; no id of one range is the end of another.
 // Ids 1 and 2 (IDOK and IDCANCEL) are kept free so Enter and Esc trigger no
 // button.
 #pragma once
 
+#include "core/counts.h"
+
 namespace qel {
 
-inline constexpr int kOutletCount = 4;   // outlets of the switch: Sw1..Sw4
-inline constexpr int kCommandCount = 3;  // stored command lines: CMD1..CMD3
+inline constexpr int kRangeSize = 100;
 
 enum ControlId : int {
-  kIdAddress = 100,       // the switch's address (ip.ini key IP)
-  kIdSaveAndQuit = 101,   // "保存＆終了"
-  kIdMask = 110,          // + outlet index: the outlet's mask field (SW1..SW4)
-  kIdOutletLabel = 120,   // + outlet index: the outlet's label "Sw1".."Sw4"
-  kIdAddressLabel = 124,  // the caption "IP" beside the address field
-  kIdCommandLine = 130,   // + command index: the command line field (CMD1..CMD3)
-  kIdLaunch = 140,        // + command index: the launch button "CMD1".."CMD3"
-  kIdOn = 150,            // + outlet index: "ON"
-  kIdOff = 160,           // + outlet index: "OFF"
+  kIdAddress = 100,        // the switch's address (ip.ini key IP)
+  kIdAddressLabel = 101,   // the caption "IP" beside the address field
+  kIdSaveAndQuit = 102,    // "保存＆終了"
+  kIdOutletLabel = 1000,   // + outlet index: the outlet's label "Sw1".."Sw4"
+  kIdMask = 1100,          // + outlet index: the outlet's mask field (SW1..SW4)
+  kIdOn = 1200,            // + outlet index: "ON"
+  kIdOff = 1300,           // + outlet index: "OFF"
+  kIdCommandLine = 2000,   // + command index: the command line field (CMD1..CMD3)
+  kIdLaunch = 2100,        // + command index: the launch button "CMD1".."CMD3"
 };
 
-// The status poll's timer.
-inline constexpr unsigned kPollTimer = 1;
+static_assert(kOutletCount <= kRangeSize && kCommandCount <= kRangeSize, "an id range is full");
 
 }  // namespace qel

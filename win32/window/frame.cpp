@@ -1,6 +1,6 @@
 #include "win32/window/frame.h"
 
-#include "win32/window/fonts.h"
+#include "win32/window/dpi.h"
 #include "win32/window/layout.h"
 
 namespace qel {

@@ -1,11 +1,11 @@
-// The window's live behaviour: the 500 ms status poll that colours the outlet
+// The window's live behaviour: the status poll that colours the outlet
 // labels, the ON and OFF buttons and the launch buttons. It works on the
 // controls of the window it is attached to.
 //
 // Each step that can fail (reading the status word, reading a mask field,
 // switching) returns its failure as a value; the poll shows a failure in the
 // labels (grey text and a tooltip with the reason, no message box, since it
-// runs every 500 ms), ON and OFF in one message box.
+// runs again and again), ON and OFF in one message box.
 //
 // Each outlet label's tooltip says its state in words, "オン", "オフ" or
 // "状態不明: " and the reason, and names the saved address whose switch
@@ -25,6 +25,11 @@
 #include "win32/window/control_ids.h"
 
 namespace qel {
+
+// The status poll runs every kPollMilliseconds, on the window's timer
+// kPollTimer.
+inline constexpr unsigned kPollTimer = 1;
+inline constexpr unsigned kPollMilliseconds = 500;
 
 // Lit outlet labels: red 255, green 192, blue 192.
 inline constexpr COLORREF kLitColour = 0x00C0C0FF;

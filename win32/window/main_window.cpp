@@ -20,7 +20,6 @@ namespace qel {
 namespace {
 
 constexpr wchar_t kClassName[] = L"qel";
-constexpr UINT kPollMilliseconds = 500;
 // Posted by Run: what the window needs only once it is up is set up right
 // after it shows (and after the first poll, so the labels' state comes
 // first).

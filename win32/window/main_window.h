@@ -11,6 +11,7 @@
 
 #include "core/switch_library.h"
 #include "win32/owned_handle.h"
+#include "win32/scoped_ole.h"
 #include "win32/window/live_panel.h"
 
 namespace qel {
@@ -25,7 +26,7 @@ class MainWindow {
   bool Create(HINSTANCE instance);
 
   // Selects the switch once, fills every field from ip.ini and starts the
-  // 500 ms status poll.
+  // status poll.
   void FillFromSettings();
 
   // Shows the window with the focus in the address field and runs the event

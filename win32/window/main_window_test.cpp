@@ -10,6 +10,7 @@
 
 #include "core/switch_library.h"
 #include "win32/win32_platform.h"
+#include "win32/window/dpi.h"
 #include "win32/window/fonts.h"
 #include "win32/window/layout.h"
 

@@ -1,9 +1,11 @@
-// Text and file helpers shared by the Windows test programs that run the
-// real qel.exe: conversions, Wine paths, whole-file reads and writes.
+// What the Windows test programs share: text conversions, the Wine path of a
+// Unix path, whole-file reads and writes, and a folder of a test's own.
 #pragma once
 
 #include <windows.h>
 #include <shellapi.h>
+
+#include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
@@ -29,15 +31,24 @@ inline std::string Narrow(const std::wstring& text, UINT codePage = CP_UTF8) {
   return out;
 }
 
-inline std::wstring WindowsPath(const char* path) {
-  std::wstring out = Widen(path);
+// A path as a Windows program sees it: a Unix path, as CTest passes it to a
+// program run under Wine, on Wine's drive Z:; any other path as it stands.
+inline std::wstring WindowsPath(const std::wstring& path) {
+  std::wstring out = path;
   if (!out.empty() && out[0] == L'/') out = L"Z:" + out;
   for (wchar_t& c : out) {
     if (c == L'/') c = L'\\';
   }
   return out;
 }
+inline std::wstring WindowsPath(const char* path) { return WindowsPath(Widen(path)); }
 
+inline bool FileExists(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// A whole file; empty when it is missing.
 inline std::string ReadAll(const std::wstring& path) {
   std::ifstream in(path.c_str(), std::ios::binary);
   std::ostringstream text;
@@ -67,6 +78,22 @@ inline void RemoveFolder(const std::wstring& dir) {
   op.pFrom = from.c_str();
   op.fFlags = FOF_NO_UI;
   SHFileOperationW(&op);
+}
+
+// A fresh folder in the temporary folder, named `prefix` and the running
+// test's name: what an earlier run left there is removed first.
+inline std::wstring FreshFolderForThisTest(const std::wstring& prefix) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+  std::wstring name = Widen(std::string(info->test_suite_name()) + "-" + info->name());
+  for (wchar_t& c : name) {
+    if (c == L'/') c = L'-';
+  }
+  const std::wstring folder = std::wstring(temp) + prefix + name;
+  RemoveFolder(folder);
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return folder;
 }
 
 }  // namespace qel_test
