@@ -9,7 +9,8 @@
 # "qel.exe a  b " (two blanks inside, one at the end). It is handed over
 # unchanged through rawrun.exe, which starts qel with CreateProcessW.
 #
-# qel runs in build/win32/run/, next to copies of qel.exe and the simulated
+# qel runs in build/win32/run/ (build/win64/run/ on a machine whose kernel
+# runs no 32-bit programs), next to copies of qel.exe and the simulated
 # socket.dll, and an ip.ini copied there from tools/sample-ip.ini when it is
 # missing (edit it freely; the simulated outlets keep their state in
 # socket-sim.state there). After a run the exit code and, in script mode,
@@ -32,12 +33,18 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build="$root/build/win32"
-run="$build/run"
 trap 'exit 130' INT TERM
 
 bash "$root/scripts/setup.sh"
-bash "$root/scripts/build.sh" win32
+# qel as it ships is 32-bit; on a machine whose kernel runs no 32-bit
+# programs Wine can only start the same sources built for x64.
+preset=$(bash "$root/scripts/windows-preset.sh")
+if [ "$preset" != win32 ]; then
+  echo "run.sh: this kernel runs no 32-bit programs; running qel built for x64 (build/$preset)" >&2
+fi
+build="$root/build/$preset"
+run="$build/run"
+bash "$root/scripts/build.sh" "$preset"
 show_state="$root/build/native/tools/show_state"
 bash "$root/scripts/build.sh" native -- --target show_state
 
