@@ -61,6 +61,14 @@ const wchar_t* SwitchFailure(ErrorKind kind) {
 
 }  // namespace
 
+LivePanel::~LivePanel() {
+  if (window_ == nullptr || !IsWindow(window_)) return;
+  for (int outlet = 0; outlet < kOutletCount; ++outlet) {
+    RemoveWindowSubclass(GetDlgItem(window_, kIdOutletLabel + outlet), &LivePanel::OutletLabelProc,
+                         static_cast<UINT_PTR>(outlet));
+  }
+}
+
 void LivePanel::Attach(HWND window) {
   window_ = window;
   litBrush_.Reset(CreateSolidBrush(kLitColour));
@@ -210,17 +218,17 @@ void LivePanel::DrawUnknownFrame(HWND label, HDC dc) const {
   // bottom edge, in the text's colour; none on the left, where the caption
   // begins right at the edge. A unit is a pixel at 96 dpi.
   const int unit = std::max(1, WindowDpi(window_, ScreenDpi()) / 96);
-  OwnedBrush brush(CreateSolidBrush(GetSysColor(COLOR_BTNTEXT)));
+  const HBRUSH brush = GetSysColorBrush(COLOR_BTNTEXT);
   for (int x = frame.left; x < frame.right; x += 4 * unit) {
     const int end = std::min(x + 2 * unit, static_cast<int>(frame.right));
     const RECT top = {x, frame.top, end, frame.top + unit};
     const RECT bottom = {x, frame.bottom - unit, end, frame.bottom};
-    FillRect(dc, &top, brush.get());
-    FillRect(dc, &bottom, brush.get());
+    FillRect(dc, &top, brush);
+    FillRect(dc, &bottom, brush);
   }
   for (int y = frame.top; y < frame.bottom; y += 4 * unit) {
     const RECT right = {frame.right - unit, y, frame.right, std::min(y + 2 * unit, static_cast<int>(frame.bottom))};
-    FillRect(dc, &right, brush.get());
+    FillRect(dc, &right, brush);
   }
 }
 

@@ -39,6 +39,7 @@ inline constexpr COLORREF kLitTextColour = 0x00000000;
 class LivePanel {
  public:
   explicit LivePanel(SwitchLibrary& library) : library_(library) {}
+  ~LivePanel();  // a window that outlives the panel paints its labels plainly
   LivePanel(const LivePanel&) = delete;
   LivePanel& operator=(const LivePanel&) = delete;
 
