@@ -2,7 +2,7 @@
 """Checks the release zips that make_zips.py wrote.
 
     check_zips.py --version V --dist-dir DIR --exe qel.exe --socket socket.dll \
-                  --source-dir SRC --binary-dir BUILD
+                  --source-dir SRC --binary-dir BUILD --compiler CXX
 
   - the file names carry the version; each zip holds exactly its entries, in
     order, and no ip.ini; the simulated switch only in its own zip; the
@@ -10,6 +10,16 @@
   - the readmes are Shift-JIS (code page 932) with CRLF line ends, no BOM,
     not taken for UTF-8, each line within 80 columns, and say exactly what
     their UTF-8 sources say, with the version;
+  - the readme has the sections a Japanese user looks for: the Windows it
+    runs on (the one its imports ask for), several switches, a switch that
+    never answers,
+    uninstalling, the disclaimer, copyright and licence, and the change log
+    (CHANGES, whose newest entry is this version);
+  - each zip holds LICENSE.txt (the MIT licence of LICENSE) and
+    THIRD-PARTY-NOTICES.txt with, verbatim, the Debian copyright file of
+    each runtime linked into its program (the mingw-w64 runtime, winpthreads
+    and the GCC runtime libraries, with the GCC Runtime Library Exception),
+    found here through the compiler and dpkg;
   - qel.exe's version resource and manifest carry the same version;
   - no build time and no source or build folder in qel.exe or socket.dll.
 """
@@ -18,6 +28,7 @@ import glob
 import os
 import re
 import struct
+import subprocess
 import sys
 import unittest
 import zipfile
@@ -56,6 +67,91 @@ def version_resource(image):
     return split(file_ms, file_ls), split(product_ms, product_ls), strings
 
 
+def pe_imports(image):
+    """{dll name (lower case): [function names]} of a PE file's import
+    directory (the DLLs loaded at start; not the delay-loaded ones)."""
+    pe = struct.unpack_from("<I", image, 0x3C)[0]
+    sections = struct.unpack_from("<H", image, pe + 6)[0]
+    optional = struct.unpack_from("<H", image, pe + 20)[0]
+    table = pe + 24 + optional
+    # Data directory 1 (imports) follows 96 bytes of PE32 (magic 0x10b) or
+    # 112 bytes of PE32+ (0x20b) fields; PE32+ thunks are 8 bytes wide.
+    magic = struct.unpack_from("<H", image, pe + 24)[0]
+    assert magic in (0x10B, 0x20B), "no PE32 or PE32+ optional header"
+    wide = magic == 0x20B
+    import_rva = struct.unpack_from("<I", image, pe + 24 + (120 if wide else 104))[0]
+    thunk_format, by_ordinal, thunk_size = ("<Q", 1 << 63, 8) if wide else ("<I", 0x80000000, 4)
+
+    def offset(rva):
+        for i in range(sections):
+            size, address, _, raw = struct.unpack_from("<4I", image, table + 40 * i + 8)
+            if address <= rva < address + size:
+                return rva - address + raw
+        raise AssertionError("RVA %#x in no section" % rva)
+
+    def text_at(rva):
+        at = offset(rva)
+        return image[at:image.index(b"\0", at)].decode("ascii")
+
+    imports = {}
+    at = offset(import_rva)
+    while True:
+        lookup, _, _, name, thunks = struct.unpack_from("<5I", image, at)
+        if name == 0:
+            return imports
+        functions = imports.setdefault(text_at(name).lower(), [])
+        entry = offset(lookup or thunks)
+        while True:
+            value = struct.unpack_from(thunk_format, image, entry)[0]
+            if value == 0:
+                break
+            if not value & by_ordinal:
+                functions.append(text_at(value + 2))
+            entry += thunk_size
+        at += 20
+
+
+# The oldest Windows that has each of these functions, for the ones that
+# raise the oldest Windows qel runs on; newest last.
+NEWER_FUNCTIONS = [
+    ("Vista", {"GetTickCount64", "InitOnceExecuteOnce", "InitializeConditionVariable", "InitializeSRWLock",
+               "GetFinalPathNameByHandleW", "CreateSymbolicLinkW", "GetLocaleInfoEx"}),
+    ("7", {"SetThreadGroupAffinity", "GetActiveProcessorCount", "TryAcquireSRWLockExclusive"}),
+    ("8", {"GetSystemTimePreciseAsFileTime", "CreateFile2", "SetDefaultDllDirectories", "GetCurrentThreadStackLimits"}),
+    ("10", {"GetDpiForWindow", "SetThreadDescription", "GetSystemDpiForProcess"}),
+]
+
+
+def the_oldest_windows_for(image):
+    """The newest of the Windows versions above that an import needs, and
+    the imports that need it; ("XP", []) when none does."""
+    names = {name for functions in pe_imports(image).values() for name in functions}
+    oldest = ("XP", [])
+    for version, functions in NEWER_FUNCTIONS:
+        if names & functions:
+            oldest = (version, sorted(names & functions))
+    return oldest
+
+
+def debian_copyright_of(library):
+    """The Debian package holding the toolchain's file `library` (as the
+    compiler finds it) and that package's copyright file's text."""
+    path = subprocess.run([ARGS.compiler, "-print-file-name=" + library], check=True, capture_output=True,
+                          text=True).stdout.strip()
+    assert os.path.isabs(path), "the compiler does not find %s" % library
+    path = os.path.realpath(path)
+    owner = subprocess.run(["dpkg", "-S", path], check=True, capture_output=True, text=True).stdout
+    package = owner.splitlines()[0].split(":")[0]
+    with open("/usr/share/doc/%s/copyright" % package, encoding="utf-8") as file:
+        return package, file.read()
+
+
+def section(text, heading):
+    """The lines of a readme section from its numbered heading to the next."""
+    match = re.search(r"^\d+\. %s\r?\n-+\r?\n(.*?)(?=^\d+\. |\Z)" % re.escape(heading), text, re.S | re.M)
+    return match.group(1) if match else None
+
+
 class Zips(unittest.TestCase):
     def setUp(self):
         self.win32 = os.path.join(ARGS.dist_dir, "qel-%s-win32.zip" % ARGS.version)
@@ -72,8 +168,10 @@ class Zips(unittest.TestCase):
 
     def test_each_zip_holds_exactly_its_entries(self):
         cases = [
-            (self.win32, [("qel.exe", ARGS.exe), ("readme.txt", None)]),
-            (self.simswitch, [("socket.dll", ARGS.socket), ("simswitch-readme.txt", None)]),
+            (self.win32, [("qel.exe", ARGS.exe), ("readme.txt", None), ("LICENSE.txt", None),
+                          ("THIRD-PARTY-NOTICES.txt", None)]),
+            (self.simswitch, [("socket.dll", ARGS.socket), ("simswitch-readme.txt", None), ("LICENSE.txt", None),
+                              ("THIRD-PARTY-NOTICES.txt", None)]),
         ]
         for path, expected in cases:
             with self.subTest(zip=os.path.basename(path)):
@@ -111,9 +209,79 @@ class Zips(unittest.TestCase):
                     self.assertLessEqual(len(line), 80, "line %d is wider than 80 columns" % number)
                 with open(os.path.join(HERE, source), encoding="utf-8") as file:
                     expected = file.read().replace("@VERSION@", ARGS.version)
+                with open(os.path.join(ARGS.source_dir, "CHANGES"), encoding="utf-8") as file:
+                    expected = expected.replace("@CHANGES@\n", file.read())
                 # Every character came through: nothing replaced, nothing lost.
                 self.assertEqual(text, expected.replace("\n", "\r\n"))
                 self.assertIn("qel " + ARGS.version, text.splitlines()[0])
+
+    def test_the_readme_answers_what_a_japanese_user_asks(self):
+        readme = dict(self.entries(self.win32))["readme.txt"].decode("cp932")
+        headings = ("動作環境", "複数のスイッチを使う", "スイッチが応答しないとき", "アンインストール", "免責事項",
+                    "著作権・ライセンス", "更新履歴")
+        sections = {heading: section(readme, heading) for heading in headings}
+        for heading, text in sections.items():
+            self.assertTrue(text and text.strip(), "no section %s" % heading)
+        # The oldest Windows, named from what qel.exe imports.
+        oldest, because = the_oldest_windows_for(read(ARGS.exe))
+        self.assertEqual(oldest, "Vista", "qel.exe now needs Windows %s (%s): update 動作環境" % (oldest, because))
+        environment = sections["動作環境"]
+        self.assertIn("Windows %s 以降" % oldest, environment)
+        for name in because:
+            self.assertIn(name, environment)
+        for words in ("32 ビット", "64 ビット", "Wine"):
+            self.assertIn(words, environment)
+        self.assertIn("ip.ini", sections["複数のスイッチを使う"])
+        for words in ("タスク マネージャー", "メモ帳", "IP="):
+            self.assertIn(words, sections["スイッチが応答しないとき"])
+        self.assertIn("削除", sections["アンインストール"])
+        for words in ("MIT", "LICENSE.txt", "THIRD-PARTY-NOTICES.txt", "Copyright (c) 2026 qel contributors"):
+            self.assertIn(words, sections["著作権・ライセンス"])
+        socket_readme = dict(self.entries(self.simswitch))["simswitch-readme.txt"].decode("cp932")
+        for words in ("MIT", "LICENSE.txt", "THIRD-PARTY-NOTICES.txt"):
+            self.assertIn(words, socket_readme)
+
+    def test_the_change_log_has_this_version_first_and_is_the_readmes(self):
+        with open(os.path.join(ARGS.source_dir, "CHANGES"), encoding="utf-8") as file:
+            changes = file.read()
+        versions = re.findall(r"^(\d+\.\d+)\b", changes, re.M)
+        self.assertTrue(versions, "CHANGES has no entry")
+        self.assertEqual(versions[0], ARGS.version, "the newest entry of CHANGES is not this version")
+        self.assertEqual(len(versions), len(set(versions)), "a version has two entries in CHANGES")
+        readme = dict(self.entries(self.win32))["readme.txt"].decode("cp932")
+        self.assertEqual(section(readme, "更新履歴").strip(), changes.replace("\n", "\r\n").strip())
+
+    def test_each_zip_carries_the_licence_and_the_runtimes_notices(self):
+        with open(os.path.join(ARGS.source_dir, "LICENSE"), encoding="ascii") as file:
+            licence = file.read()
+        self.assertTrue(licence.startswith("MIT License\n\nCopyright (c) 2026 qel contributors\n"))
+        with open(os.path.join(ARGS.source_dir, "README.md"), encoding="utf-8") as file:
+            self.assertRegex(file.read(), r"\bMIT-licensed\b.*`LICENSE`")
+        # The runtimes every program of the release links statically, by one
+        # of their files: the mingw-w64 runtime, winpthreads, the GCC runtime
+        # libraries.
+        runtimes = {name: debian_copyright_of(name) for name in ("libmingwex.a", "libpthread.a", "libgcc.a",
+                                                                  "libstdc++.a")}
+        for path, program in ((self.win32, "qel.exe"), (self.simswitch, "socket.dll")):
+            with self.subTest(zip=os.path.basename(path)):
+                entries = dict(self.entries(path))
+                self.assertEqual(entries["LICENSE.txt"], licence.replace("\n", "\r\n").encode("ascii"))
+                data = entries["THIRD-PARTY-NOTICES.txt"]
+                # UTF-8 with a byte order mark, which Notepad reads as such.
+                self.assertTrue(data.startswith(b"\xef\xbb\xbf"), "no UTF-8 byte order mark")
+                self.assertEqual(data.count(b"\n"), data.count(b"\r\n"), "a line end without CR")
+                notices = data[3:].decode("utf-8").replace("\r\n", "\n")
+                self.assertIn("third-party notices for %s" % program, notices.splitlines()[0])
+                for name, (package, text) in runtimes.items():
+                    # Named among the files that went in, with its package.
+                    self.assertTrue(re.search(r"\n  %s +%s " % (re.escape(name), re.escape(package)), notices),
+                                    "%s is not named as a file from %s" % (name, package))
+                    self.assertTrue(text.rstrip("\n") in notices,
+                                    "%s: no copyright file of %s (%s)" % (program, package, name))
+                for words in ("winpthreads", "GCC RUNTIME LIBRARY EXCEPTION", "libstdc++"):
+                    self.assertTrue(words in notices, "no %s" % words)
+                for folder in (os.path.realpath(ARGS.source_dir), os.path.realpath(ARGS.binary_dir)):
+                    self.assertFalse(folder in notices, "the notices name %s" % folder)
 
     def test_qel_exe_carries_the_version_of_the_file_names(self):
         major, minor = (int(part) for part in ARGS.version.split("."))
@@ -140,7 +308,7 @@ class Zips(unittest.TestCase):
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
-    for option in ("--version", "--dist-dir", "--exe", "--socket", "--source-dir", "--binary-dir"):
+    for option in ("--version", "--dist-dir", "--exe", "--socket", "--source-dir", "--binary-dir", "--compiler"):
         parser.add_argument(option, required=True)
     ARGS, rest = parser.parse_known_args()
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)

@@ -1,11 +1,12 @@
 // The live outlet panel of the real qel.exe, driven from outside as a user
 // would: the labels Sw1 … Sw4 lit from the status word of the switch whose
 // address is saved in ip.ini, from the window's first frame, their tooltips
-// saying "オン" or "オフ" and naming that address, greyed with a reason in
-// their tooltip when the poll cannot tell or no address is saved, ON and OFF
-// with the address and masks on screen, and the launch buttons. Colours are
-// read from the screen's pixels; the tooltips' texts from inside qel's
-// process by the probe.
+// saying "オン" or "オフ" and naming that address, framed with dashes and a
+// reason in their tooltip when the poll cannot tell or no address is saved,
+// the same state text beside a focused ON or OFF button, ON and OFF with the
+// address and masks on screen, and the launch buttons. Colours, frames and
+// contrast are read from the screen's pixels; the tooltips' texts from
+// inside qel's process by the probe.
 //
 // Arguments: qel.exe, the simulated socket.dll, the simulated socket.dll
 // without receivep6, echoargs.exe, the probe library and the screenshot's PNG
@@ -13,6 +14,7 @@
 #include "tests/gui/window_driver.h"
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 namespace {
@@ -52,17 +54,55 @@ const std::wstring kNoAddressTip = L"状態不明: IP が保存されていな�
 // The tooltip of a label whose state the poll read.
 std::wstring StateTip(bool on, const std::string& address) { return (on ? L"オン" : L"オフ") + SavedNote(address); }
 
-// What a label shows: the colour of most of its pixels (the background) and
-// its darkest pixel (the text, drawn over the background).
+// What a label shows: the colour of most of its pixels (the background),
+// its darkest pixel (the text, drawn over the background), and whether
+// dashes in the text's colour run along its top, its bottom and its right
+// edge (a frame: the sign of an unknown state that is no colour).
 struct Look {
   COLORREF background = CLR_INVALID;
   COLORREF text = CLR_INVALID;
-  bool operator==(const Look& other) const { return background == other.background && text == other.text; }
+  bool framed = false;
+  bool operator==(const Look& other) const {
+    return background == other.background && text == other.text && framed == other.framed;
+  }
   bool operator!=(const Look& other) const { return !(*this == other); }
 };
 
 std::ostream& operator<<(std::ostream& out, const Look& look) {
-  return out << "background " << Hex(look.background) << ", text " << Hex(look.text);
+  return out << "background " << Hex(look.background) << ", text " << Hex(look.text)
+             << (look.framed ? ", framed" : ", no frame");
+}
+
+// The runs of `colour` along a line of `length` pixels, and how far apart
+// the first and the last such pixel are.
+struct Runs {
+  int count = 0;
+  int extent = 0;
+};
+template <typename PixelAt>
+Runs RunsOf(COLORREF colour, int length, PixelAt at) {
+  Runs runs;
+  int first = -1, last = -1;
+  for (int i = 0; i < length; ++i) {
+    if (at(i) != colour) continue;
+    if (i == 0 || at(i - 1) != colour) ++runs.count;
+    if (first < 0) first = i;
+    last = i;
+  }
+  runs.extent = first < 0 ? 0 : last - first + 1;
+  return runs;
+}
+
+// Dashes along one of the first or last three rows (`fromTop`) of the image:
+// three runs at least, spread over half its width or more. A caption's
+// letters never are: they keep off the edges and fill a third of the width.
+bool DashedRowNear(const Image& image, bool fromTop, COLORREF colour) {
+  for (int i = 0; i < 3 && i < image.height; ++i) {
+    const int y = fromTop ? i : image.height - 1 - i;
+    const Runs runs = RunsOf(colour, image.width, [&](int x) { return image.At(x, y); });
+    if (runs.count >= 3 && 2 * runs.extent >= image.width) return true;
+  }
+  return false;
 }
 
 Look LookOf(const Image& image) {
@@ -87,18 +127,39 @@ Look LookOf(const Image& image) {
       look.background = colour;
     }
   }
+  const Runs right = RunsOf(look.text, image.height, [&](int y) { return image.At(image.width - 1, y); });
+  look.framed = right.count >= 2 && DashedRowNear(image, true, look.text) && DashedRowNear(image, false, look.text);
   return look;
 }
 
+// WCAG 2 contrast of two colours: (L1 + 0.05) / (L2 + 0.05), L1 the
+// relative luminance of the lighter.
+double Luminance(COLORREF colour) {
+  const auto linear = [](int channel) {
+    const double c = channel / 255.0;
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * linear(GetRValue(colour)) + 0.7152 * linear(GetGValue(colour)) +
+         0.0722 * linear(GetBValue(colour));
+}
+double Contrast(COLORREF a, COLORREF b) {
+  const double la = Luminance(a), lb = Luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 // The four outlet labels, Sw1 first, as two patterns of four characters:
-// 'x' where the label is lit (lit) or its text greyed (grey), '.' where not.
+// 'x' where the label is lit (lit) or its state unknown (unknown), '.'
+// where not. An unknown label is never lit: the lit colour says "on".
 struct Rows {
   const char* lit;
-  const char* grey;
+  const char* unknown;
 };
 
-Look Expected(bool lit, bool grey) {
-  return {lit ? kLit : GetSysColor(COLOR_BTNFACE), GetSysColor(grey ? COLOR_GRAYTEXT : COLOR_BTNTEXT)};
+// Black on the lit colour; otherwise button text on button face, framed
+// when unknown.
+Look Expected(bool lit, bool unknown) {
+  if (unknown) return {GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_BTNTEXT), true};
+  return {lit ? kLit : GetSysColor(COLOR_BTNFACE), lit ? RGB(0, 0, 0) : GetSysColor(COLOR_BTNTEXT), false};
 }
 
 // The text of a message box and whether it shows an icon.
@@ -259,7 +320,7 @@ class QelPanel : public QelWindow {
 
   static std::vector<Look> ExpectedLooks(const Rows& rows) {
     std::vector<Look> looks;
-    for (int i = 0; i < kOutletCount; ++i) looks.push_back(Expected(rows.lit[i] == 'x', rows.grey[i] == 'x'));
+    for (int i = 0; i < kOutletCount; ++i) looks.push_back(Expected(rows.lit[i] == 'x', rows.unknown[i] == 'x'));
     looks.push_back(Expected(false, false));  // "IP" is never recoloured
     return looks;
   }
@@ -290,7 +351,7 @@ class QelPanel : public QelWindow {
     for (int i = 0; i <= kOutletCount; ++i) {
       EXPECT_EQ(looks[i], expected[i]) << "label "
                                        << (i < kOutletCount ? "Sw" + std::to_string(i + 1) : std::string("IP"))
-                                       << " (lit " << rows.lit << ", greyed " << rows.grey << ")";
+                                       << " (lit " << rows.lit << ", unknown " << rows.unknown << ")";
     }
   }
 
@@ -340,6 +401,79 @@ class QelPanel : public QelWindow {
   }
 
   void Click(int id) { PostMessageW(Control(id), BM_CLICK, 0, 0); }
+
+  // The control of qel's window that has the keyboard focus.
+  HWND FocusedControl() const {
+    GUITHREADINFO thread = {};
+    thread.cbSize = sizeof(thread);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &thread)) return nullptr;
+    return thread.hwndFocus;
+  }
+
+  // Presses Tab on the keyboard, with qel's window in front, and waits for
+  // the focus to move. Should the key not reach qel (a display that gives
+  // another window the keyboard), the Tab goes to the focused control as a
+  // message: qel's message loop handles both alike.
+  void PressTab() {
+    const HWND before = FocusedControl();
+    INPUT keys[2] = {};
+    for (INPUT& key : keys) {
+      key.type = INPUT_KEYBOARD;
+      key.ki.wVk = VK_TAB;
+    }
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
+    for (int waited = 0; waited < 1000 && FocusedControl() == before; waited += 20) Sleep(20);
+    if (FocusedControl() != before || before == nullptr) return;
+    PostMessageW(before, WM_KEYDOWN, VK_TAB, 0x000F0001);
+    PostMessageW(before, WM_KEYUP, VK_TAB, static_cast<LPARAM>(0xC00F0001));
+    for (int waited = 0; waited < 2000 && FocusedControl() == before; waited += 20) Sleep(20);
+  }
+
+  // Tabs forward until control `id` has the focus; false if it never does.
+  bool TabTo(int id) {
+    for (int presses = 0; presses < 30; ++presses) {
+      if (FocusedControl() == Control(id)) return true;
+      PressTab();
+    }
+    return FocusedControl() == Control(id);
+  }
+
+  // The tooltip qel shows within the time given, or nullptr.
+  HWND WaitForTip(DWORD milliseconds = 5000) const {
+    HWND tip = ShownTip();
+    for (DWORD waited = 0; waited < milliseconds && tip == nullptr; waited += 50) {
+      Sleep(50);
+      tip = ShownTip();
+    }
+    return tip;
+  }
+
+  // Waits (up to 5 s) until the shown tooltip says `text`; what it says then.
+  std::wstring WaitForTipText(const std::wstring& text) {
+    std::wstring said;
+    for (int waited = 0; waited < 5000; waited += 50) {
+      const HWND tip = ShownTip();
+      said = tip != nullptr ? TextOf(tip) : L"(no tooltip)";
+      if (said == text) break;
+      Sleep(50);
+    }
+    return said;
+  }
+
+  // The shown tooltip sits just below the control: its top within a few
+  // pixels under the control's bottom, its left edge by the control's.
+  void ExpectTipBeside(int id) {
+    const HWND tip = ShownTip();
+    ASSERT_NE(tip, nullptr) << "no tooltip";
+    RECT button = {}, shown = {};
+    GetWindowRect(Control(id), &button);
+    GetWindowRect(tip, &shown);
+    EXPECT_TRUE(shown.top >= button.bottom && shown.top <= button.bottom + 8 && shown.left >= button.left - 8 &&
+                shown.left <= button.right)
+        << "tooltip at (" << shown.left << ", " << shown.top << "), button (" << button.left << ", " << button.top
+        << ") - (" << button.right << ", " << button.bottom << ")";
+  }
 
   // Presses OK of the box and waits for it to close.
   void PressOk(HWND box) {
@@ -569,9 +703,9 @@ TEST_F(QelPanel, TheLabelsShowTheSwitchFromTheFirstFrame) {
 }
 
 // ---------------------------------------------------------------------------
-// Rows whose state the poll cannot establish: greyed text over the colour
-// they had, a reason in the tooltip, never a message box, and back to normal
-// at the first poll that succeeds.
+// Rows whose state the poll cannot establish: unlit (even when they were on)
+// and framed with dashes, a reason in the tooltip, never a message box, and
+// back to normal at the first poll that succeeds.
 
 struct FaultCase {
   const char* name;
@@ -579,26 +713,23 @@ struct FaultCase {
   const wchar_t* fault;    // QELSIM_FAULT set in qel's process, or nullptr
   const wchar_t* sw4Mask;  // typed into Sw4's mask field, or nullptr
   const char* litBefore;   // the labels before the fault, at word 129 (Sw1 and Sw4)
-  const char* during;      // the labels during the fault, at word 0: kept where greyed
-  const char* grey;
+  const char* unknown;     // the labels during the fault; at word 0 the others are off
   const wchar_t* reasonMentions;
   bool mends;  // whether the test can remove the fault while qel runs
   // qel started from this subfolder, or nullptr for the test's folder.
   const wchar_t* folder = nullptr;
 };
 
-TEST_F(QelPanel, RowsThePollCannotReadAreGreyedWithAReasonAndNoMessage) {
+TEST_F(QelPanel, RowsThePollCannotReadAreFramedWithAReasonAndNoMessage) {
   const FaultCase cases[] = {
-      {"no socket.dll", Library::kNone, nullptr, nullptr, "....", "....", "xxxx", L"socket.dll", true},
-      {"socket.dll without receivep6", Library::kWithoutReceive, nullptr, nullptr, "....", "....", "xxxx", L"関数",
-       false},
-      {"status word out of range", Library::kWhole, L"receivep6=range", nullptr, "x..x", "x..x", "xxxx", L"範囲外",
-       true},
-      {"mask not a number", Library::kWhole, nullptr, L"abc", "x..x", "...x", "...x", L"マスク", true},
-      {"mask beyond 32 bits", Library::kWhole, nullptr, L"99999999999", "x..x", "...x", "...x", L"マスク", true},
-      {"mask empty", Library::kWhole, nullptr, L"", "x..x", "...x", "...x", L"マスク", true},
+      {"no socket.dll", Library::kNone, nullptr, nullptr, "....", "xxxx", L"socket.dll", true},
+      {"socket.dll without receivep6", Library::kWithoutReceive, nullptr, nullptr, "....", "xxxx", L"関数", false},
+      {"status word out of range", Library::kWhole, L"receivep6=range", nullptr, "x..x", "xxxx", L"範囲外", true},
+      {"mask not a number", Library::kWhole, nullptr, L"abc", "x..x", "...x", L"マスク", true},
+      {"mask beyond 32 bits", Library::kWhole, nullptr, L"99999999999", "x..x", "...x", L"マスク", true},
+      {"mask empty", Library::kWhole, nullptr, L"", "x..x", "...x", L"マスク", true},
       // No ip.ini path, so no saved address either: the reason ends the tip.
-      {"a folder name the code page cannot hold", Library::kWhole, nullptr, nullptr, "....", "....", "xxxx",
+      {"a folder name the code page cannot hold", Library::kWhole, nullptr, nullptr, "....", "xxxx",
        L"ip.ini の場所をこのシステムの文字コードで表せない", false, L"\\\u03A9mega"},
   };
   for (const FaultCase& c : cases) {
@@ -617,20 +748,20 @@ TEST_F(QelPanel, RowsThePollCannotReadAreGreyedWithAReasonAndNoMessage) {
     }
     if (c.sw4Mask != nullptr) Type(kIdMask + 3, c.sw4Mask);
     SetWord(kSaved, 0);
-    EXPECT_TRUE(WaitForLooks({c.during, c.grey})) << "the labels did not grey within 5 s";
-    ExpectRows({c.during, c.grey});
+    EXPECT_TRUE(WaitForLooks({"....", c.unknown})) << "the labels did not turn unknown within 5 s";
+    ExpectRows({"....", c.unknown});
     for (int row = 0; row < kOutletCount; ++row) {
       const std::wstring tip = TipOf(row);
-      if (c.grey[row] == 'x') {
+      if (c.unknown[row] == 'x') {
         EXPECT_TRUE(StartsWith(tip, L"状態不明") && tip.find(c.reasonMentions) != std::wstring::npos &&
                     EndsWith(tip, readsIni ? SavedNote(kSaved) : std::wstring(c.reasonMentions)))
             << "Sw" << row + 1 << "'s tooltip: \"" << Narrow(tip) << "\"";
       } else {
-        EXPECT_EQ(tip, StateTip(c.during[row] == 'x', kSaved)) << "Sw" << row + 1;
+        EXPECT_EQ(tip, StateTip(false, kSaved)) << "Sw" << row + 1;
       }
     }
-    const int greyed = static_cast<int>(std::string(c.grey).find('x'));
-    EXPECT_TRUE(TipPopsUpOver(kIdOutletLabel + greyed, 5000)) << "no tooltip over Sw" << greyed + 1;
+    const int unknown = static_cast<int>(std::string(c.unknown).find('x'));
+    EXPECT_TRUE(TipPopsUpOver(kIdOutletLabel + unknown, 5000)) << "no tooltip over Sw" << unknown + 1;
     const int polls = SetipCount();
     EXPECT_TRUE(NoMessageBoxFor(2500));
     if (c.library != Library::kNone && readsIni) {
@@ -663,16 +794,68 @@ TEST_F(QelPanel, ABadMaskLeavesTheRowsBeforeItRead) {
   ExpectRows({".x..", "...."});
   Type(kIdMask + 1, L"abc");
   SetWord(kSaved, 1);
-  // Sw2 keeps its light, greyed; Sw1 lights at the new word.
-  for (int waited = 0; waited < 5000 && LookOfLabel(kIdOutletLabel + 1) != Expected(true, true); waited += 100) {
+  // Sw2 is unknown, no longer lit; Sw1 lights at the new word.
+  for (int waited = 0; waited < 5000 && LookOfLabel(kIdOutletLabel + 1) != Expected(false, true); waited += 100) {
     Sleep(100);
   }
   AwaitPolls(2);
   EXPECT_EQ(LookOfLabel(kIdOutletLabel + 0), Expected(true, false)) << "Sw1";
-  EXPECT_EQ(LookOfLabel(kIdOutletLabel + 1), Expected(true, true)) << "Sw2";
+  EXPECT_EQ(LookOfLabel(kIdOutletLabel + 1), Expected(false, true)) << "Sw2";
   EXPECT_EQ(TipOf(0), StateTip(true, kSaved));
   EXPECT_EQ(TipOf(1), L"状態不明: Sw2 のマスクが数値でない" + SavedNote(kSaved));
   EXPECT_TRUE(NoMessageBoxFor(1000));
+  ExpectCloseLeavesIni();
+}
+
+// ---------------------------------------------------------------------------
+// The keyboard: an ON or OFF button with the focus shows its outlet's state
+// beside it, the same text as the label's tooltip, following the poll,
+// until the focus leaves it.
+
+TEST_F(QelPanel, AFocusedOnOrOffButtonShowsItsOutletsStateBesideIt) {
+  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 1 | 128}}));
+  ExpectRows({"x..x", "...."});
+  ASSERT_EQ(FocusedControl(), Control(kIdAddress)) << "the focus is not in the address field at start";
+  EXPECT_EQ(ShownTip(), nullptr) << "a tooltip before any button has the focus";
+
+  ASSERT_TRUE(TabTo(kIdOn + 0)) << "Tab did not reach Sw1's ON";
+  ASSERT_NE(WaitForTip(), nullptr) << "no tooltip beside Sw1's ON";
+  EXPECT_EQ(WaitForTipText(TipOf(0)), StateTip(true, kSaved));
+  ExpectTipBeside(kIdOn + 0);
+
+  // It follows the poll: the switch is switched at the device, then the
+  // outlet's state cannot be read; always the label's tooltip text.
+  SetWord(kSaved, 128);
+  EXPECT_EQ(WaitForTipText(StateTip(false, kSaved)), StateTip(false, kSaved));
+  EXPECT_EQ(TipOf(0), StateTip(false, kSaved));
+  Type(kIdMask + 0, L"x");
+  const std::wstring unknown = L"状態不明: Sw1 のマスクが数値でない" + SavedNote(kSaved);
+  EXPECT_EQ(WaitForTipText(unknown), unknown);
+  EXPECT_EQ(TipOf(0), unknown);
+  EXPECT_EQ(FocusedControl(), Control(kIdOn + 0));
+  Type(kIdMask + 0, L"1");
+  EXPECT_EQ(WaitForTipText(StateTip(false, kSaved)), StateTip(false, kSaved));
+
+  // The next button's outlet, beside that button.
+  PressTab();
+  ASSERT_EQ(FocusedControl(), Control(kIdOn + 1));
+  EXPECT_EQ(WaitForTipText(StateTip(false, kSaved)), StateTip(false, kSaved));
+  ExpectTipBeside(kIdOn + 1);
+
+  // OFF as ON: Sw4's, which is on.
+  ASSERT_TRUE(TabTo(kIdOff + 3)) << "Tab did not reach Sw4's OFF";
+  EXPECT_EQ(WaitForTipText(StateTip(true, kSaved)), StateTip(true, kSaved));
+  ExpectTipBeside(kIdOff + 3);
+
+  // Away, round to the address field: gone, and no poll brings it back.
+  PressTab();
+  ASSERT_EQ(FocusedControl(), Control(kIdAddress));
+  for (int waited = 0; waited < 2000 && ShownTip() != nullptr; waited += 50) Sleep(50);
+  EXPECT_EQ(ShownTip(), nullptr) << "the tooltip stayed after the focus left the button";
+  SetWord(kSaved, 1);
+  AwaitPolls(2);
+  EXPECT_EQ(ShownTip(), nullptr) << "a poll brought the tooltip back";
+  EXPECT_TRUE(NoMessageBoxFor(0));
   ExpectCloseLeavesIni();
 }
 
@@ -922,6 +1105,43 @@ TEST_F(QelPanel, Screenshot) {
   ASSERT_TRUE(CaptureWindow(box, image));
   SaveScreenshot(Beside(gScreenshot, L"-message"), image);
   PressOk(box);
+  ExpectCloseLeavesIni();
+}
+
+// Every state of a label reads at 4.5:1 or more (WCAG AA), measured on the
+// screen's pixels: on, off, and unknown after either; unknown tells itself
+// apart by a frame, not by colour alone. Beside the screenshot
+// (…-unknown.png): every outlet unknown.
+TEST_F(QelPanel, ScreenshotEveryLabelStateReadsAtAaContrast) {
+  dpi_.Set(96);
+  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 1 | 32}}));
+  ExpectRows({"x.x.", "...."});
+  const char* const known[] = {"on", "off", "on", "off"};
+  std::vector<Look> before;
+  for (int row = 0; row < 4; ++row) before.push_back(LookOfLabel(kIdOutletLabel + row));
+
+  ASSERT_TRUE(SetFault(L"receivep6=range")) << "the probe could not set QELSIM_FAULT in qel";
+  EXPECT_TRUE(WaitForLooks({"....", "xxxx"})) << "the labels did not turn unknown within 5 s";
+  ExpectRows({"....", "xxxx"});
+  std::vector<Look> after;
+  for (int row = 0; row < 4; ++row) after.push_back(LookOfLabel(kIdOutletLabel + row));
+  Image image;
+  ASSERT_TRUE(CaptureWindow(window_, image));
+  SaveScreenshot(Beside(gScreenshot, L"-unknown"), image);
+
+  for (int row = 0; row < 4; ++row) {
+    const std::string label = "Sw" + std::to_string(row + 1);
+    for (const auto& [state, look] : {std::pair<std::string, Look>{known[row], before[row]},
+                                      std::pair<std::string, Look>{std::string("unknown after ") + known[row],
+                                                                   after[row]}}) {
+      const double contrast = Contrast(look.text, look.background);
+      printf("%s %s: %s, contrast %.2f:1\n", label.c_str(), state.c_str(),
+             (testing::PrintToString(look)).c_str(), contrast);
+      EXPECT_GE(contrast, 4.5) << label << " " << state << ": " << look;
+    }
+    EXPECT_FALSE(before[row].framed) << label << " " << known[row] << " has a frame";
+    EXPECT_TRUE(after[row].framed) << label << " unknown has no frame";
+  }
   ExpectCloseLeavesIni();
 }
 

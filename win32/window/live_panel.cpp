@@ -2,34 +2,57 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "core/numbers.h"
 #include "core/outlets.h"
 #include "core/settings.h"
 #include "core/window_texts.h"
 #include "win32/window/controls.h"
+#include "win32/window/dpi.h"
 
 namespace qel {
+
+LivePanel::~LivePanel() {
+  if (window_ == nullptr || !IsWindow(window_)) return;
+  for (int outlet = 0; outlet < kOutletCount; ++outlet) {
+    RemoveWindowSubclass(GetDlgItem(window_, kIdOutletLabel + outlet), &LivePanel::OutletLabelProc,
+                         static_cast<UINT_PTR>(outlet));
+  }
+}
 
 void LivePanel::Attach(HWND window) {
   window_ = window;
   litBrush_.Reset(CreateSolidBrush(kLitColour));
 }
 
-void LivePanel::CreateLabelTips(HINSTANCE instance) {
+void LivePanel::FinishSetUp(HINSTANCE instance) {
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
   labelTips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance,
                                nullptr);
+  focusTip_.Create(window_, instance,
+                   [this](int outlet) -> const std::wstring& { return rows_[static_cast<std::size_t>(outlet)].tip; });
   for (int outlet = 0; outlet < kOutletCount; ++outlet) {
+    const std::wstring& tip = rows_[static_cast<std::size_t>(outlet)].tip;
+    HWND label = GetDlgItem(window_, kIdOutletLabel + outlet);
     TTTOOLINFOW tool = {};
     tool.cbSize = sizeof(tool);
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     tool.hwnd = window_;
-    tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(window_, kIdOutletLabel + outlet));
+    tool.uId = reinterpret_cast<UINT_PTR>(label);
     // What a poll before this showed already.
-    tool.lpszText = const_cast<wchar_t*>(rows_[static_cast<std::size_t>(outlet)].tip.c_str());
+    tool.lpszText = const_cast<wchar_t*>(tip.c_str());
     SendMessageW(labelTips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+
+    SetWindowSubclass(label, &LivePanel::OutletLabelProc, static_cast<UINT_PTR>(outlet),
+                      reinterpret_cast<DWORD_PTR>(this));
+    // A poll before this may have shown the outlet as unknown, unframed.
+    if (rows_[static_cast<std::size_t>(outlet)].unknown) InvalidateRect(label, nullptr, TRUE);
+
+    focusTip_.Watch(GetDlgItem(window_, kIdOn + outlet), outlet);
+    focusTip_.Watch(GetDlgItem(window_, kIdOff + outlet), outlet);
   }
 }
 
@@ -78,12 +101,12 @@ void LivePanel::PollStatus() {
     const bool on = (mask.value & static_cast<std::int32_t>(status.value)) != 0;
     ShowRow(outlet, {on, false, texts::StateWord(on) + note});
   }
+  focusTip_.FollowButton();
 }
 
 void LivePanel::ShowUnknownFrom(int first, const std::wstring& tip) {
-  for (int outlet = first; outlet < kOutletCount; ++outlet) {
-    ShowRow(outlet, {rows_[static_cast<std::size_t>(outlet)].lit, true, tip});
-  }
+  for (int outlet = first; outlet < kOutletCount; ++outlet) ShowRow(outlet, {false, true, tip});
+  focusTip_.FollowButton();
 }
 
 void LivePanel::ShowRow(int outlet, const RowLook& look) {
@@ -99,21 +122,73 @@ void LivePanel::ShowRow(int outlet, const RowLook& look) {
     SendMessageW(labelTips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
   }
   const bool repaint = shown.lit != look.lit || shown.unknown != look.unknown;
+  const bool newTip = shown.tip != look.tip;
   shown = look;
-  // Only a label whose colours changed is painted again.
+  // Only a label whose colours or frame changed is painted again.
   if (repaint) InvalidateRect(label, nullptr, TRUE);
+  if (newTip) focusTip_.TextChanged(outlet);
 }
 
 LRESULT LivePanel::LabelColours(HDC dc, HWND label) const {
   const int id = GetDlgCtrlID(label);
   const bool outletLabel = id >= kIdOutletLabel && id < kIdOutletLabel + kOutletCount;
   const RowLook& look = rows_[static_cast<std::size_t>(outletLabel ? id - kIdOutletLabel : 0)];
-  const bool lit = outletLabel && look.lit;
+  // Only an outlet known to be on is lit: the lit colour says "on".
+  const bool lit = outletLabel && look.lit && !look.unknown;
   SetBkColor(dc, lit ? kLitColour : GetSysColor(COLOR_BTNFACE));
-  // An outlet whose state the last poll could not establish shows greyed
-  // text; its background keeps the colour it had.
-  SetTextColor(dc, GetSysColor(outletLabel && look.unknown ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
+  // The lit colour is fixed, so is its text; otherwise the system's pair,
+  // which follows a high-contrast scheme.
+  SetTextColor(dc, lit ? kLitTextColour : GetSysColor(COLOR_BTNTEXT));
   return reinterpret_cast<LRESULT>(lit ? litBrush_.get() : GetSysColorBrush(COLOR_BTNFACE));
+}
+
+LRESULT CALLBACK LivePanel::OutletLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR outlet,
+                                            DWORD_PTR self) {
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(label, &LivePanel::OutletLabelProc, outlet);
+  const LRESULT result = DefSubclassProc(label, message, wParam, lParam);
+  const auto* panel = reinterpret_cast<const LivePanel*>(self);
+  if (message == WM_PAINT && panel->rows_[static_cast<std::size_t>(outlet)].unknown) {
+    // Over what the label painted: in the DC it was handed, else its own.
+    HDC dc = wParam != 0 ? reinterpret_cast<HDC>(wParam) : GetDC(label);
+    panel->DrawUnknownFrame(label, dc);
+    if (wParam == 0) ReleaseDC(label, dc);
+  }
+  return result;
+}
+
+void LivePanel::DrawUnknownFrame(HWND label, HDC dc) const {
+  RECT own = {};
+  GetWindowRect(label, &own);
+  // The outlet labels above and below overlap this one by a row or two, which
+  // whichever is painted last covers: the frame stays off those rows.
+  RECT frame = own;
+  for (int outlet = 0; outlet < kOutletCount; ++outlet) {
+    HWND other = GetDlgItem(window_, kIdOutletLabel + outlet);
+    RECT theirs = {}, common = {};
+    if (other == label || !GetWindowRect(other, &theirs) || !IntersectRect(&common, &own, &theirs)) continue;
+    if (theirs.top > own.top) {
+      frame.bottom = std::min(frame.bottom, theirs.top);
+    } else {
+      frame.top = std::max(frame.top, theirs.bottom);
+    }
+  }
+  OffsetRect(&frame, -own.left, -own.top);
+  // Dashes of two units and gaps of two along the top, the right and the
+  // bottom edge, in the text's colour; none on the left, where the caption
+  // begins right at the edge. A unit is a pixel at 96 dpi.
+  const int unit = std::max(1, WindowDpi(window_, ScreenDpi()) / 96);
+  const HBRUSH brush = GetSysColorBrush(COLOR_BTNTEXT);
+  for (int x = frame.left; x < frame.right; x += 4 * unit) {
+    const int end = std::min(x + 2 * unit, static_cast<int>(frame.right));
+    const RECT top = {x, frame.top, end, frame.top + unit};
+    const RECT bottom = {x, frame.bottom - unit, end, frame.bottom};
+    FillRect(dc, &top, brush);
+    FillRect(dc, &bottom, brush);
+  }
+  for (int y = frame.top; y < frame.bottom; y += 4 * unit) {
+    const RECT right = {frame.right - unit, y, frame.right, std::min(y + 2 * unit, static_cast<int>(frame.bottom))};
+    FillRect(dc, &right, brush);
+  }
 }
 
 void LivePanel::SwitchFromScreen(int outlet, bool on) {

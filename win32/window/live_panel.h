@@ -4,12 +4,16 @@
 //
 // Each step that can fail (reading the status word, reading a mask field,
 // switching) returns its failure as a value; the poll shows a failure in the
-// labels (grey text and a tooltip with the reason, no message box, since it
-// runs again and again), ON and OFF in one message box.
+// labels (a dashed frame and a tooltip with the reason, no message box,
+// since it runs again and again), ON and OFF in one message box.
 //
 // Each outlet label's tooltip says its state in words, "オン", "オフ" or
 // "状態不明: " and the reason, and names the saved address whose switch
-// the labels show.
+// the labels show. The same text shows beside the outlet's ON or OFF button
+// while that button has the keyboard focus (focus_state_tip.h).
+//
+// Every state reads at a contrast of 4.5:1 or more: black on the lit colour,
+// the system's button text on its button face otherwise.
 #pragma once
 
 #include <windows.h>
@@ -23,6 +27,7 @@
 #include "core/switch_library.h"
 #include "win32/owned_handle.h"
 #include "win32/window/control_ids.h"
+#include "win32/window/focus_state_tip.h"
 
 namespace qel {
 
@@ -31,19 +36,25 @@ namespace qel {
 inline constexpr unsigned kPollTimer = 1;
 inline constexpr unsigned kPollMilliseconds = 500;
 
-// Lit outlet labels: red 255, green 192, blue 192.
+// Lit outlet labels: red 255, green 192, blue 192, with black text on it
+// (13.6:1).
 inline constexpr COLORREF kLitColour = 0x00C0C0FF;
+inline constexpr COLORREF kLitTextColour = 0x00000000;
 
 class LivePanel {
  public:
   explicit LivePanel(SwitchLibrary& library) : library_(library) {}
+  ~LivePanel();  // a window that outlives the panel paints its labels plainly
   LivePanel(const LivePanel&) = delete;
   LivePanel& operator=(const LivePanel&) = delete;
 
   // Binds the panel to the window whose controls it drives.
   void Attach(HWND window);
-  // The outlet labels' tooltips: the state in words and the saved address.
-  void CreateLabelTips(HINSTANCE instance);
+  // What the panel sets up once the window shows: the outlet labels'
+  // tooltips (the state in words and the saved address), the same text
+  // beside a focused ON or OFF button, and the dashed frame of an outlet
+  // whose state is unknown.
+  void FinishSetUp(HINSTANCE instance);
 
   // The status poll: reads the status word from the switch whose address is
   // saved in ip.ini and colours every outlet label whose mask on screen has
@@ -56,8 +67,10 @@ class LivePanel {
   // Starts the command line in field `command` (0..2) as it stands.
   void Launch(int command);
 
-  // The colours of a label (WM_CTLCOLORSTATIC): lit or button face, and
-  // grey text for an outlet whose state the last poll could not establish.
+  // The colours of a label (WM_CTLCOLORSTATIC): black on the lit colour for
+  // an outlet that is on, button text on button face otherwise. An outlet
+  // whose state the last poll could not establish is not lit (the lit
+  // colour says "on"); its label has a dashed frame instead.
   LRESULT LabelColours(HDC dc, HWND label) const;
 
  private:
@@ -88,15 +101,21 @@ class LivePanel {
   Reading<Int> ReadMask(int outlet, Int (*narrow)(double)) const;
 
   void ShowRow(int outlet, const RowLook& look);
-  // Outlets `first` to the last keep their colour and are shown as unknown,
-  // with `tip`.
+  // Outlets `first` to the last are shown as unknown, with `tip`.
   void ShowUnknownFrom(int first, const std::wstring& tip);
+
+  // Paints an outlet label as the label control does, then the dashed frame
+  // when the outlet's state is unknown.
+  static LRESULT CALLBACK OutletLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR outlet,
+                                          DWORD_PTR self);
+  void DrawUnknownFrame(HWND label, HDC dc) const;
 
   SwitchLibrary& library_;
   HWND window_ = nullptr;
   HWND labelTips_ = nullptr;  // a child of the window: goes with it
   OwnedBrush litBrush_;
   std::array<RowLook, kOutletCount> rows_{};
+  FocusStateTip focusTip_;
 };
 
 }  // namespace qel

@@ -73,7 +73,7 @@ bool MainWindow::Create(HINSTANCE instance) {
 }
 
 void MainWindow::FinishSetUp() {
-  panel_.CreateLabelTips(reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE)));
+  panel_.FinishSetUp(reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE)));
   // Files dropped on the command fields; without OLE there is just no drop.
   ole_.emplace();
   if (!ole_->ok()) return;

@@ -40,7 +40,7 @@ class MainWindow {
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  void FinishSetUp();  // the labels' tooltips and the file drop
+  void FinishSetUp();  // the live panel's tooltips and frames, and the file drop
   // Per monitor DPI: the window moved to a monitor of `dpi` takes the
   // rectangle the system suggests, and lays out its controls and fonts again
   // from the layout table at that DPI.
