@@ -1,18 +1,6 @@
-# Cross build of the Windows program for 64-bit x86 (x64), mingw-w64 with the posix
-# thread model, everything the C and C++ runtimes need linked in statically.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build of the Windows program for 64-bit x86 (x64): the same sources,
+# for testing under Wine's 64-bit loader where the kernel runs no 32-bit
+# programs.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
 set(triple x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${triple}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
-set(CMAKE_RC_COMPILER ${triple}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${triple})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# Windows programs built here run under Wine; the wrapper expects the
-# environment that scripts/wine-env.sh sets up (display, prefix).
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-exec)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

@@ -70,6 +70,19 @@ inline std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// How many copies a save left beside an ip.ini ("ip.ini.<process>.tmp").
+inline int CopiesBeside(const std::wstring& ini) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((ini + L".*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  int count = 0;
+  do {
+    ++count;
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return count;
+}
+
 // Removes a folder with everything in it, without asking.
 inline void RemoveFolder(const std::wstring& dir) {
   std::wstring from = dir + L'\0';  // list of one, double-null terminated

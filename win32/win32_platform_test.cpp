@@ -19,6 +19,7 @@
 namespace qel {
 namespace {
 
+using qel_test::CopiesBeside;
 using qel_test::ReadAll;
 
 std::wstring gEchoArgs;  // a real program to start
@@ -130,19 +131,6 @@ void WriteAll(const std::wstring& path, const std::string& content) {
   DWORD written = 0;
   WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
   CloseHandle(file);
-}
-
-// The copies a save makes beside ip.ini ("ip.ini.<process>.tmp").
-int CopiesBeside(const std::wstring& ini) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((ini + L".*.tmp").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return 0;
-  int count = 0;
-  do {
-    ++count;
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
-  return count;
 }
 
 std::vector<FieldToSave> EditedFields() {

@@ -71,18 +71,19 @@ const int kTabOrder[] = {
 const char kDesignIni[] =
     "[Qelmark]\r\nIP=192.168.1.0\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\nCMD1=\r\nCMD2=\r\nCMD3=\r\n";
 
-// The copies a save makes beside an ip.ini ("ip.ini.<process>.tmp") in a
-// folder.
-int CopiesBeside(const std::wstring& ini) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((ini + L".*.tmp").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return 0;
-  int count = 0;
-  do {
-    ++count;
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
-  return count;
+// The text of a message box that starts with "保存できず\n" (the file and
+// the reason follow, a line each); empty when it has none.
+std::wstring SaveFailureText(HWND box) {
+  for (HWND text : ChildrenOfClass(box, L"Static")) {
+    if (TextOf(text).rfind(L"保存できず\n", 0) == 0) return TextOf(text);
+  }
+  return L"";
+}
+
+// Answers a message box with OK and waits until it is gone.
+void AnswerOk(HWND box) {
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  for (int i = 0; i < 50 && IsWindow(box); ++i) Sleep(100);
 }
 
 // ip.ini as the profile functions write it: [Qelmark] with the eight keys.
@@ -343,10 +344,7 @@ TEST_P(QelWindowUnwritable, SaveShowsAMessageAndKeepsTheEdits) {
   EXPECT_EQ(GetWindow(box, GW_OWNER), window_) << "the box is not owned by qel's window";
   EXPECT_FALSE(IsWindowEnabled(window_)) << "the box is not modal";
   // "保存できず", then the file and the system's reason, each on a line.
-  std::wstring said;
-  for (HWND text : ChildrenOfClass(box, L"Static")) {
-    if (TextOf(text).rfind(L"保存できず\n", 0) == 0) said = TextOf(text);
-  }
+  const std::wstring said = SaveFailureText(box);
   ASSERT_NE(said, L"") << "no text \"保存できず\" in the box";
   const std::size_t pathEnd = said.find(L'\n', 6);
   EXPECT_EQ(said.substr(6, pathEnd - 6), Ini());
@@ -430,8 +428,7 @@ TEST_F(QelWindow, ValuesThatWouldNotComeBackAreNotSaved) {
     bool saysSo = false;
     for (HWND text : ChildrenOfClass(box, L"Static")) saysSo = saysSo || TextOf(text) == c.message;
     EXPECT_TRUE(saysSo) << "not the message " << Narrow(c.message);
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
-    for (int i = 0; i < 50 && IsWindow(box); ++i) Sleep(100);
+    AnswerOk(box);
     EXPECT_TRUE(Running()) << "qel ended after the message";
     EXPECT_EQ(Fields(), edits);
     EXPECT_EQ(ReadAll(Ini()), kDesignIni) << "something was written";
@@ -604,13 +601,9 @@ TEST_F(QelWindow, FullDiskLeavesIpIniAsItWas) {
     PostMessageW(Control(kIdSaveAndQuit), BM_CLICK, 0, 0);
     const HWND box = WaitForMessageBox();
     EXPECT_NE(box, nullptr) << (Running() ? "no message box came" : "qel ended as if it had saved");
-    std::wstring said;
-    for (HWND text : ChildrenOfClass(box, L"Static")) {
-      if (TextOf(text).rfind(L"保存できず\n", 0) == 0) said = TextOf(text);
-    }
+    const std::wstring said = SaveFailureText(box);
     EXPECT_EQ(said.rfind(L"保存できず\n" + Ini() + L"\n", 0), 0u) << Narrow(said);
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
-    for (int i = 0; i < 50 && IsWindow(box); ++i) Sleep(100);
+    AnswerOk(box);
     EXPECT_TRUE(Running()) << "qel ended after the message";
     EXPECT_EQ(Fields(), edits);
     EXPECT_EQ(ReadAll(Ini()), ini);
@@ -645,13 +638,9 @@ TEST_F(QelWindow, ReadOnlyFolderKeepsIpIni) {
     PostMessageW(Control(kIdSaveAndQuit), BM_CLICK, 0, 0);
     const HWND box = WaitForMessageBox();
     EXPECT_NE(box, nullptr) << (Running() ? "no message box came" : "qel ended as if it had saved");
-    std::wstring said;
-    for (HWND text : ChildrenOfClass(box, L"Static")) {
-      if (TextOf(text).rfind(L"保存できず\n", 0) == 0) said = TextOf(text);
-    }
+    const std::wstring said = SaveFailureText(box);
     EXPECT_EQ(said.rfind(L"保存できず\n" + Ini() + L"\nip.ini のコピーを作れず: ", 0), 0u) << Narrow(said);
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
-    for (int i = 0; i < 50 && IsWindow(box); ++i) Sleep(100);
+    AnswerOk(box);
     EXPECT_TRUE(Running()) << "qel ended after the message";
     EXPECT_EQ(Fields(), edits);
   }
