@@ -28,10 +28,14 @@ Measured now:
   size     qel.exe in KiB (aim: 400 KiB or less)
   imports  the DLLs qel.exe imports (aim: Windows system DLLs only)
 
-All programs run from build/win32/bench/, which holds copies of qel.exe, the
+BUILD below is build/win32, or build/win64 on a kernel that runs no 32-bit
+programs (scripts/windows-preset.sh; the first line of the report says
+which): then the figures are of the x64 build, and size of a 64-bit exe.
+
+All programs run from BUILD/bench/, which holds copies of qel.exe, the
 simulated socket.dll, noop.exe, baseline_window.exe and timewindow.exe,
 tools/sample-ip.ini as ip.ini and the simulated outlets' state (QELSIM_STATE
-points there), under one Wine session of scripts/wine-env.sh (build/win32's
+points there), under one Wine session of scripts/wine-env.sh (BUILD's
 prefix, a private Xvfb). The timed runs of each comparison alternate
 (baseline, qel, baseline, qel, ...) after one warm-up run of each; each
 baseline run and the qel run after it are a pair, and the ratio reported is
@@ -54,10 +58,10 @@ standard input (a pipe from this program) ends. After the window shows and
 wineserver and the Xvfb) are read from /proc at the start and the end of the
 idle time.
 
-It builds build/win32 first. A missed aim is reported, not failed: the exit
+It builds BUILD first. A missed aim is reported, not failed: the exit
 code is 0 then. It is 1 only when something could not be measured (a build
 that fails, a run that does not exit 0), 2 for a wrong setting. Uses the
-Wine session of build/win32: not while scripts/test.sh or scripts/run.sh
+Wine session of BUILD: not while scripts/test.sh or scripts/run.sh
 runs there.
 
 Adding a measurement: write a method measure_NAME of Benchmark that prints
@@ -87,7 +91,9 @@ SIZE_AIM_BYTES = 400 * 1024
 AIM_PAIRS = 30
 
 BENCH = qm.BUILD / "bench"
-OBJDUMP = "i686-w64-mingw32-objdump"
+# The binutils of the build's target.
+TRIPLE = {"win32": "i686-w64-mingw32", "win64": "x86_64-w64-mingw32"}[qm.PRESET]
+OBJDUMP, OBJCOPY = TRIPLE + "-objdump", TRIPLE + "-objcopy"
 PROGRAMS = [qm.BUILD / "qel.exe", qm.BUILD / "simswitch" / "socket.dll",
             qm.BUILD / "tools" / "noop.exe", qm.BUILD / "tools" / "baseline_window.exe",
             qm.BUILD / "tools" / "timewindow.exe"]
@@ -325,7 +331,7 @@ class Benchmark:
 
     # The system DLL list is the one of the qel_imports test.
     def measure_imports(self):
-        done = subprocess.run(["bash", str(qm.ROOT / "tests" / "e2e" / "check_imports.sh"), OBJDUMP,
+        done = subprocess.run(["bash", str(qm.ROOT / "tests" / "e2e" / "check_imports.sh"), OBJDUMP, OBJCOPY,
                                str(qm.BUILD / "qel.exe")], capture_output=True, text=True)
         dlls, others = [], []
         for line in done.stdout.splitlines():
@@ -345,7 +351,7 @@ class Benchmark:
 def main():
     runs = positive_setting("QEL_BENCH_RUNS", 30)
     idle_seconds = positive_setting("QEL_BENCH_IDLE_SECONDS", 60)
-    if not qm.build_win32():
+    if not qm.build_windows():
         return 1
     missing = qm.missing_files(PROGRAMS)
     if missing:
@@ -359,7 +365,7 @@ def main():
     os.environ["QELSIM_STATE"] = qm.windows_path(BENCH / "socket-sim.state")
     try:
         with qm.WineSession(qm.BUILD) as wine:
-            print(f"qel benchmark, Windows build under {wine.version()}", flush=True)
+            print(f"qel benchmark, Windows build {qm.PRESET} under {wine.version()}", flush=True)
             bench = Benchmark(wine, runs, idle_seconds)
             for name in MEASUREMENTS:
                 getattr(bench, "measure_" + name)()

@@ -13,16 +13,20 @@ import tempfile
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
-BUILD = ROOT / "build" / "win32"
+# The Windows build that Wine runs here: win32 (qel as it ships), or win64
+# (the same sources for x64) on a kernel that runs no 32-bit programs.
+PRESET = subprocess.run(["bash", str(ROOT / "scripts" / "windows-preset.sh")], capture_output=True,
+                        text=True, check=True).stdout.strip()
+BUILD = ROOT / "build" / PRESET
 # The ip.ini of every run folder: [Qelmark], IP=192.168.1.10, the masks 1, 4,
 # 32 and 128, no command lines; CR LF line ends.
 SAMPLE_INI = ROOT / "tools" / "sample-ip.ini"
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 
 
-def build_win32():
-    """Builds build/win32 (its output on stderr); True when it succeeded."""
-    return subprocess.run(["bash", str(ROOT / "scripts" / "build.sh"), "win32"],
+def build_windows():
+    """Builds BUILD (its output on stderr); True when it succeeded."""
+    return subprocess.run(["bash", str(ROOT / "scripts" / "build.sh"), PRESET],
                           stdout=sys.stderr, stdin=subprocess.DEVNULL).returncode == 0
 
 

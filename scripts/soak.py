@@ -54,7 +54,8 @@ Exit code: 0 flat, 1 something grew (or qel ended or stopped polling during
 the run), 2 the run could not be made (a wrong setting, the build, Wine, no
 window).
 
-Folders: QEL_SOAK_DIR (default build/win32/soak) holds the run folder (run/)
+Folders: QEL_SOAK_DIR (default BUILD/soak, BUILD as in
+bench.py) holds the run folder (run/)
 and a Wine session and prefix of its own (wineprefix/, made on the first
 run), so a soak can run beside scripts/test.sh. QEL_SOAK_INTERVAL sets the
 seconds between samples (default 30), also the warm-up.
@@ -156,7 +157,7 @@ def main(argv):
     soak_dir = Path(os.environ.get("QEL_SOAK_DIR") or qm.BUILD / "soak").resolve()
     run = soak_dir / "run"
 
-    if not qm.build_win32():
+    if not qm.build_windows():
         return 2
     programs = [qm.BUILD / "qel.exe", qm.BUILD / "simswitch" / "socket.dll", qm.BUILD / "tools" / "procstats.exe"]
     missing = qm.missing_files(programs)
