@@ -2,7 +2,7 @@
 """Checks the release zips that make_zips.py wrote.
 
     check_zips.py --version V --dist-dir DIR --exe qel.exe --socket socket.dll \
-                  --source-dir SRC --binary-dir BUILD --compiler CXX
+                  --source-dir SRC --binary-dir BUILD --compiler CXX --objdump OBJDUMP
 
   - the file names carry the version; each zip holds exactly its entries, in
     order, and no ip.ini; the simulated switch only in its own zip; the
@@ -67,48 +67,14 @@ def version_resource(image):
     return split(file_ms, file_ls), split(product_ms, product_ls), strings
 
 
-def pe_imports(image):
-    """{dll name (lower case): [function names]} of a PE file's import
-    directory (the DLLs loaded at start; not the delay-loaded ones)."""
-    pe = struct.unpack_from("<I", image, 0x3C)[0]
-    sections = struct.unpack_from("<H", image, pe + 6)[0]
-    optional = struct.unpack_from("<H", image, pe + 20)[0]
-    table = pe + 24 + optional
-    # Data directory 1 (imports) follows 96 bytes of PE32 (magic 0x10b) or
-    # 112 bytes of PE32+ (0x20b) fields; PE32+ thunks are 8 bytes wide.
-    magic = struct.unpack_from("<H", image, pe + 24)[0]
-    assert magic in (0x10B, 0x20B), "no PE32 or PE32+ optional header"
-    wide = magic == 0x20B
-    import_rva = struct.unpack_from("<I", image, pe + 24 + (120 if wide else 104))[0]
-    thunk_format, by_ordinal, thunk_size = ("<Q", 1 << 63, 8) if wide else ("<I", 0x80000000, 4)
-
-    def offset(rva):
-        for i in range(sections):
-            size, address, _, raw = struct.unpack_from("<4I", image, table + 40 * i + 8)
-            if address <= rva < address + size:
-                return rva - address + raw
-        raise AssertionError("RVA %#x in no section" % rva)
-
-    def text_at(rva):
-        at = offset(rva)
-        return image[at:image.index(b"\0", at)].decode("ascii")
-
-    imports = {}
-    at = offset(import_rva)
-    while True:
-        lookup, _, _, name, thunks = struct.unpack_from("<5I", image, at)
-        if name == 0:
-            return imports
-        functions = imports.setdefault(text_at(name).lower(), [])
-        entry = offset(lookup or thunks)
-        while True:
-            value = struct.unpack_from(thunk_format, image, entry)[0]
-            if value == 0:
-                break
-            if not value & by_ordinal:
-                functions.append(text_at(value + 2))
-            entry += thunk_size
-        at += 20
+def imported_functions(path):
+    """The names of the functions a PE file imports at start (objdump's
+    import tables: a line per function under its DLL; the delay-loaded DLLs
+    are not among them)."""
+    dump = subprocess.run([ARGS.objdump, "-p", path], check=True, capture_output=True, text=True).stdout
+    names = set(re.findall(r"^\t[0-9a-f]+\t +\d+  (\S+)$", dump, re.M))
+    assert names, "objdump lists no imported function of %s" % path
+    return names
 
 
 # The oldest Windows that has each of these functions, for the ones that
@@ -122,10 +88,10 @@ NEWER_FUNCTIONS = [
 ]
 
 
-def the_oldest_windows_for(image):
-    """The newest of the Windows versions above that an import needs, and
-    the imports that need it; ("XP", []) when none does."""
-    names = {name for functions in pe_imports(image).values() for name in functions}
+def the_oldest_windows_for(path):
+    """The newest of the Windows versions above that an import of the PE
+    file needs, and the imports that need it; ("XP", []) when none does."""
+    names = imported_functions(path)
     oldest = ("XP", [])
     for version, functions in NEWER_FUNCTIONS:
         if names & functions:
@@ -223,7 +189,7 @@ class Zips(unittest.TestCase):
         for heading, text in sections.items():
             self.assertTrue(text and text.strip(), "no section %s" % heading)
         # The oldest Windows, named from what qel.exe imports.
-        oldest, because = the_oldest_windows_for(read(ARGS.exe))
+        oldest, because = the_oldest_windows_for(ARGS.exe)
         self.assertEqual(oldest, "Vista", "qel.exe now needs Windows %s (%s): update 動作環境" % (oldest, because))
         environment = sections["動作環境"]
         self.assertIn("Windows %s 以降" % oldest, environment)
@@ -308,7 +274,8 @@ class Zips(unittest.TestCase):
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
-    for option in ("--version", "--dist-dir", "--exe", "--socket", "--source-dir", "--binary-dir", "--compiler"):
+    for option in ("--version", "--dist-dir", "--exe", "--socket", "--source-dir", "--binary-dir", "--compiler",
+                   "--objdump"):
         parser.add_argument(option, required=True)
     ARGS, rest = parser.parse_known_args()
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)

@@ -822,6 +822,11 @@ TEST_F(QelPanel, AFocusedOnOrOffButtonShowsItsOutletsStateBesideIt) {
   ASSERT_NE(WaitForTip(), nullptr) << "no tooltip beside Sw1's ON";
   EXPECT_EQ(WaitForTipText(TipOf(0)), StateTip(true, kSaved));
   ExpectTipBeside(kIdOn + 0);
+  // The window moved: the tip goes with the button at once, not at a poll.
+  RECT frame = {};
+  GetWindowRect(window_, &frame);
+  SetWindowPos(window_, nullptr, frame.left + 40, frame.top + 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ExpectTipBeside(kIdOn + 0);
 
   // It follows the poll: the switch is switched at the device, then the
   // outlet's state cannot be read; always the label's tooltip text.

@@ -1,5 +1,7 @@
 #include "win32/window/controls.h"
 
+#include <commctrl.h>
+
 #include "win32/window/layout.h"
 
 namespace qel {
@@ -67,6 +69,11 @@ std::wstring ControlText(HWND window, int id) {
 
 void SetControlText(HWND window, int id, const std::wstring& text) {
   SetWindowTextW(GetDlgItem(window, id), text.c_str());
+}
+
+HWND CreateTooltips(HWND window, HINSTANCE instance) {
+  return CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr, instance, nullptr);
 }
 
 }  // namespace qel

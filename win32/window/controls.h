@@ -18,6 +18,10 @@ void CreateLayoutControls(HWND window, HINSTANCE instance, int dpi, HFONT gothic
 // another DPI. The controls are repainted.
 void PlaceLayoutControls(HWND window, int dpi, HFONT gothicFont, HFONT messageFont);
 
+// A tooltip control owned by `window` (and destroyed with it), shown also
+// while the window is inactive, its texts taken as they stand (no "&").
+HWND CreateTooltips(HWND window, HINSTANCE instance);
+
 // The text of control `id` of `window`, and setting it.
 std::wstring ControlText(HWND window, int id);
 void SetControlText(HWND window, int id, const std::wstring& text);

@@ -1,5 +1,7 @@
 #include "win32/window/focus_state_tip.h"
 
+#include "win32/window/controls.h"
+
 namespace qel {
 
 FocusStateTip::~FocusStateTip() {
@@ -11,8 +13,7 @@ FocusStateTip::~FocusStateTip() {
 void FocusStateTip::Create(HWND window, HINSTANCE instance, TextOfRow textOf) {
   window_ = window;
   textOf_ = std::move(textOf);
-  tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr, instance, nullptr);
+  tip_ = CreateTooltips(window, instance);
   // One tool, placed by hand wherever the focused button is.
   TTTOOLINFOW tool = {};
   Tool(tool);

@@ -31,7 +31,8 @@ class FocusStateTip {
   void Watch(HWND button, int row);
   // The state text of `row` changed: shown anew if that row's state shows.
   void TextChanged(int row);
-  // Keeps the shown tip beside its button when the window has moved.
+  // Keeps the shown tip beside its button when the window has moved or the
+  // controls were placed anew.
   void FollowButton();
 
  private:

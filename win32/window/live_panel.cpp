@@ -29,9 +29,7 @@ void LivePanel::Attach(HWND window) {
 void LivePanel::FinishSetUp(HINSTANCE instance) {
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
-  labelTips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance,
-                               nullptr);
+  labelTips_ = CreateTooltips(window_, instance);
   focusTip_.Create(window_, instance,
                    [this](int outlet) -> const std::wstring& { return rows_[static_cast<std::size_t>(outlet)].tip; });
   for (int outlet = 0; outlet < kOutletCount; ++outlet) {
@@ -101,12 +99,10 @@ void LivePanel::PollStatus() {
     const bool on = (mask.value & static_cast<std::int32_t>(status.value)) != 0;
     ShowRow(outlet, {on, false, texts::StateWord(on) + note});
   }
-  focusTip_.FollowButton();
 }
 
 void LivePanel::ShowUnknownFrom(int first, const std::wstring& tip) {
   for (int outlet = first; outlet < kOutletCount; ++outlet) ShowRow(outlet, {false, true, tip});
-  focusTip_.FollowButton();
 }
 
 void LivePanel::ShowRow(int outlet, const RowLook& look) {

@@ -55,6 +55,9 @@ class LivePanel {
   // beside a focused ON or OFF button, and the dashed frame of an outlet
   // whose state is unknown.
   void FinishSetUp(HINSTANCE instance);
+  // The window moved or its controls were placed anew: a state tip shown
+  // beside a focused button goes with the button.
+  void ControlsMoved() { focusTip_.FollowButton(); }
 
   // The status poll: reads the status word from the switch whose address is
   // saved in ip.ini and colours every outlet label whose mask on screen has

@@ -91,6 +91,7 @@ void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
   SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
   PlaceLayoutControls(hwnd_, dpi, gothicFont.get(), messageFont.get());
+  panel_.ControlsMoved();
   // The controls have the new fonts now: the old ones can go.
   gothicFont_ = std::move(gothicFont);
   messageFont_ = std::move(messageFont);
@@ -210,6 +211,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       panel_.PollStatus();
       // The labels painted now, not after whatever else is waiting.
       RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+      return 0;
+    case WM_MOVE:
+      panel_.ControlsMoved();
       return 0;
     case WM_TIMER:
       if (wParam == kPollTimer) panel_.PollStatus();
