@@ -241,9 +241,10 @@ def main():
     args = parser.parse_args()
 
     epoch = source_date_epoch(args.source_dir)
-    own = [os.path.realpath(args.source_dir), os.path.realpath(os.path.dirname(args.exe)),
-           os.path.realpath(args.out_dir)]
-    own += [os.path.normpath(os.path.abspath(folder)) for folder in own]
+    # Our own folders, as given and with links resolved: files in them are
+    # not the toolchain's.
+    folders = [args.source_dir, os.path.dirname(args.exe), args.out_dir]
+    own = [os.path.abspath(folder) for folder in folders] + [os.path.realpath(folder) for folder in folders]
     # Everything is read and checked before a zip is written.
     licence = license_text(args.source_dir)
     changes = changes_text(args.source_dir, args.version)
