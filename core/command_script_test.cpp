@@ -87,7 +87,8 @@ TEST(Startup, CommandScripts) {
       // keeps its place and switches outlet 1 on.
       {L"1  1", {"setdata 1", "transfer 1"}, 0, {}, 1},
       // An outlet number that is not a number, or out of 16 bits, switches
-      // no outlet (not the one of key SW0).
+      // no outlet: not the one of key SW0, which the slot held before (and
+      // which this ip.ini has).
       {L"x 1", {}, 0, {}, 1},
       {L"x 1 1", {}, 0, {}, 1},
       {L"32768 1", {}, 0, {}, 1},
@@ -135,7 +136,8 @@ TEST(Startup, CommandScripts) {
   };
   for (const ScriptCase& c : cases) {
     SCOPED_TRACE(testing::Message() << "arguments [" << FakePlatform().ToAnsi(c.arguments).value_or("?") << "]");
-    ScriptRun run(c.arguments, std::string(kIni) + "CMD2=\r\nSW6=\xEF\xBC\x91\xEF\xBC\x92\xEF\xBC\x98\r\nSW9=12.9\r\n");
+    ScriptRun run(c.arguments,
+                  std::string(kIni) + "CMD2=\r\nSW6=\xEF\xBC\x91\xEF\xBC\x92\xEF\xBC\x98\r\nSW9=12.9\r\nSW0=16\r\n");
     EXPECT_EQ(run.outcome.mode, StartMode::kScript);
     EXPECT_EQ(run.windowFillings, 0);
     EXPECT_EQ(run.sent(), c.sent);

@@ -132,6 +132,10 @@ TEST(SaveSettings, ADiskThatFillsUpIsFoundByTheReadBack) {
       // The address grows by one byte and CMD3's value, after it, is lost.
       {"in a value the user did not change", plain, 0, L"10.0.0.77", plain.size() - 2, L"CMD3"},
       {"in another section", withOther, 7, L"z.exe", withOther.size() + 1, L"X"},
+      // The cut falls at a line's start: the key is gone from the copy, not
+      // just its value.
+      {"the whole last line of ours", plain, 0, L"10.0.0.77", plain.size() + 1 - 8, L"CMD3"},
+      {"the whole last line of another section", withOther, 7, L"z.exe", withOther.size() + 4 - 5, L"X"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
