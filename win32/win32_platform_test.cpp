@@ -20,6 +20,7 @@ namespace qel {
 namespace {
 
 using qel_test::CopiesBeside;
+using qel_test::Narrow;
 using qel_test::ReadAll;
 
 std::wstring gEchoArgs;  // a real program to start
@@ -188,8 +189,19 @@ TEST(Win32Platform, SavingReplacesIpIniWholeOrNotAtAll) {
   DeleteFileW(ini.c_str());
 }
 
+// Sets a file's last write time.
+void SetWriteTime(const std::wstring& path, const FILETIME& time) {
+  qel::OwnedHandle file(
+      CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(file);
+  ASSERT_TRUE(SetFileTime(file.get(), nullptr, nullptr, &time));
+}
+
 // After the flush a read reads the disk, not what the profile functions
-// kept in memory: the read-back sees what really reached the file.
+// kept in memory: the read-back sees what really reached the file. They
+// keep a file's text for as long as its write time is what they saw and is
+// more than two seconds old (Wine; the time a FAT disk can keep a changed
+// file's time): so the file is made an hour old first.
 TEST(Win32Platform, AfterTheFlushReadsReadTheDisk) {
   Win32Platform platform;
   const std::wstring ini = SettingsFilePath(platform);
@@ -198,22 +210,82 @@ TEST(Win32Platform, AfterTheFlushReadsReadTheDisk) {
   ASSERT_EQ(platform.CopyBeside(ini, copy), std::nullopt);
   const std::string copyPath = AnsiText(platform, copy);
   ASSERT_EQ(platform.WriteProfileValueChecked("Qelmark", "CMD1", "written", copyPath), std::nullopt);
+  FILETIME old = {};
+  GetSystemTimeAsFileTime(&old);
+  ULARGE_INTEGER ticks = {{old.dwLowDateTime, old.dwHighDateTime}};
+  ticks.QuadPart -= 3600ull * 10000000ull;
+  old = {ticks.LowPart, ticks.HighPart};
+  SetWriteTime(copy, old);
   EXPECT_EQ(platform.ReadProfileValue("Qelmark", "CMD1", 1024, copyPath), "written");
-  // The disk now holds other text, with the file's time as it was.
-  FILETIME written = {};
-  HANDLE file = CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  GetFileTime(file, nullptr, nullptr, &written);
-  CloseHandle(file);
+  // The disk now holds other text, with the time the profile functions saw.
   WriteAll(copy, "[Qelmark]\r\nCMD1=on disk\r\n");
-  file = CreateFileW(copy.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  SetFileTime(file, nullptr, nullptr, &written);
-  CloseHandle(file);
+  SetWriteTime(copy, old);
   ASSERT_EQ(platform.FlushProfileFile(copy), std::nullopt);
   EXPECT_EQ(platform.ReadProfileValue("Qelmark", "CMD1", 1024, copyPath), "on disk");
   EXPECT_EQ(platform.ReadProfileSections(copyPath), std::vector<std::string>{"Qelmark"});
   EXPECT_EQ(platform.ReadProfileKeys("Qelmark", copyPath), std::vector<std::string>{"CMD1"});
   platform.RemoveFile(copy);
   EXPECT_EQ(GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// A profile write that cannot reach the file says so, with the system's
+// reason.
+TEST(Win32Platform, AProfileWriteThatFailsSaysWhy) {
+  Win32Platform platform;
+  const std::wstring folder = FolderOf(SettingsFilePath(platform));
+  const std::wstring inAFolder = folder + L"\\qel-test-folder.ini";
+  const std::wstring held = folder + L"\\qel-test-held.ini";
+  RemoveDirectoryW(inAFolder.c_str());
+  ASSERT_TRUE(CreateDirectoryW(inAFolder.c_str(), nullptr));
+  WriteAll(held, "[Qelmark]\r\nCMD1=a\r\n");
+  // Held open by a program that shares it with nobody.
+  qel::OwnedHandle holder(CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(holder);
+  for (const std::wstring& path : {inAFolder, held}) {
+    SCOPED_TRACE(Narrow(path));
+    const std::optional<SystemError> error =
+        platform.WriteProfileValueChecked("Qelmark", "CMD1", "x", AnsiText(platform, path));
+    ASSERT_NE(error, std::nullopt) << "the write was taken as done";
+    EXPECT_NE(error->code, 0u);
+  }
+  holder.Reset();
+  EXPECT_EQ(ReadAll(held), "[Qelmark]\r\nCMD1=a\r\n");
+  RemoveDirectoryW(inAFolder.c_str());
+  DeleteFileW(held.c_str());
+}
+
+// A change the profile functions could not write (the file was held) stays
+// with them; removing the file lets them have done with it first, so that
+// they never create the file anew later, when they are called for another
+// file.
+TEST(Win32Platform, ARemovedCopyStaysRemoved) {
+  Win32Platform platform;
+  const std::wstring ini = SettingsFilePath(platform);
+  std::wstring copy;
+  DeleteFileW(ini.c_str());
+  ASSERT_EQ(platform.CopyBeside(ini, copy), std::nullopt);
+  const std::string copyPath = AnsiText(platform, copy);
+  {
+    // Another program holds the copy open to delete it, letting others
+    // read and write it: the profile functions, which open a file letting
+    // others delete it, read it; they write a file letting nobody delete it,
+    // and cannot.
+    qel::OwnedHandle held(CreateFileW(copy.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    // Some versions of Wine take the write as done all the same.
+    platform.WriteProfileValueChecked("Qelmark", "CMD1", "pending", copyPath);
+    EXPECT_EQ(ReadAll(copy), "") << "the profile functions wrote the held copy";
+  }
+  platform.RemoveFile(copy);
+  EXPECT_EQ(GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES) << "the copy was not removed";
+  // The profile functions at work on another file.
+  const std::string other = AnsiText(platform, ini);
+  platform.ReadProfileValue("Qelmark", "IP", 1024, other);
+  EXPECT_EQ(platform.WriteProfileValueChecked("Qelmark", "IP", "1.2.3.4", other), std::nullopt);
+  EXPECT_EQ(GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES) << "the copy came back";
+  DeleteFileW(copy.c_str());
+  DeleteFileW(ini.c_str());
 }
 
 // A program qel starts gets neither qel's error mode, which hides the
