@@ -9,24 +9,26 @@
 
 namespace qel {
 
-std::optional<std::string> Win32Platform::ToAnsi(std::wstring_view text) {
+std::optional<std::string> TextInCodePage(std::wstring_view text, UINT codePage) {
   if (text.empty()) return std::string();
   const int size = static_cast<int>(text.size());
   // No best fit: a character without its own code is reported, not turned
-  // into a look-alike ("Ω" into "O") that names another file. UTF-8 as the
-  // ANSI code page holds every character but takes neither flag nor the
-  // question; it fails on a lone surrogate instead.
-  const bool utf8 = GetACP() == CP_UTF8;
+  // into a look-alike ("Ω" into "O") that names another file. UTF-8 holds
+  // every character but takes neither flag nor the question; it fails on a
+  // lone surrogate instead.
+  const bool utf8 = codePage == CP_UTF8;
   const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
   BOOL usedDefault = FALSE;
   BOOL* const askUsedDefault = utf8 ? nullptr : &usedDefault;
-  const int length = WideCharToMultiByte(CP_ACP, flags, text.data(), size, nullptr, 0, nullptr, askUsedDefault);
+  const int length = WideCharToMultiByte(codePage, flags, text.data(), size, nullptr, 0, nullptr, askUsedDefault);
   if (length <= 0 || usedDefault) return std::nullopt;
   std::string out(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, flags, text.data(), size, out.data(), length, nullptr, askUsedDefault);
+  WideCharToMultiByte(codePage, flags, text.data(), size, out.data(), length, nullptr, askUsedDefault);
   if (usedDefault) return std::nullopt;
   return out;
 }
+
+std::optional<std::string> Win32Platform::ToAnsi(std::wstring_view text) { return TextInCodePage(text, GetACP()); }
 
 std::wstring Win32Platform::FromAnsi(std::string_view text) {
   if (text.empty()) return {};
@@ -284,14 +286,14 @@ std::optional<SystemError> Win32Platform::FlushProfileFile(const std::wstring& p
   return std::nullopt;
 }
 
-std::optional<SystemError> Win32Platform::ReplaceWithCopy(const std::wstring& copy, const std::wstring& path) {
+std::optional<SystemError> ReplaceFileByCopy(const std::wstring& copy, const std::wstring& path, FileReplacer replace) {
   if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND) {
     if (MoveFileExW(copy.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       return std::nullopt;
     }
     return LastError();
   }
-  if (ReplaceFileW(path.c_str(), copy.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+  if (replace(path.c_str(), copy.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
     return std::nullopt;
   }
   const DWORD error = GetLastError();
@@ -303,6 +305,10 @@ std::optional<SystemError> Win32Platform::ReplaceWithCopy(const std::wstring& co
     return std::nullopt;
   }
   return SystemErrorOf(error);
+}
+
+std::optional<SystemError> Win32Platform::ReplaceWithCopy(const std::wstring& copy, const std::wstring& path) {
+  return ReplaceFileByCopy(copy, path, &ReplaceFileW);
 }
 
 void Win32Platform::RemoveFile(const std::wstring& path) {

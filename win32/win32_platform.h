@@ -2,6 +2,8 @@
 // GetProcAddress, Sleep with a message pump, CreateProcess.
 #pragma once
 
+#include <windows.h>
+
 #include "core/platform.h"
 
 namespace qel {
@@ -32,6 +34,19 @@ class Win32Platform : public Platform {
   std::optional<SystemError> ReplaceWithCopy(const std::wstring& copy, const std::wstring& path) override;
   void RemoveFile(const std::wstring& path) override;
 };
+
+// Text in the given code page, as Win32Platform::ToAnsi gives it for the
+// system's ANSI code page: nothing when the code page cannot hold a
+// character of it.
+std::optional<std::string> TextInCodePage(std::wstring_view text, UINT codePage);
+
+// ReplaceFileW, or a stand-in with its contract.
+using FileReplacer = BOOL(WINAPI*)(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags,
+                                   LPVOID exclude, LPVOID reserved);
+
+// Win32Platform::ReplaceWithCopy with `replace` in the place of ReplaceFileW.
+std::optional<SystemError> ReplaceFileByCopy(const std::wstring& copy, const std::wstring& path,
+                                             FileReplacer replace);
 
 // The system's error with its text, on one line.
 SystemError SystemErrorOf(unsigned long code);

@@ -22,6 +22,7 @@ namespace {
 using qel_test::CopiesBeside;
 using qel_test::Narrow;
 using qel_test::ReadAll;
+using qel_test::WriteAll;
 
 std::wstring gEchoArgs;  // a real program to start
 
@@ -97,6 +98,34 @@ TEST(Win32Platform, NoLookAlikeConversionToTheCodePage) {
   EXPECT_EQ(platform.ToAnsi(L"?"), std::optional<std::string>("?"));  // a real question mark is fine
 }
 
+// The branch of each kind of code page: best fit refused in a code page of
+// one or two bytes a character; UTF-8 (which Windows 10 and later offer as
+// the ANSI code page) holds every character but a lone surrogate.
+TEST(TextInCodePage, EveryCharacterOrNothing) {
+  const struct {
+    const char* what;
+    UINT codePage;
+    std::wstring text;
+    std::optional<std::string> bytes;
+  } cases[] = {
+      {"Western", 1252, L"C:\\caf\u00e9\\x.exe", "C:\\caf\xE9\\x.exe"},
+      {"Western: Omega, whose best fit is O", 1252, L"\u03A9mega", std::nullopt},
+      {"Western: kanji", 1252, L"\u6A5F", std::nullopt},
+      {"Western: a real question mark", 1252, L"?", "?"},
+      {"Japanese: kanji", 932, L"\u6A5F\u5668", "\x8B\x40\x8A\xED"},
+      {"Japanese: e acute, whose best fit is e", 932, L"caf\u00e9", std::nullopt},
+      {"UTF-8: Omega", CP_UTF8, L"\u03A9", "\xCE\xA9"},
+      {"UTF-8: kanji", CP_UTF8, L"\u6A5F", "\xE6\xA9\x9F"},
+      {"UTF-8: a pair of surrogates", CP_UTF8, L"\xD83D\xDE00", "\xF0\x9F\x98\x80"},
+      {"UTF-8: a lone surrogate", CP_UTF8, L"a\xD800" L"b", std::nullopt},
+      {"UTF-8: the empty text", CP_UTF8, L"", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(TextInCodePage(c.text, c.codePage), c.bytes);
+  }
+}
+
 // The same table as the unit tests, through the system's profile functions:
 // ip.ini beside this program.
 TEST(Win32Platform, SettingsComeBackExactlyAsSaved) {
@@ -125,13 +154,6 @@ TEST(Win32Platform, SettingsComeBackExactlyAsSaved) {
     EXPECT_EQ(problem->limitBytes, value.size() == 1024 ? 1023u : 1022u);
   }
   DeleteFileW(ini.c_str());
-}
-
-void WriteAll(const std::wstring& path, const std::string& content) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  DWORD written = 0;
-  WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  CloseHandle(file);
 }
 
 std::vector<FieldToSave> EditedFields() {
@@ -329,6 +351,47 @@ TEST(Win32Platform, ExecutableDirectoryHoldsTheExecutable) {
   ASSERT_FALSE(directory.empty());
   EXPECT_NE(directory.back(), L'\\');
   EXPECT_NE(GetFileAttributesW((directory + L"\\win32_platform_tests.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// ReplaceFileW stand-ins: one that moves the replaced file away and then
+// cannot move the copy into its place, as ReplaceFileW may without a backup
+// file; one that fails and leaves both files.
+BOOL WINAPI ReplaceLosingTheFile(LPCWSTR replaced, LPCWSTR, LPCWSTR, DWORD, LPVOID, LPVOID) {
+  DeleteFileW(replaced);
+  SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
+  return FALSE;
+}
+BOOL WINAPI ReplaceRefused(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, LPVOID, LPVOID) {
+  SetLastError(ERROR_ACCESS_DENIED);
+  return FALSE;
+}
+
+TEST(ReplaceFileByCopy, WhenTheReplaceLosesTheFileTheCopyTakesItsPlace) {
+  Win32Platform platform;
+  const std::wstring ini = SettingsFilePath(platform);
+  const std::wstring copy = ini + L".replace-test.tmp";
+  const struct {
+    const char* what;
+    FileReplacer replace;
+    std::optional<std::uint32_t> error;
+    std::string iniAfter;
+    bool copyLeft;
+  } cases[] = {
+      {"the replaced file lost", &ReplaceLosingTheFile, std::nullopt, "new", false},
+      {"refused", &ReplaceRefused, static_cast<std::uint32_t>(ERROR_ACCESS_DENIED), "old", true},
+      {"the system's replace", &ReplaceFileW, std::nullopt, "new", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteAll(ini, "old");
+    WriteAll(copy, "new");
+    const std::optional<SystemError> error = ReplaceFileByCopy(copy, ini, c.replace);
+    EXPECT_EQ(error ? std::optional(error->code) : std::nullopt, c.error);
+    EXPECT_EQ(ReadAll(ini), c.iniAfter);
+    EXPECT_EQ(qel_test::FileExists(copy), c.copyLeft);
+  }
+  DeleteFileW(copy.c_str());
+  DeleteFileW(ini.c_str());
 }
 
 // A module path as GetModuleFileNameW gives it: cut at a buffer too small,
