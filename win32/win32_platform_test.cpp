@@ -126,6 +126,36 @@ TEST(TextInCodePage, EveryCharacterOrNothing) {
   }
 }
 
+// A wait's slice ends by handing every message that came to its window,
+// so that the program answers while it waits; a request to quit stays for
+// the event loop that owns it.
+int gHandled = 0;
+LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_APP) ++gHandled;
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST(Win32Platform, SleepingHandsOnTheMessagesThatCame) {
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = &CountingProc;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"qel-platform-test";
+  RegisterClassW(&windowClass);
+  HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                windowClass.hInstance, nullptr);
+  ASSERT_NE(window, nullptr);
+  gHandled = 0;
+  for (int i = 0; i < 3; ++i) PostMessageW(window, WM_APP, 0, 0);
+  PostQuitMessage(7);
+  Win32Platform platform;
+  platform.SleepThenPumpEvents(10);
+  EXPECT_EQ(gHandled, 3);
+  MSG message = {};
+  EXPECT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the request to quit was lost";
+  EXPECT_EQ(message.wParam, 7u);
+  DestroyWindow(window);
+}
+
 // The same table as the unit tests, through the system's profile functions:
 // ip.ini beside this program.
 TEST(Win32Platform, SettingsComeBackExactlyAsSaved) {

@@ -40,20 +40,29 @@ class QelFolder : public QelFolderTest {
     return RunQelIn(dir_, arguments, currentDirectory.empty() ? dir_ : currentDirectory);
   }
 
-  // Runs the qel.exe of `folder` in `currentDirectory`.
-  DWORD RunQelIn(const std::wstring& folder, const std::wstring& arguments, const std::wstring& currentDirectory) {
+  // Starts the qel.exe of `folder` in `currentDirectory`; no process when it
+  // cannot.
+  qel::OwnedProcess StartQelIn(const std::wstring& folder, const std::wstring& arguments,
+                               const std::wstring& currentDirectory) {
     std::wstring commandLine = L"qel.exe " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION information = {};
     const std::wstring exe = folder + L"\\qel.exe";
+    qel::OwnedProcess process;
     if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         currentDirectory.c_str(), &startup, &information)) {
       ADD_FAILURE() << "qel.exe did not start: " << GetLastError();
-      return 999;
+      return process;
     }
-    qel::OwnedProcess process;
     process.Take(information);
+    return process;
+  }
+
+  // Runs the qel.exe of `folder` in `currentDirectory`.
+  DWORD RunQelIn(const std::wstring& folder, const std::wstring& arguments, const std::wstring& currentDirectory) {
+    const qel::OwnedProcess process = StartQelIn(folder, arguments, currentDirectory);
+    if (!process.process) return 999;
     if (WaitForSingleObject(process.process.get(), 60000) != WAIT_OBJECT_0) {
       TerminateProcess(process.process.get(), 998);
       ADD_FAILURE() << "qel.exe did not end within 60 s";
@@ -122,6 +131,29 @@ TEST_F(QelFolder, CommandScripts) {
     EXPECT_EQ(State(), "192.168.1.10=" + std::to_string(c.wordAfter) + "\n");
     EXPECT_EQ(Journal(), c.journal);
   }
+}
+
+// A script that waits still takes the messages sent to it: it looks at its
+// message queue between the slices of the wait, and so has one for others
+// to post to.
+TEST_F(QelFolder, AWaitingScriptTakesItsMessages) {
+  SetWord(0);
+  const qel::OwnedProcess process = StartQelIn(dir_, L"W4 1 1", dir_);
+  ASSERT_TRUE(process.process);
+  const DWORD thread = GetThreadId(process.thread.get());
+  bool posted = false;
+  for (int i = 0; i < 30 && !posted; ++i) {
+    posted = PostThreadMessageW(thread, WM_NULL, 0, 0);
+    if (!posted) Sleep(100);
+  }
+  EXPECT_TRUE(posted) << "no message queue while it waits";
+  EXPECT_EQ(WaitForSingleObject(process.process.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the wait was cut short";
+  EXPECT_EQ(State(), "192.168.1.10=0\n") << "switched before the wait ended";
+  ASSERT_EQ(WaitForSingleObject(process.process.get(), 60000), static_cast<DWORD>(WAIT_OBJECT_0));
+  DWORD code = 997;
+  GetExitCodeProcess(process.process.get(), &code);
+  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(State(), "192.168.1.10=1\n");
 }
 
 TEST_F(QelFolder, CommandLineStartsAProgramWithANormalWindow) {
