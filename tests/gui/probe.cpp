@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "testing/dropped_data.h"
 #include "win32/owned_handle.h"
 
 namespace {
@@ -52,15 +53,33 @@ void ReadTip(HWND window, int id, qel_probe::TipReport& report) {
   }
 }
 
+void Drop(HWND window, int id, qel_probe::DropRequest& request) {
+  // Where the system's drag and drop finds the target a window registered.
+  auto* target = static_cast<IDropTarget*>(GetPropW(GetDlgItem(window, id), L"OleDropTargetInterface"));
+  request.registered = target != nullptr;
+  request.effect = DROPEFFECT_NONE;
+  if (target == nullptr) return;
+  request.path[MAX_PATH - 1] = L'\0';
+  IDataObject* data = qel_test::DroppedData::Files({request.path});
+  const POINTL point = {0, 0};
+  DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+  target->DragEnter(data, MK_LBUTTON, point, &effect);
+  effect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+  target->Drop(data, 0, point, &effect);
+  request.effect = effect;
+  data->Release();
+}
+
 }  // namespace
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeHook(int code, WPARAM wParam, LPARAM lParam) {
   static const UINT fontMessage = RegisterWindowMessageW(qel_probe::kFontMessage);
   static const UINT tipMessage = RegisterWindowMessageW(qel_probe::kTipMessage);
   static const UINT environmentMessage = RegisterWindowMessageW(qel_probe::kEnvironmentMessage);
+  static const UINT dropMessage = RegisterWindowMessageW(qel_probe::kDropMessage);
   const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
-  if (code == HC_ACTION &&
-      (call->message == fontMessage || call->message == tipMessage || call->message == environmentMessage)) {
+  if (code == HC_ACTION && (call->message == fontMessage || call->message == tipMessage ||
+                            call->message == environmentMessage || call->message == dropMessage)) {
     const std::wstring name = qel_probe::kExchangePrefix + std::to_wstring(static_cast<unsigned long>(call->wParam));
     if (const qel::OwnedHandle mapping{OpenFileMappingW(FILE_MAP_WRITE, FALSE, name.c_str())}) {
       if (void* view = MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, sizeof(qel_probe::Exchange))) {
@@ -72,6 +91,9 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeHook(int code, WPARAM wPa
         } else if (call->message == tipMessage) {
           ReadTip(call->hwnd, id, exchange->tip);
           exchange->tip.answered = 1;
+        } else if (call->message == dropMessage) {
+          Drop(call->hwnd, id, exchange->drop);
+          exchange->drop.answered = 1;
         } else {
           qel_probe::EnvironmentRequest& request = exchange->environment;
           request.name[63] = L'\0';

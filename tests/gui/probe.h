@@ -10,6 +10,8 @@
 // wParam = the test's process id and lParam = a control id; the hook answers
 // in (or, for kEnvironmentMessage, reads its request from) the named shared
 // memory kExchangePrefix + that process id, which holds an Exchange.
+// Dropping a file: no other process can hand a drop target a data object
+// without the mouse.
 #pragma once
 
 #include <windows.h>
@@ -23,6 +25,11 @@ inline constexpr wchar_t kTipMessage[] = L"qel-window-tests-probe-tip";
 // Sets (or removes) an environment variable of qel's process, as asked in an
 // EnvironmentRequest; lParam is not used.
 inline constexpr wchar_t kEnvironmentMessage[] = L"qel-window-tests-probe-environment";
+
+// Drops a file list holding the path of a DropRequest onto the control,
+// through the drop target the window registered for it (as a drag from
+// Explorer hands it over: DragEnter, then Drop).
+inline constexpr wchar_t kDropMessage[] = L"qel-window-tests-probe-drop";
 
 inline constexpr wchar_t kExchangePrefix[] = L"Local\\qel-window-tests-probe-";
 // The hook procedure's export (linked without stdcall decoration).
@@ -52,10 +59,18 @@ struct EnvironmentRequest {
   LONG done;  // what SetEnvironmentVariableW returned
 };
 
+struct DropRequest {
+  LONG answered;    // 1 once the hook has done it
+  LONG registered;  // the control has a drop target
+  DWORD effect;     // what Drop said it did
+  wchar_t path[MAX_PATH];
+};
+
 union Exchange {
   FontReport font;
   TipReport tip;
   EnvironmentRequest environment;
+  DropRequest drop;
 };
 
 }  // namespace qel_probe

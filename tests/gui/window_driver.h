@@ -8,6 +8,7 @@
 #pragma once
 
 #include <windows.h>
+#include <ole2.h>
 #include <shellapi.h>
 
 #include <gtest/gtest.h>
@@ -137,6 +138,16 @@ class Probe {
   qel_probe::TipReport Tip(int id) {
     if (!Ask(qel_probe::kTipMessage, id)) return {};
     return shared_->tip;
+  }
+
+  // Drops a file list holding `path` on the control; answered is 0 when the
+  // probe did not answer.
+  qel_probe::DropRequest Drop(int id, const std::wstring& path) {
+    if (shared_ == nullptr) return {};
+    *shared_ = {};
+    lstrcpynW(shared_->drop.path, path.c_str(), MAX_PATH);
+    if (!Ask(qel_probe::kDropMessage, id, false)) return {};
+    return shared_->drop;
   }
 
   // Sets an environment variable of qel's process; nullptr removes it.

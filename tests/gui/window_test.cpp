@@ -307,6 +307,55 @@ TEST_F(QelWindow, ClosingWritesNothing) {
   }
 }
 
+// No button is the default or the cancel button: Enter and Esc in a field
+// neither save nor close (the dialog manager would press the buttons of
+// ids IDOK and IDCANCEL), nor do anything else.
+TEST_F(QelWindow, EnterAndEscInAFieldPressNoButton) {
+  WriteIni(kDesignIni);
+  ASSERT_TRUE(Start());
+  Type(kIdCommandLine + 0, L"edited.exe");
+  const FieldTexts edits = Fields();
+  for (const int id : {static_cast<int>(kIdAddress), kIdMask + 1, kIdCommandLine + 2}) {
+    for (const WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+      SCOPED_TRACE("key " + std::to_string(key) + " in the field of id " + std::to_string(id));
+      const UINT scan = MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC);
+      PostMessageW(Control(id), WM_KEYDOWN, key, 1 | (scan << 16));
+      PostMessageW(Control(id), WM_KEYUP, key, 1 | (scan << 16) | (3u << 30));
+      EXPECT_EQ(WaitForExit(1000), -1) << "qel ended";
+      EXPECT_TRUE(MessageBoxes().empty()) << "a message box came";
+      EXPECT_EQ(Fields(), edits);
+    }
+  }
+  Stop();
+  EXPECT_EQ(ReadAll(Ini()), kDesignIni) << "ip.ini was written";
+  for (const std::string& line : Journal()) {
+    EXPECT_EQ(line.rfind("setip", 0) == 0 || line.rfind("receivep6", 0) == 0, true) << "switched: " << line;
+  }
+}
+
+// Files dropped on the running window: the three command fields take the
+// first file's path in quotes, each for itself; no other field takes a
+// drop.
+TEST_F(QelWindow, FilesDropOnTheCommandFieldsOnly) {
+  WriteIni(kDesignIni);
+  ASSERT_TRUE(Start());
+  const std::wstring dropped = L"C:\\My Tools\\run me.exe";
+  FieldTexts expected = Fields();
+  Probe probe(window_);
+  for (std::size_t i = 0; i < kFields.size(); ++i) {
+    SCOPED_TRACE(kFields[i].key);
+    const bool command = kFields[i].key.rfind("CMD", 0) == 0;
+    const qel_probe::DropRequest drop = probe.Drop(kFields[i].id, dropped);
+    ASSERT_EQ(drop.answered, 1) << "the probe did not answer";
+    EXPECT_EQ(drop.registered, command ? 1 : 0);
+    if (command) {
+      EXPECT_EQ(drop.effect, static_cast<DWORD>(DROPEFFECT_COPY));
+      expected[i] = L"\"" + dropped + L"\"";
+    }
+    EXPECT_EQ(Fields(), expected);
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Save and quit when ip.ini cannot be written: a message box, and the window
 // stays with the user's edits.
