@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "core/counts.h"
+#include "core/numbers.h"
 #include "core/window_texts.h"
 #include "testing/fake_platform.h"
 
@@ -11,16 +15,66 @@ namespace {
 const char kIni[] = "C:\\qel\\ip.ini";
 const char kCopy[] = "C:\\qel\\ip.ini.1.tmp";
 
-// The eight fields as the window has them, filled from `filled` (nothing:
-// never filled), then given the texts in `typed`.
-std::vector<FieldToSave> Fields(const std::vector<std::wstring>& filled, const std::vector<std::wstring>& typed) {
-  const wchar_t* keys[] = {L"IP", L"SW1", L"SW2", L"SW3", L"SW4", L"CMD1", L"CMD2", L"CMD3"};
-  const wchar_t* names[] = {L"IP", L"Sw1", L"Sw2", L"Sw3", L"Sw4", L"CMD1", L"CMD2", L"CMD3"};
+// The window's fields in their order, with their keys and the names the
+// messages give them: the address, the mask of every outlet, every command
+// line.
+struct FieldName {
+  std::wstring key;
+  std::wstring name;
+};
+const std::vector<FieldName> kFieldNames = [] {
+  std::vector<FieldName> names = {{L"IP", L"IP"}};
+  for (int outlet = 1; outlet <= kOutletCount; ++outlet) names.push_back({MaskKey(outlet), L"Sw" + KeyText(outlet)});
+  for (int command = 1; command <= kCommandCount; ++command) names.push_back({CommandKey(command), CommandKey(command)});
+  return names;
+}();
+// Where each kind of field is in that order.
+constexpr std::size_t kAddressField = 0;
+constexpr std::size_t MaskField(int outlet) { return static_cast<std::size_t>(outlet); }
+constexpr std::size_t CommandField(int command) { return static_cast<std::size_t>(kOutletCount + command); }
+const std::size_t kLastField = CommandField(kCommandCount);
+
+// A text for every field: the address, the masks from Sw1 on and the command
+// lines from CMD1 on; those not given are empty.
+using FieldTexts = std::vector<std::wstring>;
+FieldTexts Texts(const std::wstring& address, const FieldTexts& masks, const FieldTexts& commands) {
+  EXPECT_LE(masks.size(), static_cast<std::size_t>(kOutletCount));
+  EXPECT_LE(commands.size(), static_cast<std::size_t>(kCommandCount));
+  FieldTexts texts(kFieldNames.size());
+  texts[kAddressField] = address;
+  for (std::size_t i = 0; i < masks.size(); ++i) texts[MaskField(static_cast<int>(i) + 1)] = masks[i];
+  for (std::size_t i = 0; i < commands.size(); ++i) texts[CommandField(static_cast<int>(i) + 1)] = commands[i];
+  return texts;
+}
+
+// The lines of fields `first` to `end` (not included), in their order, as
+// the profile functions write them (ASCII texts only).
+std::string Lines(const FieldTexts& texts, std::size_t first = 0, std::size_t end = kFieldNames.size()) {
+  std::string lines;
+  for (std::size_t i = first; i < end && i < kFieldNames.size(); ++i) {
+    lines += FakePlatform().ToAnsi(kFieldNames[i].key + L"=" + texts[i]).value_or("?") + "\r\n";
+  }
+  return lines;
+}
+
+// The fields as the window has them, filled from `filled` (nothing: never
+// filled), then given the texts in `typed`.
+std::vector<FieldToSave> Fields(const FieldTexts& filled, const FieldTexts& typed) {
+  EXPECT_EQ(typed.size(), kFieldNames.size());
+  EXPECT_TRUE(filled.empty() || filled.size() == kFieldNames.size());
   std::vector<FieldToSave> fields;
-  for (std::size_t i = 0; i < 8; ++i) {
-    fields.push_back({keys[i], names[i], filled.empty() ? std::nullopt : std::optional(filled[i]), typed[i]});
+  for (std::size_t i = 0; i < kFieldNames.size() && i < typed.size(); ++i) {
+    const std::optional<std::wstring> fill = i < filled.size() ? std::optional(filled[i]) : std::nullopt;
+    fields.push_back({kFieldNames[i].key, kFieldNames[i].name, fill, typed[i]});
   }
   return fields;
+}
+
+// What the window was filled with: each field's value in the file.
+FieldTexts ReadFields(Platform& platform) {
+  FieldTexts filled;
+  for (const FieldName& field : kFieldNames) filled.push_back(ReadSetting(platform, field.key));
+  return filled;
 }
 
 TEST(SaveDecision, WritesWhatTheUserChangedOrTheFileLacks) {
@@ -47,25 +101,23 @@ TEST(SaveDecision, WritesWhatTheUserChangedOrTheFileLacks) {
 }
 
 // Not as the profile functions would write it: any rewrite of a line shows.
-const char kHandMade[] =
-    "; qel\r\n[Qelmark]\r\nIP = 10.0.0.7\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\nCMD1=a\r\nCMD2=b\r\nCMD3=c\r\n"
-    "[Other]\r\nX=1\r\n";
-const std::vector<std::wstring> kHandMadeFields = {L"10.0.0.7", L"1", L"4", L"32", L"128", L"a", L"b", L"c"};
-const std::vector<std::wstring> kEveryFieldEdited = {L"10.1.1.1", L"2", L"8", L"16", L"64", L"x.exe", L"y.exe",
-                                                     L"z.exe"};
+const FieldTexts kHandMadeFields = Texts(L"10.0.0.7", {L"1", L"4", L"32", L"128"}, {L"a", L"b", L"c"});
+const std::string kHandMade =
+    "; qel\r\n[Qelmark]\r\nIP = 10.0.0.7\r\n" + Lines(kHandMadeFields, kAddressField + 1) + "[Other]\r\nX=1\r\n";
+const FieldTexts kEveryFieldEdited =
+    Texts(L"10.1.1.1", {L"2", L"8", L"16", L"64"}, {L"x.exe", L"y.exe", L"z.exe"});
 
 TEST(SaveSettings, ReplacesIpIniByACheckedCopy) {
   FakePlatform platform;
   platform.SetIni(kHandMade);
   ASSERT_EQ(SaveSettings(platform, Fields(kHandMadeFields, kEveryFieldEdited)), std::nullopt);
-  EXPECT_EQ(platform.Ini(),
-            "; qel\r\n[Qelmark]\r\nIP=10.1.1.1\r\nSW1=2\r\nSW2=8\r\nSW3=16\r\nSW4=64\r\nCMD1=x.exe\r\nCMD2=y.exe\r\n"
-            "CMD3=z.exe\r\n[Other]\r\nX=1\r\n");
+  EXPECT_EQ(platform.Ini(), "; qel\r\n[Qelmark]\r\n" + Lines(kEveryFieldEdited) + "[Other]\r\nX=1\r\n");
   EXPECT_EQ(platform.files.size(), 1u) << "a copy was left";
   // Every write goes to the copy; ip.ini itself only changes in one step.
   std::vector<std::string> expected = {std::string("copy ") + kIni + " " + kCopy};
-  for (const char* key : {"IP", "SW1", "SW2", "SW3", "SW4", "CMD1", "CMD2", "CMD3"}) {
-    expected.push_back(std::string("write ") + kCopy + " " + key);
+  for (std::size_t i = 0; i < kFieldNames.size(); ++i) {
+    if (kHandMadeFields[i] == kEveryFieldEdited[i]) continue;  // untouched: not written
+    expected.push_back(std::string("write ") + kCopy + " " + platform.ToAnsi(kFieldNames[i].key).value_or("?"));
   }
   expected.push_back(std::string("flush ") + kCopy);
   expected.push_back(std::string("replace ") + kIni + " " + kCopy);
@@ -75,8 +127,7 @@ TEST(SaveSettings, ReplacesIpIniByACheckedCopy) {
 TEST(SaveSettings, WithoutIpIniCreatesIt) {
   FakePlatform platform;
   ASSERT_EQ(SaveSettings(platform, Fields({}, kEveryFieldEdited)), std::nullopt);
-  EXPECT_EQ(platform.Ini(),
-            "[Qelmark]\r\nIP=10.1.1.1\r\nSW1=2\r\nSW2=8\r\nSW3=16\r\nSW4=64\r\nCMD1=x.exe\r\nCMD2=y.exe\r\nCMD3=z.exe\r\n");
+  EXPECT_EQ(platform.Ini(), "[Qelmark]\r\n" + Lines(kEveryFieldEdited));
   EXPECT_EQ(platform.files.size(), 1u);
 }
 
@@ -117,36 +168,37 @@ TEST(SaveSettings, AFailingStepLeavesIpIniAsItWas) {
 // write as done, but the file ends early. The read-back finds it, wherever
 // the cut falls.
 TEST(SaveSettings, ADiskThatFillsUpIsFoundByTheReadBack) {
-  const std::string plain = "[Qelmark]\r\nIP=10.0.0.7\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\nCMD1=a\r\nCMD2=b\r\nCMD3=c\r\n";
-  const std::string withOther = std::string(kHandMade);
+  // The last command line's line ends the section: "CMD3=c".
+  const FieldTexts values = Texts(L"10.0.0.7", {L"1", L"4", L"32", L"128"}, {L"a", L"b", L"c"});
+  const std::string plain = "[Qelmark]\r\n" + Lines(values);
+  const std::string withOther = kHandMade;
+  const std::string lastLine = Lines(values, kLastField);
+  const std::wstring last = kFieldNames[kLastField].name;
   const struct {
     const char* what;
     std::string ini;
     std::size_t field;
     const wchar_t* typed;
     std::size_t diskBytes;
-    const wchar_t* found;
+    std::wstring found;
   } cases[] = {
-      // "CMD3=c" becomes "CMD3=z.exe": cut in the middle of it, no line end.
-      {"in the value written last", plain, 7, L"z.exe", plain.size() + 1, L"CMD3"},
-      // The address grows by one byte and CMD3's value, after it, is lost.
-      {"in a value the user did not change", plain, 0, L"10.0.0.77", plain.size() - 2, L"CMD3"},
-      {"in another section", withOther, 7, L"z.exe", withOther.size() + 1, L"X"},
+      // The last line becomes "CMD3=z.exe": cut in the middle of it, no line end.
+      {"in the value written last", plain, kLastField, L"z.exe", plain.size() + 1, last},
+      // The address grows by one byte and the last value, after it, is lost.
+      {"in a value the user did not change", plain, kAddressField, L"10.0.0.77", plain.size() - 2, last},
+      {"in another section", withOther, kLastField, L"z.exe", withOther.size() + 1, L"X"},
       // The cut falls at a line's start: the key is gone from the copy, not
       // just its value.
-      {"the whole last line of ours", plain, 0, L"10.0.0.77", plain.size() + 1 - 8, L"CMD3"},
-      {"the whole last line of another section", withOther, 7, L"z.exe", withOther.size() + 4 - 5, L"X"},
+      {"the whole last line of ours", plain, kAddressField, L"10.0.0.77", plain.size() + 1 - lastLine.size(), last},
+      {"the whole last line of another section", withOther, kLastField, L"z.exe", withOther.size() + 4 - 5, L"X"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     FakePlatform platform;
     platform.SetIni(c.ini);
     platform.diskBytes = c.diskBytes;
-    std::vector<std::wstring> filled;
-    for (const wchar_t* key : {L"IP", L"SW1", L"SW2", L"SW3", L"SW4", L"CMD1", L"CMD2", L"CMD3"}) {
-      filled.push_back(ReadSetting(platform, key));
-    }
-    std::vector<std::wstring> typed = filled;
+    const FieldTexts filled = ReadFields(platform);
+    FieldTexts typed = filled;
     typed[c.field] = c.typed;
     const std::optional<SaveFailure> failure = SaveSettings(platform, Fields(filled, typed));
     ASSERT_NE(failure, std::nullopt);
@@ -157,7 +209,7 @@ TEST(SaveSettings, ADiskThatFillsUpIsFoundByTheReadBack) {
     // With room on the disk the same save goes through.
     platform.diskBytes = static_cast<std::size_t>(-1);
     EXPECT_EQ(SaveSettings(platform, Fields(filled, typed)), std::nullopt);
-    EXPECT_EQ(ReadSetting(platform, L"CMD3"), typed[7]);
+    EXPECT_EQ(ReadFields(platform), typed);
   }
 }
 
@@ -169,14 +221,17 @@ TEST(SaveSettings, ValuesThatWouldNotComeBackStopItBeforeTheDisk) {
     SettingProblem problem;
     const wchar_t* message;
   } cases[] = {
-      {"a line break", 5, L"a.exe\r\nb.exe", SettingProblem::kLineBreak, L"保存できず: CMD1 に改行 (または NUL 文字) がある"},
-      {"a lone LF", 0, L"10.0.0.1\n", SettingProblem::kLineBreak, L"保存できず: IP に改行 (または NUL 文字) がある"},
-      {"a NUL", 7, std::wstring(L"a\0b", 3), SettingProblem::kLineBreak,
+      {"a line break", CommandField(1), L"a.exe\r\nb.exe", SettingProblem::kLineBreak,
+       L"保存できず: CMD1 に改行 (または NUL 文字) がある"},
+      {"a lone LF", kAddressField, L"10.0.0.1\n", SettingProblem::kLineBreak,
+       L"保存できず: IP に改行 (または NUL 文字) がある"},
+      {"a NUL", CommandField(3), std::wstring(L"a\0b", 3), SettingProblem::kLineBreak,
        L"保存できず: CMD3 に改行 (または NUL 文字) がある"},
-      {"outside the code page", 5, L"C:\\\u03A9mega\\x.exe", SettingProblem::kNotInCodePage,
+      {"outside the code page", CommandField(1), L"C:\\\u03A9mega\\x.exe", SettingProblem::kNotInCodePage,
        L"保存できず: CMD1 の「Ω」をこのシステムの文字コードで表せない"},
-      {"too long", 6, std::wstring(1024, L'a'), SettingProblem::kTooLong, L"保存できず: CMD2 が長すぎる (1023 バイトまで)"},
-      {"too long inside added quotes", 6, L" " + std::wstring(1022, L'a'), SettingProblem::kTooLong,
+      {"too long", CommandField(2), std::wstring(1024, L'a'), SettingProblem::kTooLong,
+       L"保存できず: CMD2 が長すぎる (1023 バイトまで)"},
+      {"too long inside added quotes", CommandField(2), L" " + std::wstring(1022, L'a'), SettingProblem::kTooLong,
        L"保存できず: CMD2 が長すぎる (1022 バイトまで)"},
   };
   for (const auto& c : cases) {
@@ -184,7 +239,7 @@ TEST(SaveSettings, ValuesThatWouldNotComeBackStopItBeforeTheDisk) {
     FakePlatform platform;
     platform.outsideCodePage = L"\u03A9";
     platform.SetIni(kHandMade);
-    std::vector<std::wstring> typed = kEveryFieldEdited;
+    FieldTexts typed = kEveryFieldEdited;
     typed[c.field] = c.text;
     const std::optional<SaveFailure> failure = SaveSettings(platform, Fields(kHandMadeFields, typed));
     ASSERT_NE(failure, std::nullopt);
@@ -205,45 +260,44 @@ TEST(SaveSettings, FieldsTheUserDidNotTouchKeepTheirBytes) {
   const std::string longValue(2000, 'a');
   const std::string quotedLong = "\" " + std::string(1022, 'b') + "\"";
   const std::string notText = "\xFF\xFEx";
+  const FieldTexts plain = Texts(L"", {L"1", L"4", L"32", L"128"}, {});
   const std::string ini = "[Qelmark]\r\nIP=10.0.0.7\r\nCMD1=" + longValue + "\r\nCMD2=" + quotedLong + "\r\nCMD3=" +
-                          notText + "\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\n";
+                          notText + "\r\n" + Lines(plain, CommandField(4)) + Lines(plain, MaskField(1), CommandField(1));
   platform.SetIni(ini);
-  std::vector<std::wstring> filled;
-  for (const wchar_t* key : {L"IP", L"SW1", L"SW2", L"SW3", L"SW4", L"CMD1", L"CMD2", L"CMD3"}) {
-    filled.push_back(ReadSetting(platform, key));
-  }
-  ASSERT_EQ(filled[6].size(), 1023u);  // a blank at the start: too long to be saved as it reads
-  std::vector<std::wstring> typed = filled;
-  typed[4] = L"64";
+  const FieldTexts filled = ReadFields(platform);
+  ASSERT_EQ(filled[CommandField(2)].size(), 1023u);  // a blank at the start: too long to be saved as it reads
+  FieldTexts typed = filled;
+  typed[MaskField(1)] = L"64";
   ASSERT_EQ(SaveSettings(platform, Fields(filled, typed)), std::nullopt);
   std::string expected = ini;
-  expected.replace(expected.find("SW4=128"), 7, "SW4=64");
+  expected.replace(expected.find("SW1=1\r\n"), 7, "SW1=64\r\n");
   EXPECT_EQ(platform.Ini(), expected);
 }
 
 // Two windows on one folder, both filled before either saved.
 TEST(SaveSettings, TwoWindowsBothSaveWhatTheirUsersChanged) {
   FakePlatform platform;
-  const char ini[] = "[Qelmark]\r\nIP=10.0.0.7\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\nCMD1=\r\nCMD2=\r\nCMD3=\r\n";
-  platform.SetIni(ini);
-  const std::vector<std::wstring> filled = {L"10.0.0.7", L"1", L"4", L"32", L"128", L"", L"", L""};
-  std::vector<std::wstring> first = filled, second = filled;
-  first[5] = L"notepad.exe";
-  first[0] = L"10.0.0.8";
-  second[6] = L"calc.exe";
-  second[0] = L"10.0.0.9";  // both changed the address: the later save wins
+  const FieldTexts filled = Texts(L"10.0.0.7", {L"1", L"4", L"32", L"128"}, {});
+  platform.SetIni("[Qelmark]\r\n" + Lines(filled));
+  FieldTexts first = filled, second = filled;
+  first[CommandField(1)] = L"notepad.exe";
+  first[kAddressField] = L"10.0.0.8";
+  second[CommandField(2)] = L"calc.exe";
+  second[kAddressField] = L"10.0.0.9";  // both changed the address: the later save wins
   ASSERT_EQ(SaveSettings(platform, Fields(filled, first)), std::nullopt);
   ASSERT_EQ(SaveSettings(platform, Fields(filled, second)), std::nullopt);
-  EXPECT_EQ(platform.Ini(),
-            "[Qelmark]\r\nIP=10.0.0.9\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\nCMD1=notepad.exe\r\nCMD2=calc.exe\r\nCMD3=\r\n");
+  EXPECT_EQ(platform.Ini(), "[Qelmark]\r\n" + Lines(Texts(L"10.0.0.9", {L"1", L"4", L"32", L"128"},
+                                                            {L"notepad.exe", L"calc.exe"})));
 }
 
 TEST(SaveSettings, KeysTheFileLacksAreWrittenAndUntouchedOnesAreNot) {
   FakePlatform platform;
   platform.SetIni("[Qelmark]\r\nIP=10.0.0.9\r\nCMD2=go.exe\r\n");
-  const std::vector<std::wstring> filled = {L"10.0.0.9", L"", L"", L"", L"", L"", L"go.exe", L""};
+  const FieldTexts filled = Texts(L"10.0.0.9", {}, {L"", L"go.exe"});
   ASSERT_EQ(SaveSettings(platform, Fields(filled, filled)), std::nullopt);
-  EXPECT_EQ(platform.Ini(), "[Qelmark]\r\nIP=10.0.0.9\r\nCMD2=go.exe\r\nSW1=\r\nSW2=\r\nSW3=\r\nSW4=\r\nCMD1=\r\nCMD3=\r\n");
+  // The keys the file lacked, empty, in the fields' order after its own.
+  EXPECT_EQ(platform.Ini(), "[Qelmark]\r\nIP=10.0.0.9\r\nCMD2=go.exe\r\n" +
+                                Lines(filled, MaskField(1), CommandField(2)) + Lines(filled, CommandField(3)));
   const std::vector<std::string> untouched = {"write C:\\qel\\ip.ini.1.tmp IP", "write C:\\qel\\ip.ini.1.tmp CMD2"};
   for (const std::string& step : untouched) {
     EXPECT_EQ(std::count(platform.fileSteps.begin(), platform.fileSteps.end(), step), 0) << step;

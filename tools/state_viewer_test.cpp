@@ -10,6 +10,8 @@
 #include <sstream>
 #include <string>
 
+#include "core/counts.h"
+
 namespace {
 
 struct Shown {
@@ -45,6 +47,16 @@ class StateViewer : public testing::Test {
 
 const std::string kSource = QEL_SOURCE_DIR;
 
+// The lines of the outlets after the fourth, which the files here name no
+// mask for.
+std::string OutletsWithoutMask() {
+  std::string lines;
+  for (int outlet = 5; outlet <= qel::kOutletCount; ++outlet) {
+    lines += "outlet " + std::to_string(outlet) + ": no SW" + std::to_string(outlet) + " in [Qelmark]\n";
+  }
+  return lines;
+}
+
 TEST_F(StateViewer, FixtureWithTheSampleSettings) {
   const std::string state = kSource + "/tools/testdata/socket-sim.state";
   const std::string ini = kSource + "/tools/sample-ip.ini";
@@ -61,7 +73,7 @@ TEST_F(StateViewer, FixtureWithTheSampleSettings) {
             "outlet 1: on\n"
             "outlet 2: on\n"
             "outlet 3: off\n"
-            "outlet 4: on\n");
+            "outlet 4: on\n" + OutletsWithoutMask());
 }
 
 TEST_F(StateViewer, StateFileAlone) {
@@ -102,7 +114,7 @@ TEST_F(StateViewer, OutletsFromSettings) {
     expected.replace(expected.find('%'), 1, ini);
     const Shown shown = Show(state, ini);
     EXPECT_EQ(shown.code, 0);
-    EXPECT_EQ(shown.out, "10.0.0.1 = -1\n(empty address) = 5\n" + expected);
+    EXPECT_EQ(shown.out, "10.0.0.1 = -1\n(empty address) = 5\n" + expected + OutletsWithoutMask());
   }
 }
 

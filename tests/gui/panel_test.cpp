@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
 
 namespace {
@@ -27,10 +28,21 @@ constexpr COLORREF kLit = RGB(255, 192, 192);
 constexpr char kSaved[] = "10.0.0.5";     // the address saved in ip.ini
 constexpr char kOnScreen[] = "10.0.0.7";  // another one, typed into the address field and not saved
 
+// The masks of Sw1 on as typed; the outlets after them get mask 0, which
+// no status word lights.
+FieldTexts Masks(const FieldTexts& first) {
+  FieldTexts masks(static_cast<std::size_t>(kOutletCount), L"0");
+  std::copy(first.begin(), first.begin() + std::min(first.size(), masks.size()), masks.begin());
+  return masks;
+}
+// The usual masks' lines in ip.ini: SW1=1, SW2=4, SW3=32, SW4=128.
+const std::string kMaskLines =
+    IniLines(Texts(L"", Masks({L"1", L"4", L"32", L"128"}), {}), MaskField(1), CommandField(1));
+
 // Written the way the profile functions never write it (a comment, blanks
 // around "="), so that any rewrite of the file shows.
-const std::string kIni = std::string("; the switch in the hall\r\n[Qelmark]\r\nIP = ") + kSaved +
-                         "\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\nCMD1=\r\nCMD2=\r\nCMD3=\r\n";
+const std::string kIni = std::string("; the switch in the hall\r\n[Qelmark]\r\nIP = ") + kSaved + "\r\n" +
+                         kMaskLines + IniLines(Texts(L"", {}, {}), CommandField(1));
 
 std::string Hex(COLORREF colour) {
   char text[16];
@@ -147,13 +159,21 @@ double Contrast(COLORREF a, COLORREF b) {
   return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
-// The four outlet labels, Sw1 first, as two patterns of four characters:
-// 'x' where the label is lit (lit) or its state unknown (unknown), '.'
-// where not. An unknown label is never lit: the lit colour says "on".
+// The outlet labels, Sw1 first, as two patterns of a character each: 'x'
+// where the label is lit (lit) or its state unknown (unknown), '.' where not.
+// An unknown label is never lit: the lit colour says "on". The outlets after
+// a pattern's last are not lit (their mask is 0), and unknown as its last one
+// is (the poll stops at a row it cannot read, and every row after it is
+// unknown too).
 struct Rows {
   const char* lit;
   const char* unknown;
 };
+bool Lit(const char* lit, int row) { return row < static_cast<int>(std::strlen(lit)) && lit[row] == 'x'; }
+bool Unknown(const char* unknown, int row) {
+  const int length = static_cast<int>(std::strlen(unknown));
+  return length > 0 && unknown[std::min(row, length - 1)] == 'x';
+}
 
 // Black on the lit colour; otherwise button text on button face, framed
 // when unknown.
@@ -320,7 +340,7 @@ class QelPanel : public QelWindow {
 
   static std::vector<Look> ExpectedLooks(const Rows& rows) {
     std::vector<Look> looks;
-    for (int i = 0; i < kOutletCount; ++i) looks.push_back(Expected(rows.lit[i] == 'x', rows.unknown[i] == 'x'));
+    for (int i = 0; i < kOutletCount; ++i) looks.push_back(Expected(Lit(rows.lit, i), Unknown(rows.unknown, i)));
     looks.push_back(Expected(false, false));  // "IP" is never recoloured
     return looks;
   }
@@ -360,7 +380,9 @@ class QelPanel : public QelWindow {
     RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
   }
 
-  void SetMasks(const std::vector<std::wstring>& masks) {
+  // The masks of Sw1 on as typed (see Masks).
+  void SetMasks(const FieldTexts& first) {
+    const FieldTexts masks = Masks(first);
     for (int i = 0; i < kOutletCount; ++i) {
       SendMessageW(Control(kIdMask + i), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(masks[i].c_str()));
     }
@@ -378,7 +400,7 @@ class QelPanel : public QelWindow {
   // naming the saved address.
   void ExpectStateTips(const char* lit, const std::string& address) {
     for (int row = 0; row < kOutletCount; ++row) {
-      EXPECT_EQ(TipOf(row), StateTip(lit[row] == 'x', address)) << "Sw" << row + 1;
+      EXPECT_EQ(TipOf(row), StateTip(Lit(lit, row), address)) << "Sw" << row + 1;
     }
   }
 
@@ -538,7 +560,7 @@ class QelPanel : public QelWindow {
 
 struct LightCase {
   const char* name;
-  std::vector<std::wstring> masks;  // Sw1 … Sw4 as typed
+  FieldTexts masks;  // Sw1 on as typed (see Masks)
   int word;
   const char* lit;
 };
@@ -598,7 +620,7 @@ TEST_F(QelPanel, LabelsFollowTheSwitchAtTheSavedAddress) {
   }
 
   // ip.ini is read at every poll: another saved address counts from the next.
-  ini_ = std::string("[Qelmark]\r\nIP=") + kOnScreen + "\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\n";
+  ini_ = std::string("[Qelmark]\r\nIP=") + kOnScreen + "\r\n" + kMaskLines;
   WriteIni(ini_);
   EXPECT_TRUE(WaitForLooks({"xxxx", "...."})) << "the poll did not turn to the new saved address within 5 s";
   ExpectLooks({"xxxx", "...."});
@@ -608,14 +630,14 @@ TEST_F(QelPanel, LabelsFollowTheSwitchAtTheSavedAddress) {
 
   // No address saved: no switch is asked, and every label is unknown and
   // unlit, its tip saying why.
-  ini_ = "[Qelmark]\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\n";
+  ini_ = "[Qelmark]\r\n" + kMaskLines;
   WriteIni(ini_);
   EXPECT_TRUE(WaitForLooks({"....", "xxxx"})) << "the labels did not turn unknown within 5 s";
   const std::size_t asked = Journal().size();
   Sleep(1500);  // three polls
   EXPECT_EQ(Journal().size(), asked) << "the poll asked the library without a saved address";
   ExpectLooks({"....", "xxxx"});
-  for (int row = 0; row < 4; ++row) EXPECT_EQ(TipOf(row), kNoAddressTip) << "Sw" << row + 1;
+  for (int row = 0; row < kOutletCount; ++row) EXPECT_EQ(TipOf(row), kNoAddressTip) << "Sw" << row + 1;
   ExpectCloseLeavesIni();
 }
 
@@ -624,12 +646,12 @@ TEST_F(QelPanel, LabelsFollowTheSwitchAtTheSavedAddress) {
 TEST_F(QelPanel, WithoutASavedAddressThePollAsksNoSwitch) {
   for (const char* address : {"", "IP=\r\n"}) {
     SCOPED_TRACE(*address ? "an empty IP" : "no key IP");
-    WriteIni(std::string("[Qelmark]\r\n") + address + "SW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\n");
+    WriteIni(std::string("[Qelmark]\r\n") + address + kMaskLines);
     ASSERT_TRUE(StartWith(Library::kWhole, {{"", -1}, {kSaved, 33}}));
     EXPECT_TRUE(WaitForLooks({"....", "xxxx"})) << "the labels are not unknown";
     Sleep(1500);  // three polls
     ExpectLooks({"....", "xxxx"});
-    for (int row = 0; row < 4; ++row) EXPECT_EQ(TipOf(row), kNoAddressTip) << "Sw" << row + 1;
+    for (int row = 0; row < kOutletCount; ++row) EXPECT_EQ(TipOf(row), kNoAddressTip) << "Sw" << row + 1;
     // Filling the window selects the empty address once; no poll asks.
     for (const std::string& line : Journal()) EXPECT_EQ(line, "setip  -> 0");
     EXPECT_LE(Journal().size(), 1u);
@@ -752,7 +774,7 @@ TEST_F(QelPanel, RowsThePollCannotReadAreFramedWithAReasonAndNoMessage) {
     ExpectRows({"....", c.unknown});
     for (int row = 0; row < kOutletCount; ++row) {
       const std::wstring tip = TipOf(row);
-      if (c.unknown[row] == 'x') {
+      if (Unknown(c.unknown, row)) {
         EXPECT_TRUE(StartsWith(tip, L"状態不明") && tip.find(c.reasonMentions) != std::wstring::npos &&
                     EndsWith(tip, readsIni ? SavedNote(kSaved) : std::wstring(c.reasonMentions)))
             << "Sw" << row + 1 << "'s tooltip: \"" << Narrow(tip) << "\"";
@@ -1123,18 +1145,18 @@ TEST_F(QelPanel, ScreenshotEveryLabelStateReadsAtAaContrast) {
   ExpectRows({"x.x.", "...."});
   const char* const known[] = {"on", "off", "on", "off"};
   std::vector<Look> before;
-  for (int row = 0; row < 4; ++row) before.push_back(LookOfLabel(kIdOutletLabel + row));
+  for (std::size_t row = 0; row < std::size(known); ++row) before.push_back(LookOfLabel(kIdOutletLabel + row));
 
   ASSERT_TRUE(SetFault(L"receivep6=range")) << "the probe could not set QELSIM_FAULT in qel";
   EXPECT_TRUE(WaitForLooks({"....", "xxxx"})) << "the labels did not turn unknown within 5 s";
   ExpectRows({"....", "xxxx"});
   std::vector<Look> after;
-  for (int row = 0; row < 4; ++row) after.push_back(LookOfLabel(kIdOutletLabel + row));
+  for (std::size_t row = 0; row < std::size(known); ++row) after.push_back(LookOfLabel(kIdOutletLabel + row));
   Image image;
   ASSERT_TRUE(CaptureWindow(window_, image));
   SaveScreenshot(Beside(gScreenshot, L"-unknown"), image);
 
-  for (int row = 0; row < 4; ++row) {
+  for (std::size_t row = 0; row < std::size(known); ++row) {
     const std::string label = "Sw" + std::to_string(row + 1);
     for (const auto& [state, look] : {std::pair<std::string, Look>{known[row], before[row]},
                                       std::pair<std::string, Look>{std::string("unknown after ") + known[row],

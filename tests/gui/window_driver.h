@@ -98,6 +98,40 @@ inline const std::vector<Field> kFields = [] {
 }();
 using FieldTexts = std::vector<std::wstring>;  // one per kFields entry
 
+// Where each kind of field is in kFields.
+inline constexpr std::size_t kAddressField = 0;
+inline constexpr std::size_t MaskField(int outlet) { return static_cast<std::size_t>(outlet); }
+inline constexpr std::size_t CommandField(int command) { return static_cast<std::size_t>(kOutletCount + command); }
+
+// A text for every field: the address, the masks from Sw1 on and the command
+// lines from CMD1 on; those not given are empty.
+inline FieldTexts Texts(const std::wstring& address, const FieldTexts& masks, const FieldTexts& commands) {
+  EXPECT_LE(masks.size(), static_cast<std::size_t>(kOutletCount));
+  EXPECT_LE(commands.size(), static_cast<std::size_t>(kCommandCount));
+  FieldTexts texts(kFields.size());
+  texts[kAddressField] = address;
+  for (std::size_t i = 0; i < masks.size(); ++i) texts[MaskField(static_cast<int>(i) + 1)] = masks[i];
+  for (std::size_t i = 0; i < commands.size(); ++i) texts[CommandField(static_cast<int>(i) + 1)] = commands[i];
+  return texts;
+}
+
+// The lines of fields `first` to `end` (not included) in kFields' order, as
+// the profile functions write them, in the code page given.
+inline std::string IniLines(const FieldTexts& values, std::size_t first = 0, std::size_t end = kFields.size(),
+                            UINT codePage = CP_ACP) {
+  std::string lines;
+  for (std::size_t i = first; i < end && i < kFields.size(); ++i) {
+    lines += kFields[i].key + "=" + Narrow(values[i], codePage) + "\r\n";
+  }
+  return lines;
+}
+
+// ip.ini as the profile functions write it: [Qelmark] with a line for each
+// field.
+inline std::string IniOf(const FieldTexts& values, UINT codePage = CP_ACP) {
+  return "[Qelmark]\r\n" + IniLines(values, 0, kFields.size(), codePage);
+}
+
 // ---------------------------------------------------------------------------
 // The probe library (probe.h) hooked into the GUI thread of qel's window for
 // as long as this lives.

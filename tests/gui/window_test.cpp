@@ -9,6 +9,8 @@
 // CTest test qel_window_screenshot_png compares with the decoded PNG.
 #include "tests/gui/window_driver.h"
 
+#include "win32/window/layout.h"
+
 namespace {
 
 using namespace qel_window_test;
@@ -16,22 +18,22 @@ using namespace qel_window_test;
 std::wstring gScreenshot;
 
 // ---------------------------------------------------------------------------
-// The window as designed: every control, in tab order, positions in twips.
+// The window: every control, in tab order, positions in twips.
 
-constexpr int kClientWidthTwips = 4095;
-constexpr int kClientHeightTwips = 1725;
+constexpr int kClientWidth = 4095;  // twips
+constexpr int kClientHeight = 1725;
 const wchar_t kGothic[] = L"ＭＳ ゴシック";
 
 struct ControlCase {
   const char* name;
   int id;
   const wchar_t* className;
-  const wchar_t* text;  // for the fields: the text they get from kDesignIni
+  const wchar_t* text;  // for the fields: the text they get from kLayoutTextsIni
   int left, top, width, height;
   bool gothic;  // drawn in 9 pt ＭＳ ゴシック rather than the window's font
 };
 
-const ControlCase kControls[] = {
+constexpr ControlCase kControls[] = {
     {"address field", kIdAddress, L"Edit", L"192.168.1.0", 450, 0, 1725, 270, true},
     {"save and quit", kIdSaveAndQuit, L"Button", L"保存＆終了", 2520, 0, 1575, 255, true},
     {"Sw1 mask", kIdMask + 0, L"Edit", L"1", 480, 360, 495, 270, true},
@@ -59,17 +61,48 @@ const ControlCase kControls[] = {
     {"Sw4 OFF", kIdOff + 3, L"Button", L"OFF", 3480, 600, 495, 255, false},
 };
 
+// This table is the window as it must be, written apart from the layout
+// table it checks: it names every control of that table, and only those.
+constexpr bool NamesEveryControlOfTheLayout() {
+  if (std::size(kControls) != std::size(kLayout)) return false;
+  for (const ControlSpec& control : kLayout) {
+    int named = 0;
+    for (const ControlCase& c : kControls) named += c.id == control.id;
+    if (named != 1) return false;
+  }
+  return true;
+}
+static_assert(NamesEveryControlOfTheLayout(), "kControls must have a row for each control of kLayout");
+
 // The tab stops in order: the labels are none.
-const int kTabOrder[] = {
-    kIdAddress,       kIdSaveAndQuit,    kIdMask + 0, kIdMask + 1, kIdMask + 2, kIdMask + 3, kIdCommandLine + 0,
-    kIdCommandLine + 1, kIdCommandLine + 2, kIdLaunch + 0, kIdLaunch + 1, kIdLaunch + 2, kIdOn + 0,  kIdOn + 1,
-    kIdOn + 2,   kIdOn + 3,   kIdOff + 0, kIdOff + 1, kIdOff + 2, kIdOff + 3,
-};
+const std::vector<int> kTabOrder = [] {
+  std::vector<int> ids = {kIdAddress, kIdSaveAndQuit};
+  for (int outlet = 0; outlet < kOutletCount; ++outlet) ids.push_back(kIdMask + outlet);
+  for (int command = 0; command < kCommandCount; ++command) ids.push_back(kIdCommandLine + command);
+  for (int command = 0; command < kCommandCount; ++command) ids.push_back(kIdLaunch + command);
+  for (int outlet = 0; outlet < kOutletCount; ++outlet) ids.push_back(kIdOn + outlet);
+  for (int outlet = 0; outlet < kOutletCount; ++outlet) ids.push_back(kIdOff + outlet);
+  return ids;
+}();
 
+// The fields' texts in the layout table: what they show when nothing fills
+// them.
+const FieldTexts kLayoutTexts = [] {
+  FieldTexts texts;
+  for (const Field& field : kFields) {
+    for (const ControlCase& c : kControls) {
+      if (c.id == field.id) texts.push_back(c.text);
+    }
+  }
+  return texts;
+}();
 
-// ip.ini holding the fields' design texts.
-const char kDesignIni[] =
-    "[Qelmark]\r\nIP=192.168.1.0\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\nCMD1=\r\nCMD2=\r\nCMD3=\r\n";
+// ip.ini holding the fields' texts of the layout table.
+const std::string kLayoutTextsIni = IniOf(kLayoutTexts);
+
+// The last command field: the last line of a file the profile functions
+// wrote.
+constexpr int kIdLastCommandLine = kIdCommandLine + kCommandCount - 1;
 
 // The text of a message box that starts with "保存できず\n" (the file and
 // the reason follow, a line each); empty when it has none.
@@ -86,18 +119,9 @@ void AnswerOk(HWND box) {
   for (int i = 0; i < 50 && IsWindow(box); ++i) Sleep(100);
 }
 
-// ip.ini as the profile functions write it: [Qelmark] with the eight keys.
-std::string IniOf(const FieldTexts& values, UINT codePage = CP_ACP) {
-  std::string text = "[Qelmark]\r\n";
-  for (std::size_t i = 0; i < std::size(kFields); ++i) {
-    text += std::string(kFields[i].key) + "=" + Narrow(values[i], codePage) + "\r\n";
-  }
-  return text;
-}
-
 
 // ---------------------------------------------------------------------------
-// Layout: every control where the design puts it, at 96 and at 144 DPI.
+// Layout: every control in its place, at 96 and at 144 DPI.
 
 class QelWindowAtDpi : public QelWindow, public testing::WithParamInterface<int> {};
 
@@ -105,7 +129,7 @@ TEST_P(QelWindowAtDpi, EveryControlHasItsKindTextPlaceAndFont) {
   const int dpi = GetParam();
   auto px = [dpi](int twips) { return MulDiv(twips, dpi, 1440); };
   dpi_.Set(static_cast<DWORD>(dpi));
-  WriteIni(kDesignIni);
+  WriteIni(kLayoutTextsIni);
   ASSERT_TRUE(Start());
 
   EXPECT_EQ(TopLevelWindows(process_.id).size(), 1u) << "qel shows exactly one window";
@@ -113,8 +137,8 @@ TEST_P(QelWindowAtDpi, EveryControlHasItsKindTextPlaceAndFont) {
   EXPECT_EQ(GetAncestor(window_, GA_PARENT), GetDesktopWindow());
   RECT client = {};
   GetClientRect(window_, &client);
-  EXPECT_EQ(client.right, px(kClientWidthTwips));
-  EXPECT_EQ(client.bottom, px(kClientHeightTwips));
+  EXPECT_EQ(client.right, px(kClientWidth));
+  EXPECT_EQ(client.bottom, px(kClientHeight));
 
   std::vector<int> ids;
   for (const ControlCase& c : kControls) ids.push_back(c.id);
@@ -165,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(Dpi, QelWindowAtDpi, testing::Values(96, 144),
                          [](const testing::TestParamInfo<int>& info) { return std::to_string(info.param); });
 
 TEST_F(QelWindow, TabWalksTheControlsInOrderFromTheAddressField) {
-  WriteIni(kDesignIni);
+  WriteIni(kLayoutTextsIni);
   ASSERT_TRUE(Start());
 
   // Under Wine the window is activated through the display server a moment
@@ -185,11 +209,11 @@ TEST_F(QelWindow, TabWalksTheControlsInOrderFromTheAddressField) {
 
   std::vector<int> walked;
   HWND at = Control(kIdAddress);
-  for (std::size_t i = 0; i < std::size(kTabOrder) && at != nullptr; ++i) {
+  for (std::size_t i = 0; i < kTabOrder.size() && at != nullptr; ++i) {
     walked.push_back(GetDlgCtrlID(at));
     at = GetNextDlgTabItem(window_, at, FALSE);
   }
-  EXPECT_EQ(walked, std::vector<int>(std::begin(kTabOrder), std::end(kTabOrder)));
+  EXPECT_EQ(walked, kTabOrder);
   EXPECT_EQ(at, Control(kIdAddress)) << "after the last tab stop the walk comes back to the address field";
 }
 
@@ -205,16 +229,14 @@ struct StartCase {
 };
 
 TEST_F(QelWindow, FieldsComeFromTheSettingsFile) {
-  const char* full =
-      "[Qelmark]\r\nIP=10.0.0.7\r\nSW1=2\r\nSW2=8\r\nSW3=16\r\nSW4=64\r\nCMD1=notepad.exe a.txt\r\n"
-      "CMD2=calc.exe\r\nCMD3=C:\\tools\\x.exe /y\r\n";
-  const FieldTexts fullFields = {L"10.0.0.7",           L"2", L"8", L"16", L"64", L"notepad.exe a.txt", L"calc.exe",
-                                 L"C:\\tools\\x.exe /y"};
+  const FieldTexts fullFields =
+      Texts(L"10.0.0.7", {L"2", L"8", L"16", L"64"}, {L"notepad.exe a.txt", L"calc.exe", L"C:\\tools\\x.exe /y"});
+  const std::string full = IniOf(fullFields);
   const FieldTexts empty(std::size(kFields));
   const StartCase cases[] = {
-      {"every key", full, L"", fullFields, "setip 10.0.0.7 -> 0"},
-      {"one argument is window mode too", full, L"1", fullFields, "setip 10.0.0.7 -> 0"},
-      {"some keys", "[Qelmark]\r\nSW2=8\r\nCMD3=x\r\n", L"", {L"", L"", L"8", L"", L"", L"", L"", L"x"}, "setip  -> 0"},
+      {"every key", full.c_str(), L"", fullFields, "setip 10.0.0.7 -> 0"},
+      {"one argument is window mode too", full.c_str(), L"1", fullFields, "setip 10.0.0.7 -> 0"},
+      {"some keys", "[Qelmark]\r\nSW2=8\r\nCMD3=x\r\n", L"", Texts(L"", {L"", L"8"}, {L"", L"", L"x"}), "setip  -> 0"},
       {"keys of another section", "[Other]\r\nIP=10.9.9.9\r\nSW1=1\r\n", L"", empty, "setip  -> 0"},
       {"empty file", "", L"", empty, "setip  -> 0"},
       {"no file", nullptr, L"", empty, "setip  -> 0"},
@@ -235,9 +257,10 @@ TEST_F(QelWindow, FieldsComeFromTheSettingsFile) {
 
 TEST_F(QelWindow, WithoutTheLibraryTheFieldsAreStillFilled) {
   ASSERT_TRUE(DeleteFileW((dir_ + L"\\socket.dll").c_str()));
-  WriteIni("[Qelmark]\r\nIP=10.0.0.7\r\nSW1=2\r\nSW2=8\r\nSW3=16\r\nSW4=64\r\nCMD1=a\r\nCMD2=b\r\nCMD3=c\r\n");
+  const FieldTexts values = Texts(L"10.0.0.7", {L"2", L"8", L"16", L"64"}, {L"a", L"b", L"c"});
+  WriteIni(IniOf(values));
   ASSERT_TRUE(Start());
-  EXPECT_EQ(Fields(), (FieldTexts{L"10.0.0.7", L"2", L"8", L"16", L"64", L"a", L"b", L"c"}));
+  EXPECT_EQ(Fields(), values);
 }
 
 // ---------------------------------------------------------------------------
@@ -254,14 +277,16 @@ struct SaveCase {
 };
 
 TEST_F(QelWindow, SaveAndQuitWritesEveryFieldAsItStands) {
-  const FieldTexts edited = {L"10.1.2.3", L"2", L"", L"x y", L"128", L"", L"\"C:\\My Tools\\run.exe\" /q", L""};
-  const FieldTexts fromEmpty = {L"192.168.1.20", L"1", L"4", L"32", L"128", L"a.exe", L"b.exe", L"c.exe"};
+  const FieldTexts edited = Texts(L"10.1.2.3", {L"2", L"", L"x y", L"128"}, {L"", L"\"C:\\My Tools\\run.exe\" /q", L""});
+  const FieldTexts fromEmpty = Texts(L"192.168.1.20", {L"1", L"4", L"32", L"128"}, {L"a.exe", L"b.exe", L"c.exe"});
+  const FieldTexts none = Texts(L"", {}, {});
   const SaveCase cases[] = {
-      {"edited fields, by clicking", kDesignIni, &edited, Press::kClick, IniOf(edited)},
+      {"edited fields, by clicking", kLayoutTextsIni.c_str(), &edited, Press::kClick, IniOf(edited)},
       {"no file yet, by the command", nullptr, &fromEmpty, Press::kCommand, IniOf(fromEmpty)},
       // Keys the file lacks are added at the end of the section.
       {"missing keys are written empty", "[Qelmark]\nIP=10.0.0.9\nCMD2=go.exe\n", nullptr, Press::kClick,
-       "[Qelmark]\r\nIP=10.0.0.9\r\nCMD2=go.exe\r\nSW1=\r\nSW2=\r\nSW3=\r\nSW4=\r\nCMD1=\r\nCMD3=\r\n"},
+       "[Qelmark]\r\nIP=10.0.0.9\r\nCMD2=go.exe\r\n" + IniLines(none, MaskField(1), CommandField(2)) +
+           IniLines(none, CommandField(3))},
   };
   for (const SaveCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -299,7 +324,7 @@ TEST_F(QelWindow, ClosingWritesNothing) {
     SCOPED_TRACE(c.name);
     WriteIni(original);
     if (!Start()) continue;
-    SetFields({L"10.1.1.1", L"9", L"9", L"9", L"9", L"x", L"y", L"z"});
+    SetFields(Texts(L"10.1.1.1", {L"9", L"9", L"9", L"9"}, {L"x", L"y", L"z"}));
     PostMessageW(window_, c.message, c.wParam, 0);
     EXPECT_NE(WaitForExit(), -1) << "qel did not end";
     Stop();
@@ -311,7 +336,7 @@ TEST_F(QelWindow, ClosingWritesNothing) {
 // neither save nor close (the dialog manager would press the buttons of
 // ids IDOK and IDCANCEL), nor do anything else.
 TEST_F(QelWindow, EnterAndEscInAFieldPressNoButton) {
-  WriteIni(kDesignIni);
+  WriteIni(kLayoutTextsIni);
   ASSERT_TRUE(Start());
   Type(kIdCommandLine + 0, L"edited.exe");
   const FieldTexts edits = Fields();
@@ -327,7 +352,7 @@ TEST_F(QelWindow, EnterAndEscInAFieldPressNoButton) {
     }
   }
   Stop();
-  EXPECT_EQ(ReadAll(Ini()), kDesignIni) << "ip.ini was written";
+  EXPECT_EQ(ReadAll(Ini()), kLayoutTextsIni) << "ip.ini was written";
   for (const std::string& line : Journal()) {
     EXPECT_EQ(line.rfind("setip", 0) == 0 || line.rfind("receivep6", 0) == 0, true) << "switched: " << line;
   }
@@ -337,7 +362,7 @@ TEST_F(QelWindow, EnterAndEscInAFieldPressNoButton) {
 // first file's path in quotes, each for itself; no other field takes a
 // drop.
 TEST_F(QelWindow, FilesDropOnTheCommandFieldsOnly) {
-  WriteIni(kDesignIni);
+  WriteIni(kLayoutTextsIni);
   ASSERT_TRUE(Start());
   const std::wstring dropped = L"C:\\My Tools\\run me.exe";
   FieldTexts expected = Fields();
@@ -365,9 +390,9 @@ enum class Block { kReadOnly, kFolder, kOpenElsewhere };
 class QelWindowUnwritable : public QelWindow, public testing::WithParamInterface<Block> {};
 
 TEST_P(QelWindowUnwritable, SaveShowsAMessageAndKeepsTheEdits) {
-  WriteIni(kDesignIni);
+  WriteIni(kLayoutTextsIni);
   ASSERT_TRUE(Start());
-  const FieldTexts edits = {L"10.3.3.3", L"2", L"8", L"16", L"64", L"one.exe", L"", L"three.exe"};
+  const FieldTexts edits = Texts(L"10.3.3.3", {L"2", L"8", L"16", L"64"}, {L"one.exe", L"", L"three.exe"});
   SetFields(edits);
 
   qel::OwnedHandle held;
@@ -416,7 +441,7 @@ TEST_P(QelWindowUnwritable, SaveShowsAMessageAndKeepsTheEdits) {
   switch (GetParam()) {
     case Block::kReadOnly:
     case Block::kOpenElsewhere:
-      EXPECT_EQ(ReadAll(Ini()), kDesignIni);
+      EXPECT_EQ(ReadAll(Ini()), kLayoutTextsIni);
       break;
     case Block::kFolder:
       EXPECT_EQ(GetFileAttributesW(Ini().c_str()) & FILE_ATTRIBUTE_DIRECTORY, DWORD{FILE_ATTRIBUTE_DIRECTORY});
@@ -466,7 +491,7 @@ TEST_F(QelWindow, ValuesThatWouldNotComeBackAreNotSaved) {
   };
   for (const UnsavableCase& c : cases) {
     SCOPED_TRACE(c.name);
-    WriteIni(kDesignIni);
+    WriteIni(kLayoutTextsIni);
     if (!Start()) continue;
     SendMessageW(Control(kIdCommandLine + 2), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"edited.exe"));
     SendMessageW(Control(c.id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(c.text.c_str()));
@@ -480,7 +505,7 @@ TEST_F(QelWindow, ValuesThatWouldNotComeBackAreNotSaved) {
     AnswerOk(box);
     EXPECT_TRUE(Running()) << "qel ended after the message";
     EXPECT_EQ(Fields(), edits);
-    EXPECT_EQ(ReadAll(Ini()), kDesignIni) << "something was written";
+    EXPECT_EQ(ReadAll(Ini()), kLayoutTextsIni) << "something was written";
     Stop();
   }
 }
@@ -503,29 +528,25 @@ long SaveAndWait(HWND window, HANDLE process) {
 // pair of quotes: each of these came back changed before (the first one
 // started "C:\My.exe").
 TEST_F(QelWindow, ValuesComeBackAsTyped) {
-  WriteIni(kDesignIni);
+  WriteIni(kLayoutTextsIni);
   ASSERT_TRUE(Start());
-  const FieldTexts typed = {L" 192.168.1.10",
-                            L"1",
-                            L"4",
-                            L"32",
-                            L"128 ",
-                            L"\"C:\\My Tools\\run.exe\" ",
-                            L" \"C:\\a b\\x.exe\" \"C:\\a b\\y.txt\"",
-                            L"\tnotepad.exe  "};
+  const FieldTexts typed = Texts(L" 192.168.1.10", {L"1", L"4", L"32", L"128 "},
+                                 {L"\"C:\\My Tools\\run.exe\" ", L" \"C:\\a b\\x.exe\" \"C:\\a b\\y.txt\"", L"\tnotepad.exe  "});
   SetFields(typed);
   EXPECT_EQ(SaveAndWait(window_, process_.process.get()), 0);
   Stop();
-  EXPECT_EQ(ReadAll(Ini()),
-            "[Qelmark]\r\nIP=\" 192.168.1.10\"\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=\"128 \"\r\n"
-            "CMD1=\"\"C:\\My Tools\\run.exe\" \"\r\nCMD2=\" \"C:\\a b\\x.exe\" \"C:\\a b\\y.txt\"\"\r\n"
-            "CMD3=\"\tnotepad.exe  \"\r\n");
+  // Each inside one more pair of quotes.
+  const FieldTexts stored = Texts(L"\" 192.168.1.10\"", {L"1", L"4", L"32", L"\"128 \""},
+                                  {L"\"\"C:\\My Tools\\run.exe\" \"", L"\" \"C:\\a b\\x.exe\" \"C:\\a b\\y.txt\"\"",
+                                   L"\"\tnotepad.exe  \""});
+  EXPECT_EQ(ReadAll(Ini()), IniOf(stored));
   ASSERT_TRUE(Start());
   EXPECT_EQ(Fields(), typed);
 }
 
 // Lines as the profile functions write them, so that only a change of the
-// value itself shows; CMD3 is the one field the user changes.
+// value itself shows; the last command line is the one field the user
+// changes.
 TEST_F(QelWindow, FieldsTheUserDidNotTouchKeepTheirBytes) {
   const struct {
     const char* what;
@@ -539,11 +560,11 @@ TEST_F(QelWindow, FieldsTheUserDidNotTouchKeepTheirBytes) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    const std::string before = "[Qelmark]\r\nIP=192.168.1.0\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\nCMD1=" + c.cmd1 +
-                               "\r\nCMD2=\r\nCMD3=\r\n";
+    const std::string before = "[Qelmark]\r\n" + IniLines(kLayoutTexts, 0, CommandField(1)) + "CMD1=" + c.cmd1 +
+                               "\r\n" + IniLines(kLayoutTexts, CommandField(2));
     WriteIni(before);
     if (!Start()) continue;
-    Type(kIdCommandLine + 2, L"edited.exe");
+    Type(kIdLastCommandLine, L"edited.exe");
     EXPECT_EQ(SaveAndWait(window_, process_.process.get()), 0);
     Stop();
     EXPECT_EQ(ReadAll(Ini()), before.substr(0, before.size() - 2) + "edited.exe\r\n");
@@ -590,7 +611,7 @@ class SecondQel {
 };
 
 TEST_F(QelWindow, TwoWindowsOnOneFolderBothSave) {
-  WriteIni(kDesignIni);
+  WriteIni(kLayoutTextsIni);
   ASSERT_TRUE(Start());
   SecondQel second(dir_);
   ASSERT_NE(second.window(), nullptr) << "the second qel.exe showed no window";
@@ -602,8 +623,7 @@ TEST_F(QelWindow, TwoWindowsOnOneFolderBothSave) {
   EXPECT_EQ(SaveAndWait(second.window(), second.process()), 0);
   Stop();
   EXPECT_EQ(ReadAll(Ini()),
-            "[Qelmark]\r\nIP=192.168.1.0\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\nCMD1=notepad.exe\r\nCMD2=calc.exe\r\n"
-            "CMD3=\r\n");
+            IniOf(Texts(L"192.168.1.0", {L"1", L"4", L"32", L"128"}, {L"notepad.exe", L"calc.exe"})));
   EXPECT_EQ(CopiesBeside(Ini()), 0);
 }
 
@@ -625,7 +645,7 @@ TEST_F(QelWindow, FullDiskLeavesIpIniAsItWas) {
   // Nearly one block: a section of the user's own before ours.
   std::string ini = "[Notes]\r\n";
   for (int i = 0; ini.size() < 3800; ++i) ini += "note" + std::to_string(i) + "=" + std::string(40, 'n') + "\r\n";
-  ini += kDesignIni;
+  ini += kLayoutTextsIni;
   ASSERT_LT(ini.size(), 4096u);
   WriteIni(ini);
   const std::wstring reserve = dir_ + L"\\reserve", filler = dir_ + L"\\filler";
@@ -645,7 +665,7 @@ TEST_F(QelWindow, FullDiskLeavesIpIniAsItWas) {
     ASSERT_TRUE(DeleteFileW(reserve.c_str()));
 
     const std::wstring longCommand = L"C:\\tools\\run.exe " + std::wstring(600, L'x');
-    SendMessageW(Control(kIdCommandLine + 2), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(longCommand.c_str()));
+    SendMessageW(Control(kIdLastCommandLine), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(longCommand.c_str()));
     const FieldTexts edits = Fields();
     PostMessageW(Control(kIdSaveAndQuit), BM_CLICK, 0, 0);
     const HWND box = WaitForMessageBox();
@@ -682,7 +702,7 @@ TEST_F(QelWindow, ReadOnlyFolderKeepsIpIni) {
   const std::string before = ReadAll(Ini());
   const bool started = Start();
   if (started) {
-    const FieldTexts edits = {L"10.3.3.3", L"2", L"8", L"16", L"64", L"one.exe", L"", L"three.exe"};
+    const FieldTexts edits = Texts(L"10.3.3.3", {L"2", L"8", L"16", L"64"}, {L"one.exe", L"", L"three.exe"});
     SetFields(edits);
     PostMessageW(Control(kIdSaveAndQuit), BM_CLICK, 0, 0);
     const HWND box = WaitForMessageBox();
@@ -709,7 +729,7 @@ TEST_F(QelWindow, WithoutAnIniPathTheFieldsAreEmptyAndSavingSaysWhy) {
   ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
   ASSERT_TRUE(CreateDirectoryW((top + L"\\Omega").c_str(), nullptr));
   ASSERT_TRUE(CopyQelInto(folder));
-  WriteAll(top + L"\\Omega\\ip.ini", kDesignIni);
+  WriteAll(top + L"\\Omega\\ip.ini", kLayoutTextsIni);
   dir_ = folder;  // qel starts from there
   const bool started = Start();
   dir_ = top;
@@ -723,7 +743,7 @@ TEST_F(QelWindow, WithoutAnIniPathTheFieldsAreEmptyAndSavingSaysWhy) {
   for (HWND text : ChildrenOfClass(box, L"Static")) saysSo = saysSo || TextOf(text) == expected;
   EXPECT_TRUE(saysSo) << "not the message " << Narrow(expected);
   Stop();
-  EXPECT_EQ(ReadAll(top + L"\\Omega\\ip.ini"), kDesignIni);
+  EXPECT_EQ(ReadAll(top + L"\\Omega\\ip.ini"), kLayoutTextsIni);
   EXPECT_EQ(GetFileAttributesW((folder + L"\\ip.ini").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
@@ -734,12 +754,11 @@ TEST_F(QelWindow, JapaneseTextIsSavedInShiftJisAndComesBack) {
   ASSERT_EQ(GetACP(), 932u) << "this case needs the Japanese locale (LANG=ja_JP.UTF-8)";
   // 表 and ソ end in the byte of a backslash in Shift-JIS; ｶﾅ is one byte each.
   const std::wstring kept = L"メモ帳.exe 既存の表.txt";
-  WriteIni("[Qelmark]\r\nIP=192.168.1.10\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\nCMD1=\r\nCMD2=\r\nCMD3=" +
-           Narrow(kept, 932) + "\r\n");
+  WriteIni(IniOf(Texts(L"192.168.1.10", {L"1", L"4", L"32", L"128"}, {L"", L"", kept}), 932));
   ASSERT_TRUE(Start());
   EXPECT_EQ(TextOf(Control(kIdCommandLine + 2)), kept);
 
-  const FieldTexts typed = {L"機器１", L"1", L"4", L"32", L"128", L"C:\\ソフト\\表示.exe 日本語", L"ｶﾅ ﾃｽﾄ", kept};
+  const FieldTexts typed = Texts(L"機器１", {L"1", L"4", L"32", L"128"}, {L"C:\\ソフト\\表示.exe 日本語", L"ｶﾅ ﾃｽﾄ", kept});
   Type(kIdAddress, typed[0]);
   Type(kIdCommandLine + 0, typed[5]);
   Type(kIdCommandLine + 1, typed[6]);
@@ -758,7 +777,7 @@ TEST_F(QelWindow, JapaneseTextIsSavedInShiftJisAndComesBack) {
 
 TEST_F(QelWindow, Screenshot) {
   dpi_.Set(96);
-  WriteIni(kDesignIni);
+  WriteIni(kLayoutTextsIni);
   ASSERT_TRUE(Start());
   SetForegroundWindow(window_);
   BringWindowToTop(window_);

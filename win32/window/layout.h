@@ -48,6 +48,26 @@ inline constexpr ControlSpec kLayout[] = {
     {kIdOff + 3, ControlKind::kButton, L"OFF", 3480, 600, 495, 255, false},
 };
 
+// Whether the table has the controls of a range, ids `base` to
+// `base` + `count` - 1, each once, and no other control of that range.
+constexpr bool LayoutHasRange(int base, int count) {
+  int inRange = 0;
+  for (const ControlSpec& control : kLayout) inRange += control.id >= base && control.id < base + kRangeSize;
+  if (inRange != count) return false;
+  for (int n = 0; n < count; ++n) {
+    int seen = 0;
+    for (const ControlSpec& control : kLayout) seen += control.id == base + n;
+    if (seen != 1) return false;
+  }
+  return true;
+}
+// A row of the table for every outlet and every command line.
+static_assert(LayoutHasRange(kIdOutletLabel, kOutletCount) && LayoutHasRange(kIdMask, kOutletCount) &&
+                  LayoutHasRange(kIdOn, kOutletCount) && LayoutHasRange(kIdOff, kOutletCount),
+              "kLayout needs a label, a mask field, ON and OFF for each of the kOutletCount outlets");
+static_assert(LayoutHasRange(kIdCommandLine, kCommandCount) && LayoutHasRange(kIdLaunch, kCommandCount),
+              "kLayout needs a command field and a launch button for each of the kCommandCount command lines");
+
 // Twips to pixels at the given DPI: 15 twips a pixel at 96 DPI.
 int TwipsToPixels(int twips, int dpi);
 
