@@ -622,8 +622,10 @@ TEST_F(QelWindow, TwoWindowsOnOneFolderBothSave) {
   SendMessageW(GetDlgItem(second.window(), kIdCommandLine + 1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"calc.exe"));
   EXPECT_EQ(SaveAndWait(second.window(), second.process()), 0);
   Stop();
-  EXPECT_EQ(ReadAll(Ini()),
-            IniOf(Texts(L"192.168.1.0", {L"1", L"4", L"32", L"128"}, {L"notepad.exe", L"calc.exe"})));
+  FieldTexts saved = kLayoutTexts;
+  saved[CommandField(1)] = L"notepad.exe";
+  saved[CommandField(2)] = L"calc.exe";
+  EXPECT_EQ(ReadAll(Ini()), IniOf(saved));
   EXPECT_EQ(CopiesBeside(Ini()), 0);
 }
 
@@ -759,9 +761,9 @@ TEST_F(QelWindow, JapaneseTextIsSavedInShiftJisAndComesBack) {
   EXPECT_EQ(TextOf(Control(kIdCommandLine + 2)), kept);
 
   const FieldTexts typed = Texts(L"機器１", {L"1", L"4", L"32", L"128"}, {L"C:\\ソフト\\表示.exe 日本語", L"ｶﾅ ﾃｽﾄ", kept});
-  Type(kIdAddress, typed[0]);
-  Type(kIdCommandLine + 0, typed[5]);
-  Type(kIdCommandLine + 1, typed[6]);
+  Type(kIdAddress, typed[kAddressField]);
+  Type(kIdCommandLine + 0, typed[CommandField(1)]);
+  Type(kIdCommandLine + 1, typed[CommandField(2)]);
   EXPECT_EQ(Fields(), typed);
   PostMessageW(Control(kIdSaveAndQuit), BM_CLICK, 0, 0);
   EXPECT_EQ(WaitForExit(), 0);
