@@ -46,9 +46,6 @@ class Platform {
   // it into a buffer of bufferSize bytes with the empty text as default.
   virtual std::string ReadProfileValue(const std::string& section, const std::string& key,
                                         std::size_t bufferSize, const std::string& path) = 0;
-  // As WritePrivateProfileStringA: nonzero on success.
-  virtual std::int32_t WriteProfileValue(const std::string& section, const std::string& key,
-                                          const std::string& value, const std::string& path) = 0;
 
   // The directory holding the running executable, as the system reports it.
   virtual std::wstring ExecutableDirectory() = 0;
@@ -80,9 +77,10 @@ class Platform {
   // fails, as a file no other program may read while it is open does. A copy
   // a crashed save left behind does not stop it.
   virtual std::optional<SystemError> CopyBeside(const std::wstring& path, std::wstring& copy) = 0;
-  // As WriteProfileValue, with the system's reason when the write fails.
-  virtual std::optional<SystemError> WriteProfileValueChecked(const std::string& section, const std::string& key,
-                                                             const std::string& value, const std::string& path) = 0;
+  // Replaces or adds one value of a profile file, as
+  // WritePrivateProfileStringA does, creating section and file when missing.
+  virtual std::optional<SystemError> WriteProfileValue(const std::string& section, const std::string& key,
+                                                       const std::string& value, const std::string& path) = 0;
   // The sections of a profile file, as GetPrivateProfileSectionNamesA lists
   // them, and the keys of one, as GetPrivateProfileStringA lists them for a
   // null key (keys without "=" are not listed).

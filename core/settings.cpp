@@ -90,10 +90,4 @@ std::string StoredSettingText(Platform& platform, const std::wstring& value) {
   return NeedsAddedQuotes(value) ? '"' + text + '"' : text;
 }
 
-std::int32_t WriteSetting(Platform& platform, const std::wstring& key, const std::wstring& value) {
-  const std::string path = AnsiText(platform, SettingsFilePath(platform));
-  const std::string text = StoredSettingText(platform, value);
-  return platform.WriteProfileValue(kSettingsSection, AnsiText(platform, key), text, path);
-}
-
 }  // namespace qel

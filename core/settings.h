@@ -1,13 +1,15 @@
 // The settings file ip.ini beside the executable, section Qelmark. Every read
-// and write goes to the file again: nothing is kept in memory between calls.
+// goes to the file again: nothing is kept in memory between calls. Save and
+// quit writes it (settings_save.h).
 //
-// Whatever WriteSetting writes, ReadSetting gives back exactly, and so does
-// any other reader that uses the system's profile functions: a value those
-// functions would change on reading (strip its enclosing quote marks, or the
-// blanks at its ends) is written inside one more pair of double quotes. A
-// value is saved only if the ANSI code page holds every character of it, it
-// has no character that would end its line, and it fits what a read gives
-// back (CheckSettingValue tells before writing).
+// A value saved as StoredSettingText gives it, ReadSetting gives back
+// exactly, and so does any other reader that uses the system's profile
+// functions: a value those functions would change on reading (strip its
+// enclosing quote marks, or the blanks at its ends) is written inside one
+// more pair of double quotes. A value is saved only if the ANSI code page
+// holds every character of it, it has no character that would end its
+// line, and it fits what a read gives back (CheckSettingValue tells before
+// writing).
 #pragma once
 
 #include <cstddef>
@@ -68,10 +70,5 @@ std::optional<ValueProblem> CheckSettingValue(Platform& platform, const std::wst
 // page, inside one more pair of double quotes when a read would otherwise
 // not give it back as it is. Raises kNotInCodePage as AnsiText does.
 std::string StoredSettingText(Platform& platform, const std::wstring& value);
-
-// Replaces or adds the key's line, creating section and file when missing.
-// Nonzero on success. Raises kNotInCodePage when the path or the value
-// cannot be expressed in the ANSI code page: nothing is written then.
-std::int32_t WriteSetting(Platform& platform, const std::wstring& key, const std::wstring& value);
 
 }  // namespace qel

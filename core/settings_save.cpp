@@ -107,7 +107,7 @@ std::optional<SaveFailure> SaveSettings(Platform& platform, const std::vector<Fi
   for (const auto& [key, field] : writes) {
     const std::string stored = StoredSettingText(platform, field->text);
     if (const std::optional<SystemError> error =
-            platform.WriteProfileValueChecked(kSettingsSection, key, stored, *copyPath)) {
+            platform.WriteProfileValue(kSettingsSection, key, stored, *copyPath)) {
       return SystemFailure(SaveStep::kWrite, field->name, *error);
     }
   }

@@ -9,6 +9,8 @@
 namespace qel {
 namespace {
 
+using testing_tables::SaveValue;
+
 TEST(SettingsFilePath, BesideTheExecutable) {
   FakePlatform platform;
   platform.executableDirectory = L"C:\\Program Files\\qel";
@@ -20,7 +22,7 @@ TEST(SettingsFilePath, BesideTheExecutable) {
 TEST(Settings, ReadsAndWritesSectionQelmarkOfIpIni) {
   FakePlatform platform;
   EXPECT_EQ(ReadSetting(platform, L"IP"), L"");  // no file yet
-  EXPECT_NE(WriteSetting(platform, L"IP", L"192.168.1.10"), 0);
+  EXPECT_EQ(SaveValue(platform, L"IP", L"192.168.1.10"), std::nullopt);
   EXPECT_EQ(platform.files.count("C:\\qel\\ip.ini"), 1u);
   EXPECT_EQ(platform.Ini(), "[Qelmark]\r\nIP=192.168.1.10\r\n");
   EXPECT_EQ(ReadSetting(platform, L"IP"), L"192.168.1.10");
@@ -28,7 +30,7 @@ TEST(Settings, ReadsAndWritesSectionQelmarkOfIpIni) {
 
 TEST(Settings, TextCrossesTheFileInTheCodePage) {
   FakePlatform platform;  // its code page is UTF-8
-  WriteSetting(platform, L"CMD1", L"C:\\ツール\\起動.exe");
+  EXPECT_EQ(SaveValue(platform, L"CMD1", L"C:\\ツール\\起動.exe"), std::nullopt);
   EXPECT_EQ(platform.Ini(), "[Qelmark]\r\nCMD1=C:\\\xE3\x83\x84\xE3\x83\xBC\xE3\x83\xAB\\\xE8\xB5\xB7\xE5\x8B\x95.exe\r\n");
   EXPECT_EQ(ReadSetting(platform, L"CMD1"), L"C:\\ツール\\起動.exe");
 }
@@ -37,7 +39,7 @@ TEST(Settings, WhatIsWrittenComesBackExactly) {
   for (const auto& c : testing_tables::kSettingRoundTrips) {
     SCOPED_TRACE(c.what);
     FakePlatform platform;
-    ASSERT_NE(WriteSetting(platform, L"CMD1", c.value), 0);
+    ASSERT_EQ(SaveValue(platform, L"CMD1", c.value), std::nullopt);
     EXPECT_EQ(platform.Ini(), std::string("[Qelmark]\r\nCMD1=") + c.stored + "\r\n");
     EXPECT_EQ(ReadSetting(platform, L"CMD1"), c.value);
   }
@@ -59,7 +61,10 @@ TEST(Settings, TextTheCodePageCannotHoldIsNeverSavedAsOtherText) {
   ASSERT_NE(problem, std::nullopt);
   EXPECT_EQ(problem->kind, SettingProblem::kNotInCodePage);
   EXPECT_EQ(problem->character, L"Ω");
-  EXPECT_EQ(FailureOf([&] { WriteSetting(platform, L"CMD1", L"C:\\Ωmega\\x.exe"); }), ErrorKind::kNotInCodePage);
+  const std::optional<SaveFailure> failure = SaveValue(platform, L"CMD1", L"C:\\Ωmega\\x.exe");
+  ASSERT_NE(failure, std::nullopt);
+  ASSERT_NE(failure->value, std::nullopt);
+  EXPECT_EQ(failure->value->kind, SettingProblem::kNotInCodePage);
   EXPECT_EQ(platform.Ini(), "[Qelmark]\r\nCMD1=old\r\n");
   EXPECT_FALSE(CheckSettingValue(platform, L"C:\\Omega\\x.exe"));
 }
@@ -91,7 +96,7 @@ TEST(Settings, ValuesThatAReadWouldCutAreTooLong) {
     if (problem) {
       EXPECT_EQ(problem->kind, SettingProblem::kTooLong);
     } else {
-      WriteSetting(platform, L"CMD1", c.value);
+      EXPECT_EQ(SaveValue(platform, L"CMD1", c.value), std::nullopt);
       EXPECT_EQ(ReadSetting(platform, L"CMD1"), c.value);
     }
   }
@@ -127,7 +132,9 @@ TEST(Settings, AnIniPathTheCodePageCannotHoldIsNoPath) {
   platform.files["C:\\?mega\\ip.ini"] = "[Qelmark]\r\nIP=1.2.3.4\r\n";
   const auto files = platform.files;
   EXPECT_EQ(FailureOf([&] { ReadSetting(platform, L"IP"); }), ErrorKind::kNotInCodePage);
-  EXPECT_EQ(FailureOf([&] { WriteSetting(platform, L"IP", L"5.6.7.8"); }), ErrorKind::kNotInCodePage);
+  const std::optional<SaveFailure> failure = SaveValue(platform, L"IP", L"5.6.7.8");
+  ASSERT_NE(failure, std::nullopt);
+  EXPECT_EQ(failure->step, SaveStep::kPath);
   EXPECT_EQ(platform.files, files);
 }
 
@@ -140,7 +147,11 @@ TEST(Settings, LongValueComesBackAsItsFirst1023Bytes) {
 TEST(Settings, FailedWriteIsReported) {
   FakePlatform platform;
   platform.filesWritable = false;
-  EXPECT_EQ(WriteSetting(platform, L"IP", L"x"), 0);
+  const std::optional<SaveFailure> failure = SaveValue(platform, L"IP", L"x");
+  ASSERT_NE(failure, std::nullopt);
+  ASSERT_NE(failure->system, std::nullopt);
+  EXPECT_EQ(failure->system->code, 5u);
+  EXPECT_TRUE(platform.files.empty());
 }
 
 }  // namespace

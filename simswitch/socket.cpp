@@ -22,6 +22,7 @@
 
 #include "core/switch_library_api.h"
 #include "simswitch/state_file.h"
+#include "win32/module_path.h"
 #include "win32/owned_handle.h"
 
 // The five functions as the library declares them; a definition below that
@@ -94,18 +95,9 @@ std::wstring LibraryDirectory() {
                           reinterpret_cast<LPCWSTR>(&LibraryDirectory), &self)) {
     return std::wstring();
   }
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return std::wstring();
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  const std::size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+  const std::wstring folder = qel::FolderOf(qel::WholeModulePath(self));
+  if (folder.empty() || folder.back() == L'\\') return folder;
+  return folder + L"\\";
 }
 
 std::wstring StatePath() {

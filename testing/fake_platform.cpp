@@ -111,15 +111,6 @@ std::string FakePlatform::ReadProfileValue(const std::string& section, const std
   return value;
 }
 
-std::int32_t FakePlatform::WriteProfileValue(const std::string& section, const std::string& key,
-                                              const std::string& value, const std::string& path) {
-  if (!filesWritable) return 0;
-  std::string& file = files[path];
-  file = profile::WriteValue(file, section, key, value);
-  if (file.size() > diskBytes) file.resize(diskBytes);
-  return 1;
-}
-
 std::optional<SystemError> FakePlatform::Fault(const std::string& step) {
   const auto fault = failingSteps.find(step);
   if (fault == failingSteps.end()) return std::nullopt;
@@ -138,11 +129,14 @@ std::optional<SystemError> FakePlatform::CopyBeside(const std::wstring& path, st
   return std::nullopt;
 }
 
-std::optional<SystemError> FakePlatform::WriteProfileValueChecked(const std::string& section, const std::string& key,
-                                                                 const std::string& value, const std::string& path) {
+std::optional<SystemError> FakePlatform::WriteProfileValue(const std::string& section, const std::string& key,
+                                                          const std::string& value, const std::string& path) {
   fileSteps.push_back("write " + path + " " + key);
   if (std::optional<SystemError> error = Fault("write " + key)) return error;
-  if (WriteProfileValue(section, key, value, path) == 0) return SystemError{5, L"Access denied."};
+  if (!filesWritable) return SystemError{5, L"Access denied."};
+  std::string& file = files[path];
+  file = profile::WriteValue(file, section, key, value);
+  if (file.size() > diskBytes) file.resize(diskBytes);
   return std::nullopt;
 }
 

@@ -31,8 +31,6 @@ class FakePlatform : public Platform {
   NumberSeparators Separators() override { return separators; }
   std::string ReadProfileValue(const std::string& section, const std::string& key, std::size_t bufferSize,
                                 const std::string& path) override;
-  std::int32_t WriteProfileValue(const std::string& section, const std::string& key, const std::string& value,
-                                  const std::string& path) override;
   std::wstring ExecutableDirectory() override { return executableDirectory; }
   std::wstring ArgumentText() override { return argumentText; }
   void* LoadSwitchLibrary(const std::wstring& fileName) override;
@@ -42,8 +40,8 @@ class FakePlatform : public Platform {
   // U+FF01…U+FF5E to "!"…"~" and the ideographic space to " ".
   std::wstring FoldFullWidth(std::wstring_view text) override;
   std::optional<SystemError> CopyBeside(const std::wstring& path, std::wstring& copy) override;
-  std::optional<SystemError> WriteProfileValueChecked(const std::string& section, const std::string& key,
-                                                     const std::string& value, const std::string& path) override;
+  std::optional<SystemError> WriteProfileValue(const std::string& section, const std::string& key,
+                                               const std::string& value, const std::string& path) override;
   std::vector<std::string> ReadProfileSections(const std::string& path) override;
   std::vector<std::string> ReadProfileKeys(const std::string& section, const std::string& path) override;
   std::optional<SystemError> FlushProfileFile(const std::wstring& path) override;

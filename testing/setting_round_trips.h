@@ -4,7 +4,18 @@
 // profile functions. Plain ASCII, so the line is the same in every code page.
 #pragma once
 
+#include <optional>
+#include <string>
+
+#include "core/settings_save.h"
+
 namespace qel::testing_tables {
+
+// Saves one value under `key` as save and quit saves a field the user
+// typed; its failure, if any.
+inline std::optional<SaveFailure> SaveValue(Platform& platform, const std::wstring& key, const std::wstring& value) {
+  return SaveSettings(platform, {{key, key, std::nullopt, value}});
+}
 
 struct SettingRoundTrip {
   const char* what;

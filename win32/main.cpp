@@ -21,7 +21,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   bool created = false;
 
   const qel::StartOutcome outcome = qel::RunStartup(library, [&] {
-    created = window.Create(instance);
+    created = window.Create(instance) != nullptr;
     if (created) window.FillFromSettings();
   });
   if (outcome.mode == qel::StartMode::kScript) ExitProcess(static_cast<UINT>(qel::ExitCodeOf(outcome)));

@@ -69,11 +69,6 @@ std::string Win32Platform::ReadProfileValue(const std::string& section, const st
   return std::string(buffer.data());
 }
 
-std::int32_t Win32Platform::WriteProfileValue(const std::string& section, const std::string& key,
-                                               const std::string& value, const std::string& path) {
-  return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str());
-}
-
 std::wstring Win32Platform::ExecutableDirectory() { return FolderOf(WholeModulePath(nullptr)); }
 
 std::wstring ArgumentsOf(const std::wstring& commandLine) {
@@ -161,7 +156,9 @@ std::wstring Win32Platform::FoldFullWidth(std::wstring_view text) {
 }  // namespace qel
 
 namespace qel {
+namespace {
 
+// The system's error with its text, on one line.
 SystemError SystemErrorOf(unsigned long code) {
   // A failure that left no code still fails.
   if (code == ERROR_SUCCESS) code = ERROR_GEN_FAILURE;
@@ -176,8 +173,6 @@ SystemError SystemErrorOf(unsigned long code) {
   }
   return {static_cast<std::uint32_t>(code), result};
 }
-
-namespace {
 
 std::optional<SystemError> LastError() { return SystemErrorOf(GetLastError()); }
 
@@ -233,9 +228,8 @@ std::optional<SystemError> Win32Platform::CopyBeside(const std::wstring& path, s
   return error;
 }
 
-std::optional<SystemError> Win32Platform::WriteProfileValueChecked(const std::string& section,
-                                                                  const std::string& key, const std::string& value,
-                                                                  const std::string& path) {
+std::optional<SystemError> Win32Platform::WriteProfileValue(const std::string& section, const std::string& key,
+                                                           const std::string& value, const std::string& path) {
   SetLastError(ERROR_SUCCESS);
   if (WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str())) return std::nullopt;
   return LastError();

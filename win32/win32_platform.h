@@ -16,8 +16,6 @@ class Win32Platform : public Platform {
   NumberSeparators Separators() override;
   std::string ReadProfileValue(const std::string& section, const std::string& key, std::size_t bufferSize,
                                 const std::string& path) override;
-  std::int32_t WriteProfileValue(const std::string& section, const std::string& key, const std::string& value,
-                                  const std::string& path) override;
   std::wstring ExecutableDirectory() override;
   std::wstring ArgumentText() override;
   void* LoadSwitchLibrary(const std::wstring& fileName) override;
@@ -26,8 +24,8 @@ class Win32Platform : public Platform {
   bool StartCommandLine(const std::wstring& commandLine) override;
   std::wstring FoldFullWidth(std::wstring_view text) override;
   std::optional<SystemError> CopyBeside(const std::wstring& path, std::wstring& copy) override;
-  std::optional<SystemError> WriteProfileValueChecked(const std::string& section, const std::string& key,
-                                                     const std::string& value, const std::string& path) override;
+  std::optional<SystemError> WriteProfileValue(const std::string& section, const std::string& key,
+                                               const std::string& value, const std::string& path) override;
   std::vector<std::string> ReadProfileSections(const std::string& path) override;
   std::vector<std::string> ReadProfileKeys(const std::string& section, const std::string& path) override;
   std::optional<SystemError> FlushProfileFile(const std::wstring& path) override;
@@ -47,9 +45,6 @@ using FileReplacer = BOOL(WINAPI*)(LPCWSTR replaced, LPCWSTR replacement, LPCWST
 // Win32Platform::ReplaceWithCopy with `replace` in the place of ReplaceFileW.
 std::optional<SystemError> ReplaceFileByCopy(const std::wstring& copy, const std::wstring& path,
                                              FileReplacer replace);
-
-// The system's error with its text, on one line.
-SystemError SystemErrorOf(unsigned long code);
 
 // The text after the program's name in a command line, without the blanks
 // that follow the name. The name ends at the closing quote when it starts

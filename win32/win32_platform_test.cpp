@@ -164,7 +164,7 @@ TEST(Win32Platform, SettingsComeBackExactlyAsSaved) {
   DeleteFileW(ini.c_str());
   for (const auto& c : testing_tables::kSettingRoundTrips) {
     SCOPED_TRACE(c.what);
-    ASSERT_NE(WriteSetting(platform, L"CMD1", c.value), 0);
+    ASSERT_EQ(testing_tables::SaveValue(platform, L"CMD1", c.value), std::nullopt);
     EXPECT_EQ(ReadAll(ini), std::string("[Qelmark]\r\nCMD1=") + c.stored + "\r\n");
     EXPECT_EQ(ReadSetting(platform, L"CMD1"), c.value);
   }
@@ -173,7 +173,7 @@ TEST(Win32Platform, SettingsComeBackExactlyAsSaved) {
   for (const std::wstring& value : {std::wstring(1023, L'a'), L"\"" + std::wstring(1020, L'b') + L"\"",
                                     L" " + std::wstring(1021, L'c'), std::wstring(1021, L'd') + L"\t"}) {
     EXPECT_FALSE(CheckSettingValue(platform, value));
-    WriteSetting(platform, L"CMD2", value);
+    EXPECT_EQ(testing_tables::SaveValue(platform, L"CMD2", value), std::nullopt);
     EXPECT_EQ(ReadSetting(platform, L"CMD2"), value);
   }
   for (const std::wstring& value : {std::wstring(1024, L'a'), L"\"" + std::wstring(1021, L'b') + L"\"",
@@ -261,7 +261,7 @@ TEST(Win32Platform, AfterTheFlushReadsReadTheDisk) {
   DeleteFileW(ini.c_str());
   ASSERT_EQ(platform.CopyBeside(ini, copy), std::nullopt);
   const std::string copyPath = AnsiText(platform, copy);
-  ASSERT_EQ(platform.WriteProfileValueChecked("Qelmark", "CMD1", "written", copyPath), std::nullopt);
+  ASSERT_EQ(platform.WriteProfileValue("Qelmark", "CMD1", "written", copyPath), std::nullopt);
   FILETIME old = {};
   GetSystemTimeAsFileTime(&old);
   ULARGE_INTEGER ticks = {{old.dwLowDateTime, old.dwHighDateTime}};
@@ -296,7 +296,7 @@ TEST(Win32Platform, AProfileWriteThatFailsSaysWhy) {
   for (const std::wstring& path : {inAFolder, held}) {
     SCOPED_TRACE(Narrow(path));
     const std::optional<SystemError> error =
-        platform.WriteProfileValueChecked("Qelmark", "CMD1", "x", AnsiText(platform, path));
+        platform.WriteProfileValue("Qelmark", "CMD1", "x", AnsiText(platform, path));
     ASSERT_NE(error, std::nullopt) << "the write was taken as done";
     EXPECT_NE(error->code, 0u);
   }
@@ -326,7 +326,7 @@ TEST(Win32Platform, ARemovedCopyStaysRemoved) {
                                       nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held);
     // Some versions of Wine take the write as done all the same.
-    platform.WriteProfileValueChecked("Qelmark", "CMD1", "pending", copyPath);
+    platform.WriteProfileValue("Qelmark", "CMD1", "pending", copyPath);
     EXPECT_EQ(ReadAll(copy), "") << "the profile functions wrote the held copy";
   }
   platform.RemoveFile(copy);
@@ -334,7 +334,7 @@ TEST(Win32Platform, ARemovedCopyStaysRemoved) {
   // The profile functions at work on another file.
   const std::string other = AnsiText(platform, ini);
   platform.ReadProfileValue("Qelmark", "IP", 1024, other);
-  EXPECT_EQ(platform.WriteProfileValueChecked("Qelmark", "IP", "1.2.3.4", other), std::nullopt);
+  EXPECT_EQ(platform.WriteProfileValue("Qelmark", "IP", "1.2.3.4", other), std::nullopt);
   EXPECT_EQ(GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES) << "the copy came back";
   DeleteFileW(copy.c_str());
   DeleteFileW(ini.c_str());

@@ -52,7 +52,7 @@ std::vector<SavedField> SavedFields() {
 
 }  // namespace
 
-bool MainWindow::Create(HINSTANCE instance) {
+HWND MainWindow::Create(HINSTANCE instance) {
   WNDCLASSEXW windowClass = {};
   windowClass.cbSize = sizeof(windowClass);
   windowClass.lpfnWndProc = &MainWindow::WindowProc;
@@ -61,15 +61,15 @@ bool MainWindow::Create(HINSTANCE instance) {
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = kClassName;
-  if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+  if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
 
   int dpi = 96;
-  if (CreateFrameWindow(kClassName, instance, this, dpi) == nullptr) return false;
+  if (CreateFrameWindow(kClassName, instance, this, dpi) == nullptr) return nullptr;
   gothicFont_.Reset(CreateGothicFont(dpi));
   messageFont_.Reset(CreateMessageFont(dpi));
   CreateLayoutControls(hwnd_, instance, dpi, gothicFont_.get(), messageFont_.get());
   panel_.Attach(hwnd_);
-  return true;
+  return hwnd_;
 }
 
 void MainWindow::FinishSetUp() {

@@ -22,8 +22,8 @@ class MainWindow {
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
-  // Creates the window and its controls, hidden. False when it cannot.
-  bool Create(HINSTANCE instance);
+  // Creates the window and its controls, hidden; null when it cannot.
+  HWND Create(HINSTANCE instance);
 
   // Selects the switch once, fills every field from ip.ini and starts the
   // status poll.
@@ -33,9 +33,6 @@ class MainWindow {
   // loop until the window is gone (closed, or saved and quit); returns the
   // process's exit code.
   int Run();
-
-  // The window, once created.
-  HWND hwnd() const { return hwnd_; }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

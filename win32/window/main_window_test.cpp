@@ -43,8 +43,7 @@ RECT PlaceOf(HWND window, HWND control) {
 class MainWindowDpi : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(window_.Create(GetModuleHandleW(nullptr)));
-    hwnd_ = window_.hwnd();
+    hwnd_ = window_.Create(GetModuleHandleW(nullptr));
     ASSERT_NE(hwnd_, nullptr);
   }
   void TearDown() override {
