@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,12 +17,19 @@ using Calls = std::vector<std::string>;
 constexpr char kIni[] =
     "[Qelmark]\r\nIP=10.0.0.9\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\nCMD1=notepad.exe a.txt\r\nCMD0=calc.exe\r\n";
 
-// The start-up routine run over a fake platform with the given argument text.
+// The start-up routine run over a fake platform with the given argument text
+// and ip.ini, set up further by `prepare`; filling the window runs `fill`.
 struct ScriptRun {
-  explicit ScriptRun(const std::wstring& arguments, const std::string& ini = kIni) {
+  explicit ScriptRun(const std::wstring& arguments, const std::string& ini = kIni,
+                     const std::function<void(FakePlatform&)>& prepare = {},
+                     const std::function<void()>& fill = {}) {
     platform.argumentText = arguments;
     platform.SetIni(ini);
-    outcome = RunStartup(library, [this] { ++windowFillings; });
+    if (prepare) prepare(platform);
+    outcome = RunStartup(library, [&] {
+      ++windowFillings;
+      if (fill) fill();
+    });
   }
   // Only the staging and transfer calls: what reached the switch.
   Calls sent() const {
@@ -154,49 +162,35 @@ TEST(Startup, SwitchReadsTheFileEachTimeAndUsesTheStoredAddress) {
 }
 
 TEST(Startup, LibraryFailuresAreSkippedAndReportedInTheExitCode) {
-  FakePlatform platform;
-  SwitchLibrary library(platform);
-  platform.SetIni(kIni);
-  platform.libraryPresent = false;
-  platform.argumentText = L"1 1 W1 CMD1";
-  const StartOutcome outcome = RunStartup(library, [] {});
-  EXPECT_TRUE(outcome.anyStatementFailed);
-  EXPECT_EQ(platform.libraryLoads, 1);
-  EXPECT_EQ(platform.sleptMilliseconds, 1000);  // the rest of the script still ran
-  EXPECT_EQ(platform.started, (std::vector<std::wstring>{L"notepad.exe a.txt"}));
+  ScriptRun run(L"1 1 W1 CMD1", kIni, [](FakePlatform& platform) { platform.libraryPresent = false; });
+  EXPECT_TRUE(run.outcome.anyStatementFailed);
+  EXPECT_EQ(run.platform.libraryLoads, 1);
+  EXPECT_EQ(run.platform.sleptMilliseconds, 1000);  // the rest of the script still ran
+  EXPECT_EQ(run.platform.started, (std::vector<std::wstring>{L"notepad.exe a.txt"}));
 }
 
 TEST(Startup, ProgramThatCannotStartIsSkipped) {
-  FakePlatform platform;
-  SwitchLibrary library(platform);
-  platform.SetIni(kIni);
-  platform.startablePrograms = {L"calc.exe"};
-  platform.argumentText = L"CMD1 CMD0";
-  const StartOutcome outcome = RunStartup(library, [] {});
-  EXPECT_TRUE(outcome.anyStatementFailed);
-  EXPECT_EQ(platform.started, (std::vector<std::wstring>{L"calc.exe"}));
+  ScriptRun run(L"CMD1 CMD0", kIni, [](FakePlatform& platform) { platform.startablePrograms = {L"calc.exe"}; });
+  EXPECT_TRUE(run.outcome.anyStatementFailed);
+  EXPECT_EQ(run.platform.started, (std::vector<std::wstring>{L"calc.exe"}));
 }
 
 TEST(Startup, StatementsThatNeedAnIniPathTheCodePageCannotHoldFail) {
-  FakePlatform platform;
-  SwitchLibrary library(platform);
-  platform.outsideCodePage = L"Ω";
-  platform.executableDirectory = L"C:\\Ωmega";
-  platform.files["C:\\Omega\\ip.ini"] = kIni;  // the look-alike path: never read
-  platform.argumentText = L"1 1 CMD1";
-  const StartOutcome outcome = RunStartup(library, [] {});
-  EXPECT_TRUE(outcome.anyStatementFailed);
-  EXPECT_EQ(ExitCodeOf(outcome), 1);
-  EXPECT_TRUE(platform.calls.empty());
-  EXPECT_TRUE(platform.started.empty());
+  ScriptRun run(L"1 1 CMD1", kIni, [](FakePlatform& platform) {
+    platform.outsideCodePage = L"Ω";
+    platform.executableDirectory = L"C:\\Ωmega";
+    platform.files["C:\\Omega\\ip.ini"] = kIni;  // the look-alike path: never read
+  });
+  EXPECT_TRUE(run.outcome.anyStatementFailed);
+  EXPECT_EQ(ExitCodeOf(run.outcome), 1);
+  EXPECT_TRUE(run.platform.calls.empty());
+  EXPECT_TRUE(run.platform.started.empty());
 }
 
 TEST(Startup, FillingTheWindowFailureIsDropped) {
-  FakePlatform platform;
-  SwitchLibrary library(platform);
-  const StartOutcome outcome =
-      RunStartup(library, [] { throw RuntimeError(ErrorKind::kLibraryNotFound, "socket.dll"); });
-  EXPECT_EQ(outcome.mode, StartMode::kWindow);
+  ScriptRun run(L"", kIni, {}, [] { throw RuntimeError(ErrorKind::kLibraryNotFound, "socket.dll"); });
+  EXPECT_EQ(run.outcome.mode, StartMode::kWindow);
+  EXPECT_EQ(run.windowFillings, 1);
 }
 
 TEST(WaitSeconds, SlicesOfAHundredMilliseconds) {

@@ -153,9 +153,11 @@ TEST(Narrowing, SixteenAndThirtyTwoBits) {
 }
 
 TEST(KeyText, DecimalWithoutBlanks) {
-  EXPECT_EQ(L"SW" + KeyText(3), L"SW3");
-  EXPECT_EQ(L"SW" + KeyText(-2), L"SW-2");
-  EXPECT_EQ(L"CMD" + KeyText(0), L"CMD0");
+  const struct {
+    std::int32_t number;
+    const wchar_t* text;
+  } cases[] = {{3, L"3"}, {0, L"0"}, {-2, L"-2"}, {32767, L"32767"}, {-2147483647 - 1, L"-2147483648"}};
+  for (const auto& c : cases) EXPECT_EQ(KeyText(c.number), c.text);
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ struct FieldName {
 };
 const std::vector<FieldName> kFieldNames = [] {
   std::vector<FieldName> names = {{L"IP", L"IP"}};
-  for (int outlet = 1; outlet <= kOutletCount; ++outlet) names.push_back({MaskKey(outlet), L"Sw" + KeyText(outlet)});
+  for (int outlet = 1; outlet <= kOutletCount; ++outlet) names.push_back({MaskKey(outlet), texts::OutletName(outlet - 1)});
   for (int command = 1; command <= kCommandCount; ++command) names.push_back({CommandKey(command), CommandKey(command)});
   return names;
 }();

@@ -19,6 +19,20 @@ TEST(SettingsFilePath, BesideTheExecutable) {
   EXPECT_EQ(SettingsFilePath(platform), L"D:\\ip.ini");
 }
 
+// The keys as the script and the window form them: SW or CMD and the number,
+// no blank; numbers nothing writes form keys too, which read as the empty
+// text.
+TEST(Settings, KeysOfOutletsAndCommandLines) {
+  EXPECT_EQ(MaskKey(3), L"SW3");
+  EXPECT_EQ(MaskKey(-2), L"SW-2");
+  EXPECT_EQ(CommandKey(1), L"CMD1");
+  EXPECT_EQ(CommandKey(0), L"CMD0");
+  FakePlatform platform;
+  platform.SetIni("[Qelmark]\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\nSW 5=9\r\n");
+  EXPECT_EQ(ReadSetting(platform, MaskKey(3)), L"32");
+  EXPECT_EQ(ReadSetting(platform, MaskKey(5)), L"");
+}
+
 TEST(Settings, ReadsAndWritesSectionQelmarkOfIpIni) {
   FakePlatform platform;
   EXPECT_EQ(ReadSetting(platform, L"IP"), L"");  // no file yet

@@ -2,6 +2,8 @@
 
 namespace qel::texts {
 
+std::wstring OutletName(int outlet) { return L"Sw" + std::to_wstring(outlet + 1); }
+
 std::wstring StateWord(bool on) { return on ? L"オン" : L"オフ"; }
 
 std::wstring SavedAddressNote(const std::optional<std::wstring>& address) {
@@ -11,32 +13,34 @@ std::wstring SavedAddressNote(const std::optional<std::wstring>& address) {
 }
 
 std::wstring StatusUnknown(ErrorKind kind) {
+  const std::wstring unknown = kStatusUnknownWord;
   switch (kind) {
-    case ErrorKind::kLibraryNotFound: return L"状態不明: socket.dll を読み込めず";
-    case ErrorKind::kFunctionNotFound: return L"状態不明: socket.dll に関数がない";
-    case ErrorKind::kOverflow: return L"状態不明: 状態の値が範囲外";
-    case ErrorKind::kNotInCodePage: return L"状態不明: ip.ini の場所をこのシステムの文字コードで表せない";
-    default: return L"状態不明: 状態を読めず";
+    case ErrorKind::kLibraryNotFound: return unknown + L"socket.dll を読み込めず";
+    case ErrorKind::kFunctionNotFound: return unknown + L"socket.dll に関数がない";
+    case ErrorKind::kOverflow: return unknown + L"状態の値が範囲外";
+    case ErrorKind::kNotInCodePage: return unknown + L"ip.ini の場所をこのシステムの文字コードで表せない";
+    default: return unknown + L"状態を読めず";
   }
 }
 
 std::wstring MaskUnknown(ErrorKind kind, int outlet) {
-  return L"状態不明: Sw" + std::to_wstring(outlet + 1) +
+  return kStatusUnknownWord + OutletName(outlet) +
          (kind == ErrorKind::kOverflow ? L" のマスクが範囲外" : L" のマスクが数値でない");
 }
 
 std::wstring MaskCannotSwitch(ErrorKind kind) {
-  return kind == ErrorKind::kOverflow ? L"切替できず: マスクが範囲外" : L"切替できず: マスクが数値でない";
+  return std::wstring(kCannotSwitch) + (kind == ErrorKind::kOverflow ? L": マスクが範囲外" : L": マスクが数値でない");
 }
 
 std::wstring CannotSwitch(ErrorKind kind) {
+  const std::wstring cannot = kCannotSwitch;
   switch (kind) {
-    case ErrorKind::kLibraryNotFound: return L"切替できず: socket.dll を読み込めず";
-    case ErrorKind::kFunctionNotFound: return L"切替できず: socket.dll に関数がない";
-    case ErrorKind::kOverflow: return L"切替できず: スイッチの値が範囲外";
-    case ErrorKind::kAnswerOutOfRange: return L"切替できず: スイッチの応答が範囲外 (切り替わった可能性がある)";
-    case ErrorKind::kNotInCodePage: return L"切替できず: アドレスにこのシステムの文字コードで表せない文字がある";
-    default: return L"切替できず";
+    case ErrorKind::kLibraryNotFound: return cannot + L": socket.dll を読み込めず";
+    case ErrorKind::kFunctionNotFound: return cannot + L": socket.dll に関数がない";
+    case ErrorKind::kOverflow: return cannot + L": スイッチの値が範囲外";
+    case ErrorKind::kAnswerOutOfRange: return cannot + L": スイッチの応答が範囲外 (切り替わった可能性がある)";
+    case ErrorKind::kNotInCodePage: return cannot + L": アドレスにこのシステムの文字コードで表せない文字がある";
+    default: return cannot;
   }
 }
 

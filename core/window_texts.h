@@ -15,11 +15,17 @@ namespace qel::texts {
 // The title of every message box.
 inline constexpr wchar_t kMessageTitle[] = L"qel";
 
+// The name of outlet `outlet` (0-based) wherever the window shows one: its
+// label "Sw1".."Sw4", and the messages about its mask.
+std::wstring OutletName(int outlet);
+
 // An outlet's state in words, as its label's tooltip gives it.
 std::wstring StateWord(bool on);
 // Which switch the labels show: the one at the address saved in ip.ini.
 // Nothing when that address could not be read.
 std::wstring SavedAddressNote(const std::optional<std::wstring>& address);
+// The words every unknown state's tooltip begins with.
+inline constexpr wchar_t kStatusUnknownWord[] = L"状態不明: ";
 // Why the poll could not read the status word.
 std::wstring StatusUnknown(ErrorKind kind);
 // Why the poll asks no switch: ip.ini holds no address.
@@ -29,8 +35,10 @@ inline constexpr wchar_t kNoSavedAddress[] = L"状態不明: IP が保存され�
 std::wstring MaskUnknown(ErrorKind kind, int outlet);
 
 // Why ON or OFF could not switch: a mask field that does not convert, or the
-// switch library failing. Only kAnswerOutOfRange comes after the new word
-// was handed over, and its words say the outlet may have switched.
+// switch library failing; each begins with kCannotSwitch. Only
+// kAnswerOutOfRange comes after the new word was handed over, and its words
+// say the outlet may have switched.
+inline constexpr wchar_t kCannotSwitch[] = L"切替できず";
 std::wstring MaskCannotSwitch(ErrorKind kind);
 std::wstring CannotSwitch(ErrorKind kind);
 

@@ -271,8 +271,8 @@ std::vector<std::string> Win32Platform::ReadProfileKeys(const std::string& secti
 
 std::optional<SystemError> Win32Platform::FlushProfileFile(const std::wstring& path) {
   // Three nulls: the profile functions drop what they keep of the file, so
-  // that the reads after this read the disk, not their memory. (It returns
-  // FALSE on Windows NT by design.)
+  // that the reads after this read the disk, not their memory. What it
+  // returns says nothing: Windows NT and later return FALSE for this call.
   WritePrivateProfileStringW(nullptr, nullptr, nullptr, path.c_str());
   OwnedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -424,6 +424,31 @@ class QelWindow : public QelFolderTest {
 
   HWND Control(int id) const { return GetDlgItem(window_, id); }
 
+  // Answers a message box with OK and waits until it is gone.
+  static void AnswerOk(HWND box) {
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 50 && IsWindow(box); ++i) Sleep(100);
+  }
+
+  // Presses "保存＆終了" where the save must be refused: a message box comes,
+  // is answered with OK, and qel stays with the fields as they were. The
+  // texts of the box, one per text control; none when no box came.
+  std::vector<std::wstring> PressSaveAndQuitRefused() {
+    const std::vector<std::wstring> edits = Fields();
+    PostMessageW(Control(kIdSaveAndQuit), BM_CLICK, 0, 0);
+    const HWND box = WaitForMessageBox();
+    std::vector<std::wstring> said;
+    if (box == nullptr) {
+      ADD_FAILURE() << (Running() ? "no message box came" : "qel ended as if it had saved");
+      return said;
+    }
+    for (HWND text : ChildrenOfClass(box, L"Static")) said.push_back(TextOf(text));
+    AnswerOk(box);
+    EXPECT_TRUE(Running()) << "qel ended after the message";
+    EXPECT_EQ(Fields(), edits);
+    return said;
+  }
+
   FieldTexts Fields() const {
     FieldTexts texts;
     for (const Field& field : kFields) texts.push_back(TextOf(Control(field.id)));

@@ -104,21 +104,18 @@ const std::string kLayoutTextsIni = IniOf(kLayoutTexts);
 // wrote.
 constexpr int kIdLastCommandLine = kIdCommandLine + kCommandCount - 1;
 
-// The text of a message box that starts with "保存できず\n" (the file and
-// the reason follow, a line each); empty when it has none.
-std::wstring SaveFailureText(HWND box) {
-  for (HWND text : ChildrenOfClass(box, L"Static")) {
-    if (TextOf(text).rfind(L"保存できず\n", 0) == 0) return TextOf(text);
+// Of a message box's texts, the one that starts with "保存できず\n" (the file
+// and the reason follow, a line each); empty when it has none.
+std::wstring SaveFailureText(const std::vector<std::wstring>& texts) {
+  for (const std::wstring& text : texts) {
+    if (text.rfind(L"保存できず\n", 0) == 0) return text;
   }
   return L"";
 }
 
-// Answers a message box with OK and waits until it is gone.
-void AnswerOk(HWND box) {
-  PostMessageW(box, WM_COMMAND, IDOK, 0);
-  for (int i = 0; i < 50 && IsWindow(box); ++i) Sleep(100);
+bool Says(const std::vector<std::wstring>& texts, const std::wstring& message) {
+  return std::find(texts.begin(), texts.end(), message) != texts.end();
 }
-
 
 // ---------------------------------------------------------------------------
 // Layout: every control in its place, at 96 and at 144 DPI.
@@ -418,7 +415,9 @@ TEST_P(QelWindowUnwritable, SaveShowsAMessageAndKeepsTheEdits) {
   EXPECT_EQ(GetWindow(box, GW_OWNER), window_) << "the box is not owned by qel's window";
   EXPECT_FALSE(IsWindowEnabled(window_)) << "the box is not modal";
   // "保存できず", then the file and the system's reason, each on a line.
-  const std::wstring said = SaveFailureText(box);
+  std::vector<std::wstring> texts;
+  for (HWND text : ChildrenOfClass(box, L"Static")) texts.push_back(TextOf(text));
+  const std::wstring said = SaveFailureText(texts);
   ASSERT_NE(said, L"") << "no text \"保存できず\" in the box";
   const std::size_t pathEnd = said.find(L'\n', 6);
   EXPECT_EQ(said.substr(6, pathEnd - 6), Ini());
@@ -495,16 +494,7 @@ TEST_F(QelWindow, ValuesThatWouldNotComeBackAreNotSaved) {
     if (!Start()) continue;
     SendMessageW(Control(kIdCommandLine + 2), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"edited.exe"));
     SendMessageW(Control(c.id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(c.text.c_str()));
-    const FieldTexts edits = Fields();
-    PostMessageW(Control(kIdSaveAndQuit), BM_CLICK, 0, 0);
-    const HWND box = WaitForMessageBox();
-    ASSERT_NE(box, nullptr) << (Running() ? "no message box came" : "qel ended");
-    bool saysSo = false;
-    for (HWND text : ChildrenOfClass(box, L"Static")) saysSo = saysSo || TextOf(text) == c.message;
-    EXPECT_TRUE(saysSo) << "not the message " << Narrow(c.message);
-    AnswerOk(box);
-    EXPECT_TRUE(Running()) << "qel ended after the message";
-    EXPECT_EQ(Fields(), edits);
+    EXPECT_TRUE(Says(PressSaveAndQuitRefused(), c.message)) << "not the message " << Narrow(c.message);
     EXPECT_EQ(ReadAll(Ini()), kLayoutTextsIni) << "something was written";
     Stop();
   }
@@ -668,15 +658,8 @@ TEST_F(QelWindow, FullDiskLeavesIpIniAsItWas) {
 
     const std::wstring longCommand = L"C:\\tools\\run.exe " + std::wstring(600, L'x');
     SendMessageW(Control(kIdLastCommandLine), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(longCommand.c_str()));
-    const FieldTexts edits = Fields();
-    PostMessageW(Control(kIdSaveAndQuit), BM_CLICK, 0, 0);
-    const HWND box = WaitForMessageBox();
-    EXPECT_NE(box, nullptr) << (Running() ? "no message box came" : "qel ended as if it had saved");
-    const std::wstring said = SaveFailureText(box);
+    const std::wstring said = SaveFailureText(PressSaveAndQuitRefused());
     EXPECT_EQ(said.rfind(L"保存できず\n" + Ini() + L"\n", 0), 0u) << Narrow(said);
-    AnswerOk(box);
-    EXPECT_TRUE(Running()) << "qel ended after the message";
-    EXPECT_EQ(Fields(), edits);
     EXPECT_EQ(ReadAll(Ini()), ini);
     EXPECT_EQ(CopiesBeside(Ini()), 0) << "the save left its copy behind";
 
@@ -706,14 +689,8 @@ TEST_F(QelWindow, ReadOnlyFolderKeepsIpIni) {
   if (started) {
     const FieldTexts edits = Texts(L"10.3.3.3", {L"2", L"8", L"16", L"64"}, {L"one.exe", L"", L"three.exe"});
     SetFields(edits);
-    PostMessageW(Control(kIdSaveAndQuit), BM_CLICK, 0, 0);
-    const HWND box = WaitForMessageBox();
-    EXPECT_NE(box, nullptr) << (Running() ? "no message box came" : "qel ended as if it had saved");
-    const std::wstring said = SaveFailureText(box);
+    const std::wstring said = SaveFailureText(PressSaveAndQuitRefused());
     EXPECT_EQ(said.rfind(L"保存できず\n" + Ini() + L"\nip.ini のコピーを作れず: ", 0), 0u) << Narrow(said);
-    AnswerOk(box);
-    EXPECT_TRUE(Running()) << "qel ended after the message";
-    EXPECT_EQ(Fields(), edits);
   }
   Stop();
   EXPECT_EQ(ReadAll(Ini()), before);
@@ -737,13 +714,8 @@ TEST_F(QelWindow, WithoutAnIniPathTheFieldsAreEmptyAndSavingSaysWhy) {
   dir_ = top;
   ASSERT_TRUE(started);
   EXPECT_EQ(Fields(), FieldTexts(std::size(kFields), L""));
-  PostMessageW(Control(kIdSaveAndQuit), BM_CLICK, 0, 0);
-  const HWND box = WaitForMessageBox();
-  ASSERT_NE(box, nullptr) << (Running() ? "no message box came" : "qel ended");
-  bool saysSo = false;
   const std::wstring expected = L"保存できず: ip.ini の場所をこのシステムの文字コードで表せない\n" + folder + L"\\ip.ini";
-  for (HWND text : ChildrenOfClass(box, L"Static")) saysSo = saysSo || TextOf(text) == expected;
-  EXPECT_TRUE(saysSo) << "not the message " << Narrow(expected);
+  EXPECT_TRUE(Says(PressSaveAndQuitRefused(), expected)) << "not the message " << Narrow(expected);
   Stop();
   EXPECT_EQ(ReadAll(top + L"\\Omega\\ip.ini"), kLayoutTextsIni);
   EXPECT_EQ(GetFileAttributesW((folder + L"\\ip.ini").c_str()), INVALID_FILE_ATTRIBUTES);

@@ -42,7 +42,7 @@ struct SavedField {
 std::vector<SavedField> SavedFields() {
   std::vector<SavedField> fields = {{kIdAddress, kAddressKey, L"IP"}};
   for (int outlet = 0; outlet < kOutletCount; ++outlet) {
-    fields.push_back({kIdMask + outlet, MaskKey(outlet + 1), L"Sw" + KeyText(outlet + 1)});
+    fields.push_back({kIdMask + outlet, MaskKey(outlet + 1), texts::OutletName(outlet)});
   }
   for (int command = 0; command < kCommandCount; ++command) {
     fields.push_back({kIdCommandLine + command, CommandKey(command + 1), CommandKey(command + 1)});
