@@ -50,6 +50,8 @@ std::wstring SaveFailed(const std::wstring& path, const std::wstring& reason);
 // The words for the step at which a save stopped, before the system's
 // reason; `field` names the field of a write or a read-back.
 std::wstring SaveStepWords(SaveStep step, const std::wstring& field);
+// Where the checked copy of ip.ini lost or changed a line of it.
+std::wstring CopyMismatchWords(const CopyMismatch& mismatch);
 // What to do, the last lines of that message.
 inline constexpr wchar_t kSaveAdvice[] =
     L"ip.ini は元のままです。\n"

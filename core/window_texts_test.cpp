@@ -64,6 +64,16 @@ TEST(WindowTexts, SaveMessagesNameTheFieldPathAndReason) {
       {{SaveStep::kReadBack, L"CMD3", std::nullopt, std::nullopt}, L"書いた CMD3 を読み戻すと違う (ディスクがいっぱいなど)"},
       {{SaveStep::kReplace, L"", std::nullopt, SystemError{5, L"Access denied."}},
        L"ip.ini を置き換えられず: Access denied. (5)"},
+      {{SaveStep::kWholeFile, L"", std::nullopt, SystemError{5, L"Access denied."}},
+       L"ip.ini と書いたコピーを比べられず: Access denied. (5)"},
+      {{SaveStep::kWholeFile, L"", std::nullopt, std::nullopt, CopyMismatch{CopyMismatchKind::kLineMissing, 7}},
+       L"書いたコピーに ip.ini の 7 行目がない (ディスクがいっぱいなど)"},
+      {{SaveStep::kWholeFile, L"", std::nullopt, std::nullopt, CopyMismatch{CopyMismatchKind::kLineChanged, 9}},
+       L"書いたコピーで ip.ini の 9 行目が変わった (ディスクがいっぱいなど)"},
+      {{SaveStep::kWholeFile, L"", std::nullopt, std::nullopt, CopyMismatch{CopyMismatchKind::kLineAdded, 3}},
+       L"書いたコピーで ip.ini の 3 行目の前に余分な行がある"},
+      {{SaveStep::kWholeFile, L"", std::nullopt, std::nullopt, CopyMismatch{CopyMismatchKind::kEndCut, 12}},
+       L"書いたコピーの最後の行が途中で切れている (ディスクがいっぱいなど)"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(SaveFailureMessage(L"C:\\qel\\ip.ini", c.failure),
