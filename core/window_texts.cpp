@@ -16,6 +16,7 @@ std::wstring StatusUnknown(ErrorKind kind) {
     case ErrorKind::kFunctionNotFound: return L"状態不明: socket.dll に関数がない";
     case ErrorKind::kOverflow: return L"状態不明: 状態の値が範囲外";
     case ErrorKind::kNotInCodePage: return L"状態不明: ip.ini の場所をこのシステムの文字コードで表せない";
+    case ErrorKind::kNoAddress: return kNoSavedAddress;
     default: return L"状態不明: 状態を読めず";
   }
 }
@@ -36,6 +37,7 @@ std::wstring CannotSwitch(ErrorKind kind) {
     case ErrorKind::kOverflow: return L"切替できず: スイッチの値が範囲外";
     case ErrorKind::kAnswerOutOfRange: return L"切替できず: スイッチの応答が範囲外 (切り替わった可能性がある)";
     case ErrorKind::kNotInCodePage: return L"切替できず: アドレスにこのシステムの文字コードで表せない文字がある";
+    case ErrorKind::kNoAddress: return L"切替できず: IP が空";
     default: return L"切替できず";
   }
 }
@@ -120,7 +122,9 @@ std::vector<std::wstring> ReadmeExamples() {
       kCannotLaunch,
       FirstLine(SaveFailed(L"", L"")),
       FirstLine(SettingsPathNotInCodePage(L"")),
-      ValueNotInCodePage(L"CMD1", L"Ω"),
+      // The readme is in Shift-JIS, which holds no character this message
+      // can name there: it writes the geta mark in its place.
+      ValueNotInCodePage(L"CMD1", L"〓"),
       ValueTooLong(L"CMD1", 1023),
       ValueTooLong(L"CMD1", 1022),
       ValueHasLineBreak(L"CMD1"),
@@ -142,7 +146,7 @@ std::vector<std::wstring> ReadmeExamples() {
     examples.push_back(CopyMismatchWords({kind, 12}));
   }
   for (ErrorKind kind : {ErrorKind::kLibraryNotFound, ErrorKind::kFunctionNotFound, ErrorKind::kOverflow,
-                         ErrorKind::kNotInCodePage, ErrorKind::kTypeMismatch}) {
+                         ErrorKind::kNotInCodePage, ErrorKind::kNoAddress, ErrorKind::kTypeMismatch}) {
     examples.push_back(StatusUnknown(kind));
     examples.push_back(CannotSwitch(kind));
   }

@@ -28,9 +28,11 @@ inline constexpr wchar_t kNoSavedAddress[] = L"状態不明: IP が保存され�
 // are unknown.
 std::wstring MaskUnknown(ErrorKind kind, int outlet);
 
-// Why ON or OFF could not switch: a mask field that does not convert, or the
-// switch library failing. Only kAnswerOutOfRange comes after the new word
-// was handed over, and its words say the outlet may have switched.
+// Why ON or OFF could not switch: a mask field that does not convert, an
+// address field that names no switch (kNoAddress: the library is not
+// called), or the switch library failing. Only kAnswerOutOfRange comes after
+// the new word was handed over, and its words say the outlet may have
+// switched.
 std::wstring MaskCannotSwitch(ErrorKind kind);
 std::wstring CannotSwitch(ErrorKind kind);
 

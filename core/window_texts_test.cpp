@@ -23,6 +23,8 @@ TEST(WindowTexts, EachFailureKindHasItsWords) {
       {ErrorKind::kNotInCodePage, L"状態不明: ip.ini の場所をこのシステムの文字コードで表せない",
        L"切替できず: アドレスにこのシステムの文字コードで表せない文字がある"},
       {ErrorKind::kTypeMismatch, L"状態不明: 状態を読めず", L"切替できず"},
+      // The library is not called: no switch is named.
+      {ErrorKind::kNoAddress, L"状態不明: IP が保存されていない", L"切替できず: IP が空"},
       // Only after the new word was handed over: the outlet may have switched.
       {ErrorKind::kAnswerOutOfRange, L"状態不明: 状態を読めず",
        L"切替できず: スイッチの応答が範囲外 (切り替わった可能性がある)"},

@@ -58,7 +58,7 @@ LivePanel::Reading<std::int16_t> LivePanel::ReadSavedSwitchStatus(std::optional<
   Reading<std::int16_t> status;
   status.failure = FailureOf([&] {
     address = ReadSetting(library_.platform(), kAddressKey);
-    if (!address->empty()) status.value = ReadStatus(library_, *address);
+    if (!AddressIsBlank(*address)) status.value = ReadStatus(library_, *address);
   });
   return status;
 }
@@ -76,7 +76,7 @@ LivePanel::Reading<Int> LivePanel::ReadMask(int outlet, Int (*narrow)(double)) c
 void LivePanel::PollStatus() {
   std::optional<std::wstring> address;
   const Reading<std::int16_t> status = ReadSavedSwitchStatus(address);
-  if (address && address->empty()) {
+  if (address && AddressIsBlank(*address)) {
     // No switch is named: the library would answer for whatever it selects
     // for the empty address. No label keeps a light of a switch it showed
     // before.
