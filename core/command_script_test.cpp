@@ -169,6 +169,33 @@ TEST(Startup, LibraryFailuresAreSkippedAndReportedInTheExitCode) {
   EXPECT_EQ(run.platform.started, (std::vector<std::wstring>{L"notepad.exe a.txt"}));
 }
 
+// ip.ini names no switch: no step calls the library, the script ends with
+// 1, and its waits and command lines still run.
+TEST(Startup, WithoutAnAddressNothingIsSwitchedAndTheRestRuns) {
+  const struct {
+    const char* what;
+    std::string address;  // the IP line of ip.ini
+  } cases[] = {
+      {"no key IP", ""},
+      {"IP empty", "IP=\r\n"},
+      {"IP blanks", "IP=   \r\n"},
+      {"IP blanks in quotes", "IP=\" \t \"\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const wchar_t* arguments : {L"CMD1 1 1 W1 1 0", L"2 0 W1 1", L"1 1"}) {
+      SCOPED_TRACE(FakePlatform().ToAnsi(arguments).value_or("?"));
+      ScriptRun run(arguments, "[Qelmark]\r\n" + c.address + "SW1=1\r\nSW2=4\r\nCMD1=notepad.exe\r\n");
+      EXPECT_TRUE(run.platform.calls.empty()) << run.platform.calls.front();
+      EXPECT_EQ(run.platform.libraryLoads, 0);
+      EXPECT_EQ(ExitCodeOf(run.outcome), 1);
+      const bool waits = std::wstring(arguments).find(L'W') != std::wstring::npos;
+      EXPECT_EQ(run.platform.sleptMilliseconds, waits ? 1000 : 0);
+      EXPECT_EQ(run.platform.started.size(), std::wstring(arguments).find(L"CMD1") == 0 ? 1u : 0u);
+    }
+  }
+}
+
 TEST(Startup, ProgramThatCannotStartIsSkipped) {
   ScriptRun run(L"CMD1 CMD0", kIni, [](FakePlatform& platform) { platform.startablePrograms = {L"calc.exe"}; });
   EXPECT_TRUE(run.outcome.anyStatementFailed);

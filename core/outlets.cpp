@@ -17,14 +17,28 @@ void CheckAnswerToWord(std::int32_t answer) {
   }
 }
 
+void RequireAddress(const std::wstring& address) {
+  if (AddressIsBlank(address)) throw RuntimeError(ErrorKind::kNoAddress, "no switch address");
+}
+
 }  // namespace
 
+bool AddressIsBlank(const std::wstring& address) {
+  for (wchar_t c : address) {
+    const bool blank = c == L' ' || (c >= L'\t' && c <= L'\r') || c == L'\x1A' || c == L'\xA0' || c == L'\x3000';
+    if (!blank) return false;
+  }
+  return true;
+}
+
 std::int16_t ReadStatus(SwitchLibrary& library, const std::wstring& ip) {
+  RequireAddress(ip);
   library.setip(ip);
   return NarrowToInt16(library.receivep6());
 }
 
 void SwitchByMask(SwitchLibrary& library, const std::wstring& address, std::int16_t mask, std::int16_t state) {
+  RequireAddress(address);
   library.setip(address);
   const std::int16_t current = NarrowToInt16(library.receivep6());
   std::int16_t word;

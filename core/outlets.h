@@ -9,6 +9,13 @@
 
 namespace qel {
 
+// Whether an address names no switch: empty, or nothing but blanks (blank,
+// tab, the other white space of ASCII, Ctrl-Z, the no-break and the
+// ideographic space). What the switch library does with such an address is
+// not known, so none is ever handed to it: reading the status or switching
+// with it raises kNoAddress before the library is called (or loaded).
+bool AddressIsBlank(const std::wstring& address);
+
 // setip(ip), then receivep6() narrowed to 16 bits.
 std::int16_t ReadStatus(SwitchLibrary& library, const std::wstring& ip);
 

@@ -126,6 +126,54 @@ TEST(SwitchByMask, AnAddressTheCodePageCannotHoldReachesNoSwitch) {
   EXPECT_TRUE(platform.calls.empty());
 }
 
+// An address that names no switch never reaches the library: not even
+// loaded, nothing selected, read or sent.
+TEST(SwitchByMask, ABlankAddressCallsNoLibrary) {
+  const struct {
+    const char* what;
+    std::wstring address;
+    bool blank;
+  } cases[] = {
+      {"empty", L"", true},
+      {"blanks", L"   ", true},
+      {"a tab and a line feed", L"\t\n", true},
+      {"the ideographic space of an IME", L"\u3000", true},
+      {"a no-break space and Ctrl-Z", L"\u00A0\x1A", true},
+      {"an address with blanks around it", L" 10.0.0.2 ", false},
+      {"one character", L"x", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(AddressIsBlank(c.address), c.blank);
+    for (std::int16_t state : {0, 1}) {
+      FakePlatform platform;
+      SwitchLibrary library(platform);
+      const std::optional<ErrorKind> failure = FailureOf([&] { SwitchByMask(library, c.address, 1, state); });
+      EXPECT_EQ(failure, c.blank ? std::optional(ErrorKind::kNoAddress) : std::nullopt);
+      EXPECT_EQ(platform.calls.empty(), c.blank);
+      EXPECT_EQ(platform.libraryLoads, c.blank ? 0 : 1);
+    }
+    FakePlatform platform;
+    SwitchLibrary library(platform);
+    const std::optional<ErrorKind> failure = FailureOf([&] { ReadStatus(library, c.address); });
+    EXPECT_EQ(failure, c.blank ? std::optional(ErrorKind::kNoAddress) : std::nullopt);
+    EXPECT_EQ(platform.libraryLoads, c.blank ? 0 : 1);
+  }
+}
+
+TEST(SwitchOutlet, WithoutAStoredAddressCallsNoLibrary) {
+  for (const char* address : {"", "IP=\r\n", "IP=   \r\n", "IP=\"  \"\r\n"}) {
+    SCOPED_TRACE(address);
+    FakePlatform platform;
+    SwitchLibrary library(platform);
+    platform.SetIni(std::string("[Qelmark]\r\n") + address + "SW1=1\r\nSW2=4\r\n");
+    EXPECT_EQ(FailureOf([&] { SwitchOutlet(library, 1, 1); }), ErrorKind::kNoAddress);
+    EXPECT_EQ(FailureOf([&] { SwitchOutlet(library, 2, 0); }), ErrorKind::kNoAddress);
+    EXPECT_TRUE(platform.calls.empty());
+    EXPECT_EQ(platform.libraryLoads, 0);
+  }
+}
+
 TEST(SwitchOutlet, TakesAddressAndMaskFromTheSettingsFile) {
   FakePlatform platform;
   SwitchLibrary library(platform);

@@ -89,6 +89,9 @@ class Platform {
   // Forgets what the profile functions keep of the file in memory, so that
   // the next read reads the disk, and flushes the file to the disk.
   virtual std::optional<SystemError> FlushProfileFile(const std::wstring& path) = 0;
+  // Every byte of a file, read from the disk; empty when there is no such
+  // file.
+  virtual std::optional<SystemError> ReadWholeFile(const std::wstring& path, std::string& bytes) = 0;
   // Puts `copy` in the place of `path` in one step, keeping the attributes
   // and security of `path`; moves it there when there is no `path` yet.
   virtual std::optional<SystemError> ReplaceWithCopy(const std::wstring& copy, const std::wstring& path) = 0;

@@ -58,6 +58,20 @@ SaveFailure SystemFailure(SaveStep step, const std::wstring& field, const System
   return {step, field, std::nullopt, error};
 }
 
+// The checked copy against ip.ini as it stands now, line by line: what a
+// read-back of the values cannot see (a cut beyond the 1023 bytes a read
+// gives, in a comment, in a line end) shows here.
+std::optional<SaveFailure> CompareWholeCopy(Platform& platform, const std::wstring& path, const std::wstring& copy,
+                                            const std::vector<std::string>& writtenKeys) {
+  std::string original, written;
+  std::optional<SystemError> error = platform.ReadWholeFile(path, original);
+  if (!error) error = platform.ReadWholeFile(copy, written);
+  if (error) return SystemFailure(SaveStep::kWholeFile, {}, *error);
+  const std::optional<CopyMismatch> mismatch = CompareProfileCopy(original, written, kSettingsSection, writtenKeys);
+  if (!mismatch) return std::nullopt;
+  return SaveFailure{SaveStep::kWholeFile, {}, std::nullopt, std::nullopt, mismatch};
+}
+
 }  // namespace
 
 bool NeedsWriting(const std::optional<std::wstring>& filled, const std::wstring& text, bool fileHoldsKey) {
@@ -131,6 +145,10 @@ std::optional<SaveFailure> SaveSettings(Platform& platform, const std::vector<Fi
     return SaveFailure{SaveStep::kReadBack, ours ? field->second : platform.FromAnsi(entry.key), std::nullopt,
                        std::nullopt};
   }
+
+  std::vector<std::string> writtenKeys;
+  for (const auto& write : writes) writtenKeys.push_back(write.first);
+  if (std::optional<SaveFailure> failure = CompareWholeCopy(platform, path, copy.path, writtenKeys)) return failure;
 
   if (const std::optional<SystemError> error = platform.ReplaceWithCopy(copy.path, path)) {
     return SystemFailure(SaveStep::kReplace, {}, *error);

@@ -3,9 +3,10 @@
 //
 // The new values go into a copy of ip.ini beside it, through the profile
 // functions, so that other sections, comments and the order of lines stay.
-// The copy is flushed, every value of section Qelmark is read back from it
-// and compared with what it should hold, and only then does the copy take
-// the place of ip.ini, in one step. A failing step removes the copy and
+// The copy is flushed, every value of every section is read back from it
+// and compared with what it should hold, the whole copy is compared with
+// ip.ini line by line (core/profile_text_check.h), and only then does the
+// copy take the place of ip.ini, in one step. A failing step removes the copy and
 // leaves ip.ini byte for byte as it was.
 //
 // A field is written only when the user changed it or the file does not
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "core/platform.h"
+#include "core/profile_text_check.h"
 #include "core/settings.h"
 
 namespace qel {
@@ -44,6 +46,8 @@ enum class SaveStep {
   kWrite,     // the profile functions refused to write a value into the copy
   kFlush,     // the copy could not be flushed to the disk
   kReadBack,  // a value read back from the copy is not what it should be
+  kWholeFile, // the copy does not hold the rest of ip.ini (`mismatch` says where), or
+              // the two could not be read to compare them
   kReplace,   // the copy could not take ip.ini's place
 };
 
@@ -51,7 +55,8 @@ struct SaveFailure {
   SaveStep step;
   std::wstring field;                 // kValue, kWrite, kReadBack: the field's name (or the file's key)
   std::optional<ValueProblem> value;  // kValue
-  std::optional<SystemError> system;  // kCopy, kWrite, kFlush, kReplace: the system's reason
+  std::optional<SystemError> system;  // kCopy, kWrite, kFlush, kReplace, kWholeFile: the system's reason
+  std::optional<CopyMismatch> mismatch = std::nullopt;  // kWholeFile: what the copy lost
 };
 
 // Saves the fields that need it; nothing when ip.ini now holds them all.

@@ -120,6 +120,9 @@ TEST(SaveSettings, ReplacesIpIniByACheckedCopy) {
     expected.push_back(std::string("write ") + kCopy + " " + platform.ToAnsi(kFieldNames[i].key).value_or("?"));
   }
   expected.push_back(std::string("flush ") + kCopy);
+  // The whole copy against ip.ini, before the copy takes its place.
+  expected.push_back(std::string("read ") + kIni);
+  expected.push_back(std::string("read ") + kCopy);
   expected.push_back(std::string("replace ") + kIni + " " + kCopy);
   EXPECT_EQ(platform.fileSteps, expected);
 }
@@ -144,6 +147,8 @@ TEST(SaveSettings, AFailingStepLeavesIpIniAsItWas) {
       {"write SW3", SaveStep::kWrite, L"Sw3"},  // the fourth of eight: half a save
       {"write CMD3", SaveStep::kWrite, L"CMD3"},
       {"flush", SaveStep::kFlush, L""},
+      {"read C:\\qel\\ip.ini", SaveStep::kWholeFile, L""},
+      {"read C:\\qel\\ip.ini.1.tmp", SaveStep::kWholeFile, L""},
       {"replace", SaveStep::kReplace, L""},
   };
   for (const auto& c : cases) {
@@ -210,6 +215,79 @@ TEST(SaveSettings, ADiskThatFillsUpIsFoundByTheReadBack) {
     platform.diskBytes = static_cast<std::size_t>(-1);
     EXPECT_EQ(SaveSettings(platform, Fields(filled, typed)), std::nullopt);
     EXPECT_EQ(ReadFields(platform), typed);
+  }
+}
+
+// A disk that fills up in what no read-back sees: the rest of a value longer
+// than a read gives, a comment, the last line end. As a user had it: ours
+// first, a comment, then a section of the user's own ending in a long
+// hand-written value; the address changed and a long command line typed.
+TEST(SaveSettings, ADiskThatFillsUpBeyondWhatAReadGivesIsFoundInTheWholeFile) {
+  const std::string ours =
+      "[Qelmark]\r\nIP=10.0.0.7\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\nCMD1=\r\nCMD2=\r\nCMD3=\r\n";
+  const std::string longValue = ours + "; mine\r\n[Other]\r\nNote=" + std::string(2000, 'n') + "\r\n";
+  const std::string comment = ours + "[Other]\r\nX=1\r\n; the last word of the file, by hand\r\n";
+  const struct {
+    const char* what;
+    std::string ini;
+    std::size_t cutBy;  // bytes the disk leaves out of the saved file
+    std::wstring found;
+  } cases[] = {
+      {"a long value cut beyond its 1023rd byte", longValue, 400,
+       L"書いたコピーで ip.ini の 12 行目が変わった (ディスクがいっぱいなど)"},
+      {"a comment cut", comment, 10, L"書いたコピーで ip.ini の 12 行目が変わった (ディスクがいっぱいなど)"},
+      {"the last line end cut", comment, 2, L"書いたコピーの最後の行が途中で切れている (ディスクがいっぱいなど)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakePlatform platform;
+    platform.SetIni(c.ini);
+    std::vector<std::wstring> filled;
+    for (const wchar_t* key : {L"IP", L"SW1", L"SW2", L"SW3", L"SW4", L"CMD1", L"CMD2", L"CMD3"}) {
+      filled.push_back(ReadSetting(platform, key));
+    }
+    std::vector<std::wstring> typed = filled;
+    typed[0] = L"10.0.0.77";
+    typed[5] = L"C:\\tools\\run.exe " + std::wstring(600, L'x');
+    // The size the saved file has, less what the disk has no room for.
+    FakePlatform measure;
+    measure.SetIni(c.ini);
+    ASSERT_EQ(SaveSettings(measure, Fields(filled, typed)), std::nullopt);
+    platform.diskBytes = measure.Ini().size() - c.cutBy;
+
+    const std::optional<SaveFailure> failure = SaveSettings(platform, Fields(filled, typed));
+    ASSERT_NE(failure, std::nullopt);
+    EXPECT_EQ(failure->step, SaveStep::kWholeFile);
+    EXPECT_EQ(texts::SaveFailureMessage(L"C:\\qel\\ip.ini", *failure),
+              L"保存できず\nC:\\qel\\ip.ini\n" + c.found + L"\n" + texts::kSaveAdvice);
+    EXPECT_EQ(platform.Ini(), c.ini);
+    EXPECT_EQ(platform.files.size(), 1u) << "a copy was left";
+    platform.diskBytes = static_cast<std::size_t>(-1);
+    EXPECT_EQ(SaveSettings(platform, Fields(filled, typed)), std::nullopt);
+    EXPECT_EQ(platform.Ini(), measure.Ini());
+  }
+}
+
+// Wherever the disk runs out, ip.ini ends as it was or as saved: every size
+// the disk may leave the save, from none of its growth to all but a byte.
+TEST(SaveSettings, EveryCutOfTheSaveLeavesIpIniAsItWas) {
+  const std::string ini = "; mine\r\n[Qelmark]\r\nIP=10.0.0.7\r\nSW1=1\r\nCMD1=a\r\n\r\n[Other]\r\nNote=" +
+                          std::string(1100, 'n') + "\r\n; end\r\n";
+  const std::vector<std::wstring> filled = {L"10.0.0.7", L"1", L"", L"", L"", L"a", L"", L""};
+  std::vector<std::wstring> typed = filled;
+  typed[0] = L"10.0.0.77";
+  typed[5] = L"C:\\tools\\run.exe " + std::wstring(300, L'x');
+  FakePlatform measure;
+  measure.SetIni(ini);
+  ASSERT_EQ(SaveSettings(measure, Fields(filled, typed)), std::nullopt);
+  const std::string saved = measure.Ini();
+  for (std::size_t disk = 0; disk < saved.size(); ++disk) {
+    FakePlatform platform;
+    platform.SetIni(ini);
+    platform.diskBytes = disk;
+    const std::optional<SaveFailure> failure = SaveSettings(platform, Fields(filled, typed));
+    const std::string after = platform.Ini();
+    EXPECT_TRUE(failure ? after == ini : after == saved) << "a disk of " << disk << " bytes: ip.ini is\n" << after;
   }
 }
 

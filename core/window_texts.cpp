@@ -19,6 +19,7 @@ std::wstring StatusUnknown(ErrorKind kind) {
     case ErrorKind::kFunctionNotFound: return unknown + L"socket.dll に関数がない";
     case ErrorKind::kOverflow: return unknown + L"状態の値が範囲外";
     case ErrorKind::kNotInCodePage: return unknown + L"ip.ini の場所をこのシステムの文字コードで表せない";
+    case ErrorKind::kNoAddress: return kNoSavedAddress;
     default: return unknown + L"状態を読めず";
   }
 }
@@ -40,6 +41,7 @@ std::wstring CannotSwitch(ErrorKind kind) {
     case ErrorKind::kOverflow: return cannot + L": スイッチの値が範囲外";
     case ErrorKind::kAnswerOutOfRange: return cannot + L": スイッチの応答が範囲外 (切り替わった可能性がある)";
     case ErrorKind::kNotInCodePage: return cannot + L": アドレスにこのシステムの文字コードで表せない文字がある";
+    case ErrorKind::kNoAddress: return cannot + L": IP が空";
     default: return cannot;
   }
 }
@@ -70,10 +72,22 @@ std::wstring SaveStepWords(SaveStep step, const std::wstring& field) {
     case SaveStep::kWrite: return field + L" を書き込めず";
     case SaveStep::kFlush: return L"ディスクへ書き出せず";
     case SaveStep::kReadBack: return L"書いた " + field + L" を読み戻すと違う (ディスクがいっぱいなど)";
+    case SaveStep::kWholeFile: return L"ip.ini と書いたコピーを比べられず";
     case SaveStep::kReplace: return L"ip.ini を置き換えられず";
     case SaveStep::kPath:
     case SaveStep::kValue:
       break;
+  }
+  return L"";
+}
+
+std::wstring CopyMismatchWords(const CopyMismatch& mismatch) {
+  const std::wstring line = std::to_wstring(mismatch.line);
+  switch (mismatch.kind) {
+    case CopyMismatchKind::kLineMissing: return L"書いたコピーに ip.ini の " + line + L" 行目がない (ディスクがいっぱいなど)";
+    case CopyMismatchKind::kLineChanged: return L"書いたコピーで ip.ini の " + line + L" 行目が変わった (ディスクがいっぱいなど)";
+    case CopyMismatchKind::kLineAdded: return L"書いたコピーで ip.ini の " + line + L" 行目の前に余分な行がある";
+    case CopyMismatchKind::kEndCut: return L"書いたコピーの最後の行が途中で切れている (ディスクがいっぱいなど)";
   }
   return L"";
 }
@@ -87,7 +101,8 @@ std::wstring SaveFailureMessage(const std::wstring& path, const SaveFailure& fai
       case SettingProblem::kLineBreak: return ValueHasLineBreak(failure.field);
     }
   }
-  std::wstring reason = SaveStepWords(failure.step, failure.field);
+  std::wstring reason =
+      failure.mismatch ? CopyMismatchWords(*failure.mismatch) : SaveStepWords(failure.step, failure.field);
   if (failure.system) {
     reason += L": " + failure.system->text + L" (" + std::to_wstring(failure.system->code) + L")";
   }
@@ -111,7 +126,9 @@ std::vector<std::wstring> ReadmeExamples() {
       kCannotLaunch,
       FirstLine(SaveFailed(L"", L"")),
       FirstLine(SettingsPathNotInCodePage(L"")),
-      ValueNotInCodePage(L"CMD1", L"Ω"),
+      // The readme is in Shift-JIS, which holds no character this message
+      // can name there: it writes the geta mark in its place.
+      ValueNotInCodePage(L"CMD1", L"〓"),
       ValueTooLong(L"CMD1", 1023),
       ValueTooLong(L"CMD1", 1022),
       ValueHasLineBreak(L"CMD1"),
@@ -124,11 +141,16 @@ std::vector<std::wstring> ReadmeExamples() {
     examples.push_back(FirstLine(advice));
     advice.erase(0, examples.back().size() + 1);
   }
-  for (SaveStep step : {SaveStep::kCopy, SaveStep::kWrite, SaveStep::kFlush, SaveStep::kReadBack, SaveStep::kReplace}) {
+  for (SaveStep step : {SaveStep::kCopy, SaveStep::kWrite, SaveStep::kFlush, SaveStep::kReadBack,
+                        SaveStep::kWholeFile, SaveStep::kReplace}) {
     examples.push_back(SaveStepWords(step, L"CMD1"));
   }
+  for (CopyMismatchKind kind : {CopyMismatchKind::kLineMissing, CopyMismatchKind::kLineChanged,
+                                CopyMismatchKind::kLineAdded, CopyMismatchKind::kEndCut}) {
+    examples.push_back(CopyMismatchWords({kind, 12}));
+  }
   for (ErrorKind kind : {ErrorKind::kLibraryNotFound, ErrorKind::kFunctionNotFound, ErrorKind::kOverflow,
-                         ErrorKind::kNotInCodePage, ErrorKind::kTypeMismatch}) {
+                         ErrorKind::kNotInCodePage, ErrorKind::kNoAddress, ErrorKind::kTypeMismatch}) {
     examples.push_back(StatusUnknown(kind));
     examples.push_back(CannotSwitch(kind));
   }

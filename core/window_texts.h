@@ -34,10 +34,11 @@ inline constexpr wchar_t kNoSavedAddress[] = L"状態不明: IP が保存され�
 // are unknown.
 std::wstring MaskUnknown(ErrorKind kind, int outlet);
 
-// Why ON or OFF could not switch: a mask field that does not convert, or the
-// switch library failing; each begins with kCannotSwitch. Only
-// kAnswerOutOfRange comes after the new word was handed over, and its words
-// say the outlet may have switched.
+// Why ON or OFF could not switch: a mask field that does not convert, an
+// address field that names no switch (kNoAddress: the library is not
+// called), or the switch library failing; each begins with kCannotSwitch.
+// Only kAnswerOutOfRange comes after the new word was handed over, and its
+// words say the outlet may have switched.
 inline constexpr wchar_t kCannotSwitch[] = L"切替できず";
 std::wstring MaskCannotSwitch(ErrorKind kind);
 std::wstring CannotSwitch(ErrorKind kind);
@@ -58,6 +59,8 @@ std::wstring SaveFailed(const std::wstring& path, const std::wstring& reason);
 // The words for the step at which a save stopped, before the system's
 // reason; `field` names the field of a write or a read-back.
 std::wstring SaveStepWords(SaveStep step, const std::wstring& field);
+// Where the checked copy of ip.ini lost or changed a line of it.
+std::wstring CopyMismatchWords(const CopyMismatch& mismatch);
 // What to do, the last lines of that message.
 inline constexpr wchar_t kSaveAdvice[] =
     L"ip.ini は元のままです。\n"

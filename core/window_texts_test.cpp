@@ -17,7 +17,8 @@ bool StartsWith(const std::wstring& text, const std::wstring& prefix) { return t
 std::string Shown(const std::wstring& text) { return FakePlatform().ToAnsi(text).value_or("?"); }
 
 const ErrorKind kKinds[] = {ErrorKind::kLibraryNotFound, ErrorKind::kFunctionNotFound, ErrorKind::kOverflow,
-                            ErrorKind::kNotInCodePage, ErrorKind::kTypeMismatch, ErrorKind::kAnswerOutOfRange};
+                            ErrorKind::kNotInCodePage,   ErrorKind::kNoAddress,        ErrorKind::kTypeMismatch,
+                            ErrorKind::kAnswerOutOfRange};
 
 // Each failure the user can do something about has words of its own, which
 // name its cause; a kind the words do not know of falls back on the bare
@@ -32,6 +33,8 @@ TEST(WindowTexts, EachFailureSaysItsCause) {
       {ErrorKind::kFunctionNotFound, L"関数がない"},
       {ErrorKind::kOverflow, L"範囲外"},
       {ErrorKind::kNotInCodePage, L"文字コードで表せない"},
+      // No switch is named: the library is not called.
+      {ErrorKind::kNoAddress, L"IP が"},
   };
   for (const auto& c : causes) {
     SCOPED_TRACE(ErrorKindName(c.kind));
@@ -40,6 +43,7 @@ TEST(WindowTexts, EachFailureSaysItsCause) {
     EXPECT_TRUE(StartsWith(CannotSwitch(c.kind), kCannotSwitch)) << Shown(CannotSwitch(c.kind));
     EXPECT_TRUE(Has(CannotSwitch(c.kind), c.cause)) << Shown(CannotSwitch(c.kind));
   }
+  EXPECT_EQ(StatusUnknown(ErrorKind::kNoAddress), kNoSavedAddress);
   std::set<std::wstring> status, cannotSwitch;
   for (ErrorKind kind : kKinds) {
     status.insert(StatusUnknown(kind));
@@ -86,7 +90,7 @@ TEST(WindowTexts, TooltipsNameTheSavedAddress) {
 TEST(WindowTexts, SaveMessagesNameTheFieldPathAndReason) {
   const std::wstring path = L"C:\\qel\\ip.ini";
   const SystemError reason{112, L"There is not enough space on the disk."};
-  for (SaveStep step : {SaveStep::kCopy, SaveStep::kWrite, SaveStep::kFlush, SaveStep::kReplace}) {
+  for (SaveStep step : {SaveStep::kCopy, SaveStep::kWrite, SaveStep::kFlush, SaveStep::kWholeFile, SaveStep::kReplace}) {
     const std::wstring message = SaveFailureMessage(path, {step, L"Sw2", std::nullopt, reason});
     const std::wstring words = SaveStepWords(step, L"Sw2");
     EXPECT_EQ(message, std::wstring(kCannotSave) + L"\n" + path + L"\n" + words + L": " + reason.text + L" (112)\n" +
@@ -99,10 +103,23 @@ TEST(WindowTexts, SaveMessagesNameTheFieldPathAndReason) {
             std::wstring(kCannotSave) + L"\n" + path + L"\n" + SaveStepWords(SaveStep::kReadBack, L"CMD3") + L"\n" +
                 kSaveAdvice);
   std::set<std::wstring> steps;
-  for (SaveStep step : {SaveStep::kCopy, SaveStep::kWrite, SaveStep::kFlush, SaveStep::kReadBack, SaveStep::kReplace}) {
+  for (SaveStep step : {SaveStep::kCopy, SaveStep::kWrite, SaveStep::kFlush, SaveStep::kReadBack, SaveStep::kWholeFile,
+                        SaveStep::kReplace}) {
     steps.insert(SaveStepWords(step, L"CMD1"));
   }
-  EXPECT_EQ(steps.size(), 5u) << "two steps have the same words";
+  EXPECT_EQ(steps.size(), 6u) << "two steps have the same words";
+
+  // What the copy lost, in place of the step's words: which line of ip.ini.
+  std::set<std::wstring> mismatches;
+  for (CopyMismatchKind kind : {CopyMismatchKind::kLineMissing, CopyMismatchKind::kLineChanged,
+                                CopyMismatchKind::kLineAdded, CopyMismatchKind::kEndCut}) {
+    const std::wstring words = CopyMismatchWords({kind, 7});
+    mismatches.insert(words);
+    EXPECT_EQ(Has(words, L" 7 行目"), kind != CopyMismatchKind::kEndCut) << Shown(words);
+    EXPECT_EQ(SaveFailureMessage(path, {SaveStep::kWholeFile, L"", std::nullopt, std::nullopt, CopyMismatch{kind, 7}}),
+              std::wstring(kCannotSave) + L"\n" + path + L"\n" + words + L"\n" + kSaveAdvice);
+  }
+  EXPECT_EQ(mismatches.size(), 4u) << "two mismatches have the same words";
 
   // A value that would not come back: the field and the cause on one line.
   const struct {

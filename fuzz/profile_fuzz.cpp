@@ -14,7 +14,12 @@
 //  - every other key of the file, in Qelmark or any other section, and this
 //    key in every other section, reads as before;
 //  - writing the same again changes nothing;
-//  - WriteFile writes exactly WriteValue's text.
+//  - WriteFile writes exactly WriteValue's text;
+//  - the save's line-by-line check (CompareProfileCopy) takes the result for
+//    a whole copy of the file with that key written, and the file for a
+//    whole copy of itself, whenever each line that begins with "[" holds
+//    one "]" (how a section's name ends in other lines is the system's
+//    own: this layer ends it at the first "]", Wine at the last).
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,6 +33,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/profile_text_check.h"
 #include "fuzz/fuzz_support.h"
 #include "testing/profile_file.h"
 
@@ -100,6 +106,19 @@ std::vector<std::pair<std::string, std::string>> NamesIn(std::string_view file, 
   return names;
 }
 
+// Each line that begins (after blanks, and after the file's UTF-8 mark) with
+// "[" holds exactly one "]".
+bool PlainHeaders(std::string_view file) {
+  if (file.substr(0, 3) == "\xEF\xBB\xBF") file.remove_prefix(3);
+  while (!file.empty()) {
+    const std::size_t end = file.find_first_of("\r\n");
+    const std::string_view line = Trim(file.substr(0, end));
+    file.remove_prefix(end == std::string_view::npos ? file.size() : end + 1);
+    if (!line.empty() && line.front() == '[' && std::count(line.begin(), line.end(), ']') != 1) return false;
+  }
+  return true;
+}
+
 std::string Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
@@ -144,6 +163,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string is = qel::profile::ReadValue(result, section, name);
     QEL_FUZZ_CHECK(was == is, where() + ": [" + Show(section) + "] " + Show(name) + " was [" + Show(was) + "], is [" +
                                   Show(is) + "], written file [" + Show(result) + "]");
+  }
+
+  const std::string keyName(key);
+  QEL_FUZZ_CHECK(!qel::CompareProfileCopy(file, file, kSection, {keyName}), where() + ": the file is not whole beside itself");
+  if (PlainHeaders(file)) {
+    const std::optional<qel::CopyMismatch> mismatch = qel::CompareProfileCopy(file, result, kSection, {keyName});
+    QEL_FUZZ_CHECK(!mismatch, where() + ": the written file [" + Show(result) + "] is refused at line " +
+                                  std::to_string(mismatch ? mismatch->line : 0));
   }
 
   const std::string again = qel::profile::WriteValue(result, kSection, key, value);

@@ -15,8 +15,13 @@
     never answers,
     uninstalling, the disclaimer, copyright and licence, and the change log
     (CHANGES, whose newest entry is this version);
+  - no file name is in both zips (as Windows compares names), so both
+    unpack into one folder;
+  - the readme's example of a character the code page cannot hold is one
+    that code page 932 truly lacks;
   - each zip holds LICENSE.txt (the MIT licence of LICENSE) and
-    THIRD-PARTY-NOTICES.txt with, verbatim, the Debian copyright file of
+    THIRD-PARTY-NOTICES.txt (in the simulated switch's zip with
+    "simswitch-" before the names) with, verbatim, the Debian copyright file of
     each runtime linked into its program (the mingw-w64 runtime, winpthreads
     and the GCC runtime libraries, with the GCC Runtime Library Exception),
     found here through the compiler and dpkg;
@@ -35,6 +40,9 @@ import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ARGS = None
+# What the readme writes for a character its code page cannot hold (the geta
+# mark, which Japanese print has long put for a character it lacks).
+PLACEHOLDER = "〓"
 
 
 def read(path):
@@ -136,8 +144,8 @@ class Zips(unittest.TestCase):
         cases = [
             (self.win32, [("qel.exe", ARGS.exe), ("readme.txt", None), ("LICENSE.txt", None),
                           ("THIRD-PARTY-NOTICES.txt", None)]),
-            (self.simswitch, [("socket.dll", ARGS.socket), ("simswitch-readme.txt", None), ("LICENSE.txt", None),
-                              ("THIRD-PARTY-NOTICES.txt", None)]),
+            (self.simswitch, [("socket.dll", ARGS.socket), ("simswitch-readme.txt", None),
+                              ("simswitch-LICENSE.txt", None), ("simswitch-THIRD-PARTY-NOTICES.txt", None)]),
         ]
         for path, expected in cases:
             with self.subTest(zip=os.path.basename(path)):
@@ -149,6 +157,31 @@ class Zips(unittest.TestCase):
                 for name, _ in entries:
                     # Unpacking a new version must never overwrite a user's settings.
                     self.assertNotEqual(os.path.basename(name).lower(), "ip.ini")
+
+    def test_both_zips_unpack_into_one_folder(self):
+        # Windows compares file names without regard to letter case.
+        names = [{os.path.basename(name).lower() for name, _ in self.entries(path)}
+                 for path in (self.win32, self.simswitch)]
+        self.assertEqual(names[0] & names[1], set(), "a file of one zip would replace the other's")
+
+    def test_the_readmes_example_of_a_character_the_code_page_lacks_is_one(self):
+        readme = dict(self.entries(self.win32))["readme.txt"].decode("cp932")
+        # The message as the readme quotes it, and what it says below it.
+        match = re.search(r"^保存できず: CMD1 の「(.+?)」をこのシステムの文字コードで表せない\r\n((?:  .*\r\n)+)",
+                          readme, re.M)
+        self.assertTrue(match, "the readme does not quote the message")
+        example, explanation = match.group(1), match.group(2)
+        if example == PLACEHOLDER:
+            # A Shift-JIS readme cannot hold such a character: it stands for
+            # one, and the text names characters by their code points.
+            self.assertIn(PLACEHOLDER, explanation, "the text does not say what %s stands for" % PLACEHOLDER)
+            examples = [chr(int(code, 16)) for code in re.findall(r"U\+([0-9A-F]{4,6})", explanation)]
+            self.assertTrue(examples, "no character named by its code point (U+...)")
+        else:
+            examples = [example]
+        for character in examples:
+            with self.assertRaises(UnicodeEncodeError, msg="code page 932 holds U+%04X" % ord(character)):
+                character.encode("cp932")
 
     def test_the_simulated_switch_is_only_in_its_own_zip(self):
         socket = read(ARGS.socket)
@@ -204,7 +237,7 @@ class Zips(unittest.TestCase):
         for words in ("MIT", "LICENSE.txt", "THIRD-PARTY-NOTICES.txt", "Copyright (c) 2026 qel contributors"):
             self.assertIn(words, sections["著作権・ライセンス"])
         socket_readme = dict(self.entries(self.simswitch))["simswitch-readme.txt"].decode("cp932")
-        for words in ("MIT", "LICENSE.txt", "THIRD-PARTY-NOTICES.txt"):
+        for words in ("MIT", "simswitch-LICENSE.txt", "simswitch-THIRD-PARTY-NOTICES.txt"):
             self.assertIn(words, socket_readme)
 
     def test_the_change_log_has_this_version_first_and_is_the_readmes(self):
@@ -228,11 +261,11 @@ class Zips(unittest.TestCase):
         # libraries.
         runtimes = {name: debian_copyright_of(name) for name in ("libmingwex.a", "libpthread.a", "libgcc.a",
                                                                   "libstdc++.a")}
-        for path, program in ((self.win32, "qel.exe"), (self.simswitch, "socket.dll")):
+        for path, program, prefix in ((self.win32, "qel.exe", ""), (self.simswitch, "socket.dll", "simswitch-")):
             with self.subTest(zip=os.path.basename(path)):
                 entries = dict(self.entries(path))
-                self.assertEqual(entries["LICENSE.txt"], licence.replace("\n", "\r\n").encode("ascii"))
-                data = entries["THIRD-PARTY-NOTICES.txt"]
+                self.assertEqual(entries[prefix + "LICENSE.txt"], licence.replace("\n", "\r\n").encode("ascii"))
+                data = entries[prefix + "THIRD-PARTY-NOTICES.txt"]
                 # UTF-8 with a byte order mark, which Notepad reads as such.
                 self.assertTrue(data.startswith(b"\xef\xbb\xbf"), "no UTF-8 byte order mark")
                 self.assertEqual(data.count(b"\n"), data.count(b"\r\n"), "a line end without CR")

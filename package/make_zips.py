@@ -8,8 +8,13 @@
   DIR/qel-<version>-win32.zip      qel.exe, readme.txt, LICENSE.txt,
                                    THIRD-PARTY-NOTICES.txt
   DIR/qel-<version>-simswitch.zip  socket.dll (the simulated switch),
-                                   simswitch-readme.txt, LICENSE.txt,
-                                   THIRD-PARTY-NOTICES.txt
+                                   simswitch-readme.txt,
+                                   simswitch-LICENSE.txt,
+                                   simswitch-THIRD-PARTY-NOTICES.txt
+
+No two entries of the zips share a name: both unpack into one folder (the
+simulated switch beside qel.exe, as its readme says) without one replacing
+the other's files.
 
 The readmes are kept here as UTF-8 with "@VERSION@" for the version and
 "@CHANGES@" for the change log (CHANGES in SRC, newest version first, whose
@@ -19,7 +24,7 @@ text file. A character that code page cannot hold stops the packing (nothing
 is replaced by "?").
 
 LICENSE.txt is SRC/LICENSE with CRLF line ends. THIRD-PARTY-NOTICES.txt
-holds, for the zip's program, the copyright and licence texts of the
+(simswitch-THIRD-PARTY-NOTICES.txt) holds, for the zip's program, the copyright and licence texts of the
 toolchain's runtime linked into it statically: the linker's map (--exe-map,
 --socket-map) names the files of the toolchain that went in, dpkg the Debian
 package of each, and /usr/share/doc/<package>/copyright its texts (UTF-8
@@ -265,8 +270,8 @@ def main():
     write_zip(simswitch, [
         ("socket.dll", read(args.socket)),
         ("simswitch-readme.txt", socket_readme),
-        ("LICENSE.txt", licence),
-        ("THIRD-PARTY-NOTICES.txt", socket_notices),
+        ("simswitch-LICENSE.txt", licence),
+        ("simswitch-THIRD-PARTY-NOTICES.txt", socket_notices),
     ], epoch)
     print("make_zips.py: %s, %s (entries dated %s UTC)" %
           (win32, simswitch, time.strftime("%Y-%m-%d %H:%M:%S", time.gmtime(epoch))))

@@ -155,6 +155,15 @@ std::optional<SystemError> FakePlatform::FlushProfileFile(const std::wstring& pa
   return Fault("flush");
 }
 
+std::optional<SystemError> FakePlatform::ReadWholeFile(const std::wstring& path, std::string& bytes) {
+  const std::string file = ToAnsi(path).value_or("?");
+  fileSteps.push_back("read " + file);
+  if (std::optional<SystemError> error = Fault("read " + file)) return error;
+  const auto found = files.find(file);
+  bytes = found == files.end() ? std::string() : found->second;
+  return std::nullopt;
+}
+
 std::optional<SystemError> FakePlatform::ReplaceWithCopy(const std::wstring& copy, const std::wstring& path) {
   const std::string from = ToAnsi(copy).value_or("?");
   const std::string to = ToAnsi(path).value_or("?");

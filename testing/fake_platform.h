@@ -45,6 +45,7 @@ class FakePlatform : public Platform {
   std::vector<std::string> ReadProfileSections(const std::string& path) override;
   std::vector<std::string> ReadProfileKeys(const std::string& section, const std::string& path) override;
   std::optional<SystemError> FlushProfileFile(const std::wstring& path) override;
+  std::optional<SystemError> ReadWholeFile(const std::wstring& path, std::string& bytes) override;
   std::optional<SystemError> ReplaceWithCopy(const std::wstring& copy, const std::wstring& path) override;
   void RemoveFile(const std::wstring& path) override;
 
@@ -72,7 +73,7 @@ class FakePlatform : public Platform {
   // Empty: every non-empty command line starts.
   std::set<std::wstring> startablePrograms;
   // Steps of a save that fail, with the system's error code: "copy",
-  // "write <KEY>", "flush", "replace".
+  // "write <KEY>", "flush", "read <PATH>", "replace".
   std::map<std::string, std::uint32_t> failingSteps;
   // A file that a profile write makes longer is cut to this many bytes, and
   // the write still says it succeeded: what a disk that fills up does to the
@@ -87,7 +88,7 @@ class FakePlatform : public Platform {
   long long sleptMilliseconds = 0;
   std::vector<std::wstring> started;
   // The files a save touched, in order: "copy FROM TO", "write PATH KEY",
-  // "flush PATH", "replace PATH COPY", "remove PATH".
+  // "flush PATH", "read PATH", "replace PATH COPY", "remove PATH".
   std::vector<std::string> fileSteps;
 
  private:

@@ -280,6 +280,23 @@ std::optional<SystemError> Win32Platform::FlushProfileFile(const std::wstring& p
   return std::nullopt;
 }
 
+std::optional<SystemError> Win32Platform::ReadWholeFile(const std::wstring& path, std::string& bytes) {
+  bytes.clear();
+  OwnedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
+    if (GetLastError() == ERROR_FILE_NOT_FOUND) return std::nullopt;
+    return LastError();
+  }
+  char buffer[16384];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) return LastError();
+    if (got == 0) return std::nullopt;
+    bytes.append(buffer, got);
+  }
+}
+
 std::optional<SystemError> ReplaceFileByCopy(const std::wstring& copy, const std::wstring& path, FileReplacer replace) {
   if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND) {
     if (MoveFileExW(copy.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

@@ -29,6 +29,7 @@ class Win32Platform : public Platform {
   std::vector<std::string> ReadProfileSections(const std::string& path) override;
   std::vector<std::string> ReadProfileKeys(const std::string& section, const std::string& path) override;
   std::optional<SystemError> FlushProfileFile(const std::wstring& path) override;
+  std::optional<SystemError> ReadWholeFile(const std::wstring& path, std::string& bytes) override;
   std::optional<SystemError> ReplaceWithCopy(const std::wstring& copy, const std::wstring& path) override;
   void RemoveFile(const std::wstring& path) override;
 };

@@ -241,6 +241,53 @@ TEST(Win32Platform, SavingReplacesIpIniWholeOrNotAtAll) {
   DeleteFileW(ini.c_str());
 }
 
+// A file as a hand writes it, in the shapes the system's profile functions
+// may write anew (Wine's drop blank lines and blanks, end every line with
+// CR LF): the save's line-by-line comparison lets that pass, and every
+// value of every section is still there.
+TEST(Win32Platform, SavingAHandWrittenFileKeepsEveryValue) {
+  Win32Platform platform;
+  const std::wstring ini = SettingsFilePath(platform);
+  const std::string original =
+      "; the hall\r\n\r\n  [Qelmark]  ; ours\r\nIP = 10.0.0.7  \r\n\r\nCMD1=a\nSW1\r\n\tX=  a b  \r\n"
+      "[Other]\r\nY=2\r\n\r\n\r\nlast=" + std::string(1500, 'v') + "   ";
+  WriteAll(ini, original);
+  ASSERT_EQ(SaveSettings(platform, EditedFields()), std::nullopt);
+  EXPECT_EQ(ReadSetting(platform, L"IP"), L"10.0.0.8");
+  EXPECT_EQ(ReadSetting(platform, L"CMD1"), L"\"C:\\My Tools\\run.exe\" ");
+  const std::string saved = ReadAll(ini);
+  for (const char* kept : {"; the hall", "X=", "a b", "[Other]", "Y=2"}) {
+    EXPECT_NE(saved.find(kept), std::string::npos) << kept << " is lost:\n" << saved;
+  }
+  EXPECT_NE(saved.find("last=" + std::string(1500, 'v')), std::string::npos) << saved;
+  EXPECT_EQ(CopiesBeside(ini), 0);
+  DeleteFileW(ini.c_str());
+}
+
+// The whole of a file from the disk: every byte, NULs and all, of a file
+// larger than one read; nothing for no file; the system's reason when a
+// program holds it open for itself.
+TEST(Win32Platform, ReadWholeFileReadsEveryByte) {
+  Win32Platform platform;
+  const std::wstring path = SettingsFilePath(platform) + L".whole";
+  std::string bytes = "left over";
+  DeleteFileW(path.c_str());
+  EXPECT_EQ(platform.ReadWholeFile(path, bytes), std::nullopt);
+  EXPECT_EQ(bytes, "");
+  std::string content(40000, '\0');
+  for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 31 % 256);
+  WriteAll(path, content);
+  EXPECT_EQ(platform.ReadWholeFile(path, bytes), std::nullopt);
+  EXPECT_EQ(bytes, content);
+  HANDLE held = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const std::optional<SystemError> error = platform.ReadWholeFile(path, bytes);
+  CloseHandle(held);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->code, static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
+  DeleteFileW(path.c_str());
+}
+
 // Sets a file's last write time.
 void SetWriteTime(const std::wstring& path, const FILETIME& time) {
   qel::OwnedHandle file(

@@ -181,6 +181,36 @@ TEST_F(QelFolder, WithoutTheLibraryNothingIsSentAndTheScriptFails) {
   EXPECT_EQ(State(), "192.168.1.10=1\n");
 }
 
+// ip.ini names no switch: no step hands the library an empty address (the
+// switch's journal stays empty: not even setip), the script ends with 1,
+// and its wait and its command line still run.
+TEST_F(QelFolder, WithoutAnAddressNothingIsSwitchedAndTheRestRuns) {
+  const struct {
+    const char* what;
+    const char* address;  // the IP line of ip.ini
+  } cases[] = {
+      {"no key IP", ""},
+      {"IP empty", "IP=\r\n"},
+      {"IP blanks in quotes", "IP=\"  \"\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteAll(Ini(), std::string("[Qelmark]\r\n") + c.address + "SW1=1\r\nSW2=4\r\nCMD1=\"" + Narrow(dir_) +
+                        "\\echoargs.exe\" no-address\r\n");
+    SetWord(0);
+    DeleteFileW(JournalPath().c_str());
+    DeleteFileW((dir_ + L"\\echoargs.log").c_str());
+    const DWORD started = GetTickCount();
+    EXPECT_EQ(RunQel(L"CMD1 W1 1 1 2 0"), 1u);
+    EXPECT_GE(GetTickCount() - started, 1000u) << "the wait did not run";
+    EXPECT_EQ(Journal(), JournalLines{}) << "the library was called";
+    EXPECT_EQ(State(), "192.168.1.10=0\n");
+    for (int i = 0; i < 50 && Started().empty(); ++i) Sleep(100);
+    ASSERT_EQ(Started().size(), 1u) << "CMD1 did not start";
+    EXPECT_EQ(Started()[0].substr(Started()[0].size() - std::string("no-address\t1").size()), "no-address\t1");
+  }
+}
+
 TEST_F(QelFolder, LibraryInTheCurrentDirectoryIsNotLoaded) {
   // The simulated switch sits only in the folder the process starts in.
   const std::wstring elsewhere = dir_ + L"\\start-here";

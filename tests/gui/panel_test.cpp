@@ -1,8 +1,9 @@
 // The live outlet panel of the real qel.exe, driven from outside as a user
 // would: the labels Sw1 … Sw4 lit from the status word of the switch whose
 // address is saved in ip.ini, from the window's first frame, their tooltips
-// saying "オン" or "オフ" and naming that address, framed with dashes and a
-// reason in their tooltip when the poll cannot tell or no address is saved,
+// saying "オン" or "オフ" and naming that address, framed solid when on and
+// with dashes and a reason in their tooltip when the poll cannot tell or no
+// address is saved (every state told apart in grey too),
 // the same state text beside a focused ON or OFF button, ON and OFF with the
 // address and masks on screen, and the launch buttons. Colours, frames and
 // contrast are read from the screen's pixels; the tooltips' texts from
@@ -17,6 +18,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <set>
 
 namespace {
 
@@ -66,23 +68,34 @@ const std::wstring kNoAddressTip = L"状態不明: IP が保存されていな�
 // The tooltip of a label whose state the poll read.
 std::wstring StateTip(bool on, const std::string& address) { return (on ? L"オン" : L"オフ") + SavedNote(address); }
 
+// The frame along a label's top, right and bottom edge, in its text's
+// colour: the sign of its state that is no colour. Dashed: unknown; solid:
+// on; none: off.
+enum class Frame { kNone, kDashed, kSolid };
+
+const char* NameOf(Frame frame) {
+  switch (frame) {
+    case Frame::kNone: return "no frame";
+    case Frame::kDashed: return "a dashed frame";
+    case Frame::kSolid: return "a solid frame";
+  }
+  return "?";
+}
+
 // What a label shows: the colour of most of its pixels (the background),
-// its darkest pixel (the text, drawn over the background), and whether
-// dashes in the text's colour run along its top, its bottom and its right
-// edge (a frame: the sign of an unknown state that is no colour).
+// its darkest pixel (the text, drawn over the background), and its frame.
 struct Look {
   COLORREF background = CLR_INVALID;
   COLORREF text = CLR_INVALID;
-  bool framed = false;
+  Frame frame = Frame::kNone;
   bool operator==(const Look& other) const {
-    return background == other.background && text == other.text && framed == other.framed;
+    return background == other.background && text == other.text && frame == other.frame;
   }
   bool operator!=(const Look& other) const { return !(*this == other); }
 };
 
 std::ostream& operator<<(std::ostream& out, const Look& look) {
-  return out << "background " << Hex(look.background) << ", text " << Hex(look.text)
-             << (look.framed ? ", framed" : ", no frame");
+  return out << "background " << Hex(look.background) << ", text " << Hex(look.text) << ", " << NameOf(look.frame);
 }
 
 // The runs of `colour` along a line of `length` pixels, and how far apart
@@ -105,9 +118,10 @@ Runs RunsOf(COLORREF colour, int length, PixelAt at) {
   return runs;
 }
 
-// Dashes along one of the first or last three rows (`fromTop`) of the image:
-// three runs at least, spread over half its width or more. A caption's
-// letters never are: they keep off the edges and fill a third of the width.
+// Along one of the first or last three rows (`fromTop`) of the image:
+// dashes, three runs at least spread over half its width or more; or a
+// line, one run over nine tenths of it. A caption's letters never are: they
+// keep off the edges and fill a third of the width.
 bool DashedRowNear(const Image& image, bool fromTop, COLORREF colour) {
   for (int i = 0; i < 3 && i < image.height; ++i) {
     const int y = fromTop ? i : image.height - 1 - i;
@@ -115,6 +129,30 @@ bool DashedRowNear(const Image& image, bool fromTop, COLORREF colour) {
     if (runs.count >= 3 && 2 * runs.extent >= image.width) return true;
   }
   return false;
+}
+bool LineRowNear(const Image& image, bool fromTop, COLORREF colour) {
+  for (int i = 0; i < 3 && i < image.height; ++i) {
+    const int y = fromTop ? i : image.height - 1 - i;
+    const Runs runs = RunsOf(colour, image.width, [&](int x) { return image.At(x, y); });
+    if (runs.count == 1 && 10 * runs.extent >= 9 * image.width) return true;
+  }
+  return false;
+}
+
+// The frame drawn in `colour` along the image's top, right and bottom edge.
+// The right edge's column holds dashes (two runs or more) or one line over
+// two thirds of its height (the rows that the labels above and below
+// overlap stay clear of the frame).
+Frame FrameOf(const Image& image, COLORREF colour) {
+  const Runs right = RunsOf(colour, image.height, [&](int y) { return image.At(image.width - 1, y); });
+  if (right.count >= 2 && DashedRowNear(image, true, colour) && DashedRowNear(image, false, colour)) {
+    return Frame::kDashed;
+  }
+  if (right.count == 1 && 3 * right.extent >= 2 * image.height && LineRowNear(image, true, colour) &&
+      LineRowNear(image, false, colour)) {
+    return Frame::kSolid;
+  }
+  return Frame::kNone;
 }
 
 Look LookOf(const Image& image) {
@@ -139,8 +177,7 @@ Look LookOf(const Image& image) {
       look.background = colour;
     }
   }
-  const Runs right = RunsOf(look.text, image.height, [&](int y) { return image.At(image.width - 1, y); });
-  look.framed = right.count >= 2 && DashedRowNear(image, true, look.text) && DashedRowNear(image, false, look.text);
+  look.frame = FrameOf(image, look.text);
   return look;
 }
 
@@ -175,11 +212,12 @@ bool Unknown(const char* unknown, int row) {
   return length > 0 && unknown[std::min(row, length - 1)] == 'x';
 }
 
-// Black on the lit colour; otherwise button text on button face, framed
-// when unknown.
+// Black on the lit colour in a solid frame; otherwise button text on button
+// face, in a dashed frame when unknown.
 Look Expected(bool lit, bool unknown) {
-  if (unknown) return {GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_BTNTEXT), true};
-  return {lit ? kLit : GetSysColor(COLOR_BTNFACE), lit ? RGB(0, 0, 0) : GetSysColor(COLOR_BTNTEXT), false};
+  if (unknown) return {GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_BTNTEXT), Frame::kDashed};
+  if (lit) return {kLit, RGB(0, 0, 0), Frame::kSolid};
+  return {GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_BTNTEXT), Frame::kNone};
 }
 
 // The text of a message box and whether it shows an icon.
@@ -644,17 +682,17 @@ TEST_F(QelPanel, LabelsFollowTheSwitchAtTheSavedAddress) {
 // Before any address is saved the poll asks no switch; once one is saved,
 // the labels show that switch from the next start.
 TEST_F(QelPanel, WithoutASavedAddressThePollAsksNoSwitch) {
-  for (const char* address : {"", "IP=\r\n"}) {
-    SCOPED_TRACE(*address ? "an empty IP" : "no key IP");
+  for (const char* address : {"", "IP=\r\n", "IP=\"   \"\r\n"}) {
+    SCOPED_TRACE(*address ? address : "no key IP");
     WriteIni(std::string("[Qelmark]\r\n") + address + kMaskLines);
     ASSERT_TRUE(StartWith(Library::kWhole, {{"", -1}, {kSaved, 33}}));
     EXPECT_TRUE(WaitForLooks({"....", "xxxx"})) << "the labels are not unknown";
     Sleep(1500);  // three polls
     ExpectLooks({"....", "xxxx"});
     for (int row = 0; row < kOutletCount; ++row) EXPECT_EQ(TipOf(row), kNoAddressTip) << "Sw" << row + 1;
-    // Filling the window selects the empty address once; no poll asks.
-    for (const std::string& line : Journal()) EXPECT_EQ(line, "setip  -> 0");
-    EXPECT_LE(Journal().size(), 1u);
+    // Neither filling the window nor a poll hands the library an address
+    // that names no switch.
+    EXPECT_EQ(Journal(), std::vector<std::string>());
   }
   // The user types the address and saves it: from the next start the labels
   // follow that switch.
@@ -963,6 +1001,7 @@ struct SwitchFailureCase {
   bool reachesTheSwitch;  // whether setip of the on-screen address is called
   const wchar_t* message;
   int wordAfter;  // the on-screen switch's, from 0
+  const wchar_t* address = nullptr;  // typed into the address field; nullptr: kOnScreen
 };
 
 TEST_F(QelPanel, OnOrOffThatCannotSwitchShowsOneMessage) {
@@ -979,11 +1018,15 @@ TEST_F(QelPanel, OnOrOffThatCannotSwitchShowsOneMessage) {
       {"setdata answers out of range", Library::kWhole, L"setdata=range", 2, true, L"32", true,
        L"切替できず: スイッチの応答が範囲外 (切り替わった可能性がある)", 0},
       {"no socket.dll", Library::kNone, nullptr, 3, false, L"128", false, L"切替できず: socket.dll を読み込めず", 0},
+      // No switch is named: the library is not called at all.
+      {"an empty address", Library::kWhole, nullptr, 0, true, L"1", false, L"切替できず: IP が空", 0, L""},
+      {"an address of blanks", Library::kWhole, nullptr, 1, false, L"4", false, L"切替できず: IP が空", 0,
+       L" \t\u3000"},
   };
   for (const SwitchFailureCase& c : cases) {
     SCOPED_TRACE(c.name);
     if (!StartWith(c.library, {{kSaved, 0}, {kOnScreen, 0}})) continue;
-    Type(kIdAddress, Widen(kOnScreen));
+    Type(kIdAddress, c.address != nullptr ? std::wstring(c.address) : Widen(kOnScreen));
     Type(kIdMask + c.row, c.mask);
     if (c.fault != nullptr) {
       ASSERT_TRUE(SetFault(c.fault)) << "the probe could not set QELSIM_FAULT in qel";
@@ -994,6 +1037,12 @@ TEST_F(QelPanel, OnOrOffThatCannotSwitchShowsOneMessage) {
     const bool reached =
         std::find(journal.begin(), journal.end(), std::string("setip ") + kOnScreen + " -> 0") != journal.end();
     EXPECT_EQ(reached, c.reachesTheSwitch);
+    for (const std::string& line : journal) {
+      // Only the poll, at the saved address, when the switch was not reached.
+      if (!c.reachesTheSwitch) {
+        EXPECT_TRUE(line == std::string("setip ") + kSaved + " -> 0" || line.rfind("receivep6 ", 0) == 0) << line;
+      }
+    }
     EXPECT_EQ(WordAt(kOnScreen), c.wordAfter);
     if (c.library != Library::kNone) {
       const int polls = SetipCount();
@@ -1165,9 +1214,88 @@ TEST_F(QelPanel, ScreenshotEveryLabelStateReadsAtAaContrast) {
              (testing::PrintToString(look)).c_str(), contrast);
       EXPECT_GE(contrast, 4.5) << label << " " << state << ": " << look;
     }
-    EXPECT_FALSE(before[row].framed) << label << " " << known[row] << " has a frame";
-    EXPECT_TRUE(after[row].framed) << label << " unknown has no frame";
+    EXPECT_EQ(before[row].frame, row % 2 == 0 ? Frame::kSolid : Frame::kNone) << label << " " << known[row];
+    EXPECT_EQ(after[row].frame, Frame::kDashed) << label << " unknown";
   }
+  ExpectCloseLeavesIni();
+}
+
+// A greyscale copy of an image (the luma of Rec. 601), as a user who
+// tells no colours apart sees it.
+Image Greyscale(const Image& image) {
+  Image grey = image;
+  for (std::size_t i = 0; i + 2 < grey.rgb.size(); i += 3) {
+    const int luma = (299 * grey.rgb[i] + 587 * grey.rgb[i + 1] + 114 * grey.rgb[i + 2] + 500) / 1000;
+    grey.rgb[i] = grey.rgb[i + 1] = grey.rgb[i + 2] = static_cast<std::uint8_t>(luma);
+  }
+  return grey;
+}
+
+Image Crop(const Image& image, const RECT& part) {
+  Image out;
+  out.width = part.right - part.left;
+  out.height = part.bottom - part.top;
+  for (int y = part.top; y < part.bottom; ++y) {
+    const auto row = image.rgb.begin() + (static_cast<std::ptrdiff_t>(y) * image.width + part.left) * 3;
+    out.rgb.insert(out.rgb.end(), row, row + static_cast<std::ptrdiff_t>(out.width) * 3);
+  }
+  return out;
+}
+
+// Every state of a label shows without colour: in a greyscale copy of the
+// window, on, off and unknown each look other than the two others, by their
+// frames (solid, none, dashed), whatever rows they are in. Beside the
+// screenshot (…-grey.png): the greyscale copy, Sw1 on, Sw2 off, Sw3 and Sw4
+// unknown.
+TEST_F(QelPanel, ScreenshotEveryLabelStateShowsInGrey) {
+  dpi_.Set(96);
+  const struct {
+    int word;
+    FieldTexts masks;  // a mask that is no number: the rows from it on are unknown
+    Rows rows;
+  } arrangements[] = {
+      {1, {L"1", L"4", L"abc", L"128"}, {"x...", "..xx"}},
+      {4 | 32, {L"1", L"4", L"32", L"abc"}, {".xx.", "...x"}},
+      {0, {L"abc", L"4", L"32", L"128"}, {"....", "xxxx"}},
+      {4, {L"1", L"4", L"32", L"128"}, {".x..", "...."}},
+  };
+  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 0}}));
+  std::map<std::string, std::set<Frame>> framesOf;  // by state
+  for (const auto& a : arrangements) {
+    SCOPED_TRACE(std::string("lit ") + a.rows.lit + ", unknown " + a.rows.unknown);
+    SetMasks(a.masks);
+    SetWord(kSaved, a.word);
+    ExpectRows(a.rows);
+    Image window;
+    ASSERT_TRUE(CaptureWindow(window_, window));
+    const Image grey = Greyscale(window);
+    if (&a == &arrangements[0]) SaveScreenshot(Beside(gScreenshot, L"-grey"), grey);
+    RECT frame = {}, client = {};
+    GetWindowRect(window_, &frame);
+    GetClientRect(window_, &client);
+    MapWindowPoints(window_, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    for (int row = 0; row < kOutletCount; ++row) {
+      RECT label = {}, visible = {};
+      GetWindowRect(Control(kIdOutletLabel + row), &label);
+      IntersectRect(&visible, &label, &client);
+      OffsetRect(&visible, -frame.left, -frame.top);
+      // In grey, the text and the frame are the label's darkest pixels.
+      const Look look = LookOf(Crop(grey, visible));
+      const std::string state = Unknown(a.rows.unknown, row) ? "unknown" : Lit(a.rows.lit, row) ? "on" : "off";
+      const Frame expected = state == "unknown" ? Frame::kDashed : state == "on" ? Frame::kSolid : Frame::kNone;
+      EXPECT_EQ(look.frame, expected) << "Sw" << row + 1 << " " << state << " shows " << NameOf(look.frame)
+                                      << " in grey";
+      framesOf[state].insert(look.frame);
+    }
+  }
+  // Each state always the same way, and no two states alike.
+  ASSERT_EQ(framesOf.size(), 3u);
+  std::set<Frame> all;
+  for (const auto& [state, frames] : framesOf) {
+    EXPECT_EQ(frames.size(), 1u) << state << " shows in more than one way";
+    all.insert(frames.begin(), frames.end());
+  }
+  EXPECT_EQ(all.size(), 3u) << "two states look alike in grey";
   ExpectCloseLeavesIni();
 }
 

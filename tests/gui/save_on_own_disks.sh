@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the window tests whose folder needs a file system of its own, each a
 # small tmpfs mounted here and unmounted afterwards:
-#   FullDiskLeavesIpIniAsItWas      QEL_FULL_DISK_DIR, empty; the test
+#   FullDiskLeavesIpIniAsItWasOrSavedWhole
+#                                   QEL_FULL_DISK_DIR, empty; the test
 #                                   copies qel there and fills the disk
 #   ReadOnlyFolderKeepsIpIni        QEL_READ_ONLY_DIR, holding qel.exe,
 #                                   socket.dll and ip.ini, mounted read-only

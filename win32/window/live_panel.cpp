@@ -24,6 +24,7 @@ LivePanel::~LivePanel() {
 void LivePanel::Attach(HWND window) {
   window_ = window;
   litBrush_.Reset(CreateSolidBrush(kLitColour));
+  litFrameBrush_.Reset(CreateSolidBrush(kLitTextColour));
 }
 
 void LivePanel::FinishSetUp(HINSTANCE instance) {
@@ -46,8 +47,11 @@ void LivePanel::FinishSetUp(HINSTANCE instance) {
 
     SetWindowSubclass(label, &LivePanel::OutletLabelProc, static_cast<UINT_PTR>(outlet),
                       reinterpret_cast<DWORD_PTR>(this));
-    // A poll before this may have shown the outlet as unknown, unframed.
-    if (rows_[static_cast<std::size_t>(outlet)].unknown) InvalidateRect(label, nullptr, TRUE);
+    // A poll before this may have shown the outlet as unknown or lit,
+    // unframed.
+    if (rows_[static_cast<std::size_t>(outlet)].unknown || rows_[static_cast<std::size_t>(outlet)].lit) {
+      InvalidateRect(label, nullptr, TRUE);
+    }
 
     focusTip_.Watch(GetDlgItem(window_, kIdOn + outlet), outlet);
     focusTip_.Watch(GetDlgItem(window_, kIdOff + outlet), outlet);
@@ -58,7 +62,7 @@ LivePanel::Reading<std::int16_t> LivePanel::ReadSavedSwitchStatus(std::optional<
   Reading<std::int16_t> status;
   status.failure = FailureOf([&] {
     address = ReadSetting(library_.platform(), kAddressKey);
-    if (!address->empty()) status.value = ReadStatus(library_, *address);
+    if (!AddressIsBlank(*address)) status.value = ReadStatus(library_, *address);
   });
   return status;
 }
@@ -76,7 +80,7 @@ LivePanel::Reading<Int> LivePanel::ReadMask(int outlet, Int (*narrow)(double)) c
 void LivePanel::PollStatus() {
   std::optional<std::wstring> address;
   const Reading<std::int16_t> status = ReadSavedSwitchStatus(address);
-  if (address && address->empty()) {
+  if (address && AddressIsBlank(*address)) {
     // No switch is named: the library would answer for whatever it selects
     // for the empty address. No label keeps a light of a switch it showed
     // before.
@@ -143,16 +147,17 @@ LRESULT CALLBACK LivePanel::OutletLabelProc(HWND label, UINT message, WPARAM wPa
   if (message == WM_NCDESTROY) RemoveWindowSubclass(label, &LivePanel::OutletLabelProc, outlet);
   const LRESULT result = DefSubclassProc(label, message, wParam, lParam);
   const auto* panel = reinterpret_cast<const LivePanel*>(self);
-  if (message == WM_PAINT && panel->rows_[static_cast<std::size_t>(outlet)].unknown) {
+  const RowLook& look = panel->rows_[static_cast<std::size_t>(outlet)];
+  if (message == WM_PAINT && (look.unknown || look.lit)) {
     // Over what the label painted: in the DC it was handed, else its own.
     HDC dc = wParam != 0 ? reinterpret_cast<HDC>(wParam) : GetDC(label);
-    panel->DrawUnknownFrame(label, dc);
+    panel->DrawStateFrame(label, dc, look.unknown ? FrameLine::kDashed : FrameLine::kSolid);
     if (wParam == 0) ReleaseDC(label, dc);
   }
   return result;
 }
 
-void LivePanel::DrawUnknownFrame(HWND label, HDC dc) const {
+void LivePanel::DrawStateFrame(HWND label, HDC dc, FrameLine line) const {
   RECT own = {};
   GetWindowRect(label, &own);
   // The outlet labels above and below overlap this one by a row or two, which
@@ -169,10 +174,19 @@ void LivePanel::DrawUnknownFrame(HWND label, HDC dc) const {
     }
   }
   OffsetRect(&frame, -own.left, -own.top);
-  // Dashes of two units and gaps of two along the top, the right and the
-  // bottom edge, in the text's colour; none on the left, where the caption
-  // begins right at the edge. A unit is a pixel at 96 dpi.
+  // Along the top, the right and the bottom edge, in the text's colour; none
+  // on the left, where the caption begins right at the edge. Unknown: dashes
+  // of two units and gaps of two, one unit wide. Lit: a solid line two units
+  // wide. A unit is a pixel at 96 dpi.
   const int unit = std::max(1, WindowDpi(window_, ScreenDpi()) / 96);
+  if (line == FrameLine::kSolid) {
+    const int width = 2 * unit;
+    const RECT edges[] = {{frame.left, frame.top, frame.right, frame.top + width},
+                          {frame.left, frame.bottom - width, frame.right, frame.bottom},
+                          {frame.right - width, frame.top, frame.right, frame.bottom}};
+    for (const RECT& edge : edges) FillRect(dc, &edge, litFrameBrush_.get());
+    return;
+  }
   const HBRUSH brush = GetSysColorBrush(COLOR_BTNTEXT);
   for (int x = frame.left; x < frame.right; x += 4 * unit) {
     const int end = std::min(x + 2 * unit, static_cast<int>(frame.right));

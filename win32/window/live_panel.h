@@ -13,7 +13,9 @@
 // while that button has the keyboard focus (focus_state_tip.h).
 //
 // Every state reads at a contrast of 4.5:1 or more: black on the lit colour,
-// the system's button text on its button face otherwise.
+// the system's button text on its button face otherwise. And each state
+// shows without colour too: a lit label has a solid frame along its top,
+// right and bottom edge, an unknown one a dashed frame, an unlit one none.
 #pragma once
 
 #include <windows.h>
@@ -52,8 +54,8 @@ class LivePanel {
   void Attach(HWND window);
   // What the panel sets up once the window shows: the outlet labels'
   // tooltips (the state in words and the saved address), the same text
-  // beside a focused ON or OFF button, and the dashed frame of an outlet
-  // whose state is unknown.
+  // beside a focused ON or OFF button, and the frames of the labels (solid
+  // for an outlet that is on, dashed for one whose state is unknown).
   void FinishSetUp(HINSTANCE instance);
   // The window moved or its controls were placed anew: a state tip shown
   // beside a focused button goes with the button.
@@ -73,7 +75,8 @@ class LivePanel {
   // The colours of a label (WM_CTLCOLORSTATIC): black on the lit colour for
   // an outlet that is on, button text on button face otherwise. An outlet
   // whose state the last poll could not establish is not lit (the lit
-  // colour says "on"); its label has a dashed frame instead.
+  // colour says "on"); its label has a dashed frame instead, where a lit
+  // one has a solid frame.
   LRESULT LabelColours(HDC dc, HWND label) const;
 
  private:
@@ -96,7 +99,7 @@ class LivePanel {
 
   // The status word of the switch at the address saved in ip.ini, which is
   // left in `address` once it could be read. No switch is asked when that
-  // address is empty.
+  // address is empty or blank.
   Reading<std::int16_t> ReadSavedSwitchStatus(std::optional<std::wstring>& address);
   // The mask field of `outlet`, strictly converted, rounded down and
   // narrowed by `narrow` (32 bits for the poll, 16 for ON and OFF).
@@ -107,16 +110,18 @@ class LivePanel {
   // Outlets `first` to the last are shown as unknown, with `tip`.
   void ShowUnknownFrom(int first, const std::wstring& tip);
 
-  // Paints an outlet label as the label control does, then the dashed frame
-  // when the outlet's state is unknown.
+  // Paints an outlet label as the label control does, then its frame: solid
+  // when the outlet is on, dashed when its state is unknown.
   static LRESULT CALLBACK OutletLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR outlet,
                                           DWORD_PTR self);
-  void DrawUnknownFrame(HWND label, HDC dc) const;
+  enum class FrameLine { kSolid, kDashed };
+  void DrawStateFrame(HWND label, HDC dc, FrameLine line) const;
 
   SwitchLibrary& library_;
   HWND window_ = nullptr;
   HWND labelTips_ = nullptr;  // a child of the window: goes with it
   OwnedBrush litBrush_;
+  OwnedBrush litFrameBrush_;  // the lit label's frame, in its text's colour
   std::array<RowLook, kOutletCount> rows_{};
   FocusStateTip focusTip_;
 };

@@ -6,6 +6,7 @@
 
 #include "core/errors.h"
 #include "core/numbers.h"
+#include "core/outlets.h"
 #include "core/settings.h"
 #include "core/settings_save.h"
 #include "core/window_texts.h"
@@ -102,7 +103,11 @@ void MainWindow::FillFromSettings() {
   // A switch library that cannot be loaded or called must not keep the
   // fields from ip.ini: the layout's initial texts would otherwise be saved
   // over the user's settings.
-  FailureOf([&] { library_.setip(ReadSetting(platform, kAddressKey)); });
+  // An address that names no switch is not handed to it at all.
+  FailureOf([&] {
+    const std::wstring address = ReadSetting(platform, kAddressKey);
+    if (!AddressIsBlank(address)) library_.setip(address);
+  });
   // A field whose value cannot be read (an ip.ini path the code page cannot
   // hold) shows empty: no other file stands in. What each field got is kept:
   // saving writes only the fields the user changed.
