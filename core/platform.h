@@ -16,7 +16,8 @@ namespace qel {
 using RawFunction = void (*)();
 
 // Why a call into the system failed: its error code and its text for it,
-// in the system's words.
+// in the system's words. Code 0 and no text: the system failed without
+// saying why (a write that wrote nothing, a call that set no error code).
 struct SystemError {
   std::uint32_t code = 0;
   std::wstring text;
@@ -72,10 +73,13 @@ class Platform {
   // copy beside it, checked there, and only then put in its place. Each step
   // gives the system's error when it fails, nothing when it succeeds.
   //
+  // Whether the file has the read-only attribute; false when there is no
+  // such file.
+  virtual bool IsReadOnlyFile(const std::wstring& path) = 0;
   // A new file in the folder of `path` holding what `path` holds now (empty
-  // when there is no such file yet), named in `copy`. A read-only `path`
-  // fails, as a file no other program may read while it is open does. A copy
-  // a crashed save left behind does not stop it.
+  // when there is no such file yet), named in `copy`. A file no other
+  // program may read while it is open fails. A copy a crashed save left
+  // behind does not stop it.
   virtual std::optional<SystemError> CopyBeside(const std::wstring& path, std::wstring& copy) = 0;
   // Replaces or adds one value of a profile file, as
   // WritePrivateProfileStringA does, creating section and file when missing.
@@ -97,7 +101,7 @@ class Platform {
   virtual std::optional<SystemError> ReplaceWithCopy(const std::wstring& copy, const std::wstring& path) = 0;
   // Removes a file, and what the profile functions keep of it; nothing
   // happens when it is not there.
-  virtual void RemoveFile(const std::wstring& path) = 0;
+  virtual std::optional<SystemError> RemoveFile(const std::wstring& path) = 0;
 };
 
 // The text in the ANSI code page; raises kNotInCodePage when the code page

@@ -69,7 +69,7 @@ std::wstring ReadSetting(Platform& platform, const std::wstring& key) {
   return platform.FromAnsi(value);
 }
 
-std::optional<ValueProblem> CheckSettingValue(Platform& platform, const std::wstring& value) {
+std::optional<ValueProblem> SettingLineOf(Platform& platform, const std::wstring& value, SettingLine& line) {
   for (wchar_t c : value) {
     if (EndsLine(c)) return ValueProblem{SettingProblem::kLineBreak, {}, 0};
   }
@@ -80,14 +80,17 @@ std::optional<ValueProblem> CheckSettingValue(Platform& platform, const std::wst
     if (character.empty()) character = value;
     return ValueProblem{SettingProblem::kNotInCodePage, character, 0};
   }
-  const std::size_t limit = NeedsAddedQuotes(value) ? kLongestQuotedSettingValue : kLongestSettingValue;
+  const bool quoted = NeedsAddedQuotes(value);
+  const std::size_t limit = quoted ? kLongestQuotedSettingValue : kLongestSettingValue;
   if (ansi->size() > limit) return ValueProblem{SettingProblem::kTooLong, {}, limit};
+  line.stored = quoted ? '"' + *ansi + '"' : *ansi;
+  line.readBack = *ansi;
   return std::nullopt;
 }
 
-std::string StoredSettingText(Platform& platform, const std::wstring& value) {
-  const std::string text = AnsiText(platform, value);
-  return NeedsAddedQuotes(value) ? '"' + text + '"' : text;
+std::optional<ValueProblem> CheckSettingValue(Platform& platform, const std::wstring& value) {
+  SettingLine line;
+  return SettingLineOf(platform, value, line);
 }
 
 }  // namespace qel

@@ -2,9 +2,8 @@
 // goes to the file again: nothing is kept in memory between calls. Save and
 // quit writes it (settings_save.h).
 //
-// A value saved as StoredSettingText gives it, ReadSetting gives back
-// exactly, and so does any other reader that uses the system's profile
-// functions: a value those functions would change on reading (strip its
+// A value saved as SettingLineOf gives it, ReadSetting gives back exactly,
+// and so does any other reader that uses the system's profile functions: a value those functions would change on reading (strip its
 // enclosing quote marks, or the blanks at its ends) is written inside one
 // more pair of double quotes. A value is saved only if the ANSI code page
 // holds every character of it, it has no character that would end its
@@ -66,9 +65,17 @@ struct ValueProblem {
 };
 std::optional<ValueProblem> CheckSettingValue(Platform& platform, const std::wstring& value);
 
-// The text a value's line holds after "KEY=": the value in the ANSI code
-// page, inside one more pair of double quotes when a read would otherwise
-// not give it back as it is. Raises kNotInCodePage as AnsiText does.
-std::string StoredSettingText(Platform& platform, const std::wstring& value);
+// A value as it is saved so that it comes back as it is.
+struct SettingLine {
+  // What its line holds after "KEY=": the value in the ANSI code page,
+  // inside one more pair of double quotes when a read would otherwise not
+  // give it back as it is.
+  std::string stored;
+  // What a read of that line gives: the value in the ANSI code page.
+  std::string readBack;
+};
+// The line of `value` in `line`; or why the value cannot be saved so, and
+// `line` is left as it was.
+std::optional<ValueProblem> SettingLineOf(Platform& platform, const std::wstring& value, SettingLine& line);
 
 }  // namespace qel

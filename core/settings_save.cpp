@@ -14,20 +14,32 @@ std::string Lower(std::string text) {
   return text;
 }
 
-// The copy beside ip.ini; removed when the save does not get as far as
-// putting it in ip.ini's place.
+// The copy beside ip.ini that a save writes and checks. Nothing happens to
+// it on its own: it either takes ip.ini's place (the commit) or is removed.
 class SaveCopy {
  public:
-  explicit SaveCopy(Platform& platform) : platform_(platform) {}
+  SaveCopy(Platform& platform, const std::wstring& ini) : platform_(platform), ini_(ini) {}
   SaveCopy(const SaveCopy&) = delete;
   SaveCopy& operator=(const SaveCopy&) = delete;
-  ~SaveCopy() {
-    if (!path.empty()) platform_.RemoveFile(path);
+
+  std::optional<SystemError> Make() { return platform_.CopyBeside(ini_, path_); }
+  const std::wstring& path() const { return path_; }
+
+  // The commit: the checked copy takes ip.ini's place in one step, and is
+  // no copy any more.
+  std::optional<SystemError> ReplaceIpIni() {
+    std::optional<SystemError> error = platform_.ReplaceWithCopy(path_, ini_);
+    if (!error) path_.clear();
+    return error;
   }
-  std::wstring path;
+
+  // A copy that did not take ip.ini's place goes.
+  std::optional<SystemError> Remove() { return path_.empty() ? std::nullopt : platform_.RemoveFile(path_); }
 
  private:
   Platform& platform_;
+  const std::wstring ini_;
+  std::wstring path_;
 };
 
 // Where an entry stands: its section and key, in lower case.
@@ -50,6 +62,8 @@ std::map<EntryName, Entry> ReadEntries(Platform& platform, const std::string& pa
   return entries;
 }
 
+SaveFailure StepFailure(SaveStep step) { return {step, {}, std::nullopt, std::nullopt}; }
+
 SaveFailure ValueFailure(const FieldToSave& field, const ValueProblem& problem) {
   return {SaveStep::kValue, field.name, problem, std::nullopt};
 }
@@ -57,6 +71,13 @@ SaveFailure ValueFailure(const FieldToSave& field, const ValueProblem& problem) 
 SaveFailure SystemFailure(SaveStep step, const std::wstring& field, const SystemError& error) {
   return {step, field, std::nullopt, error};
 }
+
+// One field to write: its key in the ANSI code page and its line.
+struct Write {
+  std::string key;
+  const FieldToSave* field;
+  SettingLine line;
+};
 
 // The checked copy against ip.ini as it stands now, line by line: what a
 // read-back of the values cannot see (a cut beyond the 1023 bytes a read
@@ -78,26 +99,14 @@ bool NeedsWriting(const std::optional<std::wstring>& filled, const std::wstring&
   return !fileHoldsKey || !filled || *filled != text;
 }
 
-std::optional<SaveFailure> SaveSettings(Platform& platform, const std::vector<FieldToSave>& fields) {
-  if (!SettingsFileHasPath(platform)) return SaveFailure{SaveStep::kPath, {}, std::nullopt, std::nullopt};
-  const std::wstring path = SettingsFilePath(platform);
+namespace {
 
-  // What the user changed must come back as it is, else nothing is done;
-  // this needs no disk.
-  for (const FieldToSave& field : fields) {
-    if (!NeedsWriting(field.filled, field.text, true)) continue;
-    if (const std::optional<ValueProblem> problem = CheckSettingValue(platform, field.text)) {
-      return ValueFailure(field, *problem);
-    }
-  }
-
-  SaveCopy copy(platform);
-  if (const std::optional<SystemError> error = platform.CopyBeside(path, copy.path)) {
-    copy.path.clear();  // there is none
-    return SystemFailure(SaveStep::kCopy, {}, *error);
-  }
-  const std::optional<std::string> copyPath = platform.ToAnsi(copy.path);
-  if (!copyPath) return SaveFailure{SaveStep::kPath, {}, std::nullopt, std::nullopt};
+// Everything after the copy is made: the fields written into it, then the
+// checks, each a step. ip.ini itself is not touched.
+std::optional<SaveFailure> WriteAndCheckCopy(Platform& platform, const std::vector<FieldToSave>& fields,
+                                             const std::wstring& path, const std::wstring& copy) {
+  const std::optional<std::string> copyPath = platform.ToAnsi(copy);
+  if (!copyPath) return StepFailure(SaveStep::kCopyPath);
 
   // The file as the copy holds it before writing: every key of every
   // section with its value.
@@ -106,26 +115,27 @@ std::optional<SaveFailure> SaveSettings(Platform& platform, const std::vector<Fi
 
   // Which fields to write, each checked (a key the file lacks is written
   // with the field's text even when the user did not change it).
-  std::vector<std::pair<std::string, const FieldToSave*>> writes;
+  std::vector<Write> writes;
   std::map<std::string, std::wstring> names;  // lower-case key -> field name
   for (const FieldToSave& field : fields) {
-    const std::string key = AnsiText(platform, field.key);
-    names[Lower(key)] = field.name;
-    if (!NeedsWriting(field.filled, field.text, before.count({section, Lower(key)}) != 0)) continue;
-    if (const std::optional<ValueProblem> problem = CheckSettingValue(platform, field.text)) {
+    const std::optional<std::string> key = platform.ToAnsi(field.key);
+    if (!key) return ValueFailure(field, {SettingProblem::kNotInCodePage, field.key, 0});
+    names[Lower(*key)] = field.name;
+    if (!NeedsWriting(field.filled, field.text, before.count({section, Lower(*key)}) != 0)) continue;
+    Write write{*key, &field, {}};
+    if (const std::optional<ValueProblem> problem = SettingLineOf(platform, field.text, write.line)) {
       return ValueFailure(field, *problem);
     }
-    writes.emplace_back(key, &field);
+    writes.push_back(write);
   }
 
-  for (const auto& [key, field] : writes) {
-    const std::string stored = StoredSettingText(platform, field->text);
+  for (const Write& write : writes) {
     if (const std::optional<SystemError> error =
-            platform.WriteProfileValue(kSettingsSection, key, stored, *copyPath)) {
-      return SystemFailure(SaveStep::kWrite, field->name, *error);
+            platform.WriteProfileValue(kSettingsSection, write.key, write.line.stored, *copyPath)) {
+      return SystemFailure(SaveStep::kWrite, write.field->name, *error);
     }
   }
-  if (const std::optional<SystemError> error = platform.FlushProfileFile(copy.path)) {
+  if (const std::optional<SystemError> error = platform.FlushProfileFile(copy)) {
     return SystemFailure(SaveStep::kFlush, {}, *error);
   }
 
@@ -133,8 +143,8 @@ std::optional<SaveFailure> SaveSettings(Platform& platform, const std::vector<Fi
   // key of the file as it was. A disk that filled up cuts the file without
   // the profile functions saying so; this is where it shows.
   std::map<EntryName, Entry> expected = before;
-  for (const auto& [key, field] : writes) {
-    expected[{section, Lower(key)}] = {kSettingsSection, key, AnsiText(platform, field->text)};
+  for (const Write& write : writes) {
+    expected[{section, Lower(write.key)}] = {kSettingsSection, write.key, write.line.readBack};
   }
   const std::map<EntryName, Entry> after = ReadEntries(platform, *copyPath);
   for (const auto& [name, entry] : expected) {
@@ -147,14 +157,43 @@ std::optional<SaveFailure> SaveSettings(Platform& platform, const std::vector<Fi
   }
 
   std::vector<std::string> writtenKeys;
-  for (const auto& write : writes) writtenKeys.push_back(write.first);
-  if (std::optional<SaveFailure> failure = CompareWholeCopy(platform, path, copy.path, writtenKeys)) return failure;
+  for (const Write& write : writes) writtenKeys.push_back(write.key);
+  return CompareWholeCopy(platform, path, copy, writtenKeys);
+}
 
-  if (const std::optional<SystemError> error = platform.ReplaceWithCopy(copy.path, path)) {
-    return SystemFailure(SaveStep::kReplace, {}, *error);
+}  // namespace
+
+std::optional<SaveFailure> SaveSettings(Platform& platform, const std::vector<FieldToSave>& fields) {
+  if (!SettingsFileHasPath(platform)) return StepFailure(SaveStep::kPath);
+  const std::wstring path = SettingsFilePath(platform);
+
+  // What the user changed must come back as it is, else nothing is done;
+  // this needs no disk.
+  for (const FieldToSave& field : fields) {
+    if (!NeedsWriting(field.filled, field.text, true)) continue;
+    if (const std::optional<ValueProblem> problem = CheckSettingValue(platform, field.text)) {
+      return ValueFailure(field, *problem);
+    }
   }
-  copy.path.clear();  // it is ip.ini now
-  return std::nullopt;
+
+  // Read-only means "keep as it is": the profile functions would refuse to
+  // write the file, and so does the save, though putting a copy in its
+  // place would work.
+  if (platform.IsReadOnlyFile(path)) return StepFailure(SaveStep::kReadOnly);
+
+  SaveCopy copy(platform, path);
+  if (const std::optional<SystemError> error = copy.Make()) return SystemFailure(SaveStep::kCopy, {}, *error);
+  std::optional<SaveFailure> failure = WriteAndCheckCopy(platform, fields, path, copy.path());
+  if (!failure) {
+    const std::optional<SystemError> error = copy.ReplaceIpIni();
+    if (!error) return std::nullopt;
+    failure = SystemFailure(SaveStep::kReplace, {}, *error);
+  }
+  // ip.ini is as it was; so is the folder, unless the copy cannot go: the
+  // message says where it is left.
+  const std::wstring left = copy.path();
+  if (const std::optional<SystemError> error = copy.Remove()) failure->leftCopy = LeftCopy{left, *error};
+  return failure;
 }
 
 }  // namespace qel

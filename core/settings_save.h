@@ -1,13 +1,17 @@
 // Save and quit's write of ip.ini: all or nothing, checked, and only what the
 // user changed.
 //
-// The new values go into a copy of ip.ini beside it, through the profile
-// functions, so that other sections, comments and the order of lines stay.
-// The copy is flushed, every value of every section is read back from it
-// and compared with what it should hold, the whole copy is compared with
-// ip.ini line by line (core/profile_text_check.h), and only then does the
-// copy take the place of ip.ini, in one step. A failing step removes the copy and
-// leaves ip.ini byte for byte as it was.
+// A read-only ip.ini is kept as it is. The new values go into a copy of
+// ip.ini beside it, through the profile functions, so that other sections,
+// comments and the order of lines stay. The copy is flushed, every value of
+// every section is read back from it and compared with what it should hold,
+// the whole copy is compared with ip.ini line by line
+// (core/profile_text_check.h), and only then does the copy take the place
+// of ip.ini, in one step: the save's commit. A failing step removes the
+// copy and leaves ip.ini byte for byte as it was.
+//
+// Each step gives its failure as a value, nothing when it succeeds; nothing
+// is thrown.
 //
 // A field is written only when the user changed it or the file does not
 // hold its key: a value the user did not touch keeps the file's bytes (text
@@ -42,7 +46,9 @@ bool NeedsWriting(const std::optional<std::wstring>& filled, const std::wstring&
 enum class SaveStep {
   kPath,      // ip.ini's path cannot be named in the ANSI code page
   kValue,     // a value would not come back as it is (`value` says why)
+  kReadOnly,  // ip.ini is read-only: kept as it is
   kCopy,      // no copy of ip.ini could be made beside it
+  kCopyPath,  // the copy's path cannot be named in the ANSI code page
   kWrite,     // the profile functions refused to write a value into the copy
   kFlush,     // the copy could not be flushed to the disk
   kReadBack,  // a value read back from the copy is not what it should be
@@ -51,12 +57,20 @@ enum class SaveStep {
   kReplace,   // the copy could not take ip.ini's place
 };
 
+// A copy that was to be removed and could not be: where it is left, and
+// the system's reason.
+struct LeftCopy {
+  std::wstring path;
+  SystemError reason;
+};
+
 struct SaveFailure {
   SaveStep step;
   std::wstring field;                 // kValue, kWrite, kReadBack: the field's name (or the file's key)
   std::optional<ValueProblem> value;  // kValue
   std::optional<SystemError> system;  // kCopy, kWrite, kFlush, kReplace, kWholeFile: the system's reason
   std::optional<CopyMismatch> mismatch = std::nullopt;  // kWholeFile: what the copy lost
+  std::optional<LeftCopy> leftCopy = std::nullopt;      // after kCopyPath and the steps after it
 };
 
 // Saves the fields that need it; nothing when ip.ini now holds them all.

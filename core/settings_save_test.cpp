@@ -169,6 +169,77 @@ TEST(SaveSettings, AFailingStepLeavesIpIniAsItWas) {
   }
 }
 
+// A read-only ip.ini is kept as it is: no copy is made.
+TEST(SaveSettings, AReadOnlyIpIniIsKept) {
+  FakePlatform platform;
+  platform.SetIni(kHandMade);
+  platform.readOnlyFiles.insert(kIni);
+  const std::optional<SaveFailure> failure = SaveSettings(platform, Fields(kHandMadeFields, kEveryFieldEdited));
+  ASSERT_NE(failure, std::nullopt);
+  EXPECT_EQ(failure->step, SaveStep::kReadOnly);
+  EXPECT_EQ(platform.fileSteps, std::vector<std::string>()) << "the disk was touched";
+  EXPECT_EQ(platform.Ini(), kHandMade);
+  EXPECT_EQ(texts::SaveFailureMessage(L"C:\\qel\\ip.ini", *failure),
+            texts::SaveFailed(L"C:\\qel\\ip.ini", texts::SaveStepWords(SaveStep::kReadOnly, L"")));
+}
+
+// What the system gives no reason for is said without one, never with a
+// made-up one; a copy whose name the code page cannot hold is its own step.
+TEST(SaveSettings, StepsWithoutASystemReason) {
+  {
+    SCOPED_TRACE("a flush that failed without a reason");
+    FakePlatform platform;
+    platform.SetIni(kHandMade);
+    platform.failingSteps["flush"] = 0;
+    const std::optional<SaveFailure> failure = SaveSettings(platform, Fields(kHandMadeFields, kEveryFieldEdited));
+    ASSERT_NE(failure, std::nullopt);
+    EXPECT_EQ(failure->step, SaveStep::kFlush);
+    EXPECT_EQ(texts::SaveFailureMessage(L"C:\\qel\\ip.ini", *failure),
+              texts::SaveFailed(L"C:\\qel\\ip.ini", texts::SaveStepWords(SaveStep::kFlush, L"")));
+    EXPECT_EQ(platform.Ini(), kHandMade);
+    EXPECT_EQ(platform.files.size(), 1u) << "a copy was left";
+  }
+  {
+    SCOPED_TRACE("a copy's name the code page cannot hold");
+    FakePlatform platform;
+    platform.SetIni(kHandMade);
+    platform.outsideCodePage = L"\u03A9";
+    platform.copySuffix = L".\u03A9.tmp";
+    const std::optional<SaveFailure> failure = SaveSettings(platform, Fields(kHandMadeFields, kEveryFieldEdited));
+    ASSERT_NE(failure, std::nullopt);
+    EXPECT_EQ(failure->step, SaveStep::kCopyPath);
+    EXPECT_EQ(failure->leftCopy, std::nullopt);
+    EXPECT_EQ(platform.Ini(), kHandMade);
+    EXPECT_EQ(platform.files.size(), 1u) << "a copy was left";
+  }
+}
+
+// A copy that cannot be removed after a failed step is not kept quiet: the
+// message says where it is left, and why.
+TEST(SaveSettings, ACopyThatCannotBeRemovedIsNamed) {
+  FakePlatform platform;
+  platform.SetIni(kHandMade);
+  platform.failingSteps["replace"] = 5;
+  platform.failingSteps["remove"] = 32;
+  const std::optional<SaveFailure> failure = SaveSettings(platform, Fields(kHandMadeFields, kEveryFieldEdited));
+  ASSERT_NE(failure, std::nullopt);
+  EXPECT_EQ(failure->step, SaveStep::kReplace);
+  ASSERT_NE(failure->leftCopy, std::nullopt);
+  EXPECT_EQ(failure->leftCopy->path, L"C:\\qel\\ip.ini.1.tmp");
+  EXPECT_EQ(failure->leftCopy->reason.code, 32u);
+  EXPECT_EQ(platform.Ini(), kHandMade);
+  const std::wstring message = texts::SaveFailureMessage(L"C:\\qel\\ip.ini", *failure);
+  EXPECT_NE(message.find(L"\n" + std::wstring(texts::kCopyLeft) + L": C:\\qel\\ip.ini.1.tmp: fault remove (32)\n"),
+            std::wstring::npos)
+      << platform.ToAnsi(message).value_or("?");
+  // Removed where it can be: nothing to say.
+  platform.failingSteps.erase("remove");
+  const std::optional<SaveFailure> removed = SaveSettings(platform, Fields(kHandMadeFields, kEveryFieldEdited));
+  ASSERT_NE(removed, std::nullopt);
+  EXPECT_EQ(removed->leftCopy, std::nullopt);
+  EXPECT_EQ(texts::SaveFailureMessage(L"C:\\qel\\ip.ini", *removed).find(texts::kCopyLeft), std::wstring::npos);
+}
+
 // A disk that fills up during the save: the profile functions report every
 // write as done, but the file ends early. The read-back finds it, wherever
 // the cut falls.

@@ -68,7 +68,9 @@ std::wstring SaveFailed(const std::wstring& path, const std::wstring& reason) {
 
 std::wstring SaveStepWords(SaveStep step, const std::wstring& field) {
   switch (step) {
+    case SaveStep::kReadOnly: return L"ip.ini が読み取り専用";
     case SaveStep::kCopy: return L"ip.ini のコピーを作れず";
+    case SaveStep::kCopyPath: return L"コピーの場所をこのシステムの文字コードで表せない";
     case SaveStep::kWrite: return field + L" を書き込めず";
     case SaveStep::kFlush: return L"ディスクへ書き出せず";
     case SaveStep::kReadBack: return L"書いた " + field + L" を読み戻すと違う (ディスクがいっぱいなど)";
@@ -101,10 +103,15 @@ std::wstring SaveFailureMessage(const std::wstring& path, const SaveFailure& fai
       case SettingProblem::kLineBreak: return ValueHasLineBreak(failure.field);
     }
   }
+  // The system's reason, when it gave one.
+  const auto because = [](const SystemError& error) {
+    return error.code == 0 ? std::wstring() : L": " + error.text + L" (" + std::to_wstring(error.code) + L")";
+  };
   std::wstring reason =
       failure.mismatch ? CopyMismatchWords(*failure.mismatch) : SaveStepWords(failure.step, failure.field);
-  if (failure.system) {
-    reason += L": " + failure.system->text + L" (" + std::to_wstring(failure.system->code) + L")";
+  if (failure.system) reason += because(*failure.system);
+  if (failure.leftCopy) {
+    reason += L"\n" + std::wstring(kCopyLeft) + L": " + failure.leftCopy->path + because(failure.leftCopy->reason);
   }
   return SaveFailed(path, reason);
 }
@@ -141,10 +148,11 @@ std::vector<std::wstring> ReadmeExamples() {
     examples.push_back(FirstLine(advice));
     advice.erase(0, examples.back().size() + 1);
   }
-  for (SaveStep step : {SaveStep::kCopy, SaveStep::kWrite, SaveStep::kFlush, SaveStep::kReadBack,
-                        SaveStep::kWholeFile, SaveStep::kReplace}) {
+  for (SaveStep step : {SaveStep::kReadOnly, SaveStep::kCopy, SaveStep::kCopyPath, SaveStep::kWrite, SaveStep::kFlush,
+                        SaveStep::kReadBack, SaveStep::kWholeFile, SaveStep::kReplace}) {
     examples.push_back(SaveStepWords(step, L"CMD1"));
   }
+  examples.push_back(kCopyLeft);
   for (CopyMismatchKind kind : {CopyMismatchKind::kLineMissing, CopyMismatchKind::kLineChanged,
                                 CopyMismatchKind::kLineAdded, CopyMismatchKind::kEndCut}) {
     examples.push_back(CopyMismatchWords({kind, 12}));

@@ -59,6 +59,9 @@ std::wstring SaveFailed(const std::wstring& path, const std::wstring& reason);
 // The words for the step at which a save stopped, before the system's
 // reason; `field` names the field of a write or a read-back.
 std::wstring SaveStepWords(SaveStep step, const std::wstring& field);
+// A line of its own after the reason: the save's copy could not be removed
+// and is left beside ip.ini, at the path that follows these words.
+inline constexpr wchar_t kCopyLeft[] = L"書きかけのコピーを消せず";
 // Where the checked copy of ip.ini lost or changed a line of it.
 std::wstring CopyMismatchWords(const CopyMismatch& mismatch);
 // What to do, the last lines of that message.

@@ -102,12 +102,23 @@ TEST(WindowTexts, SaveMessagesNameTheFieldPathAndReason) {
   EXPECT_EQ(SaveFailureMessage(path, {SaveStep::kReadBack, L"CMD3", std::nullopt, std::nullopt}),
             std::wstring(kCannotSave) + L"\n" + path + L"\n" + SaveStepWords(SaveStep::kReadBack, L"CMD3") + L"\n" +
                 kSaveAdvice);
+  // A reason the system did not give is not made up.
+  EXPECT_EQ(SaveFailureMessage(path, {SaveStep::kFlush, L"", std::nullopt, SystemError{0, L""}}),
+            std::wstring(kCannotSave) + L"\n" + path + L"\n" + SaveStepWords(SaveStep::kFlush, L"") + L"\n" +
+                kSaveAdvice);
+  // A copy left behind: where, and why, on a line of its own.
+  SaveFailure left{SaveStep::kReplace, L"", std::nullopt, reason};
+  left.leftCopy = LeftCopy{path + L".7.tmp", SystemError{32, L"In use."}};
+  EXPECT_EQ(SaveFailureMessage(path, left),
+            std::wstring(kCannotSave) + L"\n" + path + L"\n" + SaveStepWords(SaveStep::kReplace, L"") + L": " +
+                reason.text + L" (112)\n" + kCopyLeft + L": " + path + L".7.tmp: In use. (32)\n" + kSaveAdvice);
   std::set<std::wstring> steps;
-  for (SaveStep step : {SaveStep::kCopy, SaveStep::kWrite, SaveStep::kFlush, SaveStep::kReadBack, SaveStep::kWholeFile,
-                        SaveStep::kReplace}) {
+  for (SaveStep step : {SaveStep::kReadOnly, SaveStep::kCopy, SaveStep::kCopyPath, SaveStep::kWrite, SaveStep::kFlush,
+                        SaveStep::kReadBack, SaveStep::kWholeFile, SaveStep::kReplace}) {
+    EXPECT_NE(SaveStepWords(step, L"CMD1"), L"");
     steps.insert(SaveStepWords(step, L"CMD1"));
   }
-  EXPECT_EQ(steps.size(), 6u) << "two steps have the same words";
+  EXPECT_EQ(steps.size(), 8u) << "two steps have the same words";
 
   // What the copy lost, in place of the step's words: which line of ip.ini.
   std::set<std::wstring> mismatches;

@@ -114,12 +114,17 @@ std::string FakePlatform::ReadProfileValue(const std::string& section, const std
 std::optional<SystemError> FakePlatform::Fault(const std::string& step) {
   const auto fault = failingSteps.find(step);
   if (fault == failingSteps.end()) return std::nullopt;
+  if (fault->second == 0) return SystemError{0, L""};
   return SystemError{fault->second, L"fault " + FromAnsi(step)};
+}
+
+bool FakePlatform::IsReadOnlyFile(const std::wstring& path) {
+  return readOnlyFiles.count(ToAnsi(path).value_or("?")) != 0;
 }
 
 std::optional<SystemError> FakePlatform::CopyBeside(const std::wstring& path, std::wstring& copy) {
   const std::string from = ToAnsi(path).value_or("?");
-  copy = path + L".1.tmp";
+  copy = path + copySuffix;
   const std::string to = ToAnsi(copy).value_or("?");
   fileSteps.push_back("copy " + from + " " + to);
   if (std::optional<SystemError> error = Fault("copy")) return error;
@@ -176,10 +181,12 @@ std::optional<SystemError> FakePlatform::ReplaceWithCopy(const std::wstring& cop
   return std::nullopt;
 }
 
-void FakePlatform::RemoveFile(const std::wstring& path) {
+std::optional<SystemError> FakePlatform::RemoveFile(const std::wstring& path) {
   const std::string file = ToAnsi(path).value_or("?");
   fileSteps.push_back("remove " + file);
+  if (std::optional<SystemError> error = Fault("remove")) return error;
   files.erase(file);
+  return std::nullopt;
 }
 
 void* FakePlatform::LoadSwitchLibrary(const std::wstring&) {

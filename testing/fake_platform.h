@@ -39,6 +39,7 @@ class FakePlatform : public Platform {
   bool StartCommandLine(const std::wstring& commandLine) override;
   // U+FF01…U+FF5E to "!"…"~" and the ideographic space to " ".
   std::wstring FoldFullWidth(std::wstring_view text) override;
+  bool IsReadOnlyFile(const std::wstring& path) override;
   std::optional<SystemError> CopyBeside(const std::wstring& path, std::wstring& copy) override;
   std::optional<SystemError> WriteProfileValue(const std::string& section, const std::string& key,
                                                const std::string& value, const std::string& path) override;
@@ -47,7 +48,7 @@ class FakePlatform : public Platform {
   std::optional<SystemError> FlushProfileFile(const std::wstring& path) override;
   std::optional<SystemError> ReadWholeFile(const std::wstring& path, std::string& bytes) override;
   std::optional<SystemError> ReplaceWithCopy(const std::wstring& copy, const std::wstring& path) override;
-  void RemoveFile(const std::wstring& path) override;
+  std::optional<SystemError> RemoveFile(const std::wstring& path) override;
 
   // The settings file as SettingsFilePath names it, in the 8-bit code page.
   std::string iniPath() { return ToAnsi(SettingsFilePath(*this)).value_or(""); }
@@ -73,8 +74,13 @@ class FakePlatform : public Platform {
   // Empty: every non-empty command line starts.
   std::set<std::wstring> startablePrograms;
   // Steps of a save that fail, with the system's error code: "copy",
-  // "write <KEY>", "flush", "read <PATH>", "replace".
+  // "write <KEY>", "flush", "read <PATH>", "replace", "remove". Code 0: the
+  // step fails without a reason.
   std::map<std::string, std::uint32_t> failingSteps;
+  // Files (in the 8-bit code page) with the read-only attribute.
+  std::set<std::string> readOnlyFiles;
+  // What the name of a save's copy adds to the file's name.
+  std::wstring copySuffix = L".1.tmp";
   // A file that a profile write makes longer is cut to this many bytes, and
   // the write still says it succeeded: what a disk that fills up does to the
   // system's profile functions.

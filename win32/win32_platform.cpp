@@ -160,8 +160,8 @@ namespace {
 
 // The system's error with its text, on one line.
 SystemError SystemErrorOf(unsigned long code) {
-  // A failure that left no code still fails.
-  if (code == ERROR_SUCCESS) code = ERROR_GEN_FAILURE;
+  // No code: the system gave no reason, and no text is made for it.
+  if (code == ERROR_SUCCESS) return {0, L""};
   wchar_t* text = nullptr;
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
@@ -174,33 +174,31 @@ SystemError SystemErrorOf(unsigned long code) {
   return {static_cast<std::uint32_t>(code), result};
 }
 
+// The reason of the call that just failed.
 std::optional<SystemError> LastError() { return SystemErrorOf(GetLastError()); }
 
-// Writes all of `size` bytes; false when the system wrote fewer (a full
-// disk) or none.
-bool WriteWhole(HANDLE file, const char* bytes, DWORD size) {
+// Writes all of `size` bytes; the system's reason when it cannot, and a
+// failure without one when it writes nothing and says nothing (a full disk
+// may).
+std::optional<SystemError> WriteWhole(HANDLE file, const char* bytes, DWORD size) {
   while (size > 0) {
     DWORD written = 0;
-    if (!WriteFile(file, bytes, size, &written, nullptr)) return false;
-    if (written == 0) {
-      SetLastError(ERROR_DISK_FULL);
-      return false;
-    }
+    if (!WriteFile(file, bytes, size, &written, nullptr)) return LastError();
+    if (written == 0) return SystemError{0, L""};
     bytes += written;
     size -= written;
   }
-  return true;
+  return std::nullopt;
 }
 
 }  // namespace
 
-std::optional<SystemError> Win32Platform::CopyBeside(const std::wstring& path, std::wstring& copy) {
-  // Read-only means "do not change": the profile functions would refuse
-  // it, and so does the save, though replacing the file would work.
+bool Win32Platform::IsReadOnlyFile(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    return SystemErrorOf(ERROR_ACCESS_DENIED);
-  }
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+std::optional<SystemError> Win32Platform::CopyBeside(const std::wstring& path, std::wstring& copy) {
   // Nobody may write the file while it is copied; a program that holds it
   // open without sharing stops the save here.
   OwnedHandle source(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -213,23 +211,31 @@ std::optional<SystemError> Win32Platform::CopyBeside(const std::wstring& path, s
       CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!target) return LastError();
   char buffer[16384];
+  std::optional<SystemError> error;
   for (;;) {
     DWORD got = 0;
-    if (source && !ReadFile(source.get(), buffer, sizeof buffer, &got, nullptr)) break;
+    if (source && !ReadFile(source.get(), buffer, sizeof buffer, &got, nullptr)) {
+      error = LastError();
+      break;
+    }
     if (got == 0) {
       copy = name;
       return std::nullopt;
     }
-    if (!WriteWhole(target.get(), buffer, got)) break;
+    if ((error = WriteWhole(target.get(), buffer, got))) break;
   }
-  const std::optional<SystemError> error = LastError();
   target.Reset();
+  // What was written of the copy goes. Whether that works is not told: the
+  // failure to copy is what the save reports, and a copy left here stops no
+  // later save (this process's next save writes it over).
   DeleteFileW(name.c_str());
   return error;
 }
 
 std::optional<SystemError> Win32Platform::WriteProfileValue(const std::string& section, const std::string& key,
                                                            const std::string& value, const std::string& path) {
+  // Cleared first: a failure that sets no code must not be given an older
+  // call's.
   SetLastError(ERROR_SUCCESS);
   if (WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str())) return std::nullopt;
   return LastError();
@@ -322,12 +328,14 @@ std::optional<SystemError> Win32Platform::ReplaceWithCopy(const std::wstring& co
   return ReplaceFileByCopy(copy, path, &ReplaceFileW);
 }
 
-void Win32Platform::RemoveFile(const std::wstring& path) {
+std::optional<SystemError> Win32Platform::RemoveFile(const std::wstring& path) {
   // The profile functions may still hold a change to the file that they
   // could not write; they would write it, creating the file anew, at their
-  // next call for another file. Let them have done with it first.
+  // next call for another file. Let them have done with it first. What
+  // this call returns says nothing (see FlushProfileFile).
   WritePrivateProfileStringW(nullptr, nullptr, nullptr, path.c_str());
-  DeleteFileW(path.c_str());
+  if (DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) return std::nullopt;
+  return LastError();
 }
 
 }  // namespace qel

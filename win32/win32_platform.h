@@ -23,6 +23,7 @@ class Win32Platform : public Platform {
   void SleepThenPumpEvents(int milliseconds) override;
   bool StartCommandLine(const std::wstring& commandLine) override;
   std::wstring FoldFullWidth(std::wstring_view text) override;
+  bool IsReadOnlyFile(const std::wstring& path) override;
   std::optional<SystemError> CopyBeside(const std::wstring& path, std::wstring& copy) override;
   std::optional<SystemError> WriteProfileValue(const std::string& section, const std::string& key,
                                                const std::string& value, const std::string& path) override;
@@ -31,7 +32,7 @@ class Win32Platform : public Platform {
   std::optional<SystemError> FlushProfileFile(const std::wstring& path) override;
   std::optional<SystemError> ReadWholeFile(const std::wstring& path, std::string& bytes) override;
   std::optional<SystemError> ReplaceWithCopy(const std::wstring& copy, const std::wstring& path) override;
-  void RemoveFile(const std::wstring& path) override;
+  std::optional<SystemError> RemoveFile(const std::wstring& path) override;
 };
 
 // Text in the given code page, as Win32Platform::ToAnsi gives it for the
