@@ -23,9 +23,11 @@ struct FieldName {
   std::wstring name;
 };
 const std::vector<FieldName> kFieldNames = [] {
-  std::vector<FieldName> names = {{L"IP", L"IP"}};
+  std::vector<FieldName> names = {{kAddressKey, texts::kAddressCaption}};
   for (int outlet = 1; outlet <= kOutletCount; ++outlet) names.push_back({MaskKey(outlet), texts::OutletName(outlet - 1)});
-  for (int command = 1; command <= kCommandCount; ++command) names.push_back({CommandKey(command), CommandKey(command)});
+  for (int command = 1; command <= kCommandCount; ++command) {
+    names.push_back({CommandKey(command), texts::CommandName(command - 1)});
+  }
   return names;
 }();
 // Where each kind of field is in that order.
@@ -294,32 +296,29 @@ TEST(SaveSettings, ADiskThatFillsUpIsFoundByTheReadBack) {
 // first, a comment, then a section of the user's own ending in a long
 // hand-written value; the address changed and a long command line typed.
 TEST(SaveSettings, ADiskThatFillsUpBeyondWhatAReadGivesIsFoundInTheWholeFile) {
-  const std::string ours =
-      "[Qelmark]\r\nIP=10.0.0.7\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\nCMD1=\r\nCMD2=\r\nCMD3=\r\n";
+  const std::string ours = "[Qelmark]\r\n" + Lines(Texts(L"10.0.0.7", {L"1", L"4", L"32", L"128"}, {}));
+  // The third line after ours: the long value, the comment.
+  const std::size_t third = 1 + kFieldNames.size() + 3;
   const std::string longValue = ours + "; mine\r\n[Other]\r\nNote=" + std::string(2000, 'n') + "\r\n";
   const std::string comment = ours + "[Other]\r\nX=1\r\n; the last word of the file, by hand\r\n";
   const struct {
     const char* what;
     std::string ini;
     std::size_t cutBy;  // bytes the disk leaves out of the saved file
-    std::wstring found;
+    CopyMismatch found;
   } cases[] = {
-      {"a long value cut beyond its 1023rd byte", longValue, 400,
-       L"書いたコピーで ip.ini の 12 行目が変わった (ディスクがいっぱいなど)"},
-      {"a comment cut", comment, 10, L"書いたコピーで ip.ini の 12 行目が変わった (ディスクがいっぱいなど)"},
-      {"the last line end cut", comment, 2, L"書いたコピーの最後の行が途中で切れている (ディスクがいっぱいなど)"},
+      {"a long value cut beyond its 1023rd byte", longValue, 400, {CopyMismatchKind::kLineChanged, third}},
+      {"a comment cut", comment, 10, {CopyMismatchKind::kLineChanged, third}},
+      {"the last line end cut", comment, 2, {CopyMismatchKind::kEndCut, third}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     FakePlatform platform;
     platform.SetIni(c.ini);
-    std::vector<std::wstring> filled;
-    for (const wchar_t* key : {L"IP", L"SW1", L"SW2", L"SW3", L"SW4", L"CMD1", L"CMD2", L"CMD3"}) {
-      filled.push_back(ReadSetting(platform, key));
-    }
-    std::vector<std::wstring> typed = filled;
-    typed[0] = L"10.0.0.77";
-    typed[5] = L"C:\\tools\\run.exe " + std::wstring(600, L'x');
+    const FieldTexts filled = ReadFields(platform);
+    FieldTexts typed = filled;
+    typed[kAddressField] = L"10.0.0.77";
+    typed[CommandField(1)] = L"C:\\tools\\run.exe " + std::wstring(600, L'x');
     // The size the saved file has, less what the disk has no room for.
     FakePlatform measure;
     measure.SetIni(c.ini);
@@ -329,8 +328,10 @@ TEST(SaveSettings, ADiskThatFillsUpBeyondWhatAReadGivesIsFoundInTheWholeFile) {
     const std::optional<SaveFailure> failure = SaveSettings(platform, Fields(filled, typed));
     ASSERT_NE(failure, std::nullopt);
     EXPECT_EQ(failure->step, SaveStep::kWholeFile);
+    ASSERT_NE(failure->mismatch, std::nullopt);
+    EXPECT_EQ(*failure->mismatch, c.found);
     EXPECT_EQ(texts::SaveFailureMessage(L"C:\\qel\\ip.ini", *failure),
-              L"保存できず\nC:\\qel\\ip.ini\n" + c.found + L"\n" + texts::kSaveAdvice);
+              texts::SaveFailed(L"C:\\qel\\ip.ini", texts::CopyMismatchWords(c.found)));
     EXPECT_EQ(platform.Ini(), c.ini);
     EXPECT_EQ(platform.files.size(), 1u) << "a copy was left";
     platform.diskBytes = static_cast<std::size_t>(-1);

@@ -2,8 +2,6 @@
 
 namespace qel::texts {
 
-std::wstring OutletName(int outlet) { return L"Sw" + std::to_wstring(outlet + 1); }
-
 std::wstring StateWord(bool on) { return on ? L"オン" : L"オフ"; }
 
 std::wstring SavedAddressNote(const std::optional<std::wstring>& address) {

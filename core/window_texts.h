@@ -1,6 +1,8 @@
-// Every message and tooltip text the window shows, and which words stand for
-// which failure. Portable: the window shows them, the tests and the readme
-// check read them from here.
+// Every text the window shows: its caption bar, the captions of its labels
+// and buttons, its tooltips and messages, and which words stand for which
+// failure. Portable: the window shows them, the tests and the readme check
+// read them from here. The captions are constants and inline functions, so
+// that the benchmark's baseline window, which links no core, shows them too.
 #pragma once
 
 #include <optional>
@@ -12,12 +14,22 @@
 
 namespace qel::texts {
 
+// The window's caption bar (with its leading blank).
+inline constexpr wchar_t kWindowCaption[] = L" qel設定";
 // The title of every message box.
 inline constexpr wchar_t kMessageTitle[] = L"qel";
 
+// The captions of the labels and buttons.
+inline constexpr wchar_t kAddressCaption[] = L"IP";  // beside the address field
+inline constexpr wchar_t kSaveAndQuit[] = L"保存＆終了";
+inline constexpr wchar_t kOn[] = L"ON";
+inline constexpr wchar_t kOff[] = L"OFF";
 // The name of outlet `outlet` (0-based) wherever the window shows one: its
-// label "Sw1".."Sw4", and the messages about its mask.
-std::wstring OutletName(int outlet);
+// label "Sw1".."Sw4", and the messages about its mask field.
+inline std::wstring OutletName(int outlet) { return L"Sw" + std::to_wstring(outlet + 1); }
+// The name of command line `command` (0-based): its launch button "CMD1".."CMD3"
+// and the messages about its field.
+inline std::wstring CommandName(int command) { return L"CMD" + std::to_wstring(command + 1); }
 
 // An outlet's state in words, as its label's tooltip gives it.
 std::wstring StateWord(bool on);

@@ -39,7 +39,7 @@ void CreateLayoutControls(HWND window, HINSTANCE instance, int dpi, HFONT gothic
         break;
     }
     const RECT place = PlaceAt(layout, dpi);
-    HWND control = CreateWindowExW(exStyle, windowClass, layout.text, style, place.left, place.top,
+    HWND control = CreateWindowExW(exStyle, windowClass, InitialText(layout).c_str(), style, place.left, place.top,
                                    place.right - place.left, place.bottom - place.top, window,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance, nullptr);
     if (layout.kind == ControlKind::kTextField) SendMessageW(control, EM_SETLIMITTEXT, 0, 0);  // no limit

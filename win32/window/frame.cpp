@@ -1,5 +1,6 @@
 #include "win32/window/frame.h"
 
+#include "core/window_texts.h"
 #include "win32/window/dpi.h"
 #include "win32/window/layout.h"
 
@@ -13,7 +14,7 @@ SIZE FrameSizeAtDpi(int dpi) {
 HWND CreateFrameWindow(const wchar_t* className, HINSTANCE instance, void* createParam, int& dpi) {
   dpi = ScreenDpi();
   const SIZE size = FrameSizeAtDpi(dpi);
-  HWND window = CreateWindowExW(kWindowExStyle, className, kWindowCaption, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+  HWND window = CreateWindowExW(kWindowExStyle, className, texts::kWindowCaption, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                                 size.cx, size.cy, nullptr, nullptr, instance, createParam);
   if (window == nullptr) return nullptr;
   // Per monitor aware: the monitor it opens on can have another DPI than the

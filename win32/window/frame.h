@@ -1,5 +1,5 @@
-// The frame of the window "qel": caption, styles and its size for the
-// layout's client area at a DPI. qel's window and the benchmark's baseline
+// The frame of the window "qel": styles and its size for the layout's client
+// area at a DPI, with the caption of window_texts. qel's window and the benchmark's baseline
 // window are made by the same code here.
 #pragma once
 
@@ -7,7 +7,6 @@
 
 namespace qel {
 
-inline constexpr wchar_t kWindowCaption[] = L" qel設定";
 inline constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 inline constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
 

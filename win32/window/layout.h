@@ -1,6 +1,9 @@
-// The fixed layout of the window "qel": every control with its kind, initial
-// text, position and size in twips, in tab order.
+// The fixed layout of the window "qel": every control with its kind, a text
+// field's initial value, position and size in twips, in tab order. The
+// captions of labels and buttons are the window's texts (core/window_texts.h).
 #pragma once
+
+#include <string>
 
 #include "win32/window/control_ids.h"
 
@@ -11,7 +14,7 @@ enum class ControlKind { kTextField, kButton, kLabel };
 struct ControlSpec {
   int id;
   ControlKind kind;
-  const wchar_t* text;
+  const wchar_t* value;  // a text field's, before it is filled from ip.ini; nullptr for the others
   int left, top, width, height;  // twips, within the client area
   bool gothicFont;               // "ＭＳ ゴシック" 9 pt, Shift-JIS
 };
@@ -22,30 +25,30 @@ inline constexpr int kClientHeightTwips = 1725;
 // In tab order.
 inline constexpr ControlSpec kLayout[] = {
     {kIdAddress, ControlKind::kTextField, L"192.168.1.0", 450, 0, 1725, 270, true},
-    {kIdSaveAndQuit, ControlKind::kButton, L"保存＆終了", 2520, 0, 1575, 255, true},
+    {kIdSaveAndQuit, ControlKind::kButton, nullptr, 2520, 0, 1575, 255, true},
     {kIdMask + 0, ControlKind::kTextField, L"1", 480, 360, 495, 270, true},
-    {kIdOutletLabel + 0, ControlKind::kLabel, L"Sw1", -45, 375, 495, 255, false},
+    {kIdOutletLabel + 0, ControlKind::kLabel, nullptr, -45, 375, 495, 255, false},
     {kIdMask + 1, ControlKind::kTextField, L"4", 480, 600, 495, 270, true},
-    {kIdOutletLabel + 1, ControlKind::kLabel, L"Sw2", -45, 615, 495, 255, false},
+    {kIdOutletLabel + 1, ControlKind::kLabel, nullptr, -45, 615, 495, 255, false},
     {kIdMask + 2, ControlKind::kTextField, L"32", 2520, 360, 495, 270, true},
-    {kIdOutletLabel + 2, ControlKind::kLabel, L"Sw3", 1980, 375, 495, 255, false},
+    {kIdOutletLabel + 2, ControlKind::kLabel, nullptr, 1980, 375, 495, 255, false},
     {kIdMask + 3, ControlKind::kTextField, L"128", 2520, 600, 495, 270, true},
-    {kIdOutletLabel + 3, ControlKind::kLabel, L"Sw4", 1980, 615, 495, 255, false},
+    {kIdOutletLabel + 3, ControlKind::kLabel, nullptr, 1980, 615, 495, 255, false},
     {kIdCommandLine + 0, ControlKind::kTextField, L"", 600, 960, 3495, 270, true},
     {kIdCommandLine + 1, ControlKind::kTextField, L"", 600, 1200, 3495, 270, true},
     {kIdCommandLine + 2, ControlKind::kTextField, L"", 600, 1440, 3495, 270, true},
-    {kIdLaunch + 0, ControlKind::kButton, L"CMD1", 0, 960, 615, 255, false},
-    {kIdLaunch + 1, ControlKind::kButton, L"CMD2", 0, 1200, 615, 255, false},
-    {kIdLaunch + 2, ControlKind::kButton, L"CMD3", 0, 1440, 615, 255, false},
-    {kIdAddressLabel, ControlKind::kLabel, L"IP", -15, 60, 375, 255, false},
-    {kIdOn + 0, ControlKind::kButton, L"ON", 960, 360, 495, 255, false},
-    {kIdOn + 1, ControlKind::kButton, L"ON", 960, 600, 495, 255, false},
-    {kIdOn + 2, ControlKind::kButton, L"ON", 3000, 360, 495, 255, false},
-    {kIdOn + 3, ControlKind::kButton, L"ON", 3000, 600, 495, 255, false},
-    {kIdOff + 0, ControlKind::kButton, L"OFF", 1440, 360, 495, 255, false},
-    {kIdOff + 1, ControlKind::kButton, L"OFF", 1440, 600, 495, 255, false},
-    {kIdOff + 2, ControlKind::kButton, L"OFF", 3480, 360, 495, 255, false},
-    {kIdOff + 3, ControlKind::kButton, L"OFF", 3480, 600, 495, 255, false},
+    {kIdLaunch + 0, ControlKind::kButton, nullptr, 0, 960, 615, 255, false},
+    {kIdLaunch + 1, ControlKind::kButton, nullptr, 0, 1200, 615, 255, false},
+    {kIdLaunch + 2, ControlKind::kButton, nullptr, 0, 1440, 615, 255, false},
+    {kIdAddressLabel, ControlKind::kLabel, nullptr, -15, 60, 375, 255, false},
+    {kIdOn + 0, ControlKind::kButton, nullptr, 960, 360, 495, 255, false},
+    {kIdOn + 1, ControlKind::kButton, nullptr, 960, 600, 495, 255, false},
+    {kIdOn + 2, ControlKind::kButton, nullptr, 3000, 360, 495, 255, false},
+    {kIdOn + 3, ControlKind::kButton, nullptr, 3000, 600, 495, 255, false},
+    {kIdOff + 0, ControlKind::kButton, nullptr, 1440, 360, 495, 255, false},
+    {kIdOff + 1, ControlKind::kButton, nullptr, 1440, 600, 495, 255, false},
+    {kIdOff + 2, ControlKind::kButton, nullptr, 3480, 360, 495, 255, false},
+    {kIdOff + 3, ControlKind::kButton, nullptr, 3480, 600, 495, 255, false},
 };
 
 // Whether the table has the controls of a range, ids `base` to
@@ -67,6 +70,10 @@ static_assert(LayoutHasRange(kIdOutletLabel, kOutletCount) && LayoutHasRange(kId
               "kLayout needs a label, a mask field, ON and OFF for each of the kOutletCount outlets");
 static_assert(LayoutHasRange(kIdCommandLine, kCommandCount) && LayoutHasRange(kIdLaunch, kCommandCount),
               "kLayout needs a command field and a launch button for each of the kCommandCount command lines");
+
+// The text a control of the table shows when it is made: a text field's
+// value, a label's or button's caption.
+std::wstring InitialText(const ControlSpec& control);
 
 // Twips to pixels at the given DPI: 15 twips a pixel at 96 DPI.
 int TwipsToPixels(int twips, int dpi);

@@ -41,12 +41,12 @@ struct SavedField {
   std::wstring shownAs;
 };
 std::vector<SavedField> SavedFields() {
-  std::vector<SavedField> fields = {{kIdAddress, kAddressKey, L"IP"}};
+  std::vector<SavedField> fields = {{kIdAddress, kAddressKey, texts::kAddressCaption}};
   for (int outlet = 0; outlet < kOutletCount; ++outlet) {
     fields.push_back({kIdMask + outlet, MaskKey(outlet + 1), texts::OutletName(outlet)});
   }
   for (int command = 0; command < kCommandCount; ++command) {
-    fields.push_back({kIdCommandLine + command, CommandKey(command + 1), CommandKey(command + 1)});
+    fields.push_back({kIdCommandLine + command, CommandKey(command + 1), texts::CommandName(command)});
   }
   return fields;
 }

@@ -63,7 +63,7 @@ class MainWindowDpi : public testing::Test {
 
   void ExpectLayoutAt(int dpi) const {
     for (const ControlSpec& layout : kLayout) {
-      SCOPED_TRACE(Narrow(layout.text) + " (id " + std::to_string(layout.id) + ")");
+      SCOPED_TRACE(Narrow(InitialText(layout).c_str()) + " (id " + std::to_string(layout.id) + ")");
       const RECT place = PlaceOf(hwnd_, GetDlgItem(hwnd_, layout.id));
       EXPECT_EQ(place.left, TwipsToPixels(layout.left, dpi));
       EXPECT_EQ(place.top, TwipsToPixels(layout.top, dpi));
@@ -104,7 +104,7 @@ TEST_F(MainWindowDpi, DpiChangedLaysOutControlsAndFontsAgainFromTheTable) {
 
     const std::map<int, HFONT> after = Fonts();
     for (const ControlSpec& layout : kLayout) {
-      SCOPED_TRACE(Narrow(layout.text) + " (id " + std::to_string(layout.id) + ")");
+      SCOPED_TRACE(Narrow(InitialText(layout).c_str()) + " (id " + std::to_string(layout.id) + ")");
       const HFONT font = after.at(layout.id);
       ASSERT_NE(font, nullptr) << "no font of its own";
       EXPECT_NE(font, before.at(layout.id)) << "the font was not made anew";
