@@ -8,6 +8,7 @@
 #include "core/outlets.h"
 #include "core/settings.h"
 #include "core/window_texts.h"
+#include "win32/window/callback_edge.h"
 #include "win32/window/controls.h"
 #include "win32/window/dpi.h"
 
@@ -146,7 +147,10 @@ LRESULT CALLBACK LivePanel::OutletLabelProc(HWND label, UINT message, WPARAM wPa
   if (message == WM_PAINT && panel->rows_[static_cast<std::size_t>(outlet)].unknown) {
     // Over what the label painted: in the DC it was handed, else its own.
     HDC dc = wParam != 0 ? reinterpret_cast<HDC>(wParam) : GetDC(label);
-    panel->DrawUnknownFrame(label, dc);
+    StopAtEdge(panel->window_, StoppedIn::kMessage, 0, [&] {
+      panel->DrawUnknownFrame(label, dc);
+      return 0;
+    });
     if (wParam == 0) ReleaseDC(label, dc);
   }
   return result;
