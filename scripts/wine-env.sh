@@ -149,8 +149,11 @@ qel_wine_emulated_loader() {
   ln -s /usr/share/wine "$loader/share/wine" || return 1
   ln -s /usr/lib/wine/wineserver64 "$loader/lib/wine/wineserver" || return 1
   cp /usr/lib/wine/wine "$loader/lib/wine/wine.i386" || return 1
-  printf '#!/bin/sh\n# The 32-bit Wine loader under the user-mode emulator (scripts/wine-env.sh).\nWINELOADERNOEXEC=1 exec "%s" -0 "$0" "%s" "$@"\n' \
-    "$qemu" "$loader/lib/wine/wine.i386" >"$loader/lib/wine/wine" && chmod +x "$loader/lib/wine/wine" || return 1
+  # The loader answers --version and --help only when it is not told to run
+  # without re-executing, so the 64-bit one (the same Wine) answers them.
+  printf '#!/bin/sh\n# The 32-bit Wine loader under the user-mode emulator (scripts/wine-env.sh).\ncase "$1" in --version|--help) exec "%s" "$@" ;; esac\nWINELOADERNOEXEC=1 exec "%s" -0 "$0" "%s" "$@"\n' \
+    "$loader/lib/wine/wine64" "$qemu" "$loader/lib/wine/wine.i386" >"$loader/lib/wine/wine" &&
+    chmod +x "$loader/lib/wine/wine" || return 1
   # What Wine's own scripts (wineboot, winepath, ...) call by name.
   ln -s wine "$loader/lib/wine/wine-stable" || return 1
   export WINEARCH=win64
