@@ -2,8 +2,7 @@
 # Installs what building and testing qel needs on Debian 12, when missing:
 # the mingw-w64 cross compiler, 32-bit Wine (on a kernel without 32-bit
 # programs also the 64-bit Wine and the emulator qemu-i386 10, see below), a
-# virtual X display, CMake,
-# GoogleTest, clang for fuzzing, a Japanese Gothic font, Python (for the
+# virtual X display, CMake, GoogleTest, clang for fuzzing, a Japanese Gothic font, Python (for the
 # benchmark, the soak run and packing the release zips) and unzip (for
 # checking them).
 set -euo pipefail
@@ -22,6 +21,9 @@ packages=(
   locales
   python3 unzip
 )
+# A kernel that runs no 32-bit programs: Wine's 64-bit half too (see below).
+run32_mode=$(bash "$here/run32-mode.sh")
+if [ "$run32_mode" = qemu ]; then packages+=(wine64); fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -63,12 +65,6 @@ fi
 # with an apt state of its own in build/emulator/ (nothing is added to the
 # host's sources or installed), and only its qemu-i386, a static program, is
 # kept: build/emulator/qemu-i386.
-if [ "$(bash "$here/run32-mode.sh")" = qemu ]; then
-  if ! dpkg-query -W -f='${Status}' wine64 2>/dev/null | grep -q "ok installed"; then
-    echo "qel setup: this kernel runs no 32-bit programs; installing wine64 (the native half of Wine)" >&2
-    export DEBIAN_FRONTEND=noninteractive
-    $SUDO apt-get update -qq
-    $SUDO apt-get install -y -qq --no-install-recommends wine64 >/dev/null
-  fi
+if [ "$run32_mode" = qemu ]; then
   bash "$here/fetch-emulator.sh"
 fi
