@@ -40,6 +40,13 @@ TEST(WindowTexts, EachFailureKindHasItsWords) {
   EXPECT_EQ(MaskCannotSwitch(ErrorKind::kOverflow), L"切替できず: マスクが範囲外");
 }
 
+TEST(WindowTexts, AnUnexpectedFailureSaysWhetherMemoryRanOut) {
+  EXPECT_EQ(Stopped(Unexpected::kOutOfMemory), L"処理を中断: メモリが足りない");
+  EXPECT_EQ(Stopped(Unexpected::kOther), L"処理を中断: 予期しないエラー");
+  EXPECT_EQ(StatusStopped(Unexpected::kOutOfMemory), L"状態不明: メモリが足りない");
+  EXPECT_EQ(StatusStopped(Unexpected::kOther), L"状態不明: 予期しないエラー");
+}
+
 TEST(WindowTexts, TooltipsNameTheSavedAddress) {
   EXPECT_EQ(StateWord(true) + SavedAddressNote(std::wstring(L"10.0.0.5")), L"オン (保存済みの IP 10.0.0.5 の状態)");
   EXPECT_EQ(StateWord(false) + SavedAddressNote(std::wstring()), L"オフ (保存済みの IP なし)");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "win32/window/callback_edge.h"
 #include "win32/window/controls.h"
 #include "win32/window/dpi.h"
 
@@ -60,18 +61,21 @@ void FocusStateTip::FollowButton() {
 LRESULT CALLBACK FocusStateTip::ButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR row,
                                            DWORD_PTR self) {
   auto* tip = reinterpret_cast<FocusStateTip*>(self);
-  switch (message) {
-    case WM_SETFOCUS:
-      tip->Show(button, static_cast<int>(row));
-      break;
-    case WM_KILLFOCUS:
-      if (tip->shownFor_ == button) tip->Hide();
-      break;
-    case WM_NCDESTROY:
-      if (tip->shownFor_ == button) tip->shownFor_ = nullptr;
-      RemoveWindowSubclass(button, &FocusStateTip::ButtonProc, row);
-      break;
-  }
+  StopAtEdge(tip->window_, StoppedIn::kMessage, 0, [&] {
+    switch (message) {
+      case WM_SETFOCUS:
+        tip->Show(button, static_cast<int>(row));
+        break;
+      case WM_KILLFOCUS:
+        if (tip->shownFor_ == button) tip->Hide();
+        break;
+      case WM_NCDESTROY:
+        if (tip->shownFor_ == button) tip->shownFor_ = nullptr;
+        RemoveWindowSubclass(button, &FocusStateTip::ButtonProc, row);
+        break;
+    }
+    return 0;
+  });
   return DefSubclassProc(button, message, wParam, lParam);
 }
 
