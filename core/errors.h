@@ -18,6 +18,8 @@ enum class ErrorKind {
   kNotInCodePage,       // a text the ANSI code page cannot hold
   kAnswerOutOfRange,    // socket.dll, handed a new word, answered outside 16 bits:
                         // the outlet may have switched
+  kCallingConvention,   // a function of socket.dll left the stack pointer elsewhere
+                        // than __stdcall does: a library built another way
   kNoAddress,           // the switch's address is empty (or only blanks): no switch is named
 };
 
@@ -43,6 +45,7 @@ inline const char* ErrorKindName(ErrorKind kind) {
     case ErrorKind::kCannotStartProgram: return "program cannot be started";
     case ErrorKind::kNotInCodePage: return "text the ANSI code page cannot hold";
     case ErrorKind::kAnswerOutOfRange: return "answer to a new word out of range";
+    case ErrorKind::kCallingConvention: return "function of another calling convention";
     case ErrorKind::kNoAddress: return "no address";
   }
   return "unknown error";

@@ -44,6 +44,18 @@ std::wstring CannotSwitch(ErrorKind kind) {
   }
 }
 
+namespace {
+
+std::wstring UnexpectedWords(Unexpected failure) {
+  return failure == Unexpected::kOutOfMemory ? L"メモリが足りない" : L"予期しないエラー";
+}
+
+}  // namespace
+
+std::wstring Stopped(Unexpected failure) { return L"処理を中断: " + UnexpectedWords(failure); }
+
+std::wstring StatusStopped(Unexpected failure) { return L"状態不明: " + UnexpectedWords(failure); }
+
 std::wstring SettingsPathNotInCodePage(const std::wstring& path) {
   return std::wstring(kCannotSave) + L": ip.ini の場所をこのシステムの文字コードで表せない\n" + path;
 }
@@ -161,6 +173,10 @@ std::vector<std::wstring> ReadmeExamples() {
     examples.push_back(CannotSwitch(kind));
   }
   examples.push_back(CannotSwitch(ErrorKind::kAnswerOutOfRange));
+  for (Unexpected failure : {Unexpected::kOutOfMemory, Unexpected::kOther}) {
+    examples.push_back(Stopped(failure));
+    examples.push_back(StatusStopped(failure));
+  }
   return examples;
 }
 

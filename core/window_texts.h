@@ -55,6 +55,13 @@ inline constexpr wchar_t kCannotSwitch[] = L"切替できず";
 std::wstring MaskCannotSwitch(ErrorKind kind);
 std::wstring CannotSwitch(ErrorKind kind);
 
+// A failure that qel's own handling does not expect (the system out of
+// memory, an error in qel itself), stopped where the system called into the
+// window: said in a message box, and for the poll in the labels' tooltips.
+enum class Unexpected { kOutOfMemory, kOther };
+std::wstring Stopped(Unexpected failure);
+std::wstring StatusStopped(Unexpected failure);
+
 // A launch button whose command line cannot be started.
 inline constexpr wchar_t kCannotLaunch[] = L"起動できず";
 

@@ -73,6 +73,13 @@ TEST(WindowTexts, AMaskIsNamedByItsLabel) {
   EXPECT_TRUE(Has(MaskCannotSwitch(ErrorKind::kOverflow), L"範囲外"));
 }
 
+TEST(WindowTexts, AnUnexpectedFailureSaysWhetherMemoryRanOut) {
+  EXPECT_EQ(Stopped(Unexpected::kOutOfMemory), L"処理を中断: メモリが足りない");
+  EXPECT_EQ(Stopped(Unexpected::kOther), L"処理を中断: 予期しないエラー");
+  EXPECT_EQ(StatusStopped(Unexpected::kOutOfMemory), L"状態不明: メモリが足りない");
+  EXPECT_EQ(StatusStopped(Unexpected::kOther), L"状態不明: 予期しないエラー");
+}
+
 TEST(WindowTexts, TooltipsNameTheSavedAddress) {
   EXPECT_NE(StateWord(true), StateWord(false));
   for (bool on : {true, false}) {

@@ -4,6 +4,8 @@
     check_zips.py --version V --dist-dir DIR --exe qel.exe --socket socket.dll \
                   --source-dir SRC --binary-dir BUILD --compiler CXX --objdump OBJDUMP
 
+  - qel.exe and socket.dll are programs for 32-bit x86 (objdump reads
+    them as pei-i386);
   - the file names carry the version; each zip holds exactly its entries, in
     order, and no ip.ini; the simulated switch only in its own zip; the
     programs are the ones built;
@@ -35,6 +37,7 @@ import re
 import struct
 import subprocess
 import sys
+import tempfile
 import unittest
 import zipfile
 
@@ -73,6 +76,19 @@ def version_resource(image):
         if match:
             strings[key] = match.group(1).decode("utf-16-le")
     return split(file_ms, file_ls), split(product_ms, product_ls), strings
+
+
+def file_format(image):
+    """The file format objdump names for a program, e.g. "pei-i386"; None
+    when it does not know the file (the binutils of the 32-bit toolchain read
+    no x64 program)."""
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "program")
+        with open(path, "wb") as file:
+            file.write(image)
+        done = subprocess.run([ARGS.objdump, "-f", path], capture_output=True, text=True)
+    match = re.search(r"file format (\S+)", done.stdout)
+    return match.group(1) if done.returncode == 0 and match else None
 
 
 def imported_functions(path):
@@ -182,6 +198,14 @@ class Zips(unittest.TestCase):
         for character in examples:
             with self.assertRaises(UnicodeEncodeError, msg="code page 932 holds U+%04X" % ord(character)):
                 character.encode("cp932")
+
+    def test_the_programs_are_for_32_bit_x86(self):
+        # What ships is the 32-bit qel.exe, the only build that can load a
+        # switch vendor's 32-bit socket.dll; the simulated switch with it.
+        for path, name in ((self.win32, "qel.exe"), (self.simswitch, "socket.dll")):
+            with self.subTest(program=name):
+                image = dict(self.entries(path))[name]
+                self.assertEqual(file_format(image), "pei-i386", "%s is not a program for 32-bit x86 (i386)" % name)
 
     def test_the_simulated_switch_is_only_in_its_own_zip(self):
         socket = read(ARGS.socket)

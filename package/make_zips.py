@@ -31,6 +31,9 @@ package of each, and /usr/share/doc/<package>/copyright its texts (UTF-8
 with a byte order mark, which Notepad reads, and CRLF). A file whose package
 or copyright cannot be found stops the packing.
 
+Both programs must be Windows programs for 32-bit x86 (the machine i386 in
+their PE header): an x64 build, or anything else, stops the packing.
+
 No ip.ini goes into a zip: unpacking a new version must never overwrite a
 user's settings.
 
@@ -43,6 +46,7 @@ the build.
 import argparse
 import os
 import re
+import struct
 import subprocess
 import sys
 import time
@@ -234,6 +238,29 @@ def read(path):
         return file.read()
 
 
+# The machine field of a PE file's COFF header (IMAGE_FILE_MACHINE_*).
+I386 = 0x14C
+MACHINES = {I386: "32-bit x86 (i386)", 0x8664: "x64", 0xAA64: "ARM64", 0x1C4: "ARM"}
+
+
+def program_for_32_bit_x86(path, name):
+    """The bytes of the program at path, which must be a PE file for 32-bit
+    x86: the release is qel.exe as it ships, the only build that can load a
+    switch vendor's 32-bit socket.dll, and the simulated switch beside it."""
+    try:
+        image = read(path)
+    except OSError as error:
+        fail("%s: %s" % (name, error))
+    pe = struct.unpack_from("<I", image, 0x3C)[0] if image[:2] == b"MZ" and len(image) >= 0x40 else None
+    if pe is None or image[pe:pe + 4] != b"PE\0\0" or len(image) < pe + 6:
+        fail("%s (%s) is not a Windows program (no PE header)" % (name, path))
+    machine = struct.unpack_from("<H", image, pe + 4)[0]
+    if machine != I386:
+        fail("%s (%s) is built for %s (machine 0x%x), not for 32-bit x86 (i386, 0x14c): the release takes "
+             "only the 32-bit build (preset win32)" % (name, path, MACHINES.get(machine, "another machine"), machine))
+    return image
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--version", required=True)
@@ -251,6 +278,8 @@ def main():
     folders = [args.source_dir, os.path.dirname(args.exe), args.out_dir]
     own = [os.path.abspath(folder) for folder in folders] + [os.path.realpath(folder) for folder in folders]
     # Everything is read and checked before a zip is written.
+    exe = program_for_32_bit_x86(args.exe, "qel.exe")
+    socket = program_for_32_bit_x86(args.socket, "socket.dll")
     licence = license_text(args.source_dir)
     changes = changes_text(args.source_dir, args.version)
     readme = windows_text(os.path.join(HERE, "readme.txt"), args.version, changes)
@@ -262,13 +291,13 @@ def main():
     win32 = os.path.join(args.out_dir, "qel-%s-win32.zip" % args.version)
     simswitch = os.path.join(args.out_dir, "qel-%s-simswitch.zip" % args.version)
     write_zip(win32, [
-        ("qel.exe", read(args.exe)),
+        ("qel.exe", exe),
         ("readme.txt", readme),
         ("LICENSE.txt", licence),
         ("THIRD-PARTY-NOTICES.txt", exe_notices),
     ], epoch)
     write_zip(simswitch, [
-        ("socket.dll", read(args.socket)),
+        ("socket.dll", socket),
         ("simswitch-readme.txt", socket_readme),
         ("simswitch-LICENSE.txt", licence),
         ("simswitch-THIRD-PARTY-NOTICES.txt", socket_notices),

@@ -4,8 +4,6 @@
 #   native  build/native: the portable core and its unit tests, host compiler
 #   win32   build/win32:  qel.exe, the simulated switch, the tools and the
 #                         Windows test programs (mingw-w64 cross build)
-#   win64   build/win64:  the same for x64, for the Windows tests on a
-#                         machine whose kernel runs no 32-bit programs
 #   asan    build/asan:   like native, with ASan and UBSan
 #   fuzz    build/fuzz:   the libFuzzer targets of the core (clang)
 #
@@ -19,10 +17,10 @@ presets=()
 extra=()
 while [ $# -gt 0 ]; do
   case "$1" in
-    native|win32|win64|asan|fuzz) presets+=("$1") ;;
+    native|win32|asan|fuzz) presets+=("$1") ;;
     --) shift; extra=("$@"); break ;;
     -h|--help) awk 'NR > 1 && !/^#/ { exit } NR > 1 { sub(/^# ?/, ""); print }' "${BASH_SOURCE[0]}"; exit 0 ;;
-    *) echo "build.sh: unknown preset '$1' (have: native win32 win64 asan fuzz)" >&2; exit 2 ;;
+    *) echo "build.sh: unknown preset '$1' (have: native win32 asan fuzz)" >&2; exit 2 ;;
   esac
   shift
 done

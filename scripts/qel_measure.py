@@ -13,10 +13,12 @@ import tempfile
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
-# The Windows build that Wine runs here: win32 (qel as it ships), or win64
-# (the same sources for x64) on a kernel that runs no 32-bit programs.
-PRESET = subprocess.run(["bash", str(ROOT / "scripts" / "windows-preset.sh")], capture_output=True,
-                        text=True, check=True).stdout.strip()
+# qel as it ships, the 32-bit build. RUN32_MODE tells how this machine runs
+# it: "native", or "qemu" on a kernel that runs no 32-bit programs, where
+# the 32-bit half of Wine runs under the user-mode emulator qemu-i386.
+PRESET = "win32"
+RUN32_MODE = subprocess.run(["bash", str(ROOT / "scripts" / "run32-mode.sh")], capture_output=True,
+                            text=True, check=True).stdout.strip()
 BUILD = ROOT / "build" / PRESET
 # The ip.ini of every run folder: [Qelmark], IP=192.168.1.10, the masks 1, 4,
 # 32 and 128, no command lines; CR LF line ends.
@@ -204,9 +206,17 @@ def parent_of(pid):
 
 
 def command_of(pid):
-    """argv[0] of a process, or None."""
+    """argv[0] of a process, or None. For a 32-bit Wine process that runs
+    under the emulator (scripts/wine-env.sh starts it as "qemu-i386 -0 NAME
+    LOADER ARGS..."), the first of ARGS: the Windows program, as Wine's
+    loader was given it (the emulator's own command line is what the kernel
+    shows; the title Wine writes over its loader's arguments stays inside
+    the emulated process)."""
     try:
-        return os.fsdecode(_read(pid, "cmdline").split(b"\0")[0])
+        args = _read(pid, "cmdline").split(b"\0")
+        if os.path.basename(args[0]) == b"qemu-i386" and args[1] == b"-0":
+            return os.fsdecode(args[4])
+        return os.fsdecode(args[0])
     except (OSError, IndexError):
         return None
 

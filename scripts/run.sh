@@ -9,8 +9,7 @@
 # "qel.exe a  b " (two blanks inside, one at the end). It is handed over
 # unchanged through rawrun.exe, which starts qel with CreateProcessW.
 #
-# qel runs in build/win32/run/ (build/win64/run/ on a machine whose kernel
-# runs no 32-bit programs), next to copies of qel.exe and the simulated
+# qel runs in build/win32/run/, next to copies of qel.exe and the simulated
 # socket.dll, and an ip.ini copied there from tools/sample-ip.ini when it is
 # missing (edit it freely; the simulated outlets keep their state in
 # socket-sim.state there). After a run the exit code and, in script mode,
@@ -36,15 +35,14 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 trap 'exit 130' INT TERM
 
 bash "$root/scripts/setup.sh"
-# qel as it ships is 32-bit; on a machine whose kernel runs no 32-bit
-# programs Wine can only start the same sources built for x64.
-preset=$(bash "$root/scripts/windows-preset.sh")
-if [ "$preset" != win32 ]; then
-  echo "run.sh: this kernel runs no 32-bit programs; running qel built for x64 (build/$preset)" >&2
+# qel as it ships, 32-bit; on a kernel that runs no 32-bit programs its
+# half of Wine runs under the emulator qemu-i386 (scripts/wine-env.sh).
+if [ "$(bash "$root/scripts/run32-mode.sh")" = qemu ]; then
+  echo "run.sh: this kernel runs no 32-bit programs; qel runs under qemu-i386" >&2
 fi
-build="$root/build/$preset"
+build="$root/build/win32"
 run="$build/run"
-bash "$root/scripts/build.sh" "$preset"
+bash "$root/scripts/build.sh" win32
 show_state="$root/build/native/tools/show_state"
 bash "$root/scripts/build.sh" native -- --target show_state
 

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Installs what building and testing qel needs on Debian 12, when missing:
-# the mingw-w64 cross compiler, 32-bit Wine, a virtual X display, CMake,
-# GoogleTest, clang for fuzzing, a Japanese Gothic font, Python (for the
+# the mingw-w64 cross compiler, 32-bit Wine (on a kernel without 32-bit
+# programs also the 64-bit Wine and the emulator qemu-i386 10, see below), a
+# virtual X display, CMake, GoogleTest, clang for fuzzing, a Japanese Gothic font, Python (for the
 # benchmark, the soak run and packing the release zips) and unzip (for
 # checking them).
 set -euo pipefail
 
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
@@ -19,6 +21,9 @@ packages=(
   locales
   python3 unzip
 )
+# A kernel that runs no 32-bit programs: Wine's 64-bit half too (see below).
+run32_mode=$(bash "$here/run32-mode.sh")
+if [ "$run32_mode" = qemu ]; then packages+=(wine64); fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -53,21 +58,13 @@ if ! have_ja_locale; then
   fi
 fi
 
-# A kernel that runs no 32-bit programs (its 32-bit emulation switched off)
-# cannot start the 32-bit Wine: the Windows tests then run the same sources
-# built for x64 under Wine's 64-bit loader (scripts/windows-preset.sh).
-if [ "$(bash "$(dirname "${BASH_SOURCE[0]}")/windows-preset.sh")" = win64 ]; then
-  packages64=(wine64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev)
-  missing=()
-  for p in "${packages64[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
-      missing+=("$p")
-    fi
-  done
-  if [ ${#missing[@]} -gt 0 ]; then
-    echo "qel setup: this kernel runs no 32-bit programs; installing ${missing[*]} for the x64 test build" >&2
-    export DEBIAN_FRONTEND=noninteractive
-    $SUDO apt-get update -qq
-    $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-  fi
+# A kernel that runs no 32-bit programs (scripts/run32-mode.sh): the 32-bit
+# half of Wine runs under qemu-i386 10, the 64-bit half natively. Debian 12's
+# own qemu-user (7.2) spends most of a minute starting each Wine process, so
+# the emulator comes from Debian's bookworm-backports suite. It is fetched
+# with an apt state of its own in build/emulator/ (nothing is added to the
+# host's sources or installed), and only its qemu-i386, a static program, is
+# kept: build/emulator/qemu-i386.
+if [ "$run32_mode" = qemu ]; then
+  bash "$here/fetch-emulator.sh"
 fi

@@ -2,8 +2,9 @@
 #
 #   source scripts/wine-env.sh BUILD_DIR [--no-trap]
 #
-# It exports WINEPREFIX=BUILD_DIR/wineprefix, WINEARCH=win32 (win64 for the
-# x64 build), WINEDEBUG=-all
+# It exports WINEPREFIX=BUILD_DIR/wineprefix, WINEARCH=win32 (win64 where
+# the kernel runs no 32-bit programs: see qel_wine_emulated_loader below),
+# QEL_RUN32_MODE (native or qemu, scripts/run32-mode.sh), WINEDEBUG=-all
 # and WINEDLLOVERRIDES="mscoree,mshtml=", creates that prefix without any
 # dialog when it is missing (with the settings below), starts a private Xvfb
 # display (DISPLAY is exported) and a persistent wineserver, so that many
@@ -39,12 +40,15 @@
 # set there by hand (e.g. sDecimal). QEL_WINE_LANG=ja_JP.UTF-8 before sourcing
 # makes the first form the default of the whole session.
 
+QEL_SCRIPTS_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
 qel_wine_fail() {
   echo "wine-env: $*" >&2
   return 1
 }
 
 # Bump when the prefix should be made anew (what qel_wine_make_prefix does).
+# The prefix is made anew, too, when the way 32-bit programs run changes.
 QEL_WINE_PREFIX_VERSION=1
 
 qel_wine_env_main() {
@@ -66,23 +70,14 @@ qel_wine_env_main() {
   if [ -n "${QEL_WINE_SESSION_DIR:-}" ]; then qel_wine_stop; fi
 
   export WINEPREFIX="$builddir/wineprefix"
+  QEL_RUN32_MODE=$(bash "$QEL_SCRIPTS_DIR/run32-mode.sh") || return 1
+  export QEL_RUN32_MODE
+  # What this script runs of Wine itself (wineboot, reg, cmd): the loader
+  # that runs at the kernel's own speed.
+  QEL_WINE_TOOL=wine
   export WINEARCH=win32
-  # The x64 build (build/win64 of the presets, for a machine whose kernel
-  # runs no 32-bit programs) runs under Wine's 64-bit loader in a 64-bit prefix: "wine" and
-  # what Wine's scripts call by name lead to that loader first on PATH.
-  if [ "$(basename "$builddir")" = win64 ]; then
-    export WINEARCH=win64
-    mkdir -p "$builddir/wine64-bin" || return 1
-    local name
-    for name in wine wine-stable; do
-      printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$builddir/wine64-bin/$name" &&
-        chmod +x "$builddir/wine64-bin/$name" || return 1
-    done
-    export WINELOADER=/usr/lib/wine/wine64
-    case ":$PATH:" in
-      *":$builddir/wine64-bin:"*) ;;
-      *) export PATH="$builddir/wine64-bin:$PATH" ;;
-    esac
+  if [ "$QEL_RUN32_MODE" = qemu ]; then
+    qel_wine_emulated_loader "$builddir" || return 1
   fi
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -109,11 +104,65 @@ qel_wine_env_main() {
   # run also sets whether an X window manager handles the windows.
   local x11='HKCU\Software\Wine\X11 Driver'
   if [ -n "${QEL_XVFB_PID:-}" ]; then
-    wine reg add "$x11" /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
+    "$QEL_WINE_TOOL" reg add "$x11" /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
   else
-    wine reg delete "$x11" /v Managed /f </dev/null >/dev/null 2>&1
-    wine cmd /c exit 0 </dev/null >/dev/null 2>&1
+    "$QEL_WINE_TOOL" reg delete "$x11" /v Managed /f </dev/null >/dev/null 2>&1
+    "$QEL_WINE_TOOL" cmd /c exit 0 </dev/null >/dev/null 2>&1
   fi || { qel_wine_fail "a first wine run in $WINEPREFIX failed"; return 1; }
+}
+
+# A kernel that runs no 32-bit programs: a WoW64 prefix (WINEARCH=win64)
+# whose 64-bit half (wineserver, wineboot, services) runs natively, while
+# every 32-bit program, qel.exe among them, runs in Wine's 32-bit loader
+# under qemu-i386 (build/emulator/qemu-i386, fetched by scripts/setup.sh).
+# Wine starts every new process with a loader from the folder of the loader
+# that runs (the folder of its /proc/self/exe, under the name it was started
+# by, or that name's other width: wine, wine64), so BUILD_DIR/wine-loader
+# mirrors Wine's folders: lib/wine/wine64 and lib/wine/wine.i386 are copies
+# of the 64-bit and the 32-bit loader (copies, not links, so that Wine takes
+# lib/wine as its folder; the emulator reports the program it runs as the
+# 32-bit process's /proc/self/exe), lib/wine/wine is a script that runs
+# wine.i386 under the emulator, naming itself as the loader (-0), and links
+# lead to Wine's libraries and data. "wine" on PATH is that script: "wine
+# qel.exe" runs the 32-bit qel as it ships, and every 32-bit program started
+# from there (by a test driver, or a CMD line of qel's) comes back through it
+# instead of asking the kernel to run 32-bit code. WINELOADERNOEXEC keeps the
+# 32-bit loader from re-executing itself through the preloader, which the
+# emulator cannot start.
+qel_wine_emulated_loader() {
+  local builddir="$1" qemu loader
+  qemu="$(cd "$QEL_SCRIPTS_DIR/.." && pwd)/build/emulator/qemu-i386"
+  if [ ! -x "$qemu" ]; then
+    qel_wine_fail "this kernel runs no 32-bit programs and $qemu is missing; scripts/setup.sh fetches it"
+    return 1
+  fi
+  if [ ! -x /usr/lib/wine/wine64 ] || [ ! -x /usr/lib/wine/wine ]; then
+    qel_wine_fail "the 32-bit and the 64-bit Wine (wine32:i386, wine64) are both needed; scripts/setup.sh installs them"
+    return 1
+  fi
+  loader="$builddir/wine-loader"
+  rm -rf "$loader"
+  mkdir -p "$loader/lib/wine" "$loader/lib/x86_64-linux-gnu" "$loader/lib/i386-linux-gnu" "$loader/share" || return 1
+  cp /usr/lib/wine/wine64 "$loader/lib/wine/wine64" || return 1
+  ln -s /usr/lib/x86_64-linux-gnu/wine "$loader/lib/x86_64-linux-gnu/wine" || return 1
+  ln -s /usr/lib/i386-linux-gnu/wine "$loader/lib/i386-linux-gnu/wine" || return 1
+  ln -s /usr/share/wine "$loader/share/wine" || return 1
+  ln -s /usr/lib/wine/wineserver64 "$loader/lib/wine/wineserver" || return 1
+  cp /usr/lib/wine/wine "$loader/lib/wine/wine.i386" || return 1
+  # The loader answers --version and --help only when it is not told to run
+  # without re-executing, so the 64-bit one (the same Wine) answers them.
+  printf '#!/bin/sh\n# The 32-bit Wine loader under the user-mode emulator (scripts/wine-env.sh).\ncase "$1" in --version|--help) exec "%s" "$@" ;; esac\nWINELOADERNOEXEC=1 exec "%s" -0 "$0" "%s" "$@"\n' \
+    "$loader/lib/wine/wine64" "$qemu" "$loader/lib/wine/wine.i386" >"$loader/lib/wine/wine" &&
+    chmod +x "$loader/lib/wine/wine" || return 1
+  # What Wine's own scripts (wineboot, winepath, ...) call by name.
+  ln -s wine "$loader/lib/wine/wine-stable" || return 1
+  export WINEARCH=win64
+  export WINELOADER="$loader/lib/wine/wine64"
+  QEL_WINE_TOOL="$loader/lib/wine/wine64"
+  case ":$PATH:" in
+    *":$loader/lib/wine:"*) ;;
+    *) export PATH="$loader/lib/wine:$PATH" ;;
+  esac
 }
 
 # One session per prefix; a session whose shell died is taken over.
@@ -182,7 +231,7 @@ qel_wine_start_display() {
 # The prefix, once: wineboot without dialogs, then our settings.
 qel_wine_make_prefix() {
   local stamp="$WINEPREFIX/.qel-prefix-ready"
-  if [ "$(cat "$stamp" 2>/dev/null)" = "$QEL_WINE_PREFIX_VERSION" ]; then
+  if [ "$(cat "$stamp" 2>/dev/null)" = "$QEL_WINE_PREFIX_VERSION-$QEL_RUN32_MODE" ]; then
     return 0
   fi
   if [ -f "$WINEPREFIX/system.reg" ]; then wineserver -k >/dev/null 2>&1 || true; fi
@@ -190,7 +239,7 @@ qel_wine_make_prefix() {
   echo "wine-env: creating $WINEPREFIX" >&2
   # Without winemenubuilder: no menu entries or file types in the user's home.
   WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d" \
-    wineboot -i </dev/null >/dev/null 2>&1 ||
+    "$QEL_WINE_TOOL" wineboot -i </dev/null >/dev/null 2>&1 ||
     { qel_wine_fail "wineboot -i failed"; return 1; }
   wineserver -w
   qel_wine_reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /t REG_SZ /d '' /f || return 1
@@ -200,11 +249,11 @@ qel_wine_make_prefix() {
   qel_wine_reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f || return 1
   qel_wine_map_fonts || return 1
   wineserver -w
-  echo "$QEL_WINE_PREFIX_VERSION" >"$stamp"
+  echo "$QEL_WINE_PREFIX_VERSION-$QEL_RUN32_MODE" >"$stamp"
 }
 
 qel_wine_reg() {
-  wine reg "$@" </dev/null >/dev/null 2>&1 || { qel_wine_fail "wine reg $* failed"; return 1; }
+  "$QEL_WINE_TOOL" reg "$@" </dev/null >/dev/null 2>&1 || { qel_wine_fail "wine reg $* failed"; return 1; }
 }
 
 # "ＭＳ ゴシック" (full-width letters) and "MS Gothic" are drawn with the

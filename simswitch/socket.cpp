@@ -11,7 +11,8 @@
 // SetEnvironmentVariableW while the library is loaded.
 //
 // The variants that each lack one function are the same code with another
-// export table (see CMakeLists.txt).
+// export table, and the one whose setdata removes no arguments the same code
+// with that function's convention changed (see CMakeLists.txt).
 
 #include <windows.h>
 
@@ -25,11 +26,31 @@
 #include "win32/module_path.h"
 #include "win32/owned_handle.h"
 
+// Each function's calling convention: __stdcall, as the library's interface
+// says. A variant built with QELSIM_CONVENTION_<function> defined gives that
+// one function another convention (see CMakeLists.txt): a library that qel
+// must refuse to call on.
+#ifndef QELSIM_CONVENTION_setip
+#define QELSIM_CONVENTION_setip QEL_STDCALL
+#endif
+#ifndef QELSIM_CONVENTION_receivep6
+#define QELSIM_CONVENTION_receivep6 QEL_STDCALL
+#endif
+#ifndef QELSIM_CONVENTION_setdata
+#define QELSIM_CONVENTION_setdata QEL_STDCALL
+#endif
+#ifndef QELSIM_CONVENTION_cleandata
+#define QELSIM_CONVENTION_cleandata QEL_STDCALL
+#endif
+#ifndef QELSIM_CONVENTION_transfer
+#define QELSIM_CONVENTION_transfer QEL_STDCALL
+#endif
+
 // The five functions as the library declares them; a definition below that
 // differs from the list does not compile. Which of them are exported is set
 // by the module definition file that CMake writes from the same list.
 extern "C" {
-#define QELSIM_DECLARE(name, parameters) std::int32_t QEL_STDCALL name parameters;
+#define QELSIM_DECLARE(name, parameters) std::int32_t QELSIM_CONVENTION_##name name parameters;
 QEL_SWITCH_LIBRARY_FUNCTIONS(QELSIM_DECLARE)
 #undef QELSIM_DECLARE
 }
@@ -330,24 +351,24 @@ Outcome Transfer(std::int32_t word) {
 
 extern "C" {
 
-std::int32_t QEL_STDCALL setip(const char* address) {
+std::int32_t QELSIM_CONVENTION_setip setip(const char* address) {
   const std::string shown = address == nullptr ? std::string("(null)") : OneLine(address);
   return Perform("setip", "setip " + shown, [&] { return Select(address); });
 }
 
-std::int32_t QEL_STDCALL receivep6(void) {
+std::int32_t QELSIM_CONVENTION_receivep6 receivep6(void) {
   return Perform("receivep6", "receivep6", [] { return ReadWord(); });
 }
 
-std::int32_t QEL_STDCALL setdata(std::int32_t word) {
+std::int32_t QELSIM_CONVENTION_setdata setdata(std::int32_t word) {
   return Perform("setdata", "setdata " + std::to_string(word), [=] { return Stage(word); });
 }
 
-std::int32_t QEL_STDCALL cleandata(std::int32_t word) {
+std::int32_t QELSIM_CONVENTION_cleandata cleandata(std::int32_t word) {
   return Perform("cleandata", "cleandata " + std::to_string(word), [=] { return Stage(word); });
 }
 
-std::int32_t QEL_STDCALL transfer(std::int32_t word) {
+std::int32_t QELSIM_CONVENTION_transfer transfer(std::int32_t word) {
   return Perform("transfer", "transfer " + std::to_string(word), [=] { return Transfer(word); });
 }
 

@@ -157,6 +157,47 @@ TEST_F(QelFolder, AWaitingScriptTakesItsMessages) {
   EXPECT_EQ(State(), "192.168.1.10=1\n");
 }
 
+// All five functions of the library called from qel.exe, each with its
+// arguments as qel passes them: the address text, and words whose upper 16
+// bits are set (sign-extended from 16 bits), so that every byte of each
+// argument shows in the journal. qel checks the stack pointer around every
+// call and fails the switch when the pointer did not come back where
+// __stdcall leaves it: exit code 0 says each call kept it. A library whose
+// setdata removes none of its argument (cdecl) leaves it off: that switch
+// stops after setdata, before anything is sent.
+TEST_F(QelFolder, EveryLibraryFunctionGetsItsArgumentsIntactAndKeepsTheStack) {
+  WriteAll(Ini(), "[Qelmark]\r\nIP=10.20.30.40\r\nSW1=-255\r\n");  // mask 0xFF01
+  const std::wstring builtDir = gSocket.substr(0, gSocket.find_last_of(L'\\'));
+  struct Case {
+    const char* library;
+    const wchar_t* path;
+    DWORD exitCode;
+    JournalLines journal;
+    int wordAfter;
+  };
+  const Case cases[] = {
+      // On: 2 | 0xFF01 = 0xFF03; off: 0xFF03 & (0xFF01 ^ 255) = 0xFF02.
+      {"__stdcall, as socket.dll", nullptr, 0,
+       {"setip 10.20.30.40 -> 0", "receivep6 -> 2", "setdata -253 -> -253", "transfer -253 -> -253",
+        "setip 10.20.30.40 -> 0", "receivep6 -> -253", "cleandata -254 -> -254", "transfer -254 -> -254"},
+       -254},
+      {"setdata removes no argument", L"cdecl-setdata", 1,
+       {"setip 10.20.30.40 -> 0", "receivep6 -> 2", "setdata -253 -> -253",
+        "setip 10.20.30.40 -> 0", "receivep6 -> 2", "cleandata 2 -> 2", "transfer 2 -> 2"},
+       2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.library);
+    const std::wstring library = c.path ? builtDir + L"\\" + c.path + L"\\socket.dll" : gSocket;
+    ASSERT_TRUE(CopyFileW(library.c_str(), (dir_ + L"\\socket.dll").c_str(), FALSE));
+    WriteAll(StatePath(), "10.20.30.40=2\n");
+    DeleteFileW(JournalPath().c_str());
+    EXPECT_EQ(RunQel(L"1 1 0"), c.exitCode);
+    EXPECT_EQ(Journal(), c.journal);
+    EXPECT_EQ(State(), "10.20.30.40=" + std::to_string(c.wordAfter) + "\n");
+  }
+}
+
 TEST_F(QelFolder, CommandLineStartsAProgramWithANormalWindow) {
   // (A value that ends in a quote mark would lose its enclosing quotes.)
   WriteAll(dir_ + L"\\ip.ini", "[Qelmark]\r\nCMD1=\"" + Narrow(dir_) + "\\echoargs.exe\" \"a b\" --from-qel\r\n");

@@ -521,18 +521,41 @@ class QelPanel : public QelWindow {
     return said;
   }
 
-  // The shown tooltip sits just below the control: its top within a few
-  // pixels under the control's bottom, its left edge by the control's.
-  void ExpectTipBeside(int id) {
+  // The shown tooltip covers no control of qel's window and fits its width:
+  // it sits in the screen's work area, just below the window where there is
+  // room (else above it), its left edge under the control's as far as the
+  // window's width allows.
+  void ExpectTipClearOfTheControls(int id) {
     const HWND tip = ShownTip();
     ASSERT_NE(tip, nullptr) << "no tooltip";
-    RECT button = {}, shown = {};
-    GetWindowRect(Control(id), &button);
+    RECT shown = {}, window = {}, button = {};
     GetWindowRect(tip, &shown);
-    EXPECT_TRUE(shown.top >= button.bottom && shown.top <= button.bottom + 8 && shown.left >= button.left - 8 &&
-                shown.left <= button.right)
-        << "tooltip at (" << shown.left << ", " << shown.top << "), button (" << button.left << ", " << button.top
-        << ") - (" << button.right << ", " << button.bottom << ")";
+    GetWindowRect(window_, &window);
+    GetWindowRect(Control(id), &button);
+    const std::string where = "tooltip (" + std::to_string(shown.left) + ", " + std::to_string(shown.top) +
+                              ") - (" + std::to_string(shown.right) + ", " + std::to_string(shown.bottom) + ")";
+    for (HWND control = GetWindow(window_, GW_CHILD); control != nullptr; control = GetWindow(control, GW_HWNDNEXT)) {
+      RECT place = {}, common = {};
+      GetWindowRect(control, &place);
+      EXPECT_FALSE(IntersectRect(&common, &place, &shown))
+          << where << " covers control " << GetDlgCtrlID(control) << " \"" << Narrow(TextOf(control)) << "\"";
+    }
+    EXPECT_LE(shown.right - shown.left, window.right - window.left) << where << " is wider than the window";
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor));
+    const RECT& work = monitor.rcWork;
+    EXPECT_TRUE(shown.left >= work.left && shown.top >= work.top && shown.right <= work.right &&
+                shown.bottom <= work.bottom)
+        << where << " leaves the work area";
+    const bool roomBelow = window.bottom + (shown.bottom - shown.top) + 8 <= work.bottom;
+    if (roomBelow) {
+      EXPECT_TRUE(shown.top >= window.bottom && shown.top <= window.bottom + 8) << where << " is not below the window";
+    } else {
+      EXPECT_TRUE(shown.bottom <= window.top && shown.bottom >= window.top - 8) << where << " is not above the window";
+    }
+    EXPECT_EQ(shown.left, std::max(window.left, std::min(button.left, window.right - (shown.right - shown.left))))
+        << where << ": its left edge is not under the control's";
   }
 
   // Presses OK of the box and waits for it to close.
@@ -869,8 +892,8 @@ TEST_F(QelPanel, ABadMaskLeavesTheRowsBeforeItRead) {
 
 // ---------------------------------------------------------------------------
 // The keyboard: an ON or OFF button with the focus shows its outlet's state
-// beside it, the same text as the label's tooltip, following the poll,
-// until the focus leaves it.
+// by the window, the same text as the label's tooltip, following the poll,
+// until the focus leaves it, and covering none of the window's controls.
 
 TEST_F(QelPanel, AFocusedOnOrOffButtonShowsItsOutletsStateBesideIt) {
   ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 1 | 128}}));
@@ -881,12 +904,12 @@ TEST_F(QelPanel, AFocusedOnOrOffButtonShowsItsOutletsStateBesideIt) {
   ASSERT_TRUE(TabTo(kIdOn + 0)) << "Tab did not reach Sw1's ON";
   ASSERT_NE(WaitForTip(), nullptr) << "no tooltip beside Sw1's ON";
   EXPECT_EQ(WaitForTipText(TipOf(0)), StateTip(true, kSaved));
-  ExpectTipBeside(kIdOn + 0);
+  ExpectTipClearOfTheControls(kIdOn + 0);
   // The window moved: the tip goes with the button at once, not at a poll.
   RECT frame = {};
   GetWindowRect(window_, &frame);
   SetWindowPos(window_, nullptr, frame.left + 40, frame.top + 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  ExpectTipBeside(kIdOn + 0);
+  ExpectTipClearOfTheControls(kIdOn + 0);
 
   // It follows the poll: the switch is switched at the device, then the
   // outlet's state cannot be read; always the label's tooltip text.
@@ -898,6 +921,7 @@ TEST_F(QelPanel, AFocusedOnOrOffButtonShowsItsOutletsStateBesideIt) {
   EXPECT_EQ(WaitForTipText(unknown), unknown);
   EXPECT_EQ(TipOf(0), unknown);
   EXPECT_EQ(FocusedControl(), Control(kIdOn + 0));
+  ExpectTipClearOfTheControls(kIdOn + 0);  // a text wider than the window, wrapped
   Type(kIdMask + 0, L"1");
   EXPECT_EQ(WaitForTipText(StateTip(false, kSaved)), StateTip(false, kSaved));
 
@@ -905,12 +929,32 @@ TEST_F(QelPanel, AFocusedOnOrOffButtonShowsItsOutletsStateBesideIt) {
   PressTab();
   ASSERT_EQ(FocusedControl(), Control(kIdOn + 1));
   EXPECT_EQ(WaitForTipText(StateTip(false, kSaved)), StateTip(false, kSaved));
-  ExpectTipBeside(kIdOn + 1);
+  ExpectTipClearOfTheControls(kIdOn + 1);
 
-  // OFF as ON: Sw4's, which is on.
-  ASSERT_TRUE(TabTo(kIdOff + 3)) << "Tab did not reach Sw4's OFF";
-  EXPECT_EQ(WaitForTipText(StateTip(true, kSaved)), StateTip(true, kSaved));
-  ExpectTipBeside(kIdOff + 3);
+  // Every other button, OFF as ON; the last Sw4's OFF (Sw4 is on), right in
+  // the window's corner.
+  for (int id : {kIdOn + 2, kIdOn + 3, kIdOff + 0, kIdOff + 1, kIdOff + 2, kIdOff + 3}) {
+    SCOPED_TRACE("button " + std::to_string(id));
+    ASSERT_TRUE(TabTo(id)) << "Tab did not reach the button";
+    const int row = (id - kIdOn) % 100;
+    const std::wstring state = StateTip(row == 3, kSaved);
+    EXPECT_EQ(WaitForTipText(state), state);
+    ExpectTipClearOfTheControls(id);
+  }
+  // The window at the work area's bottom right: the tip goes above it,
+  // inside the work area.
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof(monitor);
+  ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor));
+  GetWindowRect(window_, &frame);
+  SetWindowPos(window_, nullptr, monitor.rcWork.right - (frame.right - frame.left) - 2,
+               monitor.rcWork.bottom - (frame.bottom - frame.top) - 2, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ExpectTipClearOfTheControls(kIdOff + 3);
+  RECT shown = {};
+  GetWindowRect(ShownTip(), &shown);
+  GetWindowRect(window_, &frame);
+  EXPECT_LE(shown.bottom, frame.top) << "the tip is not above the window";
 
   // Away, round to the address field: gone, and no poll brings it back.
   ASSERT_TRUE(TabTo(kIdAddress)) << "Tab did not come back to the address field";
@@ -1135,7 +1179,8 @@ TEST_F(QelPanel, AQuotedPathWithBlanksComesBackAndStartsThatProgramOnly) {
 
 // ---------------------------------------------------------------------------
 // Screenshots for people to look at: Sw1 and Sw3 lit; the same with Sw1's
-// tooltip; a message box. Run under the Japanese locale, as scripts/run.sh
+// tooltip; with Sw3's state below the window for its focused ON; a message
+// box. Run under the Japanese locale, as scripts/run.sh
 // runs qel.
 
 // "dir\\name.png" with `suffix` before ".png".
@@ -1171,6 +1216,20 @@ TEST_F(QelPanel, Screenshot) {
   ASSERT_TRUE(CaptureScreen(shown, image));
   SaveScreenshot(Beside(gScreenshot, L"-tip"), image);
   MouseAway();
+  for (int waited = 0; waited < 5000 && ShownTip() != nullptr; waited += 100) Sleep(100);
+
+  // And (…-focus-tip.png) the state of Sw3 below the window while its ON
+  // has the focus.
+  ASSERT_TRUE(TabTo(kIdOn + 2)) << "Tab did not reach Sw3's ON";
+  tip = WaitForTip();
+  ASSERT_NE(tip, nullptr) << "no tooltip for Sw3's ON";
+  Sleep(300);  // drawn
+  GetWindowRect(window_, &shown);
+  GetWindowRect(tip, &tipRect);
+  UnionRect(&shown, &shown, &tipRect);
+  ASSERT_TRUE(CaptureScreen(shown, image));
+  SaveScreenshot(Beside(gScreenshot, L"-focus-tip"), image);
+  TabTo(kIdAddress);
 
   // And (…-message.png) a message box: a launch button with nothing to start.
   Click(kIdLaunch + 0);

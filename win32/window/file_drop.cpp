@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include "win32/window/callback_edge.h"
+
 namespace qel {
 namespace {
 
@@ -56,9 +58,15 @@ ULONG FileDropTarget::Release() {
 
 // Over a command field: the copy cursor for files, "no drop" for anything else.
 HRESULT FileDropTarget::DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) {
-  offersFiles_ = OffersFiles(data);
-  *effect = offersFiles_ ? DROPEFFECT_COPY : DROPEFFECT_NONE;
-  return S_OK;
+  offersFiles_ = false;
+  *effect = DROPEFFECT_NONE;
+  // A drop never reports a failure (callback_edge.h): one that comes out of
+  // the system's data stops here, and the drop is refused.
+  return StopAtEdge(nullptr, StoppedIn::kMessage, E_UNEXPECTED, [&] {
+    offersFiles_ = OffersFiles(data);
+    *effect = offersFiles_ ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+    return S_OK;
+  });
 }
 
 HRESULT FileDropTarget::DragOver(DWORD, POINTL, DWORD* effect) {
@@ -73,10 +81,14 @@ HRESULT FileDropTarget::DragLeave() {
 
 HRESULT FileDropTarget::Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) {
   offersFiles_ = false;
-  const std::optional<std::wstring> text = QuotedFirstPath(data);
-  if (text) SetWindowTextW(field_, text->c_str());
-  *effect = text ? DROPEFFECT_COPY : DROPEFFECT_NONE;
-  return S_OK;
+  *effect = DROPEFFECT_NONE;
+  // A failed drop leaves the field as it was and says nothing.
+  return StopAtEdge(nullptr, StoppedIn::kMessage, E_UNEXPECTED, [&] {
+    const std::optional<std::wstring> text = QuotedFirstPath(data);
+    if (text) SetWindowTextW(field_, text->c_str());
+    *effect = text ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+    return S_OK;
+  });
 }
 
 }  // namespace qel

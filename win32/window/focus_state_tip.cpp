@@ -1,6 +1,10 @@
 #include "win32/window/focus_state_tip.h"
 
+#include <algorithm>
+
+#include "win32/window/callback_edge.h"
 #include "win32/window/controls.h"
+#include "win32/window/dpi.h"
 
 namespace qel {
 
@@ -37,28 +41,41 @@ void FocusStateTip::TextChanged(int row) {
 }
 
 void FocusStateTip::FollowButton() {
-  if (shownFor_ == nullptr) return;
-  const POINT at = PlaceFor(shownFor_);
-  if (at.x == shownAt_.x && at.y == shownAt_.y) return;
-  shownAt_ = at;
-  SendMessageW(tip_, TTM_TRACKPOSITION, 0, MAKELPARAM(at.x, at.y));
+  if (shownFor_ == nullptr || !IsWindowVisible(tip_)) return;
+  RECT window = {};
+  GetWindowRect(window_, &window);
+  if (window.right - window.left != fittedToWidth_) {
+    Show(shownFor_, shownRow_);  // another DPI: wrapped anew
+    return;
+  }
+  RECT shown = {};
+  GetWindowRect(tip_, &shown);
+  const POINT at = PlaceFor(shownFor_, {shown.right - shown.left, shown.bottom - shown.top});
+  if (at.x == shown.left && at.y == shown.top) return;
+  // The tip may stand off the point it tracks by its frame: that offset
+  // stays.
+  trackedAt_ = {trackedAt_.x + at.x - shown.left, trackedAt_.y + at.y - shown.top};
+  SendMessageW(tip_, TTM_TRACKPOSITION, 0, MAKELPARAM(trackedAt_.x, trackedAt_.y));
 }
 
 LRESULT CALLBACK FocusStateTip::ButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR row,
                                            DWORD_PTR self) {
   auto* tip = reinterpret_cast<FocusStateTip*>(self);
-  switch (message) {
-    case WM_SETFOCUS:
-      tip->Show(button, static_cast<int>(row));
-      break;
-    case WM_KILLFOCUS:
-      if (tip->shownFor_ == button) tip->Hide();
-      break;
-    case WM_NCDESTROY:
-      if (tip->shownFor_ == button) tip->shownFor_ = nullptr;
-      RemoveWindowSubclass(button, &FocusStateTip::ButtonProc, row);
-      break;
-  }
+  StopAtEdge(tip->window_, StoppedIn::kMessage, 0, [&] {
+    switch (message) {
+      case WM_SETFOCUS:
+        tip->Show(button, static_cast<int>(row));
+        break;
+      case WM_KILLFOCUS:
+        if (tip->shownFor_ == button) tip->Hide();
+        break;
+      case WM_NCDESTROY:
+        if (tip->shownFor_ == button) tip->shownFor_ = nullptr;
+        RemoveWindowSubclass(button, &FocusStateTip::ButtonProc, row);
+        break;
+    }
+    return 0;
+  });
   return DefSubclassProc(button, message, wParam, lParam);
 }
 
@@ -74,9 +91,14 @@ void FocusStateTip::Show(HWND button, int row) {
   SendMessageW(tip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
   shownFor_ = button;
   shownRow_ = row;
-  shownAt_ = PlaceFor(button);
-  SendMessageW(tip_, TTM_TRACKPOSITION, 0, MAKELPARAM(shownAt_.x, shownAt_.y));
-  if (!text.empty()) SendMessageW(tip_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+  if (text.empty()) return;
+  FitToWindowWidth();
+  // Placed for the size it will have, then, once it shows, for the size it
+  // has (with the frame the system gives it).
+  trackedAt_ = PlaceFor(button, BubbleSize());
+  SendMessageW(tip_, TTM_TRACKPOSITION, 0, MAKELPARAM(trackedAt_.x, trackedAt_.y));
+  SendMessageW(tip_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+  FollowButton();
 }
 
 void FocusStateTip::Hide() {
@@ -88,11 +110,54 @@ void FocusStateTip::Hide() {
   SendMessageW(tip_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
 }
 
-POINT FocusStateTip::PlaceFor(HWND button) const {
-  RECT rect = {};
-  GetWindowRect(button, &rect);
-  // A small gap, so that the tip does not hide the button's edge.
-  return {rect.left, rect.bottom + 2};
+SIZE FocusStateTip::BubbleSize() const {
+  TTTOOLINFOW tool = {};
+  Tool(tool);
+  const auto bubble = static_cast<DWORD>(SendMessageW(tip_, TTM_GETBUBBLESIZE, 0, reinterpret_cast<LPARAM>(&tool)));
+  // The frame the tip's window adds around the bubble, where the system
+  // counts it apart.
+  const int border = 2 * GetSystemMetrics(SM_CXBORDER);
+  return {LOWORD(bubble) + border, HIWORD(bubble) + border};
+}
+
+void FocusStateTip::FitToWindowWidth() {
+  RECT window = {};
+  GetWindowRect(window_, &window);
+  const int most = window.right - window.left;
+  fittedToWidth_ = most;
+  // The text's width leaves room for the tip's margins and frame: taken off
+  // as far as the first tries show them.
+  int textWidth = most;
+  for (int attempt = 0; attempt < 4 && textWidth > 0; ++attempt) {
+    SendMessageW(tip_, TTM_SETMAXTIPWIDTH, 0, textWidth);
+    const int over = BubbleSize().cx - most;
+    if (over <= 0) return;
+    textWidth -= over;
+  }
+}
+
+POINT FocusStateTip::PlaceFor(HWND button, SIZE size) const {
+  RECT window = {}, pressed = {};
+  GetWindowRect(window_, &window);
+  GetWindowRect(button, &pressed);
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof(monitor);
+  RECT work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  if (GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor)) work = monitor.rcWork;
+  // A small gap, so that the tip does not touch the window's edge.
+  const int gap = 2 * std::max(1, WindowDpi(window_, ScreenDpi()) / 96);
+  const auto within = [](int value, int low, int high) { return std::max(low, std::min(value, high)); };
+
+  // Under the button, as far as the window's width allows, on the screen.
+  const int x = within(within(pressed.left, window.left, window.right - size.cx), work.left, work.right - size.cx);
+  if (window.bottom + gap + size.cy <= work.bottom) return {x, window.bottom + gap};
+  if (window.top - gap - size.cy >= work.top) return {x, window.top - gap - size.cy};
+  // The window fills the work area's height: beside it, at the button.
+  const int y = within(pressed.top, work.top, work.bottom - size.cy);
+  if (window.right + gap + size.cx <= work.right) return {window.right + gap, y};
+  if (window.left - gap - size.cx >= work.left) return {window.left - gap - size.cx, y};
+  // No room clear of the window anywhere: as low on the screen as it goes.
+  return {x, work.bottom - size.cy};
 }
 
 void FocusStateTip::Tool(TTTOOLINFOW& tool) const {

@@ -1,7 +1,13 @@
-// An outlet's state in words beside its ON or OFF button for as long as that
-// button has the keyboard focus: what the outlet label's tooltip says, for a
-// user who tabs to the button and never points at the label. The tip shows
-// just below the button and follows the poll while it shows.
+// An outlet's state in words for as long as its ON or OFF button has the
+// keyboard focus: what the outlet label's tooltip says, for a user who tabs
+// to the button and never points at the label. It follows the poll while it
+// shows.
+//
+// The tip covers none of the window's controls: it shows just below the
+// window, its left edge under the button's (as far as the window's width
+// allows), wrapped to at most the window's width; where the screen's work
+// area has no room below the window, above it; where it has none above
+// either, beside the window at the button's height.
 #pragma once
 
 #include <windows.h>
@@ -31,8 +37,8 @@ class FocusStateTip {
   void Watch(HWND button, int row);
   // The state text of `row` changed: shown anew if that row's state shows.
   void TextChanged(int row);
-  // Keeps the shown tip beside its button when the window has moved or the
-  // controls were placed anew.
+  // Keeps the shown tip by the window and its button when the window has
+  // moved or the controls were placed anew (at another DPI: wrapped anew).
   void FollowButton();
 
  private:
@@ -40,8 +46,12 @@ class FocusStateTip {
                                      DWORD_PTR self);
   void Show(HWND button, int row);
   void Hide();
-  // Where the tip's top left goes: just below the button, on the screen.
-  POINT PlaceFor(HWND button) const;
+  // Wraps the text at a width that keeps the tip within the window's width.
+  void FitToWindowWidth();
+  // The tip's size as it would show with its text now.
+  SIZE BubbleSize() const;
+  // Where a tip of `size` goes for `button`: its top left on the screen.
+  POINT PlaceFor(HWND button, SIZE size) const;
   void Tool(TTTOOLINFOW& tool) const;
 
   HWND window_ = nullptr;
@@ -49,7 +59,8 @@ class FocusStateTip {
   TextOfRow textOf_;
   HWND shownFor_ = nullptr;  // the focused button whose row's state shows, or none
   int shownRow_ = -1;
-  POINT shownAt_ = {};
+  POINT trackedAt_ = {};  // the point last handed to the tip
+  int fittedToWidth_ = 0;  // the window's width the text was wrapped for
   std::vector<std::pair<HWND, int>> watched_;
 };
 

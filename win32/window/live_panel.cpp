@@ -8,6 +8,7 @@
 #include "core/outlets.h"
 #include "core/settings.h"
 #include "core/window_texts.h"
+#include "win32/window/callback_edge.h"
 #include "win32/window/controls.h"
 #include "win32/window/dpi.h"
 
@@ -151,7 +152,10 @@ LRESULT CALLBACK LivePanel::OutletLabelProc(HWND label, UINT message, WPARAM wPa
   if (message == WM_PAINT && (look.unknown || look.lit)) {
     // Over what the label painted: in the DC it was handed, else its own.
     HDC dc = wParam != 0 ? reinterpret_cast<HDC>(wParam) : GetDC(label);
-    panel->DrawStateFrame(label, dc, look.unknown ? FrameLine::kDashed : FrameLine::kSolid);
+    StopAtEdge(panel->window_, StoppedIn::kMessage, 0, [&] {
+      panel->DrawStateFrame(label, dc, look.unknown ? FrameLine::kDashed : FrameLine::kSolid);
+      return 0;
+    });
     if (wParam == 0) ReleaseDC(label, dc);
   }
   return result;

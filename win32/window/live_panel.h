@@ -66,6 +66,9 @@ class LivePanel {
   // a bit set in it. While ip.ini holds no address it asks no switch and
   // shows every outlet as unknown.
   void PollStatus();
+  // A poll stopped by a failure it did not expect: every outlet unknown,
+  // with `tip` as the reason.
+  void ShowStatusStopped(const std::wstring& tip) { ShowUnknownFrom(0, tip); }
   // ON (on = true) or OFF of outlet row `outlet` (0..3), with the address
   // and the mask on screen.
   void SwitchFromScreen(int outlet, bool on);

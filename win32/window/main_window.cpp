@@ -21,14 +21,6 @@ namespace qel {
 namespace {
 
 constexpr wchar_t kClassName[] = L"qel";
-// Posted by Run: what the window needs only once it is up is set up right
-// after it shows (and after the first poll, so the labels' state comes
-// first).
-constexpr UINT kMsgFinishSetUp = WM_APP + 1;
-// Posted by the fill: the first poll, as soon as the window shows, so that
-// the labels tell the switch's state from the start rather than at the
-// timer's first tick.
-constexpr UINT kMsgFirstPoll = WM_APP + 2;
 
 // WM_GETDPISCALEDSIZE (Windows 10 1703), which the headers for Windows 7
 // leave out.
@@ -172,6 +164,21 @@ void MainWindow::OnCommand(int id, int notification) {
   }
 }
 
+void MainWindow::SayStopped(texts::Unexpected failure, StoppedIn where) {
+  if (where == StoppedIn::kPoll) {
+    // As the poll's other failures: no message, the next tick tries again.
+    panel_.ShowStatusStopped(texts::StatusStopped(failure));
+    return;
+  }
+  // One box at a time: a failure that comes back while it is up (in a
+  // message its modal loop dispatches) is not said again.
+  if (sayingStopped_) return;
+  const std::wstring text = texts::Stopped(failure);
+  sayingStopped_ = true;
+  MessageBoxW(hwnd_, text.c_str(), texts::kMessageTitle, MB_OK | MB_ICONWARNING);
+  sayingStopped_ = false;
+}
+
 void MainWindow::OnDestroy() {
   KillTimer(hwnd_, kPollTimer);
   if (ole_ && ole_->ok()) {
@@ -190,7 +197,11 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
   }
   auto* window = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (window == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
-  return window->HandleMessage(message, wParam, lParam);
+  // The edge: no exception goes back into the system. A failure while a
+  // stopped one is said is not reported again: it would come back at once.
+  const bool poll = message == kMsgFirstPoll || (message == WM_TIMER && wParam == kPollTimer);
+  return StopAtEdge(message == kMsgCallbackStopped ? nullptr : hwnd, poll ? StoppedIn::kPoll : StoppedIn::kMessage,
+                    LRESULT{0}, [&] { return window->HandleMessage(message, wParam, lParam); });
 }
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -222,6 +233,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_TIMER:
       if (wParam == kPollTimer) panel_.PollStatus();
+      return 0;
+    case kMsgCallbackStopped:
+      SayStopped(static_cast<texts::Unexpected>(wParam), static_cast<StoppedIn>(lParam));
       return 0;
     case WM_ACTIVATE:
       if (LOWORD(wParam) == WA_INACTIVE) {

@@ -12,9 +12,19 @@
 #include "core/switch_library.h"
 #include "win32/owned_handle.h"
 #include "win32/scoped_ole.h"
+#include "win32/window/callback_edge.h"
 #include "win32/window/live_panel.h"
 
 namespace qel {
+
+// The window's own messages, posted to itself (and kMsgCallbackStopped of
+// callback_edge.h). Run posts the first: what the window needs only once it
+// is up is set up right after it shows (and after the first poll, so the
+// labels' state comes first). The fill posts the second: the first poll, as
+// soon as the window shows, so that the labels tell the switch's state from
+// the start rather than at the timer's first tick.
+inline constexpr UINT kMsgFinishSetUp = WM_APP + 1;
+inline constexpr UINT kMsgFirstPoll = WM_APP + 2;
 
 class MainWindow {
  public:
@@ -43,6 +53,9 @@ class MainWindow {
   // from the layout table at that DPI.
   void OnDpiChanged(int dpi, const RECT& suggested);
   void OnCommand(int id, int notification);
+  // A failure that a callback stopped at its edge (callback_edge.h): in the
+  // labels for the poll, else in a message box, one at a time.
+  void SayStopped(texts::Unexpected failure, StoppedIn where);
   void OnDestroy();
   // Writes the fields the user changed (and those ip.ini lacks) into ip.ini,
   // all or nothing, and ends; shows why and stays when it cannot.
@@ -52,6 +65,7 @@ class MainWindow {
   LivePanel panel_;
   HWND hwnd_ = nullptr;
   HWND lastFocus_ = nullptr;  // restored when the window is activated again
+  bool sayingStopped_ = false;  // a stopped failure's message box is up
   OwnedFont gothicFont_;
   OwnedFont messageFont_;
   std::optional<ScopedOle> ole_;  // for the file drop, once the window is up
