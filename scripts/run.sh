@@ -28,7 +28,8 @@
 #
 # QEL_SCREENSHOT=FILE.png scripts/run.sh   window mode on a private Xvfb:
 #   once the window has shown and polled the switch, writes a PNG of it to
-#   FILE.png and ends qel (the README's pictures are made so).
+#   FILE.png and ends qel. (The README's pictures come from the GUI tests'
+#   screenshots: scripts/docs-pictures.sh.)
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)

@@ -931,13 +931,17 @@ TEST_F(QelPanel, AFocusedOnOrOffButtonShowsItsOutletsStateBesideIt) {
   EXPECT_EQ(WaitForTipText(StateTip(false, kSaved)), StateTip(false, kSaved));
   ExpectTipClearOfTheControls(kIdOn + 1);
 
-  // Every other button, OFF as ON; the last Sw4's OFF (Sw4 is on), right in
-  // the window's corner.
-  for (int id : {kIdOn + 2, kIdOn + 3, kIdOff + 0, kIdOff + 1, kIdOff + 2, kIdOff + 3}) {
+  // Every other button, OFF as ON (Sw4 is on); the last OFF, right in the
+  // window's corner.
+  std::vector<int> others;
+  for (int row = 2; row < kOutletCount; ++row) others.push_back(kIdOn + row);
+  for (int row = 0; row < kOutletCount; ++row) others.push_back(kIdOff + row);
+  const int lastOff = others.back();
+  for (int id : others) {
     SCOPED_TRACE("button " + std::to_string(id));
     ASSERT_TRUE(TabTo(id)) << "Tab did not reach the button";
-    const int row = (id - kIdOn) % 100;
-    const std::wstring state = StateTip(row == 3, kSaved);
+    const int row = (id - kIdOn) % kRangeSize;
+    const std::wstring state = StateTip(Lit("x..x", row), kSaved);
     EXPECT_EQ(WaitForTipText(state), state);
     ExpectTipClearOfTheControls(id);
   }
@@ -950,7 +954,7 @@ TEST_F(QelPanel, AFocusedOnOrOffButtonShowsItsOutletsStateBesideIt) {
   SetWindowPos(window_, nullptr, monitor.rcWork.right - (frame.right - frame.left) - 2,
                monitor.rcWork.bottom - (frame.bottom - frame.top) - 2, 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  ExpectTipClearOfTheControls(kIdOff + 3);
+  ExpectTipClearOfTheControls(lastOff);
   RECT shown = {};
   GetWindowRect(ShownTip(), &shown);
   GetWindowRect(window_, &frame);
