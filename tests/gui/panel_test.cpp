@@ -971,6 +971,38 @@ TEST_F(QelPanel, AFocusedOnOrOffButtonShowsItsOutletsStateBesideIt) {
   ExpectCloseLeavesIni();
 }
 
+// Another program's window in front and qel's again: the keyboard focus is
+// back on the control that had it, not on the window itself, where no key
+// would reach a control.
+TEST_F(QelPanel, TheFocusComesBackWithTheWindow) {
+  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 0}}));
+  ASSERT_TRUE(TabTo(kIdMask + 2)) << "Tab did not reach Sw3's mask field";
+  HWND other = CreateWindowExW(WS_EX_TOPMOST, L"Static", L"another program", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100,
+                               nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(other, nullptr);
+  const auto pump = [] {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+  };
+  SetForegroundWindow(other);
+  for (int waited = 0; waited < 3000 && GetForegroundWindow() != other; waited += 50) {
+    pump();
+    Sleep(50);
+  }
+  ASSERT_EQ(GetForegroundWindow(), other) << "the other window did not come to the front";
+  DestroyWindow(other);
+  SetForegroundWindow(window_);
+  for (int waited = 0; waited < 3000 && FocusedControl() != Control(kIdMask + 2); waited += 50) {
+    pump();
+    Sleep(50);
+  }
+  EXPECT_EQ(GetForegroundWindow(), window_);
+  EXPECT_EQ(FocusedControl(), Control(kIdMask + 2))
+      << "the focus is on a window of class " << Narrow(ClassOf(FocusedControl())) << ", id "
+      << GetDlgCtrlID(FocusedControl());
+  ExpectCloseLeavesIni();
+}
+
 // ---------------------------------------------------------------------------
 // ON and OFF: the address field and the outlet's mask field as they
 // stand (16 bits, rounded down), saved or not.
