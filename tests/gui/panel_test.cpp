@@ -14,6 +14,8 @@
 // path; Unix paths are taken as Wine paths on drive Z:.
 #include "tests/gui/window_driver.h"
 
+#include "win32/window/live_panel.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -318,7 +320,7 @@ class QelPanel : public QelWindow {
   // switch journals, waits as long as that takes.
   void AwaitPolls(int n) {
     if (GetFileAttributesW(JournalPath().c_str()) == INVALID_FILE_ATTRIBUTES) {
-      Sleep(static_cast<DWORD>(600 * n));
+      Sleep(static_cast<DWORD>((kPollMilliseconds + 100) * n));
       return;
     }
     const int target = SetipCount() + n;
@@ -695,7 +697,7 @@ TEST_F(QelPanel, LabelsFollowTheSwitchAtTheSavedAddress) {
   WriteIni(ini_);
   EXPECT_TRUE(WaitForLooks({"....", "xxxx"})) << "the labels did not turn unknown within 5 s";
   const std::size_t asked = Journal().size();
-  Sleep(1500);  // three polls
+  Sleep(3 * kPollMilliseconds);  // three polls
   EXPECT_EQ(Journal().size(), asked) << "the poll asked the library without a saved address";
   ExpectLooks({"....", "xxxx"});
   for (int row = 0; row < kOutletCount; ++row) EXPECT_EQ(TipOf(row), kNoAddressTip) << "Sw" << row + 1;
@@ -710,7 +712,7 @@ TEST_F(QelPanel, WithoutASavedAddressThePollAsksNoSwitch) {
     WriteIni(std::string("[Qelmark]\r\n") + address + kMaskLines);
     ASSERT_TRUE(StartWith(Library::kWhole, {{"", -1}, {kSaved, 33}}));
     EXPECT_TRUE(WaitForLooks({"....", "xxxx"})) << "the labels are not unknown";
-    Sleep(1500);  // three polls
+    Sleep(3 * kPollMilliseconds);  // three polls
     ExpectLooks({"....", "xxxx"});
     for (int row = 0; row < kOutletCount; ++row) EXPECT_EQ(TipOf(row), kNoAddressTip) << "Sw" << row + 1;
     // Neither filling the window nor a poll hands the library an address
@@ -730,7 +732,7 @@ TEST_F(QelPanel, WithoutASavedAddressThePollAsksNoSwitch) {
 }
 
 // The first poll runs as soon as the window shows, not at the timer's first
-// tick 500 ms later: a user who opens qel to see whether outlet 1 is on is
+// tick kPollMilliseconds later: a user who opens qel to see whether outlet 1 is on is
 // never told "off" first.
 TEST_F(QelPanel, TheLabelsShowTheSwitchFromTheFirstFrame) {
   words_ = {{kSaved, 1}};
@@ -846,7 +848,7 @@ TEST_F(QelPanel, RowsThePollCannotReadAreFramedWithAReasonAndNoMessage) {
     const int unknown = static_cast<int>(std::string(c.unknown).find('x'));
     EXPECT_TRUE(TipPopsUpOver(kIdOutletLabel + unknown, 5000)) << "no tooltip over Sw" << unknown + 1;
     const int polls = SetipCount();
-    EXPECT_TRUE(NoMessageBoxFor(2500));
+    EXPECT_TRUE(NoMessageBoxFor(5 * kPollMilliseconds));
     if (c.library != Library::kNone && readsIni) {
       EXPECT_GE(SetipCount(), polls + 3) << "the poll stopped";
     }

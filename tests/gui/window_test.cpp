@@ -10,6 +10,7 @@
 #include "tests/gui/window_driver.h"
 
 #include "win32/window/layout.h"
+#include "win32/window/live_panel.h"
 
 namespace {
 
@@ -250,7 +251,7 @@ TEST_F(QelWindow, FieldsComeFromTheSettingsFile) {
     EXPECT_EQ(Fields(), c.fields);
     const auto journal = Journal();
     if (c.firstJournalLine == nullptr) {
-      Sleep(1000);  // two polls, which ask no switch either
+      Sleep(2 * kPollMilliseconds);  // two polls, which ask no switch either
       EXPECT_EQ(Journal(), std::vector<std::string>()) << "socket.dll was called without an address";
     } else {
       ASSERT_FALSE(journal.empty()) << "socket.dll was not called";
