@@ -98,8 +98,10 @@ fi
 # kernel that runs no 32-bit programs its 32-bit half of Wine runs under the
 # user-mode emulator qemu-i386 (scripts/run32-mode.sh, scripts/wine-env.sh).
 if [ "$(bash "$root/scripts/run32-mode.sh")" = qemu ]; then
-  echo "== test.sh: this kernel runs no 32-bit programs; the 32-bit Windows programs run under qemu-i386" >&2
-  note win32 "(32-bit programs under qemu-i386: this kernel runs none itself)"
+  why="this kernel runs no 32-bit programs"
+  if [ -n "${QEL_RUN32:-}" ]; then why="QEL_RUN32=qemu"; fi
+  echo "== test.sh: the 32-bit Windows programs run under qemu-i386 ($why)" >&2
+  note win32 "(the 32-bit programs under qemu-i386: $why)"
 fi
 # shellcheck source=SCRIPTDIR/wine-env.sh
 if source "$root/scripts/wine-env.sh" "$root/build/win32" --no-trap; then
