@@ -13,14 +13,6 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
-}
-
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 // One line of a text: what it holds, its line end (empty for a last line
@@ -65,19 +57,19 @@ LineMeaning MeaningOf(std::string_view text) {
     if (close != std::string_view::npos) {
       meaning.header = true;
       meaning.form = std::string(line.substr(0, close + 1));
-      meaning.name = Lower(Trim(line.substr(1, close - 1)));
+      meaning.name = ProfileNameKey(Trim(line.substr(1, close - 1)));
       return meaning;
     }
   }
   const std::size_t equals = line.find('=');
   if (equals == std::string_view::npos) {
     meaning.form = std::string(line);
-    if (line.front() != ';') meaning.name = Lower(line);
+    if (line.front() != ';') meaning.name = ProfileNameKey(line);
     return meaning;
   }
   const std::string_view key = Trim(line.substr(0, equals));
   meaning.form = std::string(key) + "=" + std::string(Trim(line.substr(equals + 1)));
-  if (line.front() != ';') meaning.name = Lower(key);
+  if (line.front() != ';') meaning.name = ProfileNameKey(key);
   return meaning;
 }
 
@@ -126,6 +118,14 @@ std::string_view WithoutMark(std::string_view text) {
 
 }  // namespace
 
+std::string ProfileNameKey(std::string_view name) {
+  std::string key(name);
+  for (char& c : key) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return key;
+}
+
 std::optional<CopyMismatch> CompareProfileCopy(std::string_view original, std::string_view copy,
                                                std::string_view section, const std::vector<std::string>& writtenKeys) {
   // A UTF-8 byte-order mark belongs to the file, not to its first line.
@@ -135,9 +135,9 @@ std::optional<CopyMismatch> CompareProfileCopy(std::string_view original, std::s
   }
   const std::vector<Line> before = SplitLines(WithoutMark(original));
   const std::vector<Line> after = SplitLines(WithoutMark(copy));
-  const std::string sectionName = Lower(Trim(section));
+  const std::string sectionName = ProfileNameKey(Trim(section));
   std::vector<std::string> keys;
-  for (const std::string& key : writtenKeys) keys.push_back(Lower(Trim(key)));
+  for (const std::string& key : writtenKeys) keys.push_back(ProfileNameKey(Trim(key)));
 
   const bool sectionAdded = !HasHeaderOf(before, sectionName);
   const std::vector<KeptLine> kept = LinesToKeep(before, sectionName, keys, false);

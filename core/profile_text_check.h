@@ -46,6 +46,10 @@ struct CopyMismatch {
   bool operator==(const CopyMismatch& other) const { return kind == other.kind && line == other.line; }
 };
 
+// A section's or a key's name as the profile functions compare names: its
+// ASCII letters in lower case.
+std::string ProfileNameKey(std::string_view name);
+
 // Compares `copy` with `original` after keys `writtenKeys` of `section` were
 // written into it (names compared without regard to letter case, as the
 // profile functions compare them). Nothing when the copy holds all the

@@ -5,15 +5,6 @@
 namespace qel {
 namespace {
 
-// Key names compare without regard to letter case, as the profile
-// functions compare them.
-std::string Lower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
 // The copy beside ip.ini that a save writes and checks. Nothing happens to
 // it on its own: it either takes ip.ini's place (the commit) or is removed.
 class SaveCopy {
@@ -56,7 +47,7 @@ std::map<EntryName, Entry> ReadEntries(Platform& platform, const std::string& pa
   for (const std::string& section : platform.ReadProfileSections(path)) {
     for (const std::string& key : platform.ReadProfileKeys(section, path)) {
       const std::string value = platform.ReadProfileValue(section, key, kProfileBufferSize, path);
-      entries.emplace(EntryName{Lower(section), Lower(key)}, Entry{section, key, value});
+      entries.emplace(EntryName{ProfileNameKey(section), ProfileNameKey(key)}, Entry{section, key, value});
     }
   }
   return entries;
@@ -111,7 +102,7 @@ std::optional<SaveFailure> WriteAndCheckCopy(Platform& platform, const std::vect
   // The file as the copy holds it before writing: every key of every
   // section with its value.
   const std::map<EntryName, Entry> before = ReadEntries(platform, *copyPath);
-  const std::string section = Lower(kSettingsSection);
+  const std::string section = ProfileNameKey(kSettingsSection);
 
   // Which fields to write, each checked (a key the file lacks is written
   // with the field's text even when the user did not change it).
@@ -120,8 +111,8 @@ std::optional<SaveFailure> WriteAndCheckCopy(Platform& platform, const std::vect
   for (const FieldToSave& field : fields) {
     const std::optional<std::string> key = platform.ToAnsi(field.key);
     if (!key) return ValueFailure(field, {SettingProblem::kNotInCodePage, field.key, 0});
-    names[Lower(*key)] = field.name;
-    if (!NeedsWriting(field.filled, field.text, before.count({section, Lower(*key)}) != 0)) continue;
+    names[ProfileNameKey(*key)] = field.name;
+    if (!NeedsWriting(field.filled, field.text, before.count({section, ProfileNameKey(*key)}) != 0)) continue;
     Write write{*key, &field, {}};
     if (const std::optional<ValueProblem> problem = SettingLineOf(platform, field.text, write.line)) {
       return ValueFailure(field, *problem);
@@ -144,7 +135,7 @@ std::optional<SaveFailure> WriteAndCheckCopy(Platform& platform, const std::vect
   // the profile functions saying so; this is where it shows.
   std::map<EntryName, Entry> expected = before;
   for (const Write& write : writes) {
-    expected[{section, Lower(write.key)}] = {kSettingsSection, write.key, write.line.readBack};
+    expected[{section, ProfileNameKey(write.key)}] = {kSettingsSection, write.key, write.line.readBack};
   }
   const std::map<EntryName, Entry> after = ReadEntries(platform, *copyPath);
   for (const auto& [name, entry] : expected) {
