@@ -54,7 +54,7 @@ std::wstring UnexpectedWords(Unexpected failure) {
 
 std::wstring Stopped(Unexpected failure) { return L"処理を中断: " + UnexpectedWords(failure); }
 
-std::wstring StatusStopped(Unexpected failure) { return L"状態不明: " + UnexpectedWords(failure); }
+std::wstring StatusStopped(Unexpected failure) { return kStatusUnknownWord + UnexpectedWords(failure); }
 
 std::wstring SettingsPathNotInCodePage(const std::wstring& path) {
   return std::wstring(kCannotSave) + L": ip.ini の場所をこのシステムの文字コードで表せない\n" + path;

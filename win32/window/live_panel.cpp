@@ -63,7 +63,7 @@ LivePanel::Reading<std::int16_t> LivePanel::ReadSavedSwitchStatus(std::optional<
   Reading<std::int16_t> status;
   status.failure = FailureOf([&] {
     address = ReadSetting(library_.platform(), kAddressKey);
-    if (!AddressIsBlank(*address)) status.value = ReadStatus(library_, *address);
+    status.value = ReadStatus(library_, *address);
   });
   return status;
 }

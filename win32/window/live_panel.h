@@ -102,7 +102,7 @@ class LivePanel {
 
   // The status word of the switch at the address saved in ip.ini, which is
   // left in `address` once it could be read. No switch is asked when that
-  // address is empty or blank.
+  // address is empty or blank (ReadStatus refuses it: kNoAddress).
   Reading<std::int16_t> ReadSavedSwitchStatus(std::optional<std::wstring>& address);
   // The mask field of `outlet`, strictly converted, rounded down and
   // narrowed by `narrow` (32 bits for the poll, 16 for ON and OFF).
