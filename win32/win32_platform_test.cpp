@@ -286,6 +286,14 @@ TEST(Win32Platform, ReadWholeFileReadsEveryByte) {
   DeleteFileW(path.c_str());
 }
 
+// A save's copy beside ip.ini, made where there is no ip.ini yet (so it is
+// empty): its path, and that path in the ANSI code page.
+void EmptyCopyBeside(Win32Platform& platform, const std::wstring& ini, std::wstring& copy, std::string& copyPath) {
+  DeleteFileW(ini.c_str());
+  ASSERT_EQ(platform.CopyBeside(ini, copy), std::nullopt);
+  copyPath = AnsiText(platform, copy);
+}
+
 // Sets a file's last write time.
 void SetWriteTime(const std::wstring& path, const FILETIME& time) {
   qel::OwnedHandle file(
@@ -303,9 +311,8 @@ TEST(Win32Platform, AfterTheFlushReadsReadTheDisk) {
   Win32Platform platform;
   const std::wstring ini = SettingsFilePath(platform);
   std::wstring copy;
-  DeleteFileW(ini.c_str());
-  ASSERT_EQ(platform.CopyBeside(ini, copy), std::nullopt);
-  const std::string copyPath = AnsiText(platform, copy);
+  std::string copyPath;
+  ASSERT_NO_FATAL_FAILURE(EmptyCopyBeside(platform, ini, copy, copyPath));
   ASSERT_EQ(platform.WriteProfileValue("Qelmark", "CMD1", "written", copyPath), std::nullopt);
   FILETIME old = {};
   GetSystemTimeAsFileTime(&old);
@@ -359,9 +366,8 @@ TEST(Win32Platform, ARemovedCopyStaysRemoved) {
   Win32Platform platform;
   const std::wstring ini = SettingsFilePath(platform);
   std::wstring copy;
-  DeleteFileW(ini.c_str());
-  ASSERT_EQ(platform.CopyBeside(ini, copy), std::nullopt);
-  const std::string copyPath = AnsiText(platform, copy);
+  std::string copyPath;
+  ASSERT_NO_FATAL_FAILURE(EmptyCopyBeside(platform, ini, copy, copyPath));
   {
     // Another program holds the copy open to delete it, letting others
     // read and write it: the profile functions, which open a file letting
