@@ -4,7 +4,7 @@
 #
 # It exports WINEPREFIX=BUILD_DIR/wineprefix, WINEARCH=win32 (win64 where
 # the kernel runs no 32-bit programs: see qel_wine_emulated_loader below),
-# QEL_RUN32_MODE (native or qemu, scripts/run32-mode.sh), WINEDEBUG=-all
+# WINEDEBUG=-all
 # and WINEDLLOVERRIDES="mscoree,mshtml=", creates that prefix without any
 # dialog when it is missing (with the settings below), starts a private Xvfb
 # display (DISPLAY is exported) and a persistent wineserver, so that many
@@ -71,7 +71,6 @@ qel_wine_env_main() {
 
   export WINEPREFIX="$builddir/wineprefix"
   QEL_RUN32_MODE=$(bash "$QEL_SCRIPTS_DIR/run32-mode.sh") || return 1
-  export QEL_RUN32_MODE
   # What this script runs of Wine itself (wineboot, reg, cmd): the loader
   # that runs at the kernel's own speed.
   QEL_WINE_TOOL=wine
