@@ -1,6 +1,7 @@
 #include "core/settings_save.h"
 
 #include <map>
+#include <set>
 
 namespace qel {
 namespace {
@@ -92,6 +93,19 @@ bool NeedsWriting(const std::optional<std::wstring>& filled, const std::wstring&
 
 namespace {
 
+// Whether ip.ini as it stands now lacks something of the fields: a change
+// of the user's, or a key it does not hold. A key the code page cannot hold
+// counts, so that the save goes on and says why it cannot write it.
+bool AnythingToWrite(Platform& platform, const std::vector<FieldToSave>& fields, const std::string& path) {
+  std::set<std::string> held;
+  for (const std::string& key : platform.ReadProfileKeys(kSettingsSection, path)) held.insert(ProfileNameKey(key));
+  for (const FieldToSave& field : fields) {
+    const std::optional<std::string> key = platform.ToAnsi(field.key);
+    if (!key || NeedsWriting(field.filled, field.text, held.count(ProfileNameKey(*key)) != 0)) return true;
+  }
+  return false;
+}
+
 // Everything after the copy is made: the fields written into it, then the
 // checks, each a step. ip.ini itself is not touched.
 std::optional<SaveFailure> WriteAndCheckCopy(Platform& platform, const std::vector<FieldToSave>& fields,
@@ -166,6 +180,11 @@ std::optional<SaveFailure> SaveSettings(Platform& platform, const std::vector<Fi
       return ValueFailure(field, *problem);
     }
   }
+
+  // Nothing to write: ip.ini is not touched, time stamp included, so that a
+  // read-only one, or one another program holds open, does not stop the
+  // window from quitting.
+  if (!AnythingToWrite(platform, fields, AnsiText(platform, path))) return std::nullopt;
 
   // Read-only means "keep as it is": the profile functions would refuse to
   // write the file, and so does the save, though putting a copy in its

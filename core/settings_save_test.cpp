@@ -185,6 +185,44 @@ TEST(SaveSettings, AReadOnlyIpIniIsKept) {
             texts::SaveFailed(L"C:\\qel\\ip.ini", texts::SaveStepWords(SaveStep::kReadOnly, L"")));
 }
 
+// A window whose every field ip.ini holds as it was filled has nothing to
+// save: ip.ini is not touched, so that neither a read-only one nor one that
+// another program holds open keeps the window from quitting. With anything
+// to write, they stop the save as before.
+TEST(SaveSettings, NothingToWriteLeavesIpIniUntouched) {
+  const std::string lacksCmd3 = kHandMade.substr(0, kHandMade.find("CMD3=")) + "[Other]\r\nX=1\r\n";
+  std::string otherCase = kHandMade;
+  otherCase.replace(otherCase.find("IP ="), 4, "ip =").replace(otherCase.find("[Qelmark]"), 9, "[QELMARK]");
+  FieldTexts changed = kHandMadeFields;
+  changed[CommandField(2)] = L"changed.exe";
+  const struct {
+    const char* what;
+    std::string ini;
+    bool readOnly;
+    bool heldOpen;  // the copy cannot be made, nor put in ip.ini's place
+    FieldTexts typed;
+    std::optional<SaveStep> stoppedAt;  // nothing: saved (or nothing to save)
+  } cases[] = {
+      {"read-only, untouched", kHandMade, true, false, kHandMadeFields, std::nullopt},
+      {"held open, untouched", kHandMade, false, true, kHandMadeFields, std::nullopt},
+      {"untouched, names in another letter case", otherCase, true, false, kHandMadeFields, std::nullopt},
+      {"read-only, a field changed", kHandMade, true, false, changed, SaveStep::kReadOnly},
+      {"held open, a field changed", kHandMade, false, true, changed, SaveStep::kCopy},
+      {"read-only, untouched, a key missing", lacksCmd3, true, false, kHandMadeFields, SaveStep::kReadOnly},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakePlatform platform;
+    platform.SetIni(c.ini);
+    if (c.readOnly) platform.readOnlyFiles.insert(kIni);
+    if (c.heldOpen) platform.failingSteps = {{"copy", 32}, {"replace", 32}};
+    const std::optional<SaveFailure> failure = SaveSettings(platform, Fields(kHandMadeFields, c.typed));
+    EXPECT_EQ(failure ? std::optional(failure->step) : std::nullopt, c.stoppedAt);
+    EXPECT_EQ(platform.Ini(), c.ini);
+    if (!c.stoppedAt) EXPECT_EQ(platform.fileSteps, std::vector<std::string>()) << "the disk was touched";
+  }
+}
+
 // What the system gives no reason for is said without one, never with a
 // made-up one; a copy whose name the code page cannot hold is its own step.
 TEST(SaveSettings, StepsWithoutASystemReason) {
