@@ -3,6 +3,7 @@
 // the recording fake in testing/. No system header may be included here.
 #pragma once
 
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -38,6 +39,8 @@ class Platform {
   // character of the text: no look-alike ("Ω" as "O") and no "?" stands in.
   virtual std::optional<std::string> ToAnsi(std::wstring_view text) = 0;
   virtual std::wstring FromAnsi(std::string_view text) = 0;
+  // The bytes of that code page that begin a character of two bytes.
+  virtual std::bitset<256> AnsiLeadBytes() = 0;
 
   // Upper case by the user locale's mapping.
   virtual std::wstring ToUpper(std::wstring_view text) = 0;

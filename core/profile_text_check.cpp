@@ -48,12 +48,24 @@ struct LineMeaning {
   std::string name;  // the section's or the key's, in lower case; empty for a comment
 };
 
-LineMeaning MeaningOf(std::string_view text) {
+// The last "]" of a line that is a character of its own, not the second
+// byte of a double-byte one (Shift-JIS "ゾ" is 0x83 0x5D).
+std::size_t LastCloseBracket(std::string_view line, const LeadBytes& leadBytes) {
+  std::size_t close = std::string_view::npos;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(line[i]);
+    if (byte == ']') close = i;
+    if (leadBytes[byte]) ++i;
+  }
+  return close;
+}
+
+LineMeaning MeaningOf(std::string_view text, const LeadBytes& leadBytes) {
   LineMeaning meaning;
   const std::string_view line = Trim(text);
   if (line.empty()) return meaning;
   if (line.front() == '[') {
-    const std::size_t close = line.rfind(']');
+    const std::size_t close = LastCloseBracket(line, leadBytes);
     if (close != std::string_view::npos) {
       meaning.header = true;
       meaning.form = std::string(line.substr(0, close + 1));
@@ -82,12 +94,12 @@ struct KeptLine {
 // The lines of a text that a save must keep: all but blank lines, the
 // written keys' lines in the first section named `section`, and, when
 // `addedHeader`, that section's first header (one the save added).
-std::vector<KeptLine> LinesToKeep(const std::vector<Line>& lines, const std::string& section,
+std::vector<KeptLine> LinesToKeep(const std::vector<Line>& lines, const LeadBytes& leadBytes, const std::string& section,
                                   const std::vector<std::string>& writtenKeys, bool addedHeader) {
   std::vector<KeptLine> kept;
   bool inSection = false, sectionSeen = false;
   for (const Line& line : lines) {
-    LineMeaning meaning = MeaningOf(line.text);
+    LineMeaning meaning = MeaningOf(line.text, leadBytes);
     if (meaning.form.empty()) continue;
     if (meaning.header) {
       inSection = !sectionSeen && meaning.name == section;
@@ -103,9 +115,9 @@ std::vector<KeptLine> LinesToKeep(const std::vector<Line>& lines, const std::str
   return kept;
 }
 
-bool HasHeaderOf(const std::vector<Line>& lines, const std::string& section) {
+bool HasHeaderOf(const std::vector<Line>& lines, const LeadBytes& leadBytes, const std::string& section) {
   for (const Line& line : lines) {
-    const LineMeaning meaning = MeaningOf(line.text);
+    const LineMeaning meaning = MeaningOf(line.text, leadBytes);
     if (meaning.header && meaning.name == section) return true;
   }
   return false;
@@ -127,21 +139,25 @@ std::string ProfileNameKey(std::string_view name) {
 }
 
 std::optional<CopyMismatch> CompareProfileCopy(std::string_view original, std::string_view copy,
-                                               std::string_view section, const std::vector<std::string>& writtenKeys) {
-  // A UTF-8 byte-order mark belongs to the file, not to its first line.
+                                               std::string_view section, const std::vector<std::string>& writtenKeys,
+                                               const LeadBytes& ansiLeadBytes) {
+  // A UTF-8 byte-order mark belongs to the file, not to its first line, and
+  // makes it a UTF-8 file, in which no byte of "[]" is part of another
+  // character.
   const bool originalMarked = WithoutMark(original).size() != original.size();
   if (originalMarked != (WithoutMark(copy).size() != copy.size())) {
     return CopyMismatch{CopyMismatchKind::kLineChanged, 1};
   }
+  const LeadBytes leadBytes = originalMarked ? LeadBytes() : ansiLeadBytes;
   const std::vector<Line> before = SplitLines(WithoutMark(original));
   const std::vector<Line> after = SplitLines(WithoutMark(copy));
   const std::string sectionName = ProfileNameKey(Trim(section));
   std::vector<std::string> keys;
   for (const std::string& key : writtenKeys) keys.push_back(ProfileNameKey(Trim(key)));
 
-  const bool sectionAdded = !HasHeaderOf(before, sectionName);
-  const std::vector<KeptLine> kept = LinesToKeep(before, sectionName, keys, false);
-  const std::vector<KeptLine> found = LinesToKeep(after, sectionName, keys, sectionAdded);
+  const bool sectionAdded = !HasHeaderOf(before, leadBytes, sectionName);
+  const std::vector<KeptLine> kept = LinesToKeep(before, leadBytes, sectionName, keys, false);
+  const std::vector<KeptLine> found = LinesToKeep(after, leadBytes, sectionName, keys, sectionAdded);
   const std::size_t pastTheEnd = before.size() + 1;
   for (std::size_t i = 0; i < kept.size() || i < found.size(); ++i) {
     if (i == found.size()) return CopyMismatch{CopyMismatchKind::kLineMissing, kept[i].number};

@@ -22,6 +22,7 @@
 // the blanks at a line's end, which the rest lets pass, ends so).
 #pragma once
 
+#include <bitset>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -50,11 +51,18 @@ struct CopyMismatch {
 // ASCII letters in lower case.
 std::string ProfileNameKey(std::string_view name);
 
+// The bytes that begin a character of two bytes in the ANSI code page
+// (in Shift-JIS 0x81-0x9F and 0xE0-0xFC), whose second byte may be that of
+// "[", "\" or "]". None in a single-byte code page and in UTF-8.
+using LeadBytes = std::bitset<256>;
+
 // Compares `copy` with `original` after keys `writtenKeys` of `section` were
 // written into it (names compared without regard to letter case, as the
-// profile functions compare them). Nothing when the copy holds all the
+// profile functions compare them), each read as text of the ANSI code page
+// whose lead bytes are `ansiLeadBytes`. Nothing when the copy holds all the
 // rest of the original.
 std::optional<CopyMismatch> CompareProfileCopy(std::string_view original, std::string_view copy,
-                                               std::string_view section, const std::vector<std::string>& writtenKeys);
+                                               std::string_view section, const std::vector<std::string>& writtenKeys,
+                                               const LeadBytes& ansiLeadBytes);
 
 }  // namespace qel

@@ -34,12 +34,20 @@ std::string WithLine(std::size_t number, const std::string& text) {
 // lines replaced where they stand, every other byte kept.
 const std::string kSavedInPlace = WithLine(5, "CMD1=x.exe\r\n").replace(kHandMade.find("IP=10.0.0.7"), 11, "IP=10.1.1.1");
 
+// The lead bytes of Shift-JIS (code page 932).
+const LeadBytes kShiftJis = [] {
+  LeadBytes lead;
+  for (unsigned byte = 0x81; byte <= 0xFC; ++byte) lead.set(byte, byte <= 0x9F || byte >= 0xE0);
+  return lead;
+}();
+
 struct CompareCase {
   const char* what;
   std::string original;
   std::string copy;
   std::vector<std::string> written;
   std::optional<CopyMismatch> expected;
+  LeadBytes leadBytes = {};  // none: a single-byte code page, or UTF-8
 };
 
 using K = CopyMismatchKind;
@@ -72,6 +80,16 @@ TEST(CompareProfileCopy, LetsPassWhatTheProfileFunctionsWriteAndNothingElse) {
        std::nullopt},
       {"the byte-order mark kept", "\xEF\xBB\xBF[Qelmark]\r\nIP=1\r\n", "\xEF\xBB\xBF[Qelmark]\r\nIP=2\r\n", {"IP"},
        std::nullopt},
+      {"an old DOS file: Ctrl-Z at a line's end and as the last line, dropped",
+       "[Qelmark]\r\nIP=1\r\n[Other]\r\nX=1\x1A\r\n\x1A", "[Qelmark]\r\nIP=2\r\n[Other]\r\nX=1\r\n", {"IP"},
+       std::nullopt},
+      {"blanks inside the section's brackets", "[ Qelmark ]\r\nIP=1\r\n", "[ Qelmark ]\r\nIP=2\r\n", {"IP"},
+       std::nullopt},
+      // In Shift-JIS "ソ" is 0x83 0x5C and "ゾ" 0x83 0x5D: their second bytes
+      // are those of "\\" and "]", which the profile functions do not see.
+      {"Shift-JIS: Wine's rewrite drops the text after a header, which ends in ゾ",
+       "; \x83\x5C\x83t\x83g\r\n[\x83\x5C\x83t\x83g]\r\nX = 1\r\n[Qelmark]  ; \x83\x5D\r\nIP=1\r\n",
+       "; \x83\x5C\x83t\x83g\r\n[\x83\x5C\x83t\x83g]\r\nX=1\r\n[Qelmark]\r\nIP=2\r\n", {"IP"}, std::nullopt, kShiftJis},
 
       // What a full disk, or anything else, does to the copy.
       {"a cut tail: the long value ends early, no line end", kHandMade,
@@ -106,10 +124,19 @@ TEST(CompareProfileCopy, LetsPassWhatTheProfileFunctionsWriteAndNothingElse) {
       {"a value's inner blanks changed", "[Other]\r\nX=a b\r\n", "[Other]\r\nX=a  b\r\n", {}, CopyMismatch{K::kLineChanged, 2}},
       {"the byte-order mark lost", "\xEF\xBB\xBF[Qelmark]\r\nIP=1\r\n", "[Qelmark]\r\nIP=2\r\n", {"IP"},
        CopyMismatch{K::kLineChanged, 1}},
+      {"a byte-order mark gained", "[Qelmark]\r\nIP=1\r\n", "\xEF\xBB\xBF[Qelmark]\r\nIP=2\r\n", {"IP"},
+       CopyMismatch{K::kLineChanged, 1}},
+      {"a single-byte code page: the same bytes end in a real ']', which the header keeps",
+       "[Qelmark]  ; \x83\x5D\r\nIP=1\r\n", "[Qelmark]\r\nIP=2\r\n", {"IP"}, CopyMismatch{K::kLineMissing, 1}},
+      // "ぁ" is 0xE3 0x81 0x81 in UTF-8: read as Shift-JIS, its last byte
+      // would take the "]" after it.
+      {"UTF-8 with its mark, where Shift-JIS is the code page: a key of section [ぁ] changed",
+       "\xEF\xBB\xBF[Qelmark]\r\nIP=1\r\n[\xE3\x81\x81]\r\nIP=5\r\n",
+       "\xEF\xBB\xBF[Qelmark]\r\nIP=2\r\n[\xE3\x81\x81]\r\nIP=6\r\n", {"IP"}, CopyMismatch{K::kLineChanged, 4}, kShiftJis},
   };
   for (const CompareCase& c : cases) {
     SCOPED_TRACE(c.what);
-    const std::optional<CopyMismatch> found = CompareProfileCopy(c.original, c.copy, "Qelmark", c.written);
+    const std::optional<CopyMismatch> found = CompareProfileCopy(c.original, c.copy, "Qelmark", c.written, c.leadBytes);
     EXPECT_EQ(found.has_value(), c.expected.has_value());
     if (found && c.expected) {
       EXPECT_EQ(static_cast<int>(found->kind), static_cast<int>(c.expected->kind));
@@ -141,7 +168,7 @@ TEST(CompareProfileCopy, WithTheReadBackFindsEveryCutOfACorrectCopy) {
     SCOPED_TRACE(file.what);
     std::string copy = file.original;
     for (const auto& [key, value] : writes) copy = profile::WriteValue(copy, "Qelmark", key, value);
-    ASSERT_EQ(CompareProfileCopy(file.original, copy, "Qelmark", keys), std::nullopt) << copy;
+    ASSERT_EQ(CompareProfileCopy(file.original, copy, "Qelmark", keys, {}), std::nullopt) << copy;
     std::size_t compared = 0;
     for (std::size_t size = 0; size < copy.size(); ++size) {
       const std::string cut = copy.substr(0, size);
@@ -149,7 +176,7 @@ TEST(CompareProfileCopy, WithTheReadBackFindsEveryCutOfACorrectCopy) {
       for (const auto& [key, value] : writes) readsBack = readsBack && profile::FindValue(cut, "Qelmark", key) == value;
       if (!readsBack) continue;
       ++compared;
-      EXPECT_NE(CompareProfileCopy(file.original, cut, "Qelmark", keys), std::nullopt)
+      EXPECT_NE(CompareProfileCopy(file.original, cut, "Qelmark", keys, {}), std::nullopt)
           << "cut to " << size << " of " << copy.size() << " bytes";
     }
     EXPECT_GT(compared, 0u) << "no cut left to the comparison";

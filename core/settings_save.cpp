@@ -80,7 +80,7 @@ std::optional<SaveFailure> CompareWholeCopy(Platform& platform, const std::wstri
   std::optional<SystemError> error = platform.ReadWholeFile(path, original);
   if (!error) error = platform.ReadWholeFile(copy, written);
   if (error) return SystemFailure(SaveStep::kWholeFile, {}, *error);
-  const std::optional<CopyMismatch> mismatch = CompareProfileCopy(original, written, kSettingsSection, writtenKeys);
+  const std::optional<CopyMismatch> mismatch = CompareProfileCopy(original, written, kSettingsSection, writtenKeys, platform.AnsiLeadBytes());
   if (!mismatch) return std::nullopt;
   return SaveFailure{SaveStep::kWholeFile, {}, std::nullopt, std::nullopt, mismatch};
 }

@@ -219,7 +219,9 @@ TEST(SaveSettings, NothingToWriteLeavesIpIniUntouched) {
     const std::optional<SaveFailure> failure = SaveSettings(platform, Fields(kHandMadeFields, c.typed));
     EXPECT_EQ(failure ? std::optional(failure->step) : std::nullopt, c.stoppedAt);
     EXPECT_EQ(platform.Ini(), c.ini);
-    if (!c.stoppedAt) EXPECT_EQ(platform.fileSteps, std::vector<std::string>()) << "the disk was touched";
+    if (!c.stoppedAt) {
+      EXPECT_EQ(platform.fileSteps, std::vector<std::string>()) << "the disk was touched";
+    }
   }
 }
 
@@ -339,6 +341,11 @@ TEST(SaveSettings, ADiskThatFillsUpBeyondWhatAReadGivesIsFoundInTheWholeFile) {
   const std::size_t third = 1 + kFieldNames.size() + 3;
   const std::string longValue = ours + "; mine\r\n[Other]\r\nNote=" + std::string(2000, 'n') + "\r\n";
   const std::string comment = ours + "[Other]\r\nX=1\r\n; the last word of the file, by hand\r\n";
+  // Ours alone, every key in it, the last (line 9) a long hand-written CMD2
+  // without a line end.
+  const FieldTexts short3 = Texts(L"10.0.0.7", {L"1", L"4", L"32", L"128"}, {L"a", L"", L"c"});
+  const std::string untouchedLong = "[Qelmark]\r\n" + Lines(short3, 0, CommandField(2)) +
+                                    Lines(short3, CommandField(3)) + "CMD2=" + std::string(2000, 'h');
   const struct {
     const char* what;
     std::string ini;
@@ -348,6 +355,8 @@ TEST(SaveSettings, ADiskThatFillsUpBeyondWhatAReadGivesIsFoundInTheWholeFile) {
       {"a long value cut beyond its 1023rd byte", longValue, 400, {CopyMismatchKind::kLineChanged, third}},
       {"a comment cut", comment, 10, {CopyMismatchKind::kLineChanged, third}},
       {"the last line end cut", comment, 2, {CopyMismatchKind::kEndCut, third}},
+      {"an untouched CMD2 of ours cut beyond its 1023rd byte", untouchedLong, 400,
+       {CopyMismatchKind::kLineChanged, 9}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

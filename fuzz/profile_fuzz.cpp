@@ -166,9 +166,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   const std::string keyName(key);
-  QEL_FUZZ_CHECK(!qel::CompareProfileCopy(file, file, kSection, {keyName}), where() + ": the file is not whole beside itself");
+  QEL_FUZZ_CHECK(!qel::CompareProfileCopy(file, file, kSection, {keyName}, {}), where() + ": the file is not whole beside itself");
   if (PlainHeaders(file)) {
-    const std::optional<qel::CopyMismatch> mismatch = qel::CompareProfileCopy(file, result, kSection, {keyName});
+    const std::optional<qel::CopyMismatch> mismatch = qel::CompareProfileCopy(file, result, kSection, {keyName}, {});
     QEL_FUZZ_CHECK(!mismatch, where() + ": the written file [" + Show(result) + "] is refused at line " +
                                   std::to_string(mismatch ? mismatch->line : 0));
   }

@@ -27,6 +27,7 @@ class FakePlatform : public Platform {
   // Platform
   std::optional<std::string> ToAnsi(std::wstring_view text) override;
   std::wstring FromAnsi(std::string_view text) override;
+  std::bitset<256> AnsiLeadBytes() override { return {}; }  // UTF-8 has none
   std::wstring ToUpper(std::wstring_view text) override;
   NumberSeparators Separators() override { return separators; }
   std::string ReadProfileValue(const std::string& section, const std::string& key, std::size_t bufferSize,

@@ -39,6 +39,17 @@ std::wstring Win32Platform::FromAnsi(std::string_view text) {
   return out;
 }
 
+std::bitset<256> LeadBytesOf(UINT codePage) {
+  std::bitset<256> lead;
+  CPINFO info = {};
+  if (!GetCPInfo(codePage, &info)) return lead;
+  // Ranges, first and last byte, until a pair of zeros.
+  for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
+    for (unsigned byte = info.LeadByte[i]; byte <= info.LeadByte[i + 1]; ++byte) lead.set(byte);
+  }
+  return lead;
+}
+
 std::wstring Win32Platform::ToUpper(std::wstring_view text) {
   if (text.empty()) return {};
   const int size = static_cast<int>(text.size());

@@ -8,10 +8,14 @@
 
 namespace qel {
 
+// The bytes of a code page that begin a character of two bytes.
+std::bitset<256> LeadBytesOf(UINT codePage);
+
 class Win32Platform : public Platform {
  public:
   std::optional<std::string> ToAnsi(std::wstring_view text) override;
   std::wstring FromAnsi(std::string_view text) override;
+  std::bitset<256> AnsiLeadBytes() override { return LeadBytesOf(GetACP()); }
   std::wstring ToUpper(std::wstring_view text) override;
   NumberSeparators Separators() override;
   std::string ReadProfileValue(const std::string& section, const std::string& key, std::size_t bufferSize,

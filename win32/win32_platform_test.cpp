@@ -126,6 +126,18 @@ TEST(TextInCodePage, EveryCharacterOrNothing) {
   }
 }
 
+// The bytes that begin a character of two bytes: Shift-JIS has two ranges
+// of them; a code page of one byte a character has none, and neither has
+// UTF-8 (no byte of its longer characters is an ASCII one).
+TEST(LeadBytesOf, ShiftJisHasTwoRangesOthersNone) {
+  const std::bitset<256> shiftJis = LeadBytesOf(932);
+  for (unsigned byte = 0; byte < 256; ++byte) {
+    EXPECT_EQ(shiftJis[byte], (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC)) << byte;
+  }
+  EXPECT_TRUE(LeadBytesOf(1252).none());
+  EXPECT_TRUE(LeadBytesOf(CP_UTF8).none());
+}
+
 // A wait's slice ends by handing every message that came to its window,
 // so that the program answers while it waits; a request to quit stays for
 // the event loop that owns it.

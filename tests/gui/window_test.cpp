@@ -338,6 +338,41 @@ TEST_F(QelWindow, ClosingWritesNothing) {
   }
 }
 
+// Save and quit on a window whose fields ip.ini holds as they are: nothing
+// to write, so the window quits even where ip.ini is read-only or held open
+// by another program, and ip.ini stays as it was, its time stamp too.
+TEST_F(QelWindow, SaveWithNothingToWriteQuitsAndLeavesIpIni) {
+  const struct {
+    const char* what;
+    bool readOnly;  // else held open by another program that lets others read it
+  } cases[] = {{"read-only", true}, {"held open", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetFileAttributesW(Ini().c_str(), FILE_ATTRIBUTE_NORMAL);  // the case before's
+    WriteIni(kLayoutTextsIni);
+    if (!Start()) continue;
+    qel::OwnedHandle held;
+    if (c.readOnly) {
+      EXPECT_TRUE(SetFileAttributesW(Ini().c_str(), FILE_ATTRIBUTE_READONLY));
+    } else {
+      held.Reset(CreateFileW(Ini().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+      EXPECT_TRUE(held);
+    }
+    WIN32_FILE_ATTRIBUTE_DATA before = {}, after = {};
+    EXPECT_TRUE(GetFileAttributesExW(Ini().c_str(), GetFileExInfoStandard, &before));
+
+    PostMessageW(Control(kIdSaveAndQuit), BM_CLICK, 0, 0);
+    EXPECT_EQ(WaitForExit(), 0) << (MessageBoxes().empty() ? "qel did not quit" : "a message box came");
+    Stop();
+    held.Reset();
+    EXPECT_TRUE(GetFileAttributesExW(Ini().c_str(), GetFileExInfoStandard, &after));
+    EXPECT_EQ(CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0) << "the time stamp changed";
+    EXPECT_EQ(ReadAll(Ini()), kLayoutTextsIni);
+    EXPECT_EQ(CopiesBeside(Ini()), 0) << "a copy was left";
+  }
+  SetFileAttributesW(Ini().c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 // No button is the default or the cancel button: Enter and Esc in a field
 // neither save nor close (the dialog manager would press the buttons of
 // ids IDOK and IDCANCEL), nor do anything else.
