@@ -6,7 +6,7 @@
 
 #include "core/counts.h"
 #include "core/numbers.h"
-#include "core/window_texts.h"
+#include "core/save_texts.h"
 #include "testing/fake_platform.h"
 
 namespace qel {

@@ -7,10 +7,8 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "core/errors.h"
-#include "core/settings_save.h"
 
 namespace qel::texts {
 
@@ -49,8 +47,8 @@ std::wstring MaskUnknown(ErrorKind kind, int outlet);
 // Why ON or OFF could not switch: a mask field that does not convert, an
 // address field that names no switch (kNoAddress: the library is not
 // called), or the switch library failing; each begins with kCannotSwitch.
-// Only kAnswerOutOfRange comes after the new word was handed over, and its
-// words say the outlet may have switched.
+// kAnswerOutOfRange and kCallingConvention may come after the new word was
+// handed over: their words say the outlet may have switched.
 inline constexpr wchar_t kCannotSwitch[] = L"切替できず";
 std::wstring MaskCannotSwitch(ErrorKind kind);
 std::wstring CannotSwitch(ErrorKind kind);
@@ -75,25 +73,13 @@ std::wstring ValueHasLineBreak(const std::wstring& field);
 // A save of ip.ini that did not get through: the file's path on the second
 // line, the reason on the third, what to do on the fourth.
 std::wstring SaveFailed(const std::wstring& path, const std::wstring& reason);
-// The words for the step at which a save stopped, before the system's
-// reason; `field` names the field of a write or a read-back.
-std::wstring SaveStepWords(SaveStep step, const std::wstring& field);
 // A line of its own after the reason: the save's copy could not be removed
 // and is left beside ip.ini, at the path that follows these words.
 inline constexpr wchar_t kCopyLeft[] = L"書きかけのコピーを消せず";
-// Where the checked copy of ip.ini lost or changed a line of it.
-std::wstring CopyMismatchWords(const CopyMismatch& mismatch);
 // What to do, the last lines of that message.
 inline constexpr wchar_t kSaveAdvice[] =
     L"ip.ini は元のままです。\n"
     L"ip.ini が読み取り専用でないか、ほかのプログラムが開いていないか、\n"
     L"ディスクの空きを確かめて、もう一度押してください。";
-// Any failed save as the message says it.
-std::wstring SaveFailureMessage(const std::wstring& path, const SaveFailure& failure);
-
-// Each text the window can show, filled in as the readme's examples are
-// (outlet Sw2, field CMD1, the address 192.168.1.10), one line each; a
-// message's lines that carry a path or the system's reason are left out.
-std::vector<std::wstring> ReadmeExamples();
 
 }  // namespace qel::texts

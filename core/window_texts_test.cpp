@@ -5,8 +5,10 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <vector>
 
 #include "core/counts.h"
+#include "core/save_texts.h"
 #include "testing/fake_platform.h"
 
 namespace qel::texts {
@@ -18,12 +20,12 @@ std::string Shown(const std::wstring& text) { return FakePlatform().ToAnsi(text)
 
 const ErrorKind kKinds[] = {ErrorKind::kLibraryNotFound, ErrorKind::kFunctionNotFound, ErrorKind::kOverflow,
                             ErrorKind::kNotInCodePage,   ErrorKind::kNoAddress,        ErrorKind::kTypeMismatch,
-                            ErrorKind::kAnswerOutOfRange};
+                            ErrorKind::kAnswerOutOfRange, ErrorKind::kCallingConvention};
 
 // Each failure the user can do something about has words of its own, which
 // name its cause; a kind the words do not know of falls back on the bare
-// reason. Only a failure after the new word was handed over says that the
-// outlet may have switched.
+// reason. Only a failure that may come after the new word was handed over
+// says that the outlet may have switched.
 TEST(WindowTexts, EachFailureSaysItsCause) {
   const struct {
     ErrorKind kind;
@@ -31,6 +33,7 @@ TEST(WindowTexts, EachFailureSaysItsCause) {
   } causes[] = {
       {ErrorKind::kLibraryNotFound, L"socket.dll を読み込めず"},
       {ErrorKind::kFunctionNotFound, L"関数がない"},
+      {ErrorKind::kCallingConvention, L"socket.dll の呼び出し規約が違う"},
       {ErrorKind::kOverflow, L"範囲外"},
       {ErrorKind::kNotInCodePage, L"文字コードで表せない"},
       // No switch is named: the library is not called.
@@ -54,7 +57,8 @@ TEST(WindowTexts, EachFailureSaysItsCause) {
   EXPECT_EQ(status.size(), std::size(kKinds) - 1);
   EXPECT_EQ(cannotSwitch.size(), std::size(kKinds));
   for (ErrorKind kind : kKinds) {
-    EXPECT_EQ(Has(CannotSwitch(kind), L"切り替わった可能性"), kind == ErrorKind::kAnswerOutOfRange)
+    const bool afterTheWord = kind == ErrorKind::kAnswerOutOfRange || kind == ErrorKind::kCallingConvention;
+    EXPECT_EQ(Has(CannotSwitch(kind), L"切り替わった可能性"), afterTheWord)
         << ErrorKindName(kind);
   }
 }
@@ -158,6 +162,60 @@ TEST(WindowTexts, SaveMessagesNameTheFieldPathAndReason) {
   const std::wstring noPath = SaveFailureMessage(L"C:\\\u03A9\\ip.ini", {SaveStep::kPath, L"", std::nullopt, std::nullopt});
   EXPECT_TRUE(StartsWith(noPath, std::wstring(kCannotSave) + L": ")) << Shown(noPath);
   EXPECT_TRUE(Has(noPath, L"\nC:\\\u03A9\\ip.ini")) << Shown(noPath);
+}
+
+// The first line of a message: its later lines name a path or the system's
+// reason, which the readme cannot quote, or are quoted line by line.
+std::wstring FirstLine(const std::wstring& text) { return text.substr(0, text.find(L'\n')); }
+
+// Each text the window can show, filled in as the readme's examples are
+// (outlet Sw2, field CMD1, the address 192.168.1.10), one line each; a
+// message's lines that carry a path or the system's reason are left out.
+std::vector<std::wstring> ReadmeExamples() {
+  const std::wstring address = L"192.168.1.10";
+  std::vector<std::wstring> examples = {
+      StateWord(true) + SavedAddressNote(address),
+      StateWord(false) + SavedAddressNote(address),
+      kNoSavedAddress,
+      kCannotLaunch,
+      FirstLine(SaveFailed(L"", L"")),
+      FirstLine(SettingsPathNotInCodePage(L"")),
+      // The readme is in Shift-JIS, which holds no character this message
+      // can name there: it writes the geta mark in its place.
+      ValueNotInCodePage(L"CMD1", L"〓"),
+      ValueTooLong(L"CMD1", 1023),
+      ValueTooLong(L"CMD1", 1022),
+      ValueHasLineBreak(L"CMD1"),
+      MaskUnknown(ErrorKind::kTypeMismatch, 1),
+      MaskUnknown(ErrorKind::kOverflow, 1),
+      MaskCannotSwitch(ErrorKind::kTypeMismatch),
+      MaskCannotSwitch(ErrorKind::kOverflow),
+  };
+  for (std::wstring advice = kSaveAdvice; !advice.empty();) {
+    examples.push_back(FirstLine(advice));
+    advice.erase(0, examples.back().size() + 1);
+  }
+  for (SaveStep step : {SaveStep::kReadOnly, SaveStep::kCopy, SaveStep::kCopyPath, SaveStep::kWrite, SaveStep::kFlush,
+                        SaveStep::kReadBack, SaveStep::kWholeFile, SaveStep::kReplace}) {
+    examples.push_back(SaveStepWords(step, L"CMD1"));
+  }
+  examples.push_back(kCopyLeft);
+  for (CopyMismatchKind kind : {CopyMismatchKind::kLineMissing, CopyMismatchKind::kLineChanged,
+                                CopyMismatchKind::kLineAdded, CopyMismatchKind::kEndCut}) {
+    examples.push_back(CopyMismatchWords({kind, 12}));
+  }
+  for (ErrorKind kind : {ErrorKind::kLibraryNotFound, ErrorKind::kFunctionNotFound, ErrorKind::kOverflow,
+                         ErrorKind::kNotInCodePage, ErrorKind::kNoAddress, ErrorKind::kTypeMismatch,
+                         ErrorKind::kCallingConvention}) {
+    examples.push_back(StatusUnknown(kind));
+    examples.push_back(CannotSwitch(kind));
+  }
+  examples.push_back(CannotSwitch(ErrorKind::kAnswerOutOfRange));
+  for (Unexpected failure : {Unexpected::kOutOfMemory, Unexpected::kOther}) {
+    examples.push_back(Stopped(failure));
+    examples.push_back(StatusStopped(failure));
+  }
+  return examples;
 }
 
 // The readme tells a user what each message means: every text the window

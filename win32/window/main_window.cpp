@@ -7,6 +7,7 @@
 #include "core/errors.h"
 #include "core/numbers.h"
 #include "core/outlets.h"
+#include "core/save_texts.h"
 #include "core/settings.h"
 #include "core/settings_save.h"
 #include "core/window_texts.h"
