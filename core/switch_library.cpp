@@ -6,30 +6,54 @@ namespace qel {
 
 using switch_api::Function;
 
+#if defined(__i386__) && defined(__GNUC__)
+// Each function of socket.dll removes its own arguments from the stack
+// (__stdcall). One built with another convention would leave the stack
+// pointer off, and qel would go on with its stack shifted. So each call goes
+// through this thunk, written out whole so that it holds whatever the
+// compiler does: it keeps the stack pointer in a callee-saved register,
+// pushes the `count` arguments, calls, compares the pointer with the kept
+// one and puts it back. It returns 1 when the call left the pointer where
+// it was, and the function's result in `result`.
+// Not local to this file, so that the compiler keeps the plain C calling
+// convention for it (it may pass a local function's arguments in registers).
+extern "C" [[gnu::naked]] int qel_call_keeping_stack(RawFunction /*function*/, const std::uint32_t* /*arguments*/,
+                                                    std::uint32_t /*count*/, std::int32_t* /*result*/) {
+  asm(R"(
+  pushl %ebp
+  movl %esp, %ebp
+  pushl %esi
+  movl %esp, %esi           # the pointer before the arguments go on
+  movl 12(%ebp), %edx
+  movl 16(%ebp), %ecx
+1:
+  testl %ecx, %ecx          # the arguments, the last first
+  jz 2f
+  pushl -4(%edx,%ecx,4)
+  decl %ecx
+  jmp 1b
+2:
+  call *8(%ebp)
+  movl %esp, %ecx           # where the call left it
+  movl %esi, %esp           # back in its place
+  movl 20(%ebp), %edx
+  movl %eax, (%edx)
+  xorl %eax, %eax
+  cmpl %esi, %ecx
+  sete %al
+  popl %esi
+  popl %ebp
+  ret
+)");
+}
+#endif
+
 namespace {
 
 #if defined(__i386__) && defined(__GNUC__)
-// Each function of socket.dll removes its own arguments from the stack
-// (__stdcall), and the code that calls it counts on that. A library built
-// with another convention would leave the stack pointer off by the size of
-// the arguments, and qel would go on with its stack shifted. So the pointer
-// is read right before and right after the call, and put back to where it
-// was; true when the call kept it there.
-//
-// Nothing else moves the pointer between the two reads: GCC keeps the
-// outgoing arguments in place on this target (it probes its stack), and
-// with the frame pointer it keeps there every value of this function is
-// found without the stack pointer. The tests of the library's convention
-// (a library whose setdata removes nothing) fail if that ever changes.
-template <typename Function, typename... Arguments>
-[[gnu::noinline]] bool CallKeepingStack(std::int32_t& result, Function function, Arguments... arguments) {
-  std::uintptr_t before = 0;
-  std::uintptr_t after = 0;
-  asm volatile("movl %%esp, %0" : "=r"(before) : : "memory");
-  result = function(arguments...);
-  asm volatile("movl %%esp, %0\n\tmovl %1, %%esp" : "=&r"(after) : "r"(before) : "memory");
-  return after == before;
-}
+// The arguments as the 32-bit words they are on the stack.
+std::uint32_t Word(const char* text) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(text)); }
+std::uint32_t Word(std::int32_t value) { return static_cast<std::uint32_t>(value); }
 #endif
 
 // Calls a function of the library; one that did not keep the stack pointer
@@ -37,8 +61,11 @@ template <typename Function, typename... Arguments>
 template <typename Function, typename... Arguments>
 std::int32_t CallLibrary(const char* name, Function function, Arguments... arguments) {
 #if defined(__i386__) && defined(__GNUC__)
+  const std::uint32_t words[] = {Word(arguments)..., 0};  // never empty
   std::int32_t result = 0;
-  if (!CallKeepingStack(result, function, arguments...)) throw RuntimeError(ErrorKind::kCallingConvention, name);
+  if (!qel_call_keeping_stack(reinterpret_cast<RawFunction>(function), words, sizeof...(arguments), &result)) {
+    throw RuntimeError(ErrorKind::kCallingConvention, name);
+  }
   return result;
 #else
   static_cast<void>(name);  // one calling convention only
