@@ -72,12 +72,9 @@ class Platform {
   // Full-width forms folded to their ASCII forms by the system's mapping:
   // "１２８" becomes "128", "－１．５" "-1.5"; other characters stay.
   virtual std::wstring FoldFullWidth(std::wstring_view text) = 0;
-  // Saving a profile file all or nothing: the new text is written into a
-  // copy beside it, checked there, and only then put in its place. Each step
-  // gives the system's error when it fails, nothing when it succeeds.
-  //
-  // Whether the file has the read-only attribute; false when there is no
-  // such file.
+  // The steps of a save, all or nothing (core/settings_save.h); each gives
+  // the system's error when it fails, nothing when it succeeds.
+  // Whether the file has the read-only attribute; false when there is none.
   virtual bool IsReadOnlyFile(const std::wstring& path) = 0;
   // A new file in the folder of `path` holding what `path` holds now (empty
   // when there is no such file yet), named in `copy`. A file no other

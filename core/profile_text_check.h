@@ -1,25 +1,8 @@
-// Whether a copy of a profile (INI) file, into which some keys of one
-// section were written through the profile functions, still holds the rest
-// of the original: every other line, in order, and its end. A disk that
-// fills up while the profile functions write cuts the file without their
-// saying so, anywhere: in a value longer than a read gives back (which a
-// read-back of the values cannot see), in a comment, in another section, in
-// the last line end. This compares the two texts line by line.
-//
-// What the profile functions may change besides the written keys' lines,
-// and so what the comparison lets pass:
-// - the lines of the written keys in the first section of that name, and
-//   such lines added to it (a key the file lacked);
-// - the section's header added, when the original has no such section;
-// - the form of a line that no reader sees: blank lines, the blanks (blank,
-//   tab, the other ASCII white space, Ctrl-Z) around a line, around a key's
-//   name and value, what follows a section header's "]", and the form of
-//   the line end (LF, CR, CR LF). Windows' profile functions leave every
-//   line they do not write byte for byte; Wine's write the whole file anew
-//   from what they read, without all of these.
-// Anything else is a mismatch: a line lost, cut, changed or doubled, and a
-// copy that ends without the line end the original ended with (a cut in
-// the blanks at a line's end, which the rest lets pass, ends so).
+// Whether a copy of a profile (INI) file, after a save wrote some keys of one
+// section into it, still holds the rest of the original, compared line by
+// line: a full disk cuts a file anywhere, also where no read-back of the
+// values looks. It lets pass only what the system's profile functions may
+// rewrite without a reader seeing it (README.md, "What a save guarantees").
 #pragma once
 
 #include <bitset>

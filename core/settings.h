@@ -1,14 +1,7 @@
-// The settings file ip.ini beside the executable, section Qelmark. Every read
-// goes to the file again: nothing is kept in memory between calls. Save and
-// quit writes it (settings_save.h).
-//
-// A value saved as SettingLineOf gives it, ReadSetting gives back exactly,
-// and so does any other reader that uses the system's profile functions: a value those functions would change on reading (strip its
-// enclosing quote marks, or the blanks at its ends) is written inside one
-// more pair of double quotes. A value is saved only if the ANSI code page
-// holds every character of it, it has no character that would end its
-// line, and it fits what a read gives back (CheckSettingValue tells before
-// writing).
+// The settings file ip.ini beside the executable, section Qelmark: its keys,
+// each read from the file anew, and how a value is saved so that any reader
+// of the profile functions gets it back exactly (README.md, "The settings
+// file ip.ini"). Save and quit writes it (settings_save.h).
 #pragma once
 
 #include <cstddef>

@@ -1,22 +1,8 @@
-// Save and quit's write of ip.ini: all or nothing, checked, and only what the
-// user changed.
-//
-// A read-only ip.ini is kept as it is. The new values go into a copy of
-// ip.ini beside it, through the profile functions, so that other sections,
-// comments and the order of lines stay. The copy is flushed, every value of
-// every section is read back from it and compared with what it should hold,
-// the whole copy is compared with ip.ini line by line
-// (core/profile_text_check.h), and only then does the copy take the place
-// of ip.ini, in one step: the save's commit. A failing step removes the
-// copy and leaves ip.ini byte for byte as it was.
-//
-// Each step gives its failure as a value, nothing when it succeeds; nothing
-// is thrown.
-//
-// A field is written only when the user changed it or the file does not
-// hold its key: a value the user did not touch keeps the file's bytes (text
-// the window cannot show faithfully, a value longer than a read gives), and
-// a value another window or program saved meanwhile is kept.
+// Save and quit's write of ip.ini: only the fields the user changed or the
+// file lacks, into a copy beside it that is checked and then takes its place
+// in one step; nothing at all when there is nothing to write. A failing step
+// leaves ip.ini as it was and comes back as a value (README.md, "What a save
+// guarantees").
 #pragma once
 
 #include <optional>

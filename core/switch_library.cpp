@@ -7,16 +7,12 @@ namespace qel {
 using switch_api::Function;
 
 #if defined(__i386__) && defined(__GNUC__)
-// Each function of socket.dll removes its own arguments from the stack
-// (__stdcall). One built with another convention would leave the stack
-// pointer off, and qel would go on with its stack shifted. So each call goes
-// through this thunk, written out whole so that it holds whatever the
-// compiler does: it keeps the stack pointer in a callee-saved register,
-// pushes the `count` arguments, calls, compares the pointer with the kept
-// one and puts it back. It returns 1 when the call left the pointer where
-// it was, and the function's result in `result`.
-// Not local to this file, so that the compiler keeps the plain C calling
-// convention for it (it may pass a local function's arguments in registers).
+// A call of a library function through a thunk written out whole, so that
+// it holds whatever the compiler does: it keeps ESP in a callee-saved
+// register, pushes the `count` arguments, calls, compares ESP with the kept
+// one and puts it back. 1 when the call left ESP in place, as __stdcall does
+// (a library built another way would not); the result in `result`. Global,
+// so that the compiler keeps the C calling convention for it.
 extern "C" [[gnu::naked]] int qel_call_keeping_stack(RawFunction /*function*/, const std::uint32_t* /*arguments*/,
                                                     std::uint32_t /*count*/, std::int32_t* /*result*/) {
   asm(R"(

@@ -22,12 +22,10 @@ class SwitchLibrary {
   SwitchLibrary(const SwitchLibrary&) = delete;
   SwitchLibrary& operator=(const SwitchLibrary&) = delete;
 
-  // Each returns the library function's own result, unchecked.
-  // The address is converted to the ANSI code page; one it cannot hold
-  // raises kNotInCodePage before the library is called. On 32-bit x86 a
-  // function that does not leave the stack pointer where __stdcall leaves
-  // it (a library built with another convention) raises kCallingConvention
-  // after the call, with the pointer put back.
+  // Each returns the library function's own result, unchecked. The address
+  // goes in the ANSI code page (kNotInCodePage, before any call, when it
+  // cannot); on 32-bit x86 a call that moved the stack pointer (a library
+  // not built __stdcall) raises kCallingConvention, the pointer put back.
   std::int32_t setip(const std::wstring& address);
   std::int32_t receivep6();
   std::int32_t setdata(std::int32_t word);

@@ -1,12 +1,7 @@
-// The switch's library, socket.dll, described once: the name and parameters
-// of each of its five functions. Every function takes its arguments by value,
-// uses the standard calling convention of the Windows interface (__stdcall on
-// 32-bit x86) and returns a 32-bit signed integer.
-//
-// Everything that binds, fakes or implements the library is made from this
-// list: the binding in core/switch_library, the recording fake of the tests,
-// the simulated switch's definitions and its export table (CMake has the
-// preprocessor expand the list into the names), and the check of that table.
+// The switch's library, socket.dll, described once: its five functions, each
+// __stdcall on 32-bit x86, arguments by value, a 32-bit signed result. The
+// binding, the fake, the simulated switch and its export check are all made
+// from this list.
 #pragma once
 
 #include <cstdint>

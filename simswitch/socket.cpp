@@ -1,18 +1,8 @@
-// The simulated network power switch: a socket.dll that qel can load in place
-// of the vendor's library. It talks to no device and does no network I/O at
-// all. Each switch is a 16-bit status word kept per address text in a small
-// text file, so separate qel processes see the same switches and a person can
-// edit the file to play "someone switched it at the device". Every call can
-// be written to a journal, and calls can be made slow, hang or return an
-// out-of-range result on request (see README.md for the formats).
-//
-// All settings are read from the process environment at the moment of each
-// call, through GetEnvironmentVariableW, so a program may change them with
-// SetEnvironmentVariableW while the library is loaded.
-//
-// The variants that each lack one function are the same code with another
-// export table, and the one whose setdata removes no arguments the same code
-// with that function's convention changed (see CMakeLists.txt).
+// The simulated switch: a socket.dll that qel loads in place of the vendor's.
+// No device, no network I/O: each switch is a status word per address in a
+// state file; calls go to a journal and faults come on request, every setting
+// read from the environment at each call (simswitch/README.md). Its variants
+// are this code with another export table or convention (CMakeLists.txt).
 
 #include <windows.h>
 

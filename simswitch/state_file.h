@@ -1,13 +1,6 @@
-// The simulated switch's state file: one switch per line, "<address>=<word>".
-// Portable (no Windows header): the library reads and rewrites the file with
-// it, and tools/show_state prints the file with it.
-//
-// Reading: line ends LF or CR LF; blanks (space, tab) around the address and
-// the word are ignored; the last '=' on a line separates them, so an address
-// may hold '='; the word is decimal with an optional sign and at most 18
-// digits, taken to 16 bits; the last line for an address counts; blank lines,
-// lines starting with '#' and lines that are not of that form are ignored.
-// An address without a line reads 0.
+// The simulated switch's state file, one "<address>=<word>" a line: read and
+// rewritten by the library, printed by tools/show_state. Portable. The
+// format and what a read lets pass are in simswitch/README.md.
 #pragma once
 
 #include <cstdint>

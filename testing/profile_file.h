@@ -1,20 +1,8 @@
-// Our own reader and writer of profile (INI) files, standing in for the
-// system's profile functions where they don't exist. It follows the rules
-// qel relies on: names compared without regard to letter case, blank, tab,
-// the other ASCII white space and Ctrl-Z trimmed around names and values,
-// one pair of matching enclosing quote marks removed, values cut to the
-// caller's buffer, a missing file, section or key read as the empty text; a
-// write replaces the key's line or adds one, creating the section and the
-// file, and leaves every other byte of the file as it was. Lines starting
-// with ";" are comments. Lines end in LF, CR LF or a lone CR; new lines are
-// written with CR LF.
-//
-// What it does not model: text in UTF-16 files (Wine converts them), the
-// system's cut of a quoted value whose text fills
-// the read's buffer (Wine drops the last character inside the quotes then,
-// this engine cuts plainly), and the whole-file rewrite by which Wine's
-// writer drops blank lines and the blanks around "=", and writes every line
-// anew from the text it read in the ANSI code page.
+// Our own reader and writer of profile (INI) files, for the fake platform:
+// the rules of the system's profile functions that qel relies on, writing as
+// Windows does (the key's line replaced or added, every other byte kept).
+// Not modelled: UTF-16 files, Wine's cut of a quoted value that fills the
+// read's buffer, and Wine's rewrite of the whole file.
 #pragma once
 
 #include <cstddef>

@@ -50,14 +50,23 @@ std::bitset<256> LeadBytesOf(UINT codePage) {
   return lead;
 }
 
-std::wstring Win32Platform::ToUpper(std::wstring_view text) {
+namespace {
+
+// `text` as the user locale's mapping `flags` gives it; as it is when the
+// mapping fails.
+std::wstring MappedByLocale(std::wstring_view text, DWORD flags) {
   if (text.empty()) return {};
   const int size = static_cast<int>(text.size());
-  const int length = LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_UPPERCASE, text.data(), size, nullptr, 0);
+  const int length = LCMapStringW(LOCALE_USER_DEFAULT, flags, text.data(), size, nullptr, 0);
+  if (length <= 0) return std::wstring(text);
   std::wstring out(static_cast<std::size_t>(length), L'\0');
-  LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_UPPERCASE, text.data(), size, out.data(), length);
+  LCMapStringW(LOCALE_USER_DEFAULT, flags, text.data(), size, out.data(), length);
   return out;
 }
+
+}  // namespace
+
+std::wstring Win32Platform::ToUpper(std::wstring_view text) { return MappedByLocale(text, LCMAP_UPPERCASE); }
 
 NumberSeparators Win32Platform::Separators() {
   NumberSeparators separators;
@@ -99,13 +108,10 @@ std::wstring ArgumentsOf(const std::wstring& commandLine) {
 std::wstring Win32Platform::ArgumentText() { return ArgumentsOf(GetCommandLineW()); }
 
 void* Win32Platform::LoadSwitchLibrary(const std::wstring& fileName) {
-  // The usual search, the executable's folder first, but without the current
-  // directory: a socket.dll in whatever folder a shortcut starts in must not
-  // be loaded. Naming the executable's own folder as the DLL directory takes
-  // the current directory out of the search on Windows and under Wine alike
-  // (Wine keeps it for the empty text). The setting is undone right after
-  // the load, so that programs qel starts search as they would from
-  // Explorer, and nothing else qel loads later depends on it.
+  // The usual search, our own folder first, without the current directory:
+  // a socket.dll where a shortcut starts must not load. Our folder as the
+  // DLL directory does that on Windows and Wine alike (Wine keeps the current
+  // directory for the empty text); undone at once, for what qel starts.
   SetDllDirectoryW(ExecutableDirectory().c_str());
   HMODULE library = LoadLibraryW(fileName.c_str());
   SetDllDirectoryW(nullptr);
@@ -152,21 +158,10 @@ bool Win32Platform::StartCommandLine(const std::wstring& commandLine) {
   return true;
 }
 
-std::wstring Win32Platform::FoldFullWidth(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  // The half-width forms of the locale's mapping: full-width digits, signs,
-  // points and letters become ASCII, the ideographic space a blank.
-  const int length = LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_HALFWIDTH, text.data(), size, nullptr, 0);
-  if (length <= 0) return std::wstring(text);
-  std::wstring out(static_cast<std::size_t>(length), L'\0');
-  LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_HALFWIDTH, text.data(), size, out.data(), length);
-  return out;
-}
+// Full-width digits, signs, points and letters become ASCII, the
+// ideographic space a blank.
+std::wstring Win32Platform::FoldFullWidth(std::wstring_view text) { return MappedByLocale(text, LCMAP_HALFWIDTH); }
 
-}  // namespace qel
-
-namespace qel {
 namespace {
 
 // The system's error with its text, on one line.
