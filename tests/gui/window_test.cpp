@@ -863,6 +863,24 @@ TEST_F(QelWindow, JapaneseTextIsSavedInShiftJisAndComesBack) {
   EXPECT_EQ(Fields(), typed);
 }
 
+// A header whose comment ends in ゾ (0x83 0x5D in Shift-JIS, its second byte
+// that of "]"): Wine's profile functions write the file anew without the
+// comment, and the save's line-by-line check lets that pass.
+TEST_F(QelWindow, JapaneseHeaderCommentEndingInATrailBracketSaves) {
+  ASSERT_EQ(GetACP(), 932u) << "this case needs the Japanese locale (LANG=ja_JP.UTF-8)";
+  const FieldTexts filled = Texts(L"192.168.1.10", {L"1", L"4", L"32", L"128"}, {L"", L"", L""});
+  WriteIni("[Qelmark] ; " + Narrow(L"ゾーン", 932) + "\r\n" + IniLines(filled, 0, kFields.size(), 932));
+  ASSERT_TRUE(Start());
+  FieldTexts typed = filled;
+  typed[CommandField(1)] = L"notepad.exe";
+  Type(kIdCommandLine + 0, typed[CommandField(1)]);
+  PostMessageW(Control(kIdSaveAndQuit), BM_CLICK, 0, 0);
+  EXPECT_EQ(WaitForExit(), 0) << (MessageBoxes().empty() ? "qel did not quit" : "the save was refused");
+  Stop();
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(Fields(), typed);
+}
+
 // ---------------------------------------------------------------------------
 // A screenshot for people to look at.
 
