@@ -86,7 +86,7 @@ void FocusStateTip::Show(HWND button, int row) {
   // Taken down and put up again: an active tip does not always take a new
   // text or size, and one without text shows nothing until it has one.
   SendMessageW(tip_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
-  const std::wstring& text = textOf_(row);  // empty before the first poll
+  const std::wstring text = textOf_(row);  // empty before the first poll
   tool.lpszText = const_cast<wchar_t*>(text.c_str());
   SendMessageW(tip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
   shownFor_ = button;

@@ -22,8 +22,9 @@ namespace qel {
 
 class FocusStateTip {
  public:
-  // The state text of outlet row `row` (0..3), as the label's tooltip has it.
-  using TextOfRow = std::function<const std::wstring&(int row)>;
+  // The state text of outlet row `row` (0..3): the label's tooltip after
+  // the outlet's name; empty before the first poll.
+  using TextOfRow = std::function<std::wstring(int row)>;
 
   FocusStateTip() = default;
   FocusStateTip(const FocusStateTip&) = delete;
