@@ -34,7 +34,9 @@ void CreateLayoutControls(HWND window, HINSTANCE instance, int dpi, HFONT gothic
         style |= WS_TABSTOP | BS_PUSHBUTTON;
         break;
       case ControlKind::kLabel:
-        style |= SS_LEFT | SS_NOPREFIX | SS_NOTIFY;  // SS_NOTIFY: for the labels' tooltips
+        // Centred: the caption keeps clear of the window's edge and of an
+        // outlet label's frame. SS_NOTIFY: for the labels' tooltips.
+        style |= SS_CENTER | SS_NOPREFIX | SS_NOTIFY;
         break;
     }
     const RECT place = PlaceAt(layout, dpi);

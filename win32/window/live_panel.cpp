@@ -182,18 +182,15 @@ void LivePanel::PaintOutletLabel(HWND label, HDC dc, int outlet) const {
   GetClientRect(label, &area);
   const auto background = reinterpret_cast<HBRUSH>(LabelColours(dc, label));
   FillRect(dc, &area, background);
-  // The caption starts clear of the frame's left edge, framed or not, so
-  // that it stays in place when the state changes.
-  const int unit = FrameUnit();
+  // Centred at the top, as the label control draws it.
   RECT text = area;
-  text.left += 3 * unit;
   const int length = GetWindowTextLengthW(label);
   std::wstring caption(static_cast<std::size_t>(length) + 1, L'\0');
   caption.resize(static_cast<std::size_t>(GetWindowTextW(label, caption.data(), length + 1)));
   const HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
   SetBkMode(dc, TRANSPARENT);
   DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
-            DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+            DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
   SelectObject(dc, oldFont);
   if (look.unknown || look.lit) DrawStateFrame(dc, area, look.unknown ? FrameLine::kDashed : FrameLine::kSolid);
 }
