@@ -446,7 +446,6 @@ TEST_P(QelLargeText, EveryFieldHasItsBorderAndEveryLabelItsWholeCaption) {
   for (const int id : {kIdOutletLabel + 0, kIdOutletLabel + 1, int{kIdAddressLabel}}) {
     SCOPED_TRACE("label " + Narrow(TextOf(Control(id))));
     const RECT place = PlaceOf(window_, Control(id));
-    ASSERT_GE(place.left, 0);
     const Image shown = CaptureClientPart(window_, {0, place.top, place.right, place.bottom});
     const bool lit = id == kIdOutletLabel + 0;
     const int frame = lit ? 2 * unit : 0;
