@@ -28,6 +28,12 @@ inline std::wstring OutletName(int outlet) { return L"Sw" + std::to_wstring(outl
 // The name of command line `command` (0-based): its launch button "CMD1".."CMD3"
 // and the messages about its field.
 inline std::wstring CommandName(int command) { return L"CMD" + std::to_wstring(command + 1); }
+// What a screen reader calls outlet `outlet`'s ON or OFF button: "Sw1 ON",
+// "Sw1 OFF"; the button itself shows kOn or kOff.
+inline std::wstring SwitchButtonName(int outlet, bool on) { return OutletName(outlet) + L" " + (on ? kOn : kOff); }
+// The state tip beside a focused ON or OFF button: the outlet's name before
+// its label's tooltip, "Sw2: オフ (…)".
+inline std::wstring FocusTipText(int outlet, const std::wstring& state) { return OutletName(outlet) + L": " + state; }
 
 // An outlet's state in words, as its label's tooltip gives it.
 std::wstring StateWord(bool on);

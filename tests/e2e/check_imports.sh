@@ -5,7 +5,7 @@ set -euo pipefail
 objdump=$1
 objcopy=$2
 file=$3
-system='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comctl32|comdlg32|uxtheme|msvcrt|shlwapi|version|imm32|dwmapi|shcore)\.dll$'
+system='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|oleacc|comctl32|comdlg32|uxtheme|msvcrt|shlwapi|version|imm32|dwmapi|shcore)\.dll$'
 mapfile -t dlls < <("$objdump" -p "$file" | sed -n 's/^\s*DLL Name: //p')
 [ ${#dlls[@]} -gt 0 ] || { echo "no imports found in $file"; exit 1; }
 # The delay-loaded DLLs. GNU ld 2.40 leaves the Delay Import Directory empty,

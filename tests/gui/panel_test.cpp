@@ -70,7 +70,11 @@ const std::wstring kNoAddressTip = L"状態不明: IP が保存されていな�
 // The tooltip of a label whose state the poll read.
 std::wstring StateTip(bool on, const std::string& address) { return (on ? L"オン" : L"オフ") + SavedNote(address); }
 
-// The frame along a label's top, right and bottom edge, in its text's
+// The tip beside a focused ON or OFF button of outlet row `row`: the
+// outlet's name, then its label's tooltip.
+std::wstring FocusTip(int row, const std::wstring& state) { return L"Sw" + std::to_wstring(row + 1) + L": " + state; }
+
+// The frame along a label's four edges, in its text's
 // colour: the sign of its state that is no colour. Dashed: unknown; solid:
 // on; none: off.
 enum class Frame { kNone, kDashed, kSolid };
@@ -141,17 +145,18 @@ bool LineRowNear(const Image& image, bool fromTop, COLORREF colour) {
   return false;
 }
 
-// The frame drawn in `colour` along the image's top, right and bottom edge.
-// The right edge's column holds dashes (two runs or more) or one line over
-// two thirds of its height (the rows that the labels above and below
-// overlap stay clear of the frame).
+// The frame drawn in `colour` along the image's four edges. The left and
+// right edges' columns each hold dashes (two runs or more) or one line over
+// two thirds of its height.
 Frame FrameOf(const Image& image, COLORREF colour) {
+  const Runs left = RunsOf(colour, image.height, [&](int y) { return image.At(0, y); });
   const Runs right = RunsOf(colour, image.height, [&](int y) { return image.At(image.width - 1, y); });
-  if (right.count >= 2 && DashedRowNear(image, true, colour) && DashedRowNear(image, false, colour)) {
+  if (left.count >= 2 && right.count >= 2 && DashedRowNear(image, true, colour) &&
+      DashedRowNear(image, false, colour)) {
     return Frame::kDashed;
   }
-  if (right.count == 1 && 3 * right.extent >= 2 * image.height && LineRowNear(image, true, colour) &&
-      LineRowNear(image, false, colour)) {
+  const auto line = [&](const Runs& runs) { return runs.count == 1 && 3 * runs.extent >= 2 * image.height; };
+  if (line(left) && line(right) && LineRowNear(image, true, colour) && LineRowNear(image, false, colour)) {
     return Frame::kSolid;
   }
   return Frame::kNone;
@@ -905,7 +910,7 @@ TEST_F(QelPanel, AFocusedOnOrOffButtonShowsItsOutletsStateBesideIt) {
 
   ASSERT_TRUE(TabTo(kIdOn + 0)) << "Tab did not reach Sw1's ON";
   ASSERT_NE(WaitForTip(), nullptr) << "no tooltip beside Sw1's ON";
-  EXPECT_EQ(WaitForTipText(TipOf(0)), StateTip(true, kSaved));
+  EXPECT_EQ(WaitForTipText(FocusTip(0, TipOf(0))), FocusTip(0, StateTip(true, kSaved)));
   ExpectTipClearOfTheControls(kIdOn + 0);
   // The window moved: the tip goes with the button at once, not at a poll.
   RECT frame = {};
@@ -916,21 +921,21 @@ TEST_F(QelPanel, AFocusedOnOrOffButtonShowsItsOutletsStateBesideIt) {
   // It follows the poll: the switch is switched at the device, then the
   // outlet's state cannot be read; always the label's tooltip text.
   SetWord(kSaved, 128);
-  EXPECT_EQ(WaitForTipText(StateTip(false, kSaved)), StateTip(false, kSaved));
+  EXPECT_EQ(WaitForTipText(FocusTip(0, StateTip(false, kSaved))), FocusTip(0, StateTip(false, kSaved)));
   EXPECT_EQ(TipOf(0), StateTip(false, kSaved));
   Type(kIdMask + 0, L"x");
   const std::wstring unknown = L"状態不明: Sw1 のマスクが数値でない" + SavedNote(kSaved);
-  EXPECT_EQ(WaitForTipText(unknown), unknown);
+  EXPECT_EQ(WaitForTipText(FocusTip(0, unknown)), FocusTip(0, unknown));
   EXPECT_EQ(TipOf(0), unknown);
   EXPECT_EQ(FocusedControl(), Control(kIdOn + 0));
   ExpectTipClearOfTheControls(kIdOn + 0);  // a text wider than the window, wrapped
   Type(kIdMask + 0, L"1");
-  EXPECT_EQ(WaitForTipText(StateTip(false, kSaved)), StateTip(false, kSaved));
+  EXPECT_EQ(WaitForTipText(FocusTip(0, StateTip(false, kSaved))), FocusTip(0, StateTip(false, kSaved)));
 
   // The next button's outlet, beside that button.
   PressTab();
   ASSERT_EQ(FocusedControl(), Control(kIdOn + 1));
-  EXPECT_EQ(WaitForTipText(StateTip(false, kSaved)), StateTip(false, kSaved));
+  EXPECT_EQ(WaitForTipText(FocusTip(1, StateTip(false, kSaved))), FocusTip(1, StateTip(false, kSaved)));
   ExpectTipClearOfTheControls(kIdOn + 1);
 
   // Every other button, OFF as ON (Sw4 is on); the last OFF, right in the
@@ -943,7 +948,7 @@ TEST_F(QelPanel, AFocusedOnOrOffButtonShowsItsOutletsStateBesideIt) {
     SCOPED_TRACE("button " + std::to_string(id));
     ASSERT_TRUE(TabTo(id)) << "Tab did not reach the button";
     const int row = (id - kIdOn) % kRangeSize;
-    const std::wstring state = StateTip(Lit("...x", row), kSaved);  // the word is 128 now
+    const std::wstring state = FocusTip(row, StateTip(Lit("...x", row), kSaved));  // the word is 128 now
     EXPECT_EQ(WaitForTipText(state), state);
     ExpectTipClearOfTheControls(id);
   }

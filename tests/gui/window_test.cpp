@@ -37,28 +37,28 @@ struct ControlCase {
 constexpr ControlCase kControls[] = {
     {"address field", kIdAddress, L"Edit", L"192.168.1.0", 450, 0, 1725, 270, true},
     {"save and quit", kIdSaveAndQuit, L"Button", L"保存＆終了", 2520, 0, 1575, 255, true},
-    {"Sw1 mask", kIdMask + 0, L"Edit", L"1", 480, 360, 495, 270, true},
-    {"Sw1 label", kIdOutletLabel + 0, L"Static", L"Sw1", -45, 375, 495, 255, false},
-    {"Sw2 mask", kIdMask + 1, L"Edit", L"4", 480, 600, 495, 270, true},
-    {"Sw2 label", kIdOutletLabel + 1, L"Static", L"Sw2", -45, 615, 495, 255, false},
-    {"Sw3 mask", kIdMask + 2, L"Edit", L"32", 2520, 360, 495, 270, true},
-    {"Sw3 label", kIdOutletLabel + 2, L"Static", L"Sw3", 1980, 375, 495, 255, false},
-    {"Sw4 mask", kIdMask + 3, L"Edit", L"128", 2520, 600, 495, 270, true},
+    {"Sw1 mask", kIdMask + 0, L"Edit", L"1", 480, 360, 480, 240, true},
+    {"Sw1 label", kIdOutletLabel + 0, L"Static", L"Sw1", 0, 375, 450, 240, false},
+    {"Sw2 mask", kIdMask + 1, L"Edit", L"4", 480, 600, 480, 270, true},
+    {"Sw2 label", kIdOutletLabel + 1, L"Static", L"Sw2", 0, 615, 450, 255, false},
+    {"Sw3 mask", kIdMask + 2, L"Edit", L"32", 2520, 360, 480, 240, true},
+    {"Sw3 label", kIdOutletLabel + 2, L"Static", L"Sw3", 1980, 375, 495, 240, false},
+    {"Sw4 mask", kIdMask + 3, L"Edit", L"128", 2520, 600, 480, 270, true},
     {"Sw4 label", kIdOutletLabel + 3, L"Static", L"Sw4", 1980, 615, 495, 255, false},
-    {"CMD1 field", kIdCommandLine + 0, L"Edit", L"", 600, 960, 3495, 270, true},
-    {"CMD2 field", kIdCommandLine + 1, L"Edit", L"", 600, 1200, 3495, 270, true},
+    {"CMD1 field", kIdCommandLine + 0, L"Edit", L"", 600, 960, 3495, 240, true},
+    {"CMD2 field", kIdCommandLine + 1, L"Edit", L"", 600, 1200, 3495, 240, true},
     {"CMD3 field", kIdCommandLine + 2, L"Edit", L"", 600, 1440, 3495, 270, true},
-    {"CMD1 button", kIdLaunch + 0, L"Button", L"CMD1", 0, 960, 615, 255, false},
-    {"CMD2 button", kIdLaunch + 1, L"Button", L"CMD2", 0, 1200, 615, 255, false},
-    {"CMD3 button", kIdLaunch + 2, L"Button", L"CMD3", 0, 1440, 615, 255, false},
-    {"IP label", kIdAddressLabel, L"Static", L"IP", -15, 60, 375, 255, false},
-    {"Sw1 ON", kIdOn + 0, L"Button", L"ON", 960, 360, 495, 255, false},
-    {"Sw2 ON", kIdOn + 1, L"Button", L"ON", 960, 600, 495, 255, false},
-    {"Sw3 ON", kIdOn + 2, L"Button", L"ON", 3000, 360, 495, 255, false},
-    {"Sw4 ON", kIdOn + 3, L"Button", L"ON", 3000, 600, 495, 255, false},
-    {"Sw1 OFF", kIdOff + 0, L"Button", L"OFF", 1440, 360, 495, 255, false},
+    {"CMD1 button", kIdLaunch + 0, L"Button", L"CMD1", 0, 960, 600, 240, false},
+    {"CMD2 button", kIdLaunch + 1, L"Button", L"CMD2", 0, 1200, 600, 240, false},
+    {"CMD3 button", kIdLaunch + 2, L"Button", L"CMD3", 0, 1440, 600, 255, false},
+    {"IP label", kIdAddressLabel, L"Static", L"IP", 0, 60, 360, 255, false},
+    {"Sw1 ON", kIdOn + 0, L"Button", L"ON", 960, 360, 480, 240, false},
+    {"Sw2 ON", kIdOn + 1, L"Button", L"ON", 960, 600, 480, 255, false},
+    {"Sw3 ON", kIdOn + 2, L"Button", L"ON", 3000, 360, 480, 240, false},
+    {"Sw4 ON", kIdOn + 3, L"Button", L"ON", 3000, 600, 480, 255, false},
+    {"Sw1 OFF", kIdOff + 0, L"Button", L"OFF", 1440, 360, 495, 240, false},
     {"Sw2 OFF", kIdOff + 1, L"Button", L"OFF", 1440, 600, 495, 255, false},
-    {"Sw3 OFF", kIdOff + 2, L"Button", L"OFF", 3480, 360, 495, 255, false},
+    {"Sw3 OFF", kIdOff + 2, L"Button", L"OFF", 3480, 360, 495, 240, false},
     {"Sw4 OFF", kIdOff + 3, L"Button", L"OFF", 3480, 600, 495, 255, false},
 };
 
@@ -119,7 +119,7 @@ bool Says(const std::vector<std::wstring>& texts, const std::wstring& message) {
 }
 
 // ---------------------------------------------------------------------------
-// Layout: every control in its place, at 96 and at 144 DPI.
+// Layout: every control in its place, at 96, 120, 144 and 192 DPI.
 
 class QelWindowAtDpi : public QelWindow, public testing::WithParamInterface<int> {};
 
@@ -158,8 +158,8 @@ TEST_P(QelWindowAtDpi, EveryControlHasItsKindTextPlaceAndFont) {
     MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&rect), 2);
     EXPECT_EQ(rect.left, px(c.left));
     EXPECT_EQ(rect.top, px(c.top));
-    EXPECT_EQ(rect.right - rect.left, px(c.width));
-    EXPECT_EQ(rect.bottom - rect.top, px(c.height));
+    EXPECT_EQ(rect.right, px(c.left + c.width));
+    EXPECT_EQ(rect.bottom, px(c.top + c.height));
     if (SameText(c.className, L"Button")) {
       EXPECT_NE(GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON) << "a default button";
     }
@@ -183,7 +183,7 @@ TEST_P(QelWindowAtDpi, EveryControlHasItsKindTextPlaceAndFont) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Dpi, QelWindowAtDpi, testing::Values(96, 144),
+INSTANTIATE_TEST_SUITE_P(Dpi, QelWindowAtDpi, testing::Values(96, 120, 144, 192),
                          [](const testing::TestParamInfo<int>& info) { return std::to_string(info.param); });
 
 TEST_F(QelWindow, TabWalksTheControlsInOrderFromTheAddressField) {

@@ -8,9 +8,8 @@ namespace qel {
 namespace {
 
 RECT PlaceAt(const ControlSpec& layout, int dpi) {
-  const int left = TwipsToPixels(layout.left, dpi);
-  const int top = TwipsToPixels(layout.top, dpi);
-  return {left, top, left + TwipsToPixels(layout.width, dpi), top + TwipsToPixels(layout.height, dpi)};
+  return {TwipsToPixels(layout.left, dpi), TwipsToPixels(layout.top, dpi),
+          TwipsToPixels(layout.left + layout.width, dpi), TwipsToPixels(layout.top + layout.height, dpi)};
 }
 
 HFONT FontOf(const ControlSpec& layout, HFONT gothicFont, HFONT messageFont) {
@@ -35,7 +34,9 @@ void CreateLayoutControls(HWND window, HINSTANCE instance, int dpi, HFONT gothic
         style |= WS_TABSTOP | BS_PUSHBUTTON;
         break;
       case ControlKind::kLabel:
-        style |= SS_LEFT | SS_NOPREFIX | SS_NOTIFY;  // SS_NOTIFY: for the labels' tooltips
+        // Centred: the caption keeps clear of the window's edge and of an
+        // outlet label's frame. SS_NOTIFY: for the labels' tooltips.
+        style |= SS_CENTER | SS_NOPREFIX | SS_NOTIFY;
         break;
     }
     const RECT place = PlaceAt(layout, dpi);
@@ -45,6 +46,17 @@ void CreateLayoutControls(HWND window, HINSTANCE instance, int dpi, HFONT gothic
     if (layout.kind == ControlKind::kTextField) SendMessageW(control, EM_SETLIMITTEXT, 0, 0);  // no limit
     const HFONT font = FontOf(layout, gothicFont, messageFont);
     if (font != nullptr) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
+  // Each label that names a field just before that field in the z-order:
+  // screen readers name a field after the label before it. The tab order
+  // counts only the tab stops, whose order stays the table's.
+  for (const ControlSpec& layout : kLayout) {
+    const int fieldId = FieldNamedBy(layout.id);
+    if (fieldId == 0) continue;
+    HWND label = GetDlgItem(window, layout.id);
+    HWND before = GetWindow(GetDlgItem(window, fieldId), GW_HWNDPREV);
+    if (before == label) continue;
+    SetWindowPos(label, before != nullptr ? before : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
 }
 

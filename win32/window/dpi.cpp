@@ -8,7 +8,8 @@ namespace {
 #define QEL_USER32_DPI_FUNCTIONS(V)                                  \
   V(GetDpiForWindow, UINT, (HWND))                                   \
   V(AdjustWindowRectExForDpi, BOOL, (RECT*, DWORD, BOOL, DWORD, UINT)) \
-  V(SystemParametersInfoForDpi, BOOL, (UINT, UINT, void*, UINT, UINT))
+  V(SystemParametersInfoForDpi, BOOL, (UINT, UINT, void*, UINT, UINT)) \
+  V(GetSystemMetricsForDpi, int, (int, UINT))
 
 // Each of them, or nullptr where this Windows lacks it.
 struct User32DpiFunctions {
@@ -64,6 +65,11 @@ SIZE WindowSizeForClient(int width, int height, DWORD style, DWORD exStyle, int 
 bool SystemParametersAtDpi(UINT action, UINT size, void* value, int dpi) {
   const auto forDpi = User32().SystemParametersInfoForDpi;
   return forDpi != nullptr && forDpi(action, size, value, 0, static_cast<UINT>(dpi));
+}
+
+int SystemMetricAtDpi(int index, int dpi) {
+  const auto forDpi = User32().GetSystemMetricsForDpi;
+  return forDpi != nullptr ? forDpi(index, static_cast<UINT>(dpi)) : GetSystemMetrics(index);
 }
 
 }  // namespace qel

@@ -23,4 +23,8 @@ SIZE WindowSizeForClient(int width, int height, DWORD style, DWORD exStyle, int 
 // answer for another DPI than its own, or fails.
 bool SystemParametersAtDpi(UINT action, UINT size, void* value, int dpi);
 
+// GetSystemMetrics as it answers at `dpi`; where the system cannot answer for
+// another DPI, at the system DPI.
+int SystemMetricAtDpi(int index, int dpi);
+
 }  // namespace qel

@@ -86,18 +86,32 @@ void FocusStateTip::Show(HWND button, int row) {
   // Taken down and put up again: an active tip does not always take a new
   // text or size, and one without text shows nothing until it has one.
   SendMessageW(tip_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
-  const std::wstring& text = textOf_(row);  // empty before the first poll
+  const std::wstring text = textOf_(row);  // empty before the first poll
   tool.lpszText = const_cast<wchar_t*>(text.c_str());
   SendMessageW(tip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
   shownFor_ = button;
   shownRow_ = row;
   if (text.empty()) return;
-  FitToWindowWidth();
+  const int frame = FitToWindowWidth();
   // Placed for the size it will have, then, once it shows, for the size it
   // has (with the frame the system gives it).
   trackedAt_ = PlaceFor(button, BubbleSize());
   SendMessageW(tip_, TTM_TRACKPOSITION, 0, MAKELPARAM(trackedAt_.x, trackedAt_.y));
   SendMessageW(tip_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+  if (frame == 0) {
+    // The system did not tell the tip's frame (Wine's tips do not): it is
+    // what the shown tip adds to its wrapped text, which is wrapped again
+    // within the window's width if it came out wider.
+    RECT shown = {};
+    GetWindowRect(tip_, &shown);
+    const int wrapped = WrappedWidth(text, fittedToWidth_);
+    if (shown.right - shown.left > fittedToWidth_ && wrapped > 0) {
+      const int measured = shown.right - shown.left - wrapped;
+      SendMessageW(tip_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+      SendMessageW(tip_, TTM_SETMAXTIPWIDTH, 0, std::max(1, fittedToWidth_ - measured));
+      SendMessageW(tip_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+    }
+  }
   FollowButton();
 }
 
@@ -115,25 +129,35 @@ SIZE FocusStateTip::BubbleSize() const {
   Tool(tool);
   const auto bubble = static_cast<DWORD>(SendMessageW(tip_, TTM_GETBUBBLESIZE, 0, reinterpret_cast<LPARAM>(&tool)));
   // The frame the tip's window adds around the bubble, where the system
-  // counts it apart.
-  const int border = 2 * GetSystemMetrics(SM_CXBORDER);
+  // counts it apart: a border at the DPI of the window's monitor.
+  const int border = 2 * SystemMetricAtDpi(SM_CXBORDER, WindowDpi(window_, ScreenDpi()));
   return {LOWORD(bubble) + border, HIWORD(bubble) + border};
 }
 
-void FocusStateTip::FitToWindowWidth() {
+int FocusStateTip::FitToWindowWidth() {
   RECT window = {};
   GetWindowRect(window_, &window);
   const int most = window.right - window.left;
   fittedToWidth_ = most;
-  // The text's width leaves room for the tip's margins and frame: taken off
-  // as far as the first tries show them.
-  int textWidth = most;
-  for (int attempt = 0; attempt < 4 && textWidth > 0; ++attempt) {
-    SendMessageW(tip_, TTM_SETMAXTIPWIDTH, 0, textWidth);
-    const int over = BubbleSize().cx - most;
-    if (over <= 0) return;
-    textWidth -= over;
-  }
+  // The tip's margins and frame, as the system tells them: its window around
+  // a text of some width.
+  constexpr int kSome = 100;
+  RECT around = {0, 0, kSome, 0};
+  SendMessageW(tip_, TTM_ADJUSTRECT, TRUE, reinterpret_cast<LPARAM>(&around));
+  const int frame = std::max(0, static_cast<int>(around.right - around.left) - kSome);
+  SendMessageW(tip_, TTM_SETMAXTIPWIDTH, 0, std::max(1, most - frame));
+  return frame;
+}
+
+int FocusStateTip::WrappedWidth(const std::wstring& text, int width) const {
+  HDC dc = GetDC(tip_);
+  const HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(tip_, WM_GETFONT, 0, 0)));
+  RECT wrapped = {0, 0, width, 0};
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &wrapped,
+            DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXTERNALLEADING);
+  SelectObject(dc, oldFont);
+  ReleaseDC(tip_, dc);
+  return wrapped.right - wrapped.left;
 }
 
 POINT FocusStateTip::PlaceFor(HWND button, SIZE size) const {

@@ -22,8 +22,9 @@ namespace qel {
 
 class FocusStateTip {
  public:
-  // The state text of outlet row `row` (0..3), as the label's tooltip has it.
-  using TextOfRow = std::function<const std::wstring&(int row)>;
+  // The state text of outlet row `row` (0..3): the label's tooltip after
+  // the outlet's name; empty before the first poll.
+  using TextOfRow = std::function<std::wstring(int row)>;
 
   FocusStateTip() = default;
   FocusStateTip(const FocusStateTip&) = delete;
@@ -46,8 +47,12 @@ class FocusStateTip {
                                      DWORD_PTR self);
   void Show(HWND button, int row);
   void Hide();
-  // Wraps the text at a width that keeps the tip within the window's width.
-  void FitToWindowWidth();
+  // Wraps the text at a width that keeps the tip within the window's width,
+  // by the margins and frame the system tells for the tip (TTM_ADJUSTRECT);
+  // returns their width, 0 where the system does not tell them.
+  int FitToWindowWidth();
+  // The width of `text` wrapped as the tip wraps it within `width`.
+  int WrappedWidth(const std::wstring& text, int width) const;
   // The tip's size as it would show with its text now.
   SIZE BubbleSize() const;
   // Where a tip of `size` goes for `button`: its top left on the screen.

@@ -32,8 +32,11 @@ void LivePanel::FinishSetUp(HINSTANCE instance) {
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
   labelTips_ = CreateTooltips(window_, instance);
-  focusTip_.Create(window_, instance,
-                   [this](int outlet) -> const std::wstring& { return rows_[static_cast<std::size_t>(outlet)].tip; });
+  focusTip_.Create(window_, instance, [this](int outlet) {
+    const std::wstring& tip = rows_[static_cast<std::size_t>(outlet)].tip;
+    return tip.empty() ? tip : texts::FocusTipText(outlet, tip);
+  });
+  accessible_.Attach(window_, [this](int id) { return MoreAbout(id); });
   for (int outlet = 0; outlet < kOutletCount; ++outlet) {
     const std::wstring& tip = rows_[static_cast<std::size_t>(outlet)].tip;
     HWND label = GetDlgItem(window_, kIdOutletLabel + outlet);
@@ -127,7 +130,20 @@ void LivePanel::ShowRow(int outlet, const RowLook& look) {
   shown = look;
   // Only a label whose colours or frame changed is painted again.
   if (repaint) InvalidateRect(label, nullptr, TRUE);
-  if (newTip) focusTip_.TextChanged(outlet);
+  if (newTip) {
+    focusTip_.TextChanged(outlet);
+    AccessibleNames::StateChanged(window_, outlet);
+  }
+}
+
+std::wstring LivePanel::MoreAbout(int id) const {
+  const auto tipOf = [this](int outlet) -> const std::wstring& { return rows_[static_cast<std::size_t>(outlet)].tip; };
+  if (id >= kIdOutletLabel && id < kIdOutletLabel + kOutletCount) return tipOf(id - kIdOutletLabel);
+  int outlet = -1;
+  if (id >= kIdOn && id < kIdOn + kOutletCount) outlet = id - kIdOn;
+  if (id >= kIdOff && id < kIdOff + kOutletCount) outlet = id - kIdOff;
+  if (outlet < 0 || tipOf(outlet).empty()) return L"";
+  return texts::FocusTipText(outlet, tipOf(outlet));
 }
 
 LRESULT LivePanel::LabelColours(HDC dc, HWND label) const {
@@ -146,47 +162,51 @@ LRESULT LivePanel::LabelColours(HDC dc, HWND label) const {
 LRESULT CALLBACK LivePanel::OutletLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR outlet,
                                             DWORD_PTR self) {
   if (message == WM_NCDESTROY) RemoveWindowSubclass(label, &LivePanel::OutletLabelProc, outlet);
-  const LRESULT result = DefSubclassProc(label, message, wParam, lParam);
+  if (message != WM_PAINT && message != WM_PRINTCLIENT) return DefSubclassProc(label, message, wParam, lParam);
+  // The label is painted here whole: its colours, its caption inside the
+  // frame, its frame.
   const auto* panel = reinterpret_cast<const LivePanel*>(self);
-  const RowLook& look = panel->rows_[static_cast<std::size_t>(outlet)];
-  if (message == WM_PAINT && (look.unknown || look.lit)) {
-    // Over what the label painted: in the DC it was handed, else its own.
-    HDC dc = wParam != 0 ? reinterpret_cast<HDC>(wParam) : GetDC(label);
-    StopAtEdge(panel->window_, StoppedIn::kMessage, 0, [&] {
-      panel->DrawStateFrame(label, dc, look.unknown ? FrameLine::kDashed : FrameLine::kSolid);
-      return 0;
-    });
-    if (wParam == 0) ReleaseDC(label, dc);
-  }
-  return result;
+  PAINTSTRUCT paint = {};
+  HDC dc = wParam != 0 ? reinterpret_cast<HDC>(wParam) : BeginPaint(label, &paint);
+  StopAtEdge(panel->window_, StoppedIn::kMessage, 0, [&] {
+    panel->PaintOutletLabel(label, dc, static_cast<int>(outlet));
+    return 0;
+  });
+  if (wParam == 0) EndPaint(label, &paint);
+  return 0;
 }
 
-void LivePanel::DrawStateFrame(HWND label, HDC dc, FrameLine line) const {
-  RECT own = {};
-  GetWindowRect(label, &own);
-  // The outlet labels above and below overlap this one by a row or two, which
-  // whichever is painted last covers: the frame stays off those rows.
-  RECT frame = own;
-  for (int outlet = 0; outlet < kOutletCount; ++outlet) {
-    HWND other = GetDlgItem(window_, kIdOutletLabel + outlet);
-    RECT theirs = {}, common = {};
-    if (other == label || !GetWindowRect(other, &theirs) || !IntersectRect(&common, &own, &theirs)) continue;
-    if (theirs.top > own.top) {
-      frame.bottom = std::min(frame.bottom, theirs.top);
-    } else {
-      frame.top = std::max(frame.top, theirs.bottom);
-    }
-  }
-  OffsetRect(&frame, -own.left, -own.top);
-  // Along the top, the right and the bottom edge, in the text's colour; none
-  // on the left, where the caption begins right at the edge. Unknown: dashes
-  // of two units and gaps of two, one unit wide. Lit: a solid line two units
-  // wide. A unit is a pixel at 96 dpi.
-  const int unit = std::max(1, WindowDpi(window_, ScreenDpi()) / 96);
+void LivePanel::PaintOutletLabel(HWND label, HDC dc, int outlet) const {
+  const RowLook& look = rows_[static_cast<std::size_t>(outlet)];
+  RECT area = {};
+  GetClientRect(label, &area);
+  const auto background = reinterpret_cast<HBRUSH>(LabelColours(dc, label));
+  FillRect(dc, &area, background);
+  // Centred at the top, as the label control draws it.
+  RECT text = area;
+  const int length = GetWindowTextLengthW(label);
+  std::wstring caption(static_cast<std::size_t>(length) + 1, L'\0');
+  caption.resize(static_cast<std::size_t>(GetWindowTextW(label, caption.data(), length + 1)));
+  const HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+  SetBkMode(dc, TRANSPARENT);
+  DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
+            DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+  SelectObject(dc, oldFont);
+  if (look.unknown || look.lit) DrawStateFrame(dc, area, look.unknown ? FrameLine::kDashed : FrameLine::kSolid);
+}
+
+int LivePanel::FrameUnit() const { return std::max(1, WindowDpi(window_, ScreenDpi()) / 96); }
+
+void LivePanel::DrawStateFrame(HDC dc, const RECT& frame, FrameLine line) const {
+  // Along all four edges, in the text's colour. Unknown: dashes of two units
+  // and gaps of two, one unit wide. Lit: a solid line two units wide. A unit
+  // is a pixel at 96 dpi.
+  const int unit = FrameUnit();
   if (line == FrameLine::kSolid) {
     const int width = 2 * unit;
     const RECT edges[] = {{frame.left, frame.top, frame.right, frame.top + width},
                           {frame.left, frame.bottom - width, frame.right, frame.bottom},
+                          {frame.left, frame.top, frame.left + width, frame.bottom},
                           {frame.right - width, frame.top, frame.right, frame.bottom}};
     for (const RECT& edge : edges) FillRect(dc, &edge, litFrameBrush_.get());
     return;
@@ -200,7 +220,10 @@ void LivePanel::DrawStateFrame(HWND label, HDC dc, FrameLine line) const {
     FillRect(dc, &bottom, brush);
   }
   for (int y = frame.top; y < frame.bottom; y += 4 * unit) {
-    const RECT right = {frame.right - unit, y, frame.right, std::min(y + 2 * unit, static_cast<int>(frame.bottom))};
+    const int end = std::min(y + 2 * unit, static_cast<int>(frame.bottom));
+    const RECT left = {frame.left, y, frame.left + unit, end};
+    const RECT right = {frame.right - unit, y, frame.right, end};
+    FillRect(dc, &left, brush);
     FillRect(dc, &right, brush);
   }
 }

@@ -9,13 +9,15 @@
 //
 // Each outlet label's tooltip says its state in words, "オン", "オフ" or
 // "状態不明: " and the reason, and names the saved address whose switch
-// the labels show. The same text shows beside the outlet's ON or OFF button
-// while that button has the keyboard focus (focus_state_tip.h).
+// the labels show. The same text, after the outlet's name, shows beside the
+// outlet's ON or OFF button while that button has the keyboard focus
+// (focus_state_tip.h), and a screen reader reads it as the label's value
+// (accessible_names.h), told of each change.
 //
 // Every state reads at a contrast of 4.5:1 or more: black on the lit colour,
 // the system's button text on its button face otherwise. And each state
-// shows without colour too: a lit label has a solid frame along its top,
-// right and bottom edge, an unknown one a dashed frame, an unlit one none.
+// shows without colour too: a lit label has a solid frame along its four
+// edges, an unknown one a dashed frame, an unlit one none.
 #pragma once
 
 #include <windows.h>
@@ -28,6 +30,7 @@
 #include "core/errors.h"
 #include "core/switch_library.h"
 #include "win32/owned_handle.h"
+#include "win32/window/accessible_names.h"
 #include "win32/window/control_ids.h"
 #include "win32/window/focus_state_tip.h"
 
@@ -110,15 +113,22 @@ class LivePanel {
   Reading<Int> ReadMask(int outlet, Int (*narrow)(double)) const;
 
   void ShowRow(int outlet, const RowLook& look);
+  // What a screen reader hears about control `id` besides its name: an
+  // outlet label's state, an ON or OFF button's outlet with its state, as
+  // the tooltips say them. Empty for the other controls.
+  std::wstring MoreAbout(int id) const;
   // Outlets `first` to the last are shown as unknown, with `tip`.
   void ShowUnknownFrom(int first, const std::wstring& tip);
 
-  // Paints an outlet label as the label control does, then its frame: solid
+  // Paints an outlet label: its colours, its caption, and its frame, solid
   // when the outlet is on, dashed when its state is unknown.
   static LRESULT CALLBACK OutletLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR outlet,
                                           DWORD_PTR self);
+  void PaintOutletLabel(HWND label, HDC dc, int outlet) const;
+  // The frame's unit: a pixel at 96 dpi.
+  int FrameUnit() const;
   enum class FrameLine { kSolid, kDashed };
-  void DrawStateFrame(HWND label, HDC dc, FrameLine line) const;
+  void DrawStateFrame(HDC dc, const RECT& frame, FrameLine line) const;
 
   SwitchLibrary& library_;
   HWND window_ = nullptr;
@@ -127,6 +137,7 @@ class LivePanel {
   OwnedBrush litFrameBrush_;  // the lit label's frame, in its text's colour
   std::array<RowLook, kOutletCount> rows_{};
   FocusStateTip focusTip_;
+  AccessibleNames accessible_;
 };
 
 }  // namespace qel

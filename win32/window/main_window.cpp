@@ -67,9 +67,11 @@ HWND MainWindow::Create(HINSTANCE instance) {
 }
 
 void MainWindow::FinishSetUp() {
-  panel_.FinishSetUp(reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE)));
-  // Files dropped on the command fields; without OLE there is just no drop.
+  // OLE first: the objects the controls hand to screen readers go through
+  // it. Without it there is just no drop, and readers get the system's own.
   ole_.emplace();
+  panel_.FinishSetUp(reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE)));
+  // Files dropped on the command fields.
   if (!ole_->ok()) return;
   for (int command = 0; command < kCommandCount; ++command) {
     HWND field = GetDlgItem(hwnd_, kIdCommandLine + command);

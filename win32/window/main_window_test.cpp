@@ -67,8 +67,8 @@ class MainWindowDpi : public testing::Test {
       const RECT place = PlaceOf(hwnd_, GetDlgItem(hwnd_, layout.id));
       EXPECT_EQ(place.left, TwipsToPixels(layout.left, dpi));
       EXPECT_EQ(place.top, TwipsToPixels(layout.top, dpi));
-      EXPECT_EQ(place.right - place.left, TwipsToPixels(layout.width, dpi));
-      EXPECT_EQ(place.bottom - place.top, TwipsToPixels(layout.height, dpi));
+      EXPECT_EQ(place.right, TwipsToPixels(layout.left + layout.width, dpi));
+      EXPECT_EQ(place.bottom, TwipsToPixels(layout.top + layout.height, dpi));
     }
   }
 

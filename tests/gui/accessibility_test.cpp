@@ -1,0 +1,487 @@
+// The window of the real qel.exe for a user who does not see it, and for one
+// who runs Windows with large text: driven from outside under Wine.
+//
+// A screen reader's view, through oleacc as a reader walks it: every field
+// and button has a name of its own, each outlet label says its outlet's
+// state, and a change of state, and only a change, is announced.
+// Large text: at 144 and 192 DPI every text field shows its whole border,
+// no label's caption touches the window's left edge, and the lit label's
+// frame has all four edges, read from the screen's pixels.
+//
+// Arguments: qel.exe, the simulated socket.dll, the probe library (for the
+// shared driver) and the folder for the screenshots at each DPI
+// (window-144dpi.png …); Unix paths are taken as Wine paths on drive Z:.
+#include "tests/gui/window_driver.h"
+
+#include <oleacc.h>
+
+#include <algorithm>
+#include <map>
+
+#include "win32/window/live_panel.h"
+
+namespace {
+
+using namespace qel_window_test;
+
+std::wstring gScreenshots;  // the folder of the screenshots
+
+constexpr char kSaved[] = "10.0.0.5";  // the address saved in ip.ini
+
+std::wstring StateTip(const std::wstring& word) { return word + L" (保存済みの IP " + Widen(kSaved) + L" の状態)"; }
+const std::wstring kOn = StateTip(L"オン");
+const std::wstring kOff = StateTip(L"オフ");
+
+// ip.ini: the saved address and the usual masks, SW1=1, SW2=4, SW3=32,
+// SW4=128.
+const std::string kIni = std::string("[Qelmark]\r\nIP=") + kSaved + "\r\nSW1=1\r\nSW2=4\r\nSW3=32\r\nSW4=128\r\n";
+
+// What a reader asks of one accessible object about itself.
+struct Heard {
+  std::wstring name, value, description;
+  bool answered = false;  // the object was there
+};
+
+std::wstring Take(BSTR text) {
+  std::wstring taken = text != nullptr ? std::wstring(text, SysStringLen(text)) : L"";
+  SysFreeString(text);
+  return taken;
+}
+
+Heard Ask(IAccessible* object) {
+  Heard heard;
+  if (object == nullptr) return heard;
+  VARIANT self = {};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  BSTR text = nullptr;
+  heard.answered = true;
+  if (object->get_accName(self, &text) == S_OK) heard.name = Take(text);
+  text = nullptr;
+  if (object->get_accValue(self, &text) == S_OK) heard.value = Take(text);
+  text = nullptr;
+  if (object->get_accDescription(self, &text) == S_OK) heard.description = Take(text);
+  return heard;
+}
+
+// What the control's own object says, as a reader gets it for a focus or an
+// event on the control.
+Heard AskControl(HWND control) {
+  IAccessible* object = nullptr;
+  if (FAILED(AccessibleObjectFromWindow(control, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object)))) {
+    return {};
+  }
+  const Heard heard = Ask(object);
+  object->Release();
+  return heard;
+}
+
+// What each child of the window says, by control id, walked as a reader
+// walks the window: its client object's children.
+std::map<int, Heard> Walk(HWND window) {
+  std::map<int, Heard> heard;
+  IAccessible* client = nullptr;
+  if (FAILED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&client)))) {
+    ADD_FAILURE() << "no accessible object for the window";
+    return heard;
+  }
+  LONG count = 0;
+  client->get_accChildCount(&count);
+  std::vector<VARIANT> children(static_cast<std::size_t>(std::max(count, 0L)));
+  LONG obtained = 0;
+  if (count > 0 && SUCCEEDED(AccessibleChildren(client, 0, count, children.data(), &obtained))) {
+    for (LONG i = 0; i < obtained; ++i) {
+      VARIANT& child = children[static_cast<std::size_t>(i)];
+      if (child.vt == VT_DISPATCH && child.pdispVal != nullptr) {
+        IAccessible* object = nullptr;
+        if (SUCCEEDED(child.pdispVal->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&object)))) {
+          HWND hwnd = nullptr;
+          WindowFromAccessibleObject(object, &hwnd);
+          // A child window's own object, whose name Windows gives from its
+          // client object; Wine gives none there, and a reader then asks
+          // the client object.
+          if (hwnd != nullptr) {
+            Heard said = Ask(object);
+            if (said.name.empty()) said = AskControl(hwnd);
+            heard[GetDlgCtrlID(hwnd)] = said;
+          }
+          object->Release();
+        }
+      }
+      VariantClear(&child);
+    }
+  }
+  client->Release();
+  return heard;
+}
+
+// The windows that raised EVENT_OBJECT_VALUECHANGE, in order, while a
+// WatchValueChanges lives (one at a time).
+std::vector<HWND> gValueChanged;
+
+void CALLBACK OnValueChange(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
+  if (event == EVENT_OBJECT_VALUECHANGE && object == OBJID_CLIENT && child == CHILDID_SELF) {
+    gValueChanged.push_back(hwnd);
+  }
+}
+
+class WatchValueChanges {
+ public:
+  explicit WatchValueChanges(DWORD processId) {
+    gValueChanged.clear();
+    hook_ = SetWinEventHook(EVENT_OBJECT_VALUECHANGE, EVENT_OBJECT_VALUECHANGE, nullptr, &OnValueChange, processId, 0,
+                            WINEVENT_OUTOFCONTEXT);
+    EXPECT_NE(hook_, nullptr) << "SetWinEventHook: " << GetLastError();
+  }
+  WatchValueChanges(const WatchValueChanges&) = delete;
+  WatchValueChanges& operator=(const WatchValueChanges&) = delete;
+  ~WatchValueChanges() {
+    if (hook_ != nullptr) UnhookWinEvent(hook_);
+  }
+
+ private:
+  HWINEVENTHOOK hook_ = nullptr;
+};
+
+// Waits as the test's own thread must for events: delivering them.
+void PumpFor(DWORD milliseconds) {
+  for (DWORD waited = 0; waited < milliseconds; waited += 20) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    Sleep(20);
+  }
+}
+
+class QelAccessible : public QelWindow {
+ protected:
+  void SetUp() override {
+    QelWindow::SetUp();
+    if (HasFatalFailure()) return;
+    WriteIni(kIni);
+  }
+
+  // Starts qel with the switch at the saved address holding `word`, and
+  // waits until the controls answer a reader with their own names (the
+  // window sets that up once it shows) and the first poll has shown the
+  // labels' state.
+  bool StartWithWord(int word) {
+    SetWord(word);
+    if (!Start()) return false;
+    for (int waited = 0; waited < 20000; waited += 100) {
+      if (AskControl(Control(kIdOn + 0)).name == L"Sw1 ON" &&
+          !AskControl(Control(kIdOutletLabel + 0)).value.empty()) {
+        return true;
+      }
+      Sleep(100);
+    }
+    ADD_FAILURE() << "the controls did not answer with their own names within 20 s";
+    return false;
+  }
+
+  // The switch's word at the saved address, replaced in one step.
+  void SetWord(int word) {
+    const std::wstring temporary = StatePath() + L".test";
+    WriteAll(temporary, std::string(kSaved) + "=" + std::to_string(word) + "\n");
+    ASSERT_TRUE(MoveFileExW(temporary.c_str(), StatePath().c_str(), MOVEFILE_REPLACE_EXISTING));
+  }
+
+  // One setip per poll.
+  int Polls() const {
+    const auto journal = Journal();
+    return static_cast<int>(std::count_if(journal.begin(), journal.end(),
+                                          [](const std::string& line) { return line.rfind("setip ", 0) == 0; }));
+  }
+
+  // Waits until the poll has run n more times, delivering events meanwhile.
+  void AwaitPolls(int n) {
+    const int target = Polls() + n;
+    for (int waited = 0; waited < 10000; waited += 50) {
+      if (Polls() >= target) return;
+      PumpFor(50);
+    }
+    ADD_FAILURE() << "the poll did not run " << n << " more times within 10 s";
+  }
+
+  // Waits (up to 10 s) until the label's value is `value`; the value then.
+  std::wstring AwaitValue(int outlet, const std::wstring& value) {
+    std::wstring heard;
+    for (int waited = 0; waited < 10000; waited += 100) {
+      heard = AskControl(Control(kIdOutletLabel + outlet)).value;
+      if (heard == value) break;
+      PumpFor(100);
+    }
+    return heard;
+  }
+};
+
+// ---------------------------------------------------------------------------
+// Names: what a reader says for each control, walking the window and on the
+// control itself (as at its focus).
+
+struct NameCase {
+  int id;
+  const wchar_t* name;
+};
+
+const NameCase kNames[] = {
+    {kIdAddress, L"IP"},
+    {kIdSaveAndQuit, L"保存＆終了"},
+    {kIdMask + 0, L"Sw1"},
+    {kIdMask + 1, L"Sw2"},
+    {kIdMask + 2, L"Sw3"},
+    {kIdMask + 3, L"Sw4"},
+    {kIdCommandLine + 0, L"CMD1"},
+    {kIdCommandLine + 1, L"CMD2"},
+    {kIdCommandLine + 2, L"CMD3"},
+    {kIdLaunch + 0, L"CMD1"},
+    {kIdLaunch + 1, L"CMD2"},
+    {kIdLaunch + 2, L"CMD3"},
+    {kIdOn + 0, L"Sw1 ON"},
+    {kIdOn + 1, L"Sw2 ON"},
+    {kIdOn + 2, L"Sw3 ON"},
+    {kIdOn + 3, L"Sw4 ON"},
+    {kIdOff + 0, L"Sw1 OFF"},
+    {kIdOff + 1, L"Sw2 OFF"},
+    {kIdOff + 2, L"Sw3 OFF"},
+    {kIdOff + 3, L"Sw4 OFF"},
+    {kIdAddressLabel, L"IP"},
+    {kIdOutletLabel + 0, L"Sw1"},
+    {kIdOutletLabel + 1, L"Sw2"},
+    {kIdOutletLabel + 2, L"Sw3"},
+    {kIdOutletLabel + 3, L"Sw4"},
+};
+
+TEST_F(QelAccessible, EveryFieldAndButtonHasItsOwnName) {
+  ASSERT_TRUE(StartWithWord(0));
+  const std::map<int, Heard> walked = Walk(window_);
+  for (const NameCase& c : kNames) {
+    SCOPED_TRACE("control " + std::to_string(c.id) + ", \"" + Narrow(c.name) + "\"");
+    EXPECT_EQ(Narrow(AskControl(Control(c.id)).name), Narrow(c.name)) << "on the control";
+    const auto found = walked.find(c.id);
+    if (found == walked.end()) {
+      ADD_FAILURE() << "not among the window's children";
+    } else {
+      EXPECT_EQ(Narrow(found->second.name), Narrow(c.name)) << "walking the window";
+    }
+  }
+  // The texts on screen are the captions, as before.
+  EXPECT_EQ(TextOf(Control(kIdOn + 0)), L"ON");
+  EXPECT_EQ(TextOf(Control(kIdOff + 3)), L"OFF");
+  EXPECT_EQ(TextOf(Control(kIdOutletLabel + 1)), L"Sw2");
+}
+
+// ---------------------------------------------------------------------------
+// State: each label's value and description say its outlet's state in the
+// tooltip's words; an ON or OFF button's description names its outlet and
+// that state.
+
+TEST_F(QelAccessible, EachLabelSaysItsOutletsState) {
+  ASSERT_TRUE(StartWithWord(1 | 32));  // Sw1 and Sw3 on
+  const std::wstring unknown = L"状態不明: Sw3 のマスクが数値でない (保存済みの IP " + Widen(kSaved) + L" の状態)";
+  const struct {
+    const char* name;
+    const wchar_t* sw3Mask;
+    std::vector<std::wstring> states;  // Sw1 … Sw4
+  } cases[] = {
+      {"on and off", L"32", {kOn, kOff, kOn, kOff}},
+      {"unknown from Sw3 on", L"x", {kOn, kOff, unknown, unknown}},
+      {"back again", L"32", {kOn, kOff, kOn, kOff}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Type(kIdMask + 2, c.sw3Mask);
+    AwaitValue(2, c.states[2]);
+    for (int outlet = 0; outlet < kOutletCount; ++outlet) {
+      SCOPED_TRACE("Sw" + std::to_string(outlet + 1));
+      const std::wstring& state = c.states[static_cast<std::size_t>(outlet)];
+      const Heard label = AskControl(Control(kIdOutletLabel + outlet));
+      EXPECT_EQ(Narrow(label.name), "Sw" + std::to_string(outlet + 1));
+      EXPECT_EQ(Narrow(label.value), Narrow(state));
+      EXPECT_EQ(Narrow(label.description), Narrow(state));
+      const std::wstring named = L"Sw" + std::to_wstring(outlet + 1) + L": " + state;
+      EXPECT_EQ(Narrow(AskControl(Control(kIdOn + outlet)).description), Narrow(named)) << "ON";
+      EXPECT_EQ(Narrow(AskControl(Control(kIdOff + outlet)).description), Narrow(named)) << "OFF";
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Events: a change of an outlet's state raises EVENT_OBJECT_VALUECHANGE on
+// its label, once; a poll that changed nothing raises none.
+
+TEST_F(QelAccessible, AChangeOfStateIsAnnouncedAndOnlyThen) {
+  ASSERT_TRUE(StartWithWord(1));  // Sw1 on
+  const WatchValueChanges watch(process_.id);
+  const auto labelEvents = [this] {
+    std::vector<int> outlets;
+    for (HWND hwnd : gValueChanged) {
+      const int id = GetDlgCtrlID(hwnd);
+      if (GetParent(hwnd) == window_ && id >= kIdOutletLabel && id < kIdOutletLabel + kOutletCount) {
+        outlets.push_back(id - kIdOutletLabel);
+      }
+    }
+    return outlets;
+  };
+
+  AwaitPolls(3);
+  EXPECT_EQ(labelEvents(), std::vector<int>()) << "polls that changed nothing were announced";
+
+  SetWord(1 | 4);  // Sw2 turns on at the device
+  EXPECT_EQ(Narrow(AwaitValue(1, kOn)), Narrow(kOn));
+  AwaitPolls(3);
+  EXPECT_EQ(labelEvents(), std::vector<int>{1}) << "Sw2's change, once";
+
+  gValueChanged.clear();
+  SetWord(4);  // Sw1 off
+  EXPECT_EQ(Narrow(AwaitValue(0, kOff)), Narrow(kOff));
+  AwaitPolls(3);
+  EXPECT_EQ(labelEvents(), std::vector<int>{0}) << "Sw1's change, once";
+}
+
+// ---------------------------------------------------------------------------
+// Large text: the window's pixels at 144 and 192 DPI.
+
+// The pixels of a rectangle of the screen given in the window's client
+// coordinates.
+Image CaptureClientPart(HWND window, RECT part) {
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&part), 2);
+  Image image;
+  EXPECT_TRUE(CaptureScreen(part, image));
+  return image;
+}
+
+RECT PlaceOf(HWND window, HWND control) {
+  RECT rect = {};
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+// One side of a rectangle's outermost ring of pixels.
+enum class Side { kTop, kRight, kBottom, kLeft };
+constexpr Side kSides[] = {Side::kTop, Side::kRight, Side::kBottom, Side::kLeft};
+const char* NameOf(Side side) {
+  switch (side) {
+    case Side::kTop: return "top";
+    case Side::kRight: return "right";
+    case Side::kBottom: return "bottom";
+    case Side::kLeft: return "left";
+  }
+  return "?";
+}
+
+// The colour of that side, the corners left out, or CLR_INVALID when it is
+// not one colour all along (another control covers part of it).
+COLORREF SideColour(const Image& image, Side side) {
+  const bool across = side == Side::kTop || side == Side::kBottom;
+  const int length = across ? image.width : image.height;
+  const auto at = [&](int i) -> COLORREF {
+    switch (side) {
+      case Side::kTop: return image.At(i, 0);
+      case Side::kBottom: return image.At(i, image.height - 1);
+      case Side::kLeft: return image.At(0, i);
+      case Side::kRight: return image.At(image.width - 1, i);
+    }
+    return CLR_INVALID;
+  };
+  if (length < 3) return CLR_INVALID;
+  const COLORREF first = at(1);
+  for (int i = 2; i < length - 1; ++i) {
+    if (at(i) != first) return CLR_INVALID;
+  }
+  return first;
+}
+
+// The leftmost column of the image, from column `from` on and within rows
+// `top` to `bottom` (not included), that holds a pixel of another colour than
+// `background`; -1 if none.
+int FirstColumnNotOf(const Image& image, COLORREF background, int from, int top, int bottom) {
+  for (int x = from; x < image.width; ++x) {
+    for (int y = top; y < bottom; ++y) {
+      if (image.At(x, y) != background) return x;
+    }
+  }
+  return -1;
+}
+
+class QelLargeText : public QelAccessible, public testing::WithParamInterface<int> {};
+
+TEST_P(QelLargeText, EveryFieldHasItsBorderAndEveryLabelItsWholeCaption) {
+  const int dpi = GetParam();
+  const int unit = std::max(1, dpi / 96);  // the frame's unit
+  dpi_.Set(static_cast<DWORD>(dpi));
+  ASSERT_TRUE(StartWithWord(1));  // Sw1 on, lit; Sw2 … Sw4 off
+  SetForegroundWindow(window_);
+  SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+  AwaitPolls(2);
+  RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  AwaitPolls(1);
+
+  Image window;
+  ASSERT_TRUE(CaptureWindow(window_, window));
+  SaveScreenshot(gScreenshots + L"\\window-" + std::to_wstring(dpi) + L"dpi.png", window);
+
+  // Every text field: each side of its border one colour all along, the
+  // same as the address field's (which nothing comes near), whose top differs
+  // from the inside of a field.
+  std::vector<COLORREF> reference;
+  for (const Field& field : kFields) {
+    SCOPED_TRACE(field.key + " field");
+    const Image shown = CaptureClientPart(window_, PlaceOf(window_, Control(field.id)));
+    std::vector<COLORREF> sides;
+    for (const Side side : kSides) sides.push_back(SideColour(shown, side));
+    if (reference.empty()) {
+      reference = sides;
+      EXPECT_NE(reference.front(), GetSysColor(COLOR_WINDOW)) << "the address field shows no border";
+    }
+    for (std::size_t i = 0; i < std::size(kSides); ++i) {
+      EXPECT_TRUE(sides[i] != CLR_INVALID && sides[i] == reference[i])
+          << "the " << NameOf(kSides[i]) << " of its border is covered or missing";
+    }
+  }
+
+  // The labels at the window's left edge: Sw1 (lit, framed), Sw2 (off) and
+  // "IP". No pixel of a caption in the window's first column, nor touching
+  // the lit frame.
+  for (const int id : {kIdOutletLabel + 0, kIdOutletLabel + 1, int{kIdAddressLabel}}) {
+    SCOPED_TRACE("label " + Narrow(TextOf(Control(id))));
+    const RECT place = PlaceOf(window_, Control(id));
+    const Image shown = CaptureClientPart(window_, {0, place.top, place.right, place.bottom});
+    const bool lit = id == kIdOutletLabel + 0;
+    const int frame = lit ? 2 * unit : 0;
+    const int first =
+        FirstColumnNotOf(shown, lit ? kLitColour : GetSysColor(COLOR_BTNFACE), frame, frame, shown.height - frame);
+    ASSERT_GE(first, 0) << "no caption";
+    EXPECT_GT(first, frame) << (lit ? "the caption touches the frame" : "the caption touches the window's edge");
+  }
+
+  // The lit label's frame: every pixel of its outermost ring, on all four
+  // sides, in the frame's colour.
+  const RECT lit = PlaceOf(window_, Control(kIdOutletLabel + 0));
+  const Image shown = CaptureClientPart(window_, lit);
+  for (const Side side : kSides) {
+    EXPECT_EQ(SideColour(shown, side), kLitTextColour) << "the frame's " << NameOf(side) << " has gaps or is missing";
+  }
+  EXPECT_EQ(shown.At(2 * unit, shown.height / 2), kLitColour) << "inside the frame is not the lit colour";
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpi, QelLargeText, testing::Values(120, 144, 192),
+                         [](const testing::TestParamInfo<int>& info) { return std::to_string(info.param); });
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  if (argc != 5) {
+    fprintf(stderr, "usage: accessibility_tests qel.exe socket.dll window_probe.dll screenshot-folder\n");
+    return 2;
+  }
+  gQel = WindowsPath(argv[1]);
+  gSocket = WindowsPath(argv[2]);
+  gProbe = WindowsPath(argv[3]);
+  gScreenshots = WindowsPath(argv[4]);
+  CoInitialize(nullptr);
+  const int result = RUN_ALL_TESTS();
+  CoUninitialize();
+  return result;
+}
