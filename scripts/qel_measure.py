@@ -107,22 +107,23 @@ def wine_start(args, cwd, **kwargs):
 # ---------------------------------------------------------------- processes
 
 def command_of(process):
-    """argv[0] of a process, or None. For a 32-bit Wine process under the
-    emulator (scripts/wine-qemu.sh starts it as "qemu-i386 -0 NAME LOADER
-    ARGS..."), the first of ARGS: the Windows program as Wine's loader was
-    given it (the kernel shows the emulator's command line)."""
+    """The command line of a process, its words joined by blanks, or None.
+    For a 32-bit Wine process under the emulator (scripts/wine-qemu.sh starts
+    it as "qemu-i386 -0 NAME LOADER ARGS..."), ARGS: the Windows program and
+    its arguments as Wine's loader was given them (the kernel shows the
+    emulator's command line)."""
     try:
         args = process.cmdline()
-        if os.path.basename(args[0]) == "qemu-i386" and args[1] == "-0":
-            return args[4]
-        return args[0]
-    except (psutil.Error, IndexError):
+        if len(args) > 4 and os.path.basename(args[0]) == "qemu-i386" and args[1] == "-0":
+            args = args[4:]
+        return " ".join(args) if args else None
+    except psutil.Error:
         return None
 
 
 def wine_process_of(windows_program):
-    """The Unix process of the Windows program whose command is
-    windows_program (its Windows path) in this session's prefix; None when
+    """The Unix process of the Windows program windows_program (its Windows
+    path, the start of its command line) in this session's prefix; None when
     there is none or more than one. Wine starts the processes that a Windows
     program creates detached (their parent is init), so they are found by
     command and prefix rather than as descendants."""
@@ -130,7 +131,9 @@ def wine_process_of(windows_program):
     found = []
     for process in psutil.process_iter():
         try:
-            if command_of(process) == windows_program and process.environ().get("WINEPREFIX") == prefix:
+            command = command_of(process)
+            if (command is not None and (command + " ").startswith(windows_program + " ")
+                    and process.environ().get("WINEPREFIX") == prefix):
                 found.append(process)
         except psutil.Error:
             continue
