@@ -1,76 +1,61 @@
 #!/usr/bin/env python3
 """qel's benchmark: measures the Windows build and prints one short report.
 
-    scripts/bench.sh          (installs what is missing, then runs this)
-    python3 scripts/bench.py
+    scripts/bench.sh          (it starts this program in a Wine session)
 
-Measured now:
-  start    wall time of script mode, "qel.exe 1 1" against the simulated
-           switch, over "baseline_script.exe 1 1" of the same build, which
-           does the work no implementation can avoid and nothing else: it
-           reads IP and SW1 of ip.ini with the profile functions, loads the
-           same socket.dll and makes the same calls (checked first, from the
-           simulated switch's journal): the median of the pairs' ratios
+  start    wall time of "qel.exe 1 1" against the simulated switch over
+           "baseline_script.exe 1 1", which does the work no implementation
+           can avoid and nothing else: reads IP and SW1 of ip.ini with the
+           profile functions, loads the same socket.dll and makes the same
+           calls (checked first, from the simulated switch's journal)
            (aim: 1.05 or less)
-  own      "qel.exe W0 W0", a script that reads no ip.ini and calls no
-           socket.dll, over the do-nothing Win32 program noop.exe: qel's own
-           start (no aim; it tells where the start's time goes)
-  window   time until the window of "qel.exe" (window mode, no arguments)
-           is visible, over the same for baseline_window.exe, which shows the
-           same window (qel's 25 controls, fonts, icon and manifest) and does
-           nothing else: the median of the pairs' ratios (aim: 1.10 or less)
-  state    in the same runs of qel.exe, the time until its label Sw1 shows
-           the switch's state (lit: the simulated outlet 1 is on) over the
-           time until its window is visible: the median of the runs' ratios
+  own      "qel.exe W0 W0", which reads no ip.ini and calls no socket.dll,
+           over the do-nothing noop.exe: qel's own start (no aim)
+  window   time until the window of "qel.exe" is visible over the same for
+           baseline_window.exe, which shows the same window (qel's 25
+           controls, fonts, icon and manifest) and does nothing else
            (aim: 1.10 or less)
-  idle     CPU time of qel.exe's process while its window polls the
-           simulated switch for QEL_BENCH_IDLE_SECONDS (default 60), in
-           percent of one core (aim: 0.5 % or less); the wineserver's and
-           the Xvfb's CPU in the same time are reported beside it, since
-           they do work on qel's behalf
+  state    in the same runs of qel.exe, the time until its label Sw1 shows
+           the switch's state (lit) over the time until its window is
+           visible (aim: 1.10 or less)
+  idle     CPU time of qel.exe's process while its window polls for
+           QEL_BENCH_IDLE_SECONDS (default 60), in percent of one core
+           (aim: 0.5 % or less); the wineserver's and the Xvfb's beside it,
+           since they work on qel's behalf
   size     qel.exe in KiB (aim: 400 KiB or less)
   imports  the DLLs qel.exe imports (aim: Windows system DLLs only)
 
-BUILD is build/win32, qel as it ships; the report's first line names it
-(build type, compiler, commit) and how it ran. Times are taken natively
-only: on a kernel that runs no 32-bit programs, Wine runs them under the
-user-mode emulator qemu-i386 (scripts/run32-mode.sh), whose times say
-nothing about Windows. There every measurement still runs, once and
-untimed (one pair, 1 s of idle), so that a program that fails or a baseline
-that no longer makes qel's calls shows; the timed lines say NOT MEASURED.
+The report's first line names the build (build/win32: build type, compiler,
+commit) and how it ran. Times are taken natively only: where the kernel runs
+no 32-bit programs, Wine runs them under qemu-i386, whose times say nothing
+about Windows; there every measurement runs once, untimed (one pair, 1 s of
+idle), so that a failing run or a baseline that no longer makes qel's calls
+still shows, and the timed lines say NOT MEASURED.
 
-All programs run from BUILD/bench/, which holds copies of qel.exe, the
-simulated socket.dll, the baselines and timewindow.exe, tools/sample-ip.ini
-as ip.ini and the simulated outlets' state (QELSIM_STATE points there), in
-the Wine session that scripts/bench.sh starts (BUILD's prefix, a private
-Xvfb). The timed runs of each comparison alternate (baseline, qel,
-baseline, qel, ...) after one warm-up run of each; each baseline run and
-the qel run after it are a pair, and the ratio reported is the median of
-the pairs' ratios (the medians of the two programs' times are shown beside
-it). QEL_BENCH_RUNS sets the number of pairs (default 30); the start and
-window aims are judged on 30 pairs or more only.
+The programs run from build/win32/bench/ beside the simulated socket.dll,
+tools/sample-ip.ini as ip.ini and the switch's state (QELSIM_STATE). The runs
+of a comparison alternate (baseline, qel, ...) after one warm-up run of
+each; a baseline run and the qel run after it are a pair, and the ratio is
+the median of the pairs' ratios (the medians of both programs' times beside
+it). QEL_BENCH_RUNS sets the pairs (default 30); the start and window aims
+are judged on 30 pairs or more only.
 
-start, own: each run is timed from this program around "wine ./PROG.exe
-ARGS". window: each run is "wine ./timewindow.exe PROG.exe CLASS", which times
-inside Wine (so without Wine's own start, the same for both programs) from
-just before CreateProcessW until a window of that class of the started
-process is visible (checked every millisecond), prints that time, then
-closes the window (WM_CLOSE) and waits for the program to end. For qel.exe
-it is "timewindow.exe --lit Sw1 qel.exe qel", which after the window shows
-goes on checking every millisecond until the label Sw1 is lit on the screen
-and prints that time as well (state).
-idle: "timewindow.exe --hold qel.exe qel" keeps the window open until its
-standard input (a pipe from this program) ends. After the window shows and
-2 s of settling, the CPU times of qel.exe's Unix process (and of the
-session's wineserver and Xvfb) are read at the start and the end of the
-idle time.
+start, own: each run is timed around "wine ./PROG.exe ARGS". window: each run
+is "wine ./timewindow.exe PROG.exe CLASS", which times inside Wine (without
+Wine's own start) from just before CreateProcessW until a window of that
+class of the started process is visible, then closes it (WM_CLOSE); for
+qel.exe with "--lit Sw1", which goes on until the label Sw1 is lit on the
+screen (state). idle: "timewindow.exe --hold qel.exe qel" keeps the window
+open until its standard input ends; after 2 s of settling, the CPU times of
+qel.exe's Unix process, the wineserver and the Xvfb are read at the start
+and the end of the idle time.
 
-A missed aim is reported, not failed: the exit code is 0 then. It is 1
-only when something could not be measured (a run that does not exit 0, a
-baseline whose calls differ from qel's), 2 for a wrong setting.
+A missed aim is reported, not failed: the exit code is 0 then. It is 1 when
+something could not be measured (a run that does not exit 0, a baseline
+whose calls differ from qel's), 2 for a wrong setting.
 
-Adding a measurement: write a method measure_NAME of Benchmark that prints
-its report line(s) with report_line, and add NAME to MEASUREMENTS.
+Adding a measurement: a method measure_NAME of Benchmark that prints its
+line(s) with report_line, and NAME in MEASUREMENTS (and TIMED if timed).
 """
 
 import os

@@ -59,35 +59,27 @@ if [ ! -f "$run/ip.ini" ]; then
 fi
 
 screenshot="${QEL_SCREENSHOT:-}"
-if [ -n "$screenshot" ] && [ $# -gt 0 ]; then
+# The command line: the arguments joined by single blanks ($* does that;
+# bash takes no IFS from the environment).
+command_line="qel.exe"
+if [ $# -gt 0 ]; then command_line="qel.exe $*"; fi
+if [ $# -gt 0 ] && [ -n "$screenshot" ]; then
   echo "run.sh: QEL_SCREENSHOT is for window mode (no arguments)" >&2
   exit 2
-fi
-if [ $# -eq 0 ]; then
-  mode=window
-  command_line="qel.exe"
-  if [ -n "$screenshot" ]; then
-    # The screen of a private Xvfb, kept in a file to read the window from.
-    export QEL_WINE_DISPLAY=xvfb
-    QEL_XVFB_FBDIR=$(mktemp -d)
-    export QEL_XVFB_FBDIR
-    case "$screenshot" in /*) ;; *) screenshot="$PWD/$screenshot" ;; esac
-  elif [ -n "${DISPLAY:-}" ] && [ "${QEL_WINE_DISPLAY:-}" != xvfb ]; then
-    export QEL_WINE_DISPLAY=host
-  fi
-else
-  mode=script
-  saved_ifs="$IFS"; IFS=' '
-  command_line="qel.exe $*"
-  IFS="$saved_ifs"
+elif [ $# -gt 0 ]; then
   export QEL_WINE_DISPLAY=xvfb
-fi
-
-export QEL_WINE_LANG="${QEL_WINE_LANG:-ja_JP.UTF-8}"
-export QEL_RAW_COMMAND_LINE="$command_line"
-if [ "$mode" = window ] && [ -z "$screenshot" ] && [ "${QEL_WINE_DISPLAY:-}" != host ]; then
+elif [ -n "$screenshot" ]; then
+  # The screen of a private Xvfb, kept in a file to read the window from.
+  QEL_XVFB_FBDIR=$(mktemp -d)
+  export QEL_WINE_DISPLAY=xvfb QEL_XVFB_FBDIR
+  screenshot=$(realpath -m "$screenshot")
+elif [ -n "${DISPLAY:-}" ] && [ "${QEL_WINE_DISPLAY:-}" != xvfb ]; then
+  export QEL_WINE_DISPLAY=host
+else
   echo "run.sh: window mode on a private display (no DISPLAY of yours); Ctrl+C ends it" >&2
 fi
+export QEL_WINE_LANG="${QEL_WINE_LANG:-ja_JP.UTF-8}"
+export QEL_RAW_COMMAND_LINE="$command_line"
 cd "$run"
 if [ -z "$screenshot" ]; then
   set +e
@@ -95,9 +87,7 @@ if [ -z "$screenshot" ]; then
   code=$?
   set -e
   echo "qel exit code: $code"
-  if [ "$mode" = script ]; then
-    "$show_state" "$run/socket-sim.state" "$run/ip.ini" || true
-  fi
+  if [ $# -gt 0 ]; then "$show_state" "$run/socket-sim.state" "$run/ip.ini" || true; fi
   exit "$code"
 fi
 

@@ -2,62 +2,49 @@
 """qel's soak run: leaves the window polling for a long time and checks that
 its memory, handles and GDI/USER objects stay flat.
 
-    scripts/soak.sh [MINUTES]      (default 10; installs what is missing first)
-    python3 scripts/soak.py [MINUTES]
+    scripts/soak.sh [MINUTES]      (default 10; it starts this program)
 
-qel.exe runs in window mode (no arguments) in a folder of its own, beside
-copies of the simulated socket.dll and procstats.exe and tools/sample-ip.ini
-as ip.ini (IP=192.168.1.10, the masks 1, 4, 32 and 128), so the window reads
-the simulated switch at its poll interval (kPollMilliseconds of
-win32/window/live_panel.h, read from there). Meanwhile this program gives the switch a
-new status word every second (cycling through words that light and darken
+qel.exe runs in window mode in a folder of its own (QEL_SOAK_DIR/run) beside
+the simulated socket.dll, procstats.exe and tools/sample-ip.ini as ip.ini,
+so the window reads the simulated switch at its poll interval
+(kPollMilliseconds, read from win32/window/live_panel.h). Meanwhile the
+switch gets a new status word every second (words that light and darken
 every label in turn), written as a whole: a temporary file, then a rename.
 
-The run lasts MINUTES from the moment the window shows. The first 30 s are
-warm-up (fonts, the first paints of each colour, Wine's caches); then every
-30 s it samples
-  RSS, VmSize  of the Unix process that runs qel.exe (the wine process
-               started here, or the descendant of it that runs qel.exe)
+The run lasts MINUTES from the moment the window shows. The first
+QEL_SOAK_INTERVAL seconds (default 30) are warm-up (fonts, the first paints
+of each colour, Wine's caches); then every QEL_SOAK_INTERVAL seconds it
+samples
+  RSS, VmSize  of the Unix process that runs qel.exe
   handles, GDI, USER   as Windows counts them for qel.exe, read with
                tools/procstats.exe: GetProcessHandleCount and
                GetGuiResources(GR_GDIOBJECTS / GR_USEROBJECTS)
   handles*, GDI*, windows*   the same counted another way, for Wine 8,
-               which gives no figure for the three above (0, and "not
-               implemented"): qel's entries in the system handle list, its
-               own objects in Wine's GDI handle table, and its windows (the
-               bulk of its USER objects)
+               which gives no figure for the three above: qel's entries in
+               the system handle list, its own objects in Wine's GDI handle
+               table, and its windows (the bulk of its USER objects)
 and prints a table of the samples, the change of each figure from the first
 sample to the last, how often qel read the switch (from the simulated
 switch's journal) and a verdict.
 
 Verdict "flat" when, from the first sample to the last,
-  - RSS grew by at most 1024 KiB. Wine's heaps and the X11 and font caches
-    grow in steps of pages to a few hundred KiB when some path is taken for
-    the first time late, so a few KiB of noise are normal; a leak in the
-    poll (two a second: 1,140 polls after the warm-up of a 10-minute run) of
-    1 KiB or more per poll passes 1 MiB.
-  - VmSize grew by at most 1024 KiB, for the same reasons (an allocation
-    that is never freed takes address space even when its pages are not
-    touched).
+  - RSS and VmSize grew by at most 1024 KiB. Wine's heaps and the X11 and
+    font caches grow in steps of pages when some path is taken for the
+    first time late, so a few KiB of noise are normal; a leak of 1 KiB or
+    more per poll passes 1 MiB in the polls after the warm-up of a
+    10-minute run (an allocation never freed takes address space even when
+    its pages are not touched).
   - handles, GDI and USER did not change at all; where a figure is n/a its
-    stand-in (handles*, GDI*, windows*) did not change at all. The window
-    needs no new object to show a word it showed before, so after the
-    warm-up any change is a leak (or a release of something the warm-up
-    took, which is worth a look too).
+    stand-in (handles*, GDI*, windows*) did not. The window needs no new
+    object to show a word it showed before, so after the warm-up any change
+    is a leak (or a release of something the warm-up took, worth a look).
 and qel kept polling (at least half of the reads its poll interval gives)
-and was still running at the end.
-
-At the end qel is closed with WM_CLOSE (procstats.exe --close; killed by its
-PID if it does not end within 10 s) and Wine is stopped.
+and was still running at the end. Then qel is closed with WM_CLOSE
+(procstats.exe --close; ended by its PID if it does not end within 10 s).
 
 Exit code: 0 flat, 1 something grew (or qel ended or stopped polling during
-the run), 2 the run could not be made (a wrong setting, the build, Wine, no
+the run), 2 the run could not be made (a wrong setting, the build, no
 window).
-
-Folders: QEL_SOAK_DIR (scripts/soak.sh sets it: default build/win32/soak)
-holds the run folder (run/) and the prefix of the soak's own Wine session
-(wineprefix/). QEL_SOAK_INTERVAL sets the seconds between samples (default
-30), also the warm-up.
 """
 
 import os
