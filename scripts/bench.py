@@ -1,73 +1,61 @@
 #!/usr/bin/env python3
 """qel's benchmark: measures the Windows build and prints one short report.
 
-    scripts/bench.sh          (installs what is missing, then runs this)
-    python3 scripts/bench.py
+    scripts/bench.sh          (it starts this program in a Wine session)
 
-Measured now:
-  start    wall time of script mode, "qel.exe 1 1" against the simulated
-           switch, over the do-nothing Win32 program noop.exe of the same
-           build: the median of the pairs' ratios (aim: 1.05 or less)
-  own      the same for "qel.exe W0 W0", a script that reads no ip.ini and
-           calls no socket.dll: qel's own part of the start, beside the
-           simulated switch's file work that "qel.exe 1 1" includes (no
-           aim; it tells where the start's time goes)
-  window   time until the window of "qel.exe" (window mode, no arguments)
-           is visible, over the same for baseline_window.exe, which shows the
-           same window (qel's 25 controls, fonts, icon and manifest) and does
-           nothing else: the median of the pairs' ratios (aim: 1.10 or less)
-  state    in the same runs of qel.exe, the time until its label Sw1 shows
-           the switch's state (lit: the simulated outlet 1 is on) over the
-           time until its window is visible: the median of the runs' ratios
+  start    wall time of "qel.exe 1 1" against the simulated switch over
+           "baseline_script.exe 1 1", which does the work no implementation
+           can avoid and nothing else: reads IP and SW1 of ip.ini with the
+           profile functions, loads the same socket.dll and makes the same
+           calls (checked first, from the simulated switch's journal)
+           (aim: 1.05 or less)
+  own      "qel.exe W0 W0", which reads no ip.ini and calls no socket.dll,
+           over the do-nothing noop.exe: qel's own start (no aim)
+  window   time until the window of "qel.exe" is visible over the same for
+           baseline_window.exe, which shows the same window (qel's 25
+           controls, fonts, icon and manifest) and does nothing else
            (aim: 1.10 or less)
-  idle     CPU time of qel.exe's process while its window polls the
-           simulated switch for QEL_BENCH_IDLE_SECONDS (default 60), in
-           percent of one core (aim: 0.5 % or less); the wineserver's and
-           the Xvfb's CPU in the same time are reported beside it, since
-           they do work on qel's behalf
+  state    in the same runs of qel.exe, the time until its label Sw1 shows
+           the switch's state (lit) over the time until its window is
+           visible (aim: 1.10 or less)
+  idle     CPU time of qel.exe's process while its window polls for
+           QEL_BENCH_IDLE_SECONDS (default 60), in percent of one core
+           (aim: 0.5 % or less); the wineserver's and the Xvfb's beside it,
+           since they work on qel's behalf
   size     qel.exe in KiB (aim: 400 KiB or less)
   imports  the DLLs qel.exe imports (aim: Windows system DLLs only)
 
-BUILD below is build/win32: qel as it ships. On a kernel that runs no 32-bit
-programs, Wine runs it under the user-mode emulator qemu-i386
-(scripts/run32-mode.sh; the first line of the report says which). Times
-taken under an emulator say nothing about Windows, so there only size and
-imports are measured, and the timed lines say NOT MEASURED and why.
+The report's first line names the build (build/win32: build type, compiler,
+commit) and how it ran. Times are taken natively only: where the kernel runs
+no 32-bit programs, Wine runs them under qemu-i386, whose times say nothing
+about Windows; there every measurement runs once, untimed (one pair, 1 s of
+idle), so that a failing run or a baseline that no longer makes qel's calls
+still shows, and the timed lines say NOT MEASURED.
 
-All programs run from BUILD/bench/, which holds copies of qel.exe, the
-simulated socket.dll, noop.exe, baseline_window.exe and timewindow.exe,
-tools/sample-ip.ini as ip.ini and the simulated outlets' state (QELSIM_STATE
-points there), under one Wine session of scripts/wine-env.sh (BUILD's
-prefix, a private Xvfb). The timed runs of each comparison alternate
-(baseline, qel, baseline, qel, ...) after one warm-up run of each; each
-baseline run and the qel run after it are a pair, and the ratio reported is
-the median of the pairs' ratios (the medians of the two programs' times are
-shown beside it). QEL_BENCH_RUNS sets the number of pairs (default 30); the
-start and window aims are judged on 30 pairs or more only.
+The programs run from build/win32/bench/ beside the simulated socket.dll,
+tools/sample-ip.ini as ip.ini and the switch's state (QELSIM_STATE). The runs
+of a comparison alternate (baseline, qel, ...) after one warm-up run of
+each; a baseline run and the qel run after it are a pair, and the ratio is
+the median of the pairs' ratios (the medians of both programs' times beside
+it). QEL_BENCH_RUNS sets the pairs (default 30); the start and window aims
+are judged on 30 pairs or more only.
 
-start: each run is timed from this program around "wine ./PROG.exe ARGS".
-window: each run is "wine ./timewindow.exe PROG.exe CLASS", which times
-inside Wine (so without Wine's own start, the same for both programs) from
-just before CreateProcessW until a window of that class of the started
-process is visible (checked every millisecond), prints that time, then
-closes the window (WM_CLOSE) and waits for the program to end. For qel.exe
-it is "timewindow.exe --lit Sw1 qel.exe qel", which after the window shows
-goes on checking every millisecond until the label Sw1 is lit on the screen
-and prints that time as well (state).
-idle: "timewindow.exe --hold qel.exe qel" keeps the window open until its
-standard input (a pipe from this program) ends. After the window shows and
-2 s of settling, utime+stime of qel.exe's Unix process (and of this prefix's
-wineserver and the Xvfb) are read from /proc at the start and the end of the
-idle time.
+start, own: each run is timed around "wine ./PROG.exe ARGS". window: each run
+is "wine ./timewindow.exe PROG.exe CLASS", which times inside Wine (without
+Wine's own start) from just before CreateProcessW until a window of that
+class of the started process is visible, then closes it (WM_CLOSE); for
+qel.exe with "--lit Sw1", which goes on until the label Sw1 is lit on the
+screen (state). idle: "timewindow.exe --hold qel.exe qel" keeps the window
+open until its standard input ends; after 2 s of settling, the CPU times of
+qel.exe's Unix process, the wineserver and the Xvfb are read at the start
+and the end of the idle time.
 
-It builds BUILD first. A missed aim is reported, not failed: the exit
-code is 0 then. It is 1 only when something could not be measured (a build
-that fails, a run that does not exit 0), 2 for a wrong setting. Uses the
-Wine session of BUILD: not while scripts/test.sh or scripts/run.sh
-runs there.
+A missed aim is reported, not failed: the exit code is 0 then. It is 1 when
+something could not be measured (a run that does not exit 0, a baseline
+whose calls differ from qel's), 2 for a wrong setting.
 
-Adding a measurement: write a method measure_NAME of Benchmark that prints
-its report line(s) with report_line, and add NAME to MEASUREMENTS.
+Adding a measurement: a method measure_NAME of Benchmark that prints its
+line(s) with report_line, and NAME in MEASUREMENTS (and TIMED if timed).
 """
 
 import os
@@ -83,8 +71,8 @@ import qel_measure as qm  # noqa: E402
 
 # In the order they run and report.
 MEASUREMENTS = ["start", "own", "window", "idle", "size", "imports"]  # window reports state too
-# What an emulator's timings would make meaningless (window reports state).
-TIMED = {"start", "own", "window", "idle"}
+# The lines an emulator's times would make meaningless.
+TIMED = {"start", "own", "window", "state", "idle"}
 
 START_AIM = 1.05
 WINDOW_AIM = 1.10
@@ -99,13 +87,10 @@ BENCH = qm.BUILD / "bench"
 TRIPLE = "i686-w64-mingw32"
 OBJDUMP, OBJCOPY = TRIPLE + "-objdump", TRIPLE + "-objcopy"
 PROGRAMS = [qm.BUILD / "qel.exe", qm.BUILD / "simswitch" / "socket.dll",
-            qm.BUILD / "tools" / "noop.exe", qm.BUILD / "tools" / "baseline_window.exe",
-            qm.BUILD / "tools" / "timewindow.exe"]
-
-
-def report_line(name, text):
-    """One report line: a name column, then the text."""
-    print(f"{name:<8} {text}", flush=True)
+            *(qm.BUILD / "tools" / name for name in ("noop.exe", "baseline_script.exe",
+                                                     "baseline_window.exe", "timewindow.exe"))]
+EMULATED = ("NOT MEASURED: 32-bit programs run here only under an emulator, whose times say nothing "
+            "about Windows")
 
 
 def rounded(value, places):
@@ -125,25 +110,51 @@ def verdict(met):
     return "met" if met else "MISSED"
 
 
-def positive_setting(name, default):
-    text = os.environ.get(name, str(default))
-    if not re.fullmatch(r"[0-9]+", text) or int(text) < 1:
-        print(f"bench.py: {name} must be a positive whole number, not '{text}'", file=sys.stderr)
-        sys.exit(2)
-    return int(text)
+def setting(name, default):
+    return qm.positive_setting("bench.py", name, os.environ.get(name, str(default)))
+
+
+def build_description():
+    """Which build is timed: the folder, its build type, its compiler (as
+    CMake found it) and the commit of the sources ("+ changes" when the work
+    tree differs from it)."""
+    cache = (qm.BUILD / "CMakeCache.txt").read_text(errors="replace")
+    build_type = re.search(r"^CMAKE_BUILD_TYPE:\w+=(.*)$", cache, re.MULTILINE)
+    compiler = "?"
+    for found in (qm.BUILD / "CMakeFiles").glob("*/CMakeCXXCompiler.cmake"):
+        text = found.read_text(errors="replace")
+        name = re.search(r'^set\(CMAKE_CXX_COMPILER "([^"]*)"\)', text, re.MULTILINE)
+        version = re.search(r'^set\(CMAKE_CXX_COMPILER_VERSION "([^"]*)"\)', text, re.MULTILINE)
+        if name:
+            compiler = os.path.basename(name.group(1)) + (f" {version.group(1)}" if version else "")
+    git = ["git", "-C", str(qm.ROOT)]
+    commit = subprocess.run([*git, "rev-parse", "--short", "HEAD"], capture_output=True, text=True).stdout.strip()
+    changed = subprocess.run([*git, "status", "--porcelain", "--untracked-files=no"],
+                             capture_output=True, text=True).stdout.strip()
+    return (f"build/{qm.PRESET} ({build_type.group(1) if build_type else '?'}, {compiler}, "
+            f"commit {commit or '?'}{' + changes' if changed else ''})")
 
 
 class Benchmark:
-    def __init__(self, wine, runs, idle_seconds):
-        self.wine = wine
+    def __init__(self, runs, idle_seconds):
         self.runs = runs
         self.idle_seconds = idle_seconds
-        self.failed = False
+        self.errors = 0
+        self.errors_before = 0  # when the measurement that runs began
         self.state = BENCH / "socket-sim.state"
 
     def error(self, text):
         print(f"bench.py: {text}", file=sys.stderr, flush=True)
-        self.failed = True
+        self.errors += 1
+
+    def report_line(self, name, text):
+        """One report line: a name column, then the text. Where times are
+        not taken natively, a timed line says so instead, and whether its
+        untimed runs worked."""
+        if name in TIMED and not qm.NATIVE:
+            failed = self.errors > self.errors_before
+            text = EMULATED + (f"; and its runs failed: {text}" if failed else "; its runs worked")
+        print(f"{name:<8} {text}", flush=True)
 
     def ratio_verdict(self, ratio, aim):
         if self.runs < AIM_PAIRS:
@@ -155,48 +166,70 @@ class Benchmark:
     def time_wine_run(self, *args):
         """The wall time of "wine ./PROGRAM ARGS..." in ns, and its exit code."""
         began = time.perf_counter_ns()
-        code = self.wine.run(["./" + args[0], *args[1:]], cwd=BENCH, stdout=subprocess.DEVNULL,
-                             stderr=subprocess.DEVNULL).returncode
+        code = qm.wine_run(["./" + args[0], *args[1:]], cwd=BENCH, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL).returncode
         return time.perf_counter_ns() - began, qm.exit_status(code)
 
-    def time_script_pairs(self, arguments):
-        """Alternating runs of noop.exe and "qel.exe ARGUMENTS...", after one
-        warm-up run of each: the median of the pairs' ratios, both programs'
-        times, and how many runs failed."""
-        qel = ["qel.exe", *arguments]
-        self.time_wine_run("noop.exe")
+    def time_pairs(self, baseline, qel):
+        """Alternating runs of the baseline and qel (each a command), after
+        one warm-up run of each: the median of the pairs' ratios, both
+        programs' times, and how many runs failed."""
+        self.time_wine_run(*baseline)
         self.time_wine_run(*qel)
-        noop_times, qel_times, failures = [], [], 0
+        baseline_times, qel_times, failures = [], [], 0
         for _ in range(self.runs):
-            for command, times in ((["noop.exe"], noop_times), (qel, qel_times)):
+            for command, times in ((baseline, baseline_times), (qel, qel_times)):
                 ns, code = self.time_wine_run(*command)
                 if code != 0:
                     self.error(f"{' '.join(command)} exited {code}")
                     failures += 1
                 times.append(ns)
-        return pair_ratio(qel_times, noop_times), qel_times, noop_times, failures
+        return pair_ratio(qel_times, baseline_times), qel_times, baseline_times, failures
 
-    def script_line(self, name, arguments, aim):
-        ratio, qel_times, noop_times, failures = self.time_script_pairs(arguments)
-        text = (f"qel.exe {' '.join(arguments)} / noop.exe = {ratio:.2f} ({self.runs} pairs; medians "
-                f"{statistics.median(qel_times) / 1e6:.1f} ms / {statistics.median(noop_times) / 1e6:.1f} ms)")
-        if aim is not None:
-            judged = self.ratio_verdict(ratio, aim)
-            if failures:
-                judged = f"NOT MEASURED ({failures} runs failed)"
-            text += f"; aim <= {aim:.2f}: {judged}"
-        elif failures:
+    def pairs_line(self, name, baseline, qel, aim):
+        ratio, qel_times, baseline_times, failures = self.time_pairs(baseline, qel)
+        text = (f"{' '.join(qel)} / {' '.join(baseline)} = {ratio:.2f} ({self.runs} pairs; medians "
+                f"{statistics.median(qel_times) / 1e6:.1f} ms / {statistics.median(baseline_times) / 1e6:.1f} ms)")
+        if failures:
             text += f"; NOT MEASURED ({failures} runs failed)"
+        elif aim is not None:
+            text += f"; aim <= {aim:.2f}: {self.ratio_verdict(ratio, aim)}"
         else:
-            text += "; qel's own part, no aim"
-        report_line(name, text)
+            text += "; qel's own start, no aim"
+        self.report_line(name, text)
+
+    def switch_calls(self, command):
+        """The simulated switch's journal of one run of the command, from a
+        switch whose word is 0, or None when the run failed."""
+        journal = BENCH / "socket-sim.journal"
+        journal.unlink(missing_ok=True)
+        self.state.unlink(missing_ok=True)
+        os.environ["QELSIM_JOURNAL"] = qm.windows_path(journal)
+        try:
+            _, code = self.time_wine_run(*command)
+        finally:
+            del os.environ["QELSIM_JOURNAL"]
+        calls = journal.read_text() if journal.is_file() else ""
+        if code != 0 or not calls:
+            self.error(f"{' '.join(command)} exited {code} and made {'these' if calls else 'no'} calls: {calls}")
+            return None
+        return calls
 
     def measure_start(self):
+        baseline, qel = ["baseline_script.exe", "1", "1"], ["qel.exe", "1", "1"]
+        qel_calls, baseline_calls = self.switch_calls(qel), self.switch_calls(baseline)
+        if qel_calls is None or baseline_calls is None:
+            self.report_line("start", "NOT MEASURED (a run failed)")
+            return
+        if qel_calls != baseline_calls:
+            self.error(f"the baseline's switch calls differ from qel's:\n{baseline_calls}against\n{qel_calls}")
+            self.report_line("start", "NOT MEASURED (the baseline does not make qel's calls)")
+            return
         self.state.unlink(missing_ok=True)
-        self.script_line("start", ["1", "1"], START_AIM)
+        self.pairs_line("start", baseline, qel, START_AIM)
 
     def measure_own(self):
-        self.script_line("own", ["W0", "W0"], None)
+        self.pairs_line("own", ["noop.exe"], ["qel.exe", "W0", "W0"], None)
 
     # ------------------------------------------------------------ window
 
@@ -205,7 +238,7 @@ class Benchmark:
         visible and, with lit_label, until that label was lit (each None when
         not told), and timewindow.exe's exit code."""
         options = ["--lit", lit_label] if lit_label else []
-        code, out = self.wine.output(["./timewindow.exe", *options, program, window_class], cwd=BENCH)
+        code, out = qm.wine_output(["./timewindow.exe", *options, program, window_class], cwd=BENCH)
         first = out.split("\r", 1)[0].split("\n", 1)[0]
         shape = r"[0-9.]+ [0-9]+ [0-9.]+" if lit_label else r"[0-9.]+ [0-9]+"
         if code != 0 or not re.fullmatch(shape, first):
@@ -231,30 +264,30 @@ class Benchmark:
                 if lit_label:
                     lit_times.append(lit_ms)
         if failures:
-            report_line("window", f"NOT MEASURED ({failures} runs failed)")
-            report_line("state", "NOT MEASURED")
+            self.report_line("window", f"NOT MEASURED ({failures} runs failed)")
+            self.report_line("state", "NOT MEASURED")
             return
         ratio = pair_ratio(qel_times, baseline_times)
-        report_line("window", f"qel.exe / baseline_window.exe until visible = {ratio:.2f} ({self.runs} pairs; "
-                              f"medians {statistics.median(qel_times):.1f} ms / "
-                              f"{statistics.median(baseline_times):.1f} ms); "
-                              f"aim <= {WINDOW_AIM:.2f}: {self.ratio_verdict(ratio, WINDOW_AIM)}")
+        self.report_line("window", f"qel.exe / baseline_window.exe until visible = {ratio:.2f} ({self.runs} pairs; "
+                                   f"medians {statistics.median(qel_times):.1f} ms / "
+                                   f"{statistics.median(baseline_times):.1f} ms); "
+                                   f"aim <= {WINDOW_AIM:.2f}: {self.ratio_verdict(ratio, WINDOW_AIM)}")
         # Both times of a ratio come from the same run.
         state_ratio = pair_ratio(lit_times, qel_times)
-        report_line("state", f"qel.exe until Sw1 shows the switch's state / until visible = {state_ratio:.2f} "
-                             f"({self.runs} runs; medians {statistics.median(lit_times):.1f} ms / "
-                             f"{statistics.median(qel_times):.1f} ms); "
-                             f"aim <= {STATE_AIM:.2f}: {self.ratio_verdict(state_ratio, STATE_AIM)}")
+        self.report_line("state", f"qel.exe until Sw1 shows the switch's state / until visible = {state_ratio:.2f} "
+                                  f"({self.runs} runs; medians {statistics.median(lit_times):.1f} ms / "
+                                  f"{statistics.median(qel_times):.1f} ms); "
+                                  f"aim <= {STATE_AIM:.2f}: {self.ratio_verdict(state_ratio, STATE_AIM)}")
 
     # ------------------------------------------------------------ idle
 
-    def percent_of_core(self, ticks, ns):
-        return f"{100 * ticks / qm.CLOCK_TICKS / (ns / 1e9):.2f}"
+    def percent_of_core(self, seconds, ns):
+        return "?" if seconds is None else f"{100 * seconds / (ns / 1e9):.2f}"
 
     def measure_idle(self):
         self.state.write_text("192.168.1.10=5\n")
-        holder = self.wine.start(["./timewindow.exe", "--hold", "qel.exe", "qel"], cwd=BENCH,
-                                 stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        holder = qm.wine_start(["./timewindow.exe", "--hold", "qel.exe", "qel"], cwd=BENCH,
+                               stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         try:
             shown = self._idle_while_held(holder)
         finally:
@@ -263,29 +296,28 @@ class Benchmark:
             holder.stdout.close()
         if shown is None:
             self.error(f"qel.exe's window did not show (timewindow.exe exited {code})")
-            report_line("idle", "NOT MEASURED")
+            self.report_line("idle", "NOT MEASURED")
             return
         if shown is False:
             self.error("qel.exe's Unix process not found")
-            report_line("idle", "NOT MEASURED")
+            self.report_line("idle", "NOT MEASURED")
             return
-        qel_ticks, server_ticks, xvfb_ticks, ns = shown
+        qel_seconds, server_seconds, xvfb_seconds, ns = shown
         if code != 0:
             self.error(f"timewindow.exe --hold qel.exe exited {code}")
-        qel_pct = self.percent_of_core(qel_ticks, ns)
-        server_pct = "?" if server_ticks is None else self.percent_of_core(server_ticks, ns)
-        xvfb_pct = "?" if xvfb_ticks is None else self.percent_of_core(xvfb_ticks, ns)
+        qel_pct = self.percent_of_core(qel_seconds, ns)
         judged = verdict(float(qel_pct) <= IDLE_AIM_PERCENT)
         if code != 0:
             judged += f" (but it did not close: timewindow.exe exited {code})"
-        report_line("idle", f"qel.exe window polling for {self.idle_seconds} s = {qel_pct} % of one core "
-                            f"(besides: wineserver {server_pct} %, Xvfb {xvfb_pct} %); "
-                            f"aim <= {IDLE_AIM_PERCENT} % (qel.exe): {judged}")
+        self.report_line("idle", f"qel.exe window polling for {self.idle_seconds} s = {qel_pct} % of one core "
+                                 f"(besides: wineserver {self.percent_of_core(server_seconds, ns)} %, "
+                                 f"Xvfb {self.percent_of_core(xvfb_seconds, ns)} %); "
+                                 f"aim <= {IDLE_AIM_PERCENT} % (qel.exe): {judged}")
 
     def _idle_while_held(self, holder):
-        """With the window held open: (qel, wineserver, Xvfb CPU ticks, ns)
-        over the idle time; None when the window did not show, False when
-        qel.exe's process was not found."""
+        """With the window held open: the CPU seconds of qel, the wineserver
+        and the Xvfb over the idle time, and its ns; None when the window did
+        not show, False when qel.exe's process was not found."""
         line = b""
         deadline = time.monotonic() + 60
         fd = holder.stdout.fileno()
@@ -301,37 +333,30 @@ class Benchmark:
         if not line.strip():
             return None
         time.sleep(2)  # the end of the start-up is not idle time
-        qel_pid = qm.wine_process_of(qm.windows_path(BENCH / "qel.exe"), self.wine.prefix)
-        if qel_pid is None:
+        qel = qm.wine_process_of(qm.windows_path(BENCH / "qel.exe"))
+        if qel is None:
             return False
-        server_pid = qm.wineserver_of(self.wine.prefix)
-        xvfb_pid = self.wine.xvfb_pid
+        processes = (qel, qm.wineserver(), qm.xvfb())
 
-        def ticks(pid):
-            try:
-                return None if pid is None else qm.cpu_ticks(pid)
-            except (OSError, ValueError, IndexError):
-                return None
+        def cpu():
+            return [None if p is None else qm.cpu_seconds(p) for p in processes]
 
         began = time.monotonic_ns()
-        q0, s0, x0 = ticks(qel_pid), ticks(server_pid), ticks(xvfb_pid)
+        before = cpu()
         time.sleep(self.idle_seconds)
-        q1, s1, x1 = ticks(qel_pid), ticks(server_pid), ticks(xvfb_pid)
+        after = cpu()
         ns = time.monotonic_ns() - began
-        if q0 is None or q1 is None:
+        spent = [None if a is None or b is None else b - a for a, b in zip(before, after)]
+        if spent[0] is None:
             return False
-
-        def spent(a, b):
-            return None if a is None or b is None else b - a
-
-        return q1 - q0, spent(s0, s1), spent(x0, x1), ns
+        return (*spent, ns)
 
     # ------------------------------------------------------------ size, imports
 
     def measure_size(self):
         size = (qm.BUILD / "qel.exe").stat().st_size
-        report_line("size", f"qel.exe = {size / 1024:.1f} KiB ({size} bytes); aim <= 400 KiB: "
-                            f"{verdict(size <= SIZE_AIM_BYTES)}")
+        self.report_line("size", f"qel.exe = {size / 1024:.1f} KiB ({size} bytes); aim <= 400 KiB: "
+                                 f"{verdict(size <= SIZE_AIM_BYTES)}")
 
     # The system DLL list is the one of the qel_imports test.
     def measure_imports(self):
@@ -346,45 +371,30 @@ class Benchmark:
                 others.append(dlls[-1])
         if not dlls:
             self.error(f"no imports read from qel.exe: {done.stdout.strip()}")
-            report_line("imports", "NOT MEASURED")
+            self.report_line("imports", "NOT MEASURED")
             return
         judged = "met" if done.returncode == 0 else f"MISSED ({' '.join(others)})"
-        report_line("imports", f"{' '.join(dlls)}; aim: Windows system DLLs only: {judged}")
+        self.report_line("imports", f"{' '.join(dlls)}; aim: Windows system DLLs only: {judged}")
 
 
 def main():
-    runs = positive_setting("QEL_BENCH_RUNS", 30)
-    idle_seconds = positive_setting("QEL_BENCH_IDLE_SECONDS", 60)
-    if not qm.build_windows():
+    runs = setting("QEL_BENCH_RUNS", 30)
+    idle_seconds = setting("QEL_BENCH_IDLE_SECONDS", 60)
+    if not qm.NATIVE:
+        runs, idle_seconds = 1, 1  # untimed: only that the runs work
+    if not qm.prepare_folder(BENCH, PROGRAMS):
         return 1
-    missing = qm.missing_files(PROGRAMS)
-    if missing:
-        print(f"bench.py: the build made no {', '.join(missing)}", file=sys.stderr)
-        return 1
-    qm.prepare_folder(BENCH, PROGRAMS)
     # The simulated switch keeps its state in the bench folder, with no
     # journal and no faults.
     for name in ("QELSIM_JOURNAL", "QELSIM_FAULT"):
         os.environ.pop(name, None)
     os.environ["QELSIM_STATE"] = qm.windows_path(BENCH / "socket-sim.state")
-    try:
-        with qm.WineSession(qm.BUILD) as wine:
-            how = ("natively" if qm.RUN32_MODE == "native"
-                   else "under qemu-i386: this kernel runs no 32-bit programs")
-            print(f"qel benchmark, the 32-bit build (build/{qm.PRESET}) {how}, {wine.version()}", flush=True)
-            bench = Benchmark(wine, runs, idle_seconds)
-            for name in MEASUREMENTS:
-                if name in TIMED and qm.RUN32_MODE != "native":
-                    report_line(name, "NOT MEASURED: 32-bit programs run here only under an emulator, "
-                                "whose times say nothing about Windows")
-                    if name == "window":
-                        report_line("state", "NOT MEASURED: as window")
-                    continue
-                getattr(bench, "measure_" + name)()
-            return 1 if bench.failed else 0
-    except qm.WineSessionError as error:
-        print(f"bench.py: {error}", file=sys.stderr)
-        return 1
+    print(f"qel benchmark of {build_description()}, run {qm.RUN32}, {qm.wine_version()}", flush=True)
+    bench = Benchmark(runs, idle_seconds)
+    for name in MEASUREMENTS:
+        bench.errors_before = bench.errors
+        getattr(bench, "measure_" + name)()
+    return 1 if bench.errors else 0
 
 
 if __name__ == "__main__":

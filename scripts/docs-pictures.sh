@@ -33,9 +33,7 @@ pictures=(
 )
 for picture in "${pictures[@]}"; do rm -f "$shots/${picture%%:*}"; done
 
-# shellcheck source=SCRIPTDIR/wine-env.sh
-source "$root/scripts/wine-env.sh" "$root/build/win32"
-if ! ctest --test-dir "$root/build/win32" -R '^(qel_window_screenshot|qel_panel_screenshot)$' --output-on-failure; then
+if ! "$root/scripts/wine-session" "$root/build/win32" ctest --test-dir "$root/build/win32" -R '^(qel_window_screenshot|qel_panel_screenshot)$' --output-on-failure; then
   echo "docs-pictures.sh: a screenshot test failed; docs/ is unchanged" >&2
   exit 1
 fi

@@ -36,11 +36,6 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 trap 'exit 130' INT TERM
 
 bash "$root/scripts/setup.sh"
-# qel as it ships, 32-bit; on a kernel that runs no 32-bit programs its
-# half of Wine runs under the emulator qemu-i386 (scripts/wine-env.sh).
-if [ "$(bash "$root/scripts/run32-mode.sh")" = qemu ]; then
-  echo "run.sh: this kernel runs no 32-bit programs; qel runs under qemu-i386" >&2
-fi
 build="$root/build/win32"
 run="$build/run"
 bash "$root/scripts/build.sh" win32
@@ -64,85 +59,63 @@ if [ ! -f "$run/ip.ini" ]; then
 fi
 
 screenshot="${QEL_SCREENSHOT:-}"
-if [ -n "$screenshot" ] && [ $# -gt 0 ]; then
+# The command line: the arguments joined by single blanks ($* does that;
+# bash takes no IFS from the environment).
+command_line="qel.exe"
+if [ $# -gt 0 ]; then command_line="qel.exe $*"; fi
+if [ $# -gt 0 ] && [ -n "$screenshot" ]; then
   echo "run.sh: QEL_SCREENSHOT is for window mode (no arguments)" >&2
   exit 2
-fi
-if [ $# -eq 0 ]; then
-  mode=window
-  command_line="qel.exe"
-  if [ -n "$screenshot" ]; then
-    # The screen of a private Xvfb, kept in a file to read the window from.
-    export QEL_WINE_DISPLAY=xvfb
-    QEL_XVFB_FBDIR=$(mktemp -d)
-    export QEL_XVFB_FBDIR
-    case "$screenshot" in /*) ;; *) screenshot="$PWD/$screenshot" ;; esac
-  elif [ -n "${DISPLAY:-}" ] && [ "${QEL_WINE_DISPLAY:-}" != xvfb ]; then
-    export QEL_WINE_DISPLAY=host
-  fi
-else
-  mode=script
-  saved_ifs="$IFS"; IFS=' '
-  command_line="qel.exe $*"
-  IFS="$saved_ifs"
+elif [ $# -gt 0 ]; then
   export QEL_WINE_DISPLAY=xvfb
+elif [ -n "$screenshot" ]; then
+  # The screen of a private Xvfb, kept in a file to read the window from.
+  QEL_XVFB_FBDIR=$(mktemp -d)
+  export QEL_WINE_DISPLAY=xvfb QEL_XVFB_FBDIR
+  screenshot=$(realpath -m "$screenshot")
+elif [ -n "${DISPLAY:-}" ] && [ "${QEL_WINE_DISPLAY:-}" != xvfb ]; then
+  export QEL_WINE_DISPLAY=host
+else
+  echo "run.sh: window mode on a private display (no DISPLAY of yours); Ctrl+C ends it" >&2
 fi
-
 export QEL_WINE_LANG="${QEL_WINE_LANG:-ja_JP.UTF-8}"
-# shellcheck source=SCRIPTDIR/wine-env.sh
-source "$root/scripts/wine-env.sh" "$build"
-if [ "$mode" = window ] && [ -n "${QEL_XVFB_PID:-}" ] && [ -z "$screenshot" ]; then
-  echo "run.sh: window mode on the private display $DISPLAY (no DISPLAY of yours);" \
-       "Ctrl+C ends it" >&2
-fi
-
 export QEL_RAW_COMMAND_LINE="$command_line"
-
-# Writes the PNG of qel's window (as Wine draws it on the Xvfb, frame
-# included) once it is there and a poll or two have coloured the labels.
-take_screenshot() {
-  local geometry="" width height left top
-  for _ in $(seq 1 100); do
-    # xwininfo names it by its caption: " qel設定": ("qel.exe" ...) WxH+x+y +X+Y
-    geometry=$(xwininfo -root -tree | grep -F '("qel.exe"' | grep -F 'qel設定' |
-               sed -nE 's/.* ([0-9]+)x([0-9]+)[+-][0-9]+[+-][0-9]+ +\+(-?[0-9]+)\+(-?[0-9]+).*/\1 \2 \3 \4/p' |
-               head -n 1)
-    if [ -n "$geometry" ]; then break; fi
-    sleep 0.1
-  done
-  if [ -z "$geometry" ]; then
-    echo "run.sh: qel's window did not show within 10 s; no screenshot" >&2
-    return 1
-  fi
-  read -r width height left top <<<"$geometry"
-  sleep 2
-  mkdir -p "$(dirname "$screenshot")"
-  xwdtopnm "$QEL_XVFB_FBDIR/Xvfb_screen0" 2>/dev/null |
-    pamcut -left "$left" -top "$top" -width "$width" -height "$height" | pnmtopng >"$screenshot" ||
-    { echo "run.sh: could not write $screenshot" >&2; return 1; }
-  echo "run.sh: the window (${width}x${height}) written to $screenshot" >&2
-}
-
-if [ -n "$screenshot" ]; then
-  (cd "$run" && wine ./rawrun.exe) &
-  qel_run=$!
+cd "$run"
+if [ -z "$screenshot" ]; then
   set +e
-  take_screenshot
+  "$root/scripts/wine-session" "$build" wine ./rawrun.exe
   code=$?
-  # Ends qel and everything else of this Wine session; then its launcher.
-  qel_wine_stop
-  wait "$qel_run" 2>/dev/null
   set -e
-  rm -rf "$QEL_XVFB_FBDIR"
+  echo "qel exit code: $code"
+  if [ $# -gt 0 ]; then "$show_state" "$run/socket-sim.state" "$run/ip.ini" || true; fi
   exit "$code"
 fi
-set +e
-(cd "$run" && wine ./rawrun.exe)
-code=$?
-set -e
 
-echo "qel exit code: $code"
-if [ "$mode" = script ]; then
-  "$show_state" "$run/socket-sim.state" "$run/ip.ini" || true
+# In the session: qel starts, and once its window is there and a poll or two
+# have coloured the labels, the PNG of it (as Wine draws it on the Xvfb,
+# frame included) is written; the session's end then ends qel.
+export screenshot
+trap 'rm -rf "$QEL_XVFB_FBDIR"' EXIT
+cat >"$QEL_XVFB_FBDIR/screenshot.sh" <<'EOF'
+wine ./rawrun.exe &
+for _ in $(seq 1 100); do
+  # xwininfo names it by its caption: " qel設定": ("qel.exe" ...) WxH+x+y +X+Y
+  geometry=$(xwininfo -root -tree | grep -F '("qel.exe"' | grep -F 'qel設定' |
+             sed -nE 's/.* ([0-9]+)x([0-9]+)[+-][0-9]+[+-][0-9]+ +\+(-?[0-9]+)\+(-?[0-9]+).*/\1 \2 \3 \4/p' |
+             head -n 1)
+  if [ -n "$geometry" ]; then break; fi
+  sleep 0.1
+done
+if [ -z "$geometry" ]; then
+  echo "run.sh: qel's window did not show within 10 s; no screenshot" >&2
+  exit 1
 fi
-exit "$code"
+read -r width height left top <<<"$geometry"
+sleep 2
+mkdir -p "$(dirname "$screenshot")"
+xwdtopnm "$QEL_XVFB_FBDIR/Xvfb_screen0" 2>/dev/null |
+  pamcut -left "$left" -top "$top" -width "$width" -height "$height" | pnmtopng >"$screenshot" ||
+  { echo "run.sh: could not write $screenshot" >&2; exit 1; }
+echo "run.sh: the window (${width}x${height}) written to $screenshot" >&2
+EOF
+"$root/scripts/wine-session" "$build" bash "$QEL_XVFB_FBDIR/screenshot.sh"

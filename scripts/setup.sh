@@ -2,9 +2,9 @@
 # Installs what building and testing qel needs on Debian 12, when missing:
 # the mingw-w64 cross compiler, 32-bit Wine (on a kernel without 32-bit
 # programs also the 64-bit Wine and the emulator qemu-i386 10, see below), a
-# virtual X display, CMake, GoogleTest, clang for fuzzing, a Japanese Gothic font, Python (for the
-# benchmark, the soak run and packing the release zips) and unzip (for
-# checking them).
+# virtual X display (Xvfb, xvfb-run), CMake, GoogleTest, clang for fuzzing,
+# a Japanese Gothic font, Python (for the benchmark and the soak run, with
+# psutil, and for packing the release zips) and unzip (for checking them).
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -19,7 +19,7 @@ packages=(
   fonts-ipafont-gothic fontconfig
   netpbm
   locales
-  python3 unzip
+  python3 python3-psutil unzip
 )
 # A kernel that runs no 32-bit programs: Wine's 64-bit half too (see below).
 run32_mode=$(bash "$here/run32-mode.sh")

@@ -2,63 +2,49 @@
 """qel's soak run: leaves the window polling for a long time and checks that
 its memory, handles and GDI/USER objects stay flat.
 
-    scripts/soak.sh [MINUTES]      (default 10; installs what is missing first)
-    python3 scripts/soak.py [MINUTES]
+    scripts/soak.sh [MINUTES]      (default 10; it starts this program)
 
-qel.exe runs in window mode (no arguments) in a folder of its own, beside
-copies of the simulated socket.dll and procstats.exe and tools/sample-ip.ini
-as ip.ini (IP=192.168.1.10, the masks 1, 4, 32 and 128), so the window reads
-the simulated switch every 500 ms. Meanwhile this program gives the switch a
-new status word every second (cycling through words that light and darken
+qel.exe runs in window mode in a folder of its own (QEL_SOAK_DIR/run) beside
+the simulated socket.dll, procstats.exe and tools/sample-ip.ini as ip.ini,
+so the window reads the simulated switch at its poll interval
+(kPollMilliseconds, read from win32/window/live_panel.h). Meanwhile the
+switch gets a new status word every second (words that light and darken
 every label in turn), written as a whole: a temporary file, then a rename.
 
-The run lasts MINUTES from the moment the window shows. The first 30 s are
-warm-up (fonts, the first paints of each colour, Wine's caches); then every
-30 s it samples
-  RSS, VmSize  of the Unix process that runs qel.exe (the wine process
-               started here, or the descendant of it that runs qel.exe),
-               from /proc/<pid>/status
+The run lasts MINUTES from the moment the window shows. The first
+QEL_SOAK_INTERVAL seconds (default 30) are warm-up (fonts, the first paints
+of each colour, Wine's caches); then every QEL_SOAK_INTERVAL seconds it
+samples
+  RSS, VmSize  of the Unix process that runs qel.exe
   handles, GDI, USER   as Windows counts them for qel.exe, read with
                tools/procstats.exe: GetProcessHandleCount and
                GetGuiResources(GR_GDIOBJECTS / GR_USEROBJECTS)
   handles*, GDI*, windows*   the same counted another way, for Wine 8,
-               which gives no figure for the three above (0, and "not
-               implemented"): qel's entries in the system handle list, its
-               own objects in Wine's GDI handle table, and its windows (the
-               bulk of its USER objects)
+               which gives no figure for the three above: qel's entries in
+               the system handle list, its own objects in Wine's GDI handle
+               table, and its windows (the bulk of its USER objects)
 and prints a table of the samples, the change of each figure from the first
 sample to the last, how often qel read the switch (from the simulated
 switch's journal) and a verdict.
 
 Verdict "flat" when, from the first sample to the last,
-  - RSS grew by at most 1024 KiB. Wine's heaps and the X11 and font caches
-    grow in steps of pages to a few hundred KiB when some path is taken for
-    the first time late, so a few KiB of noise are normal; a leak in the
-    poll (two a second: 1,140 polls after the warm-up of a 10-minute run) of
-    1 KiB or more per poll passes 1 MiB.
-  - VmSize grew by at most 1024 KiB, for the same reasons (an allocation
-    that is never freed takes address space even when its pages are not
-    touched).
+  - RSS and VmSize grew by at most 1024 KiB. Wine's heaps and the X11 and
+    font caches grow in steps of pages when some path is taken for the
+    first time late, so a few KiB of noise are normal; a leak of 1 KiB or
+    more per poll passes 1 MiB in the polls after the warm-up of a
+    10-minute run (an allocation never freed takes address space even when
+    its pages are not touched).
   - handles, GDI and USER did not change at all; where a figure is n/a its
-    stand-in (handles*, GDI*, windows*) did not change at all. The window
-    needs no new object to show a word it showed before, so after the
-    warm-up any change is a leak (or a release of something the warm-up
-    took, which is worth a look too).
-and qel kept polling (at least half of the expected two reads a second) and
-was still running at the end.
-
-At the end qel is closed with WM_CLOSE (procstats.exe --close; killed by its
-PID if it does not end within 10 s) and Wine is stopped.
+    stand-in (handles*, GDI*, windows*) did not. The window needs no new
+    object to show a word it showed before, so after the warm-up any change
+    is a leak (or a release of something the warm-up took, worth a look).
+and qel kept polling (at least half of the reads its poll interval gives)
+and was still running at the end. Then qel is closed with WM_CLOSE
+(procstats.exe --close; ended by its PID if it does not end within 10 s).
 
 Exit code: 0 flat, 1 something grew (or qel ended or stopped polling during
-the run), 2 the run could not be made (a wrong setting, the build, Wine, no
+the run), 2 the run could not be made (a wrong setting, the build, no
 window).
-
-Folders: QEL_SOAK_DIR (default BUILD/soak, BUILD as in
-bench.py) holds the run folder (run/)
-and a Wine session and prefix of its own (wineprefix/, made on the first
-run), so a soak can run beside scripts/test.sh. QEL_SOAK_INTERVAL sets the
-seconds between samples (default 30), also the warm-up.
 """
 
 import os
@@ -67,6 +53,8 @@ import subprocess
 import sys
 import time
 from pathlib import Path
+
+import psutil
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 import qel_measure as qm  # noqa: E402
@@ -97,12 +85,6 @@ def fail(text, code=2):
     sys.exit(code)
 
 
-def positive(text, what):
-    if not re.fullmatch(r"[0-9]+", text) or int(text) < 1:
-        fail(f"{what} must be a positive whole number, not '{text}'")
-    return int(text)
-
-
 def is_number(value):
     return value is not None and re.fullmatch(r"[0-9]+", value) is not None
 
@@ -127,8 +109,7 @@ def sleep_until_ms(moment):
 
 
 class Soak:
-    def __init__(self, wine, run):
-        self.wine = wine
+    def __init__(self, run):
         self.run = run
         self.state = run / "socket-sim.state"
         self.journal = run / "socket-sim.journal"
@@ -141,7 +122,7 @@ class Soak:
 
     def procstats(self):
         """procstats.exe's figures for qel.exe as a dict, or None."""
-        code, out = self.wine.output(["./procstats.exe", "qel.exe"], cwd=self.run)
+        code, out = qm.wine_output(["./procstats.exe", "qel.exe"], cwd=self.run)
         line = out.split("\r", 1)[0].split("\n", 1)[0]
         if code != 0 or not line.startswith("pid="):
             return None
@@ -149,50 +130,39 @@ class Soak:
 
 
 def main(argv):
-    minutes = positive(argv[0] if argv else "10", "MINUTES")
-    interval = positive(os.environ.get("QEL_SOAK_INTERVAL", "30"), "QEL_SOAK_INTERVAL")
+    minutes = qm.positive_setting("soak.py", "MINUTES", argv[0] if argv else "10")
+    interval = qm.positive_setting("soak.py", "QEL_SOAK_INTERVAL", os.environ.get("QEL_SOAK_INTERVAL", "30"))
     duration = minutes * 60
     if duration < 2 * interval:
         fail(f"{minutes} min leave less than two samples {interval} s apart")
-    soak_dir = Path(os.environ.get("QEL_SOAK_DIR") or qm.BUILD / "soak").resolve()
-    run = soak_dir / "run"
-
-    if not qm.build_windows():
-        return 2
+    run = Path(os.environ["QEL_SOAK_DIR"]) / "run"
     programs = [qm.BUILD / "qel.exe", qm.BUILD / "simswitch" / "socket.dll", qm.BUILD / "tools" / "procstats.exe"]
-    missing = qm.missing_files(programs)
-    if missing:
-        fail(f"the build made no {', '.join(missing)}")
-    qm.prepare_folder(run, programs, empty_first=True)
+    if not qm.prepare_folder(run, programs, empty_first=True):
+        return 2
 
     # The simulated switch: its state and journal in the run folder, no faults.
     os.environ["QELSIM_STATE"] = qm.windows_path(run / "socket-sim.state")
     os.environ["QELSIM_JOURNAL"] = qm.windows_path(run / "socket-sim.journal")
     os.environ.pop("QELSIM_FAULT", None)
-    try:
-        with qm.WineSession(soak_dir) as wine:
-            return soak(Soak(wine, run), minutes, interval, duration)
-    except qm.WineSessionError as error:
-        fail(str(error))
+    return soak(Soak(run), minutes, interval, duration)
 
 
 def soak(s, minutes, interval, duration):
     s.set_word(0)
     s.journal.write_bytes(b"")
-    wine_process = s.wine.start(["./qel.exe"], cwd=s.run, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    qel_pid = None
+    wine_process = qm.wine_start(["./qel.exe"], cwd=s.run, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         return soak_running(s, wine_process, minutes, interval, duration)
     finally:
-        # qel first (if it still runs), by the PID started here, then Wine.
+        # qel first (if it still runs), by the process started here, then Wine.
         if wine_process.poll() is None:
-            qel_pid = qm.descendant_running(wine_process.pid, "qel.exe")
-            for pid in (qel_pid, wine_process.pid):
-                if pid is not None:
-                    try:
-                        os.kill(pid, 15)
-                    except OSError:
-                        pass
+            qel = qm.descendant_running(psutil.Process(wine_process.pid), "qel.exe")
+            for process in (qel, psutil.Process(wine_process.pid)):
+                try:
+                    if process is not None:
+                        process.terminate()
+                except psutil.Error:
+                    pass
             wine_process.wait()
 
 
@@ -200,7 +170,7 @@ def soak_running(s, wine_process, minutes, interval, duration):
     # Until qel.exe has a window (60 s at most).
     line = None
     for _ in range(120):
-        if not qm.running(wine_process.pid):
+        if wine_process.poll() is not None:
             break
         line = s.procstats()
         if line is not None and is_number(line.get("windows")) and int(line["windows"]) > 0:
@@ -209,12 +179,13 @@ def soak_running(s, wine_process, minutes, interval, duration):
         time.sleep(0.5)
     if line is None:
         fail("qel.exe showed no window within 60 s")
-    qel_pid = qm.descendant_running(wine_process.pid, "qel.exe")
-    if qel_pid is None:
+    qel = qm.descendant_running(psutil.Process(wine_process.pid), "qel.exe")
+    if qel is None:
         fail(f"no process running qel.exe among wine (PID {wine_process.pid}) and its descendants")
+    polls_per_second = 1000 / qm.poll_milliseconds()
 
     print(f"qel soak: window mode for {minutes} min against the simulated switch (a new word every 1 s), "
-          f"{s.wine.version()}, qel.exe in Unix process {qel_pid}", flush=True)
+          f"{qm.wine_version()}, qel.exe in Unix process {qel.pid}", flush=True)
 
     # ------------------------------------------------------------ the run
     samples = []        # one dict of figures (text, or None) per sample
@@ -228,11 +199,15 @@ def soak_running(s, wine_process, minutes, interval, duration):
     while True:
         sleep_until_ms(start + tick * 1000)
         s.set_word(WORDS[tick % len(WORDS)])
-        if not qm.running(qel_pid):
+        if not qm.running(qel):
             ended = f"qel.exe ended after {tick} s"
             break
         if tick > 0 and tick % interval == 0:
-            sample = {"rss": qm.status_field(qel_pid, "VmRSS"), "vmsize": qm.status_field(qel_pid, "VmSize")}
+            try:
+                memory = qel.memory_info()
+                sample = {"rss": str(memory.rss // 1024), "vmsize": str(memory.vms // 1024)}
+            except psutil.Error:
+                sample = {"rss": None, "vmsize": None}
             figures = s.procstats() or {}
             if first_line is None and figures:
                 first_line = figures
@@ -250,13 +225,13 @@ def soak_running(s, wine_process, minutes, interval, duration):
     if ended is not None:
         ended += f" (exit code {qm.exit_status(wine_process.wait())})"
     else:
-        code, out = s.wine.output(["./procstats.exe", "--close", "qel.exe"], cwd=s.run, stderr=subprocess.STDOUT)
+        code, out = qm.wine_output(["./procstats.exe", "--close", "qel.exe"], cwd=s.run, stderr=subprocess.STDOUT)
         if code == 0:
             closed = f"closed with WM_CLOSE, exit code {qm.exit_status(wine_process.wait())}"
         else:
             try:
-                os.kill(qel_pid, 15)
-            except OSError:
+                qel.terminate()
+            except psutil.Error:
                 pass
             wine_process.wait()
             said = out.replace("\r", "").rstrip("\n")
@@ -296,7 +271,7 @@ def soak_running(s, wine_process, minutes, interval, duration):
     except OSError:
         reads = 0
     rate = reads / run_seconds if run_seconds > 0 else 0
-    print(f"polls: {reads} status reads in {run_seconds} s ({rate:.2f} a second, expected 2); "
+    print(f"polls: {reads} status reads in {run_seconds} s ({rate:.2f} a second, expected {polls_per_second:g}); "
           f"the word changed {changes} times")
     print(f"qel: {ended if ended is not None else closed}")
 
@@ -304,7 +279,7 @@ def soak_running(s, wine_process, minutes, interval, duration):
     grew, problems = [], []
     if ended is not None:
         problems.append("qel.exe ended during the run")
-    if reads < run_seconds:
+    if reads < run_seconds * polls_per_second / 2:
         problems.append(f"qel read the switch only {reads} times in {run_seconds} s")
     if len(samples) < 2:
         problems.append("fewer than two samples")

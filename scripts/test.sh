@@ -7,15 +7,14 @@
 #   3. build/fuzz:   the libFuzzer targets of the core (clang, ASan, UBSan):
 #                    CTest replays their seed corpora and saved findings,
 #                    then scripts/fuzz.sh fuzzes each for a short while
-#   4. build/win32:  the Windows programs under Wine, on a private Xvfb
-#                    display, one test at a time (the release zips' contents
-#                    among them); on a kernel that runs no 32-bit programs
-#                    under the emulator qemu-i386 (scripts/run32-mode.sh);
-#                    CTest's log: build/win32/Testing/Temporary/LastTest.log
+#   4. build/win32:  the Windows programs under Wine, one test at a time,
+#                    in a session of scripts/wine-session (a private Xvfb,
+#                    the build's own prefix; on a kernel that runs no 32-bit
+#                    programs under the emulator qemu-i386); CTest's log:
+#                    build/win32/Testing/Temporary/LastTest.log
 #   5. reproducible: scripts/check-reproducible.sh builds the release twice,
 #                    in two temporary folders, and compares the zips
-# Wine and Xvfb are stopped again however the run ends. Exits nonzero when
-# anything failed, after a short summary.
+# Exits nonzero when anything failed, after a short summary.
 #
 # Environment: QEL_WIN32_TEST_JOBS (default 1) runs that many Windows tests
 # at once; QEL_TEST_TIMEOUT (default 300) is the per-test limit in seconds
@@ -31,11 +30,7 @@ export QEL_TEST_TIMEOUT="${QEL_TEST_TIMEOUT:-300}"
 fuzz_seconds="${QEL_FUZZ_SECONDS:-15}"
 
 logdir=$(mktemp -d)
-cleanup() {
-  if declare -F qel_wine_stop >/dev/null; then qel_wine_stop; fi
-  rm -rf "$logdir"
-}
-trap cleanup EXIT
+trap 'rm -rf "$logdir"' EXIT
 trap 'exit 130' INT TERM
 
 results=()      # one line per stage, for the summary
@@ -47,14 +42,20 @@ note() { results+=("$(printf '%-7s %s' "$1" "$2")"); }
 
 # The workflow of one preset: configure, build, then ctest, whose closing
 # line gives the test counts. Without that line the build failed and no test
-# ran. $1: the preset; $2: how many tests run at once.
+# ran. $1: the preset; $2: how many tests run at once; then the command it
+# runs in, if any (a Wine session).
 run_workflow() {
-  local name="$1" log="$logdir/$1.log" rc line total bad
+  local name="$1" jobs="$2" log="$logdir/$1.log" rc line total bad
+  shift 2
   echo "== test.sh: configure, build and test build/$name" >&2
-  (cd "$root" && CTEST_PARALLEL_LEVEL="$2" cmake --workflow --preset "$name") 2>&1 | tee "$log"
+  (cd "$root" && CTEST_PARALLEL_LEVEL="$jobs" "$@" cmake --workflow --preset "$name") 2>&1 | tee "$log"
   rc=${PIPESTATUS[0]}
   line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
-  if [ -z "$line" ] && [ "$rc" -ne 0 ]; then
+  if [ -z "$line" ] && [ "$rc" -eq 125 ]; then
+    note "$name" "FAILED: the Wine session did not start"
+    failed=1
+    return 1
+  elif [ -z "$line" ] && [ "$rc" -ne 0 ]; then
     note "$name" "FAILED: build (no tests run)"
     failed=1
     return 1
@@ -93,27 +94,12 @@ if run_workflow fuzz "$jobs"; then
   fi
 fi
 
-# The Wine environment first: the workflow's test step runs under it. The
-# Windows tests run qel as it ships, the 32-bit build, on every machine: on a
-# kernel that runs no 32-bit programs its 32-bit half of Wine runs under the
-# user-mode emulator qemu-i386 (scripts/run32-mode.sh, scripts/wine-env.sh).
+# The Windows tests run qel as it ships, the 32-bit build, on every machine
+# (scripts/run32-mode.sh says how).
+run_workflow win32 "$win32_jobs" "$root/scripts/wine-session" "$root/build/win32"
 if [ "$(bash "$root/scripts/run32-mode.sh")" = qemu ]; then
-  why="this kernel runs no 32-bit programs"
-  if [ -n "${QEL_RUN32:-}" ]; then why="QEL_RUN32=qemu"; fi
-  echo "== test.sh: the 32-bit Windows programs run under qemu-i386 ($why)" >&2
-  note win32 "(the 32-bit programs under qemu-i386: $why)"
+  note win32 "(the 32-bit programs ran $(bash "$root/scripts/run32-mode.sh" --describe))"
 fi
-# shellcheck source=SCRIPTDIR/wine-env.sh
-if source "$root/scripts/wine-env.sh" "$root/build/win32" --no-trap; then
-  run_workflow win32 "$win32_jobs"
-elif ! (cd "$root" && cmake --workflow --preset win32-build); then
-  note win32 "FAILED: build (no tests run)"
-  failed=1
-else
-  note win32 "FAILED: the Wine environment did not start"
-  failed=1
-fi
-qel_wine_stop
 
 echo "== test.sh: the release, built twice in two folders" >&2
 if bash "$root/scripts/check-reproducible.sh"; then

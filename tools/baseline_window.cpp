@@ -1,6 +1,6 @@
 // The window benchmark's baseline: the visible work of qel's window and
-// nothing else. It registers a window class with qel's icon, creates a
-// window of qel's style, size and caption, gives it the 25 controls of qel's
+// nothing else. It registers a window class as qel's, with qel's icon,
+// creates a window of qel's style, size and caption, gives it the 25 controls of qel's
 // layout table with qel's fonts (the same layout, controls and fonts code,
 // linked from win32/window/), shows it and runs a dialog-style message loop
 // until it is closed. The program carries qel's manifest (baseline_window.rc),
@@ -32,17 +32,8 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  WNDCLASSEXW windowClass = {};
-  windowClass.cbSize = sizeof(windowClass);
-  windowClass.lpfnWndProc = WindowProc;
-  windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = kClassName;
-  if (!RegisterClassExW(&windowClass)) return 1;
-
-  // Made, sized and placed as qel's window, by the same code.
+  // Registered, made, sized and placed as qel's window, by the same code.
+  if (!qel::RegisterFrameClass(kClassName, instance, WindowProc)) return 1;
   int dpi = 96;
   HWND hwnd = qel::CreateFrameWindow(kClassName, instance, nullptr, dpi);
   if (hwnd == nullptr) return 1;

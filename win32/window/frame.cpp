@@ -11,6 +11,18 @@ SIZE FrameSizeAtDpi(int dpi) {
                              kWindowStyle, kWindowExStyle, dpi);
 }
 
+bool RegisterFrameClass(const wchar_t* className, HINSTANCE instance, WNDPROC windowProc) {
+  WNDCLASSEXW windowClass = {};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = windowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = className;
+  return RegisterClassExW(&windowClass) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
 HWND CreateFrameWindow(const wchar_t* className, HINSTANCE instance, void* createParam, int& dpi) {
   dpi = ScreenDpi();
   const SIZE size = FrameSizeAtDpi(dpi);

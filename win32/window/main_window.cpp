@@ -47,15 +47,7 @@ std::vector<SavedField> SavedFields() {
 }  // namespace
 
 HWND MainWindow::Create(HINSTANCE instance) {
-  WNDCLASSEXW windowClass = {};
-  windowClass.cbSize = sizeof(windowClass);
-  windowClass.lpfnWndProc = &MainWindow::WindowProc;
-  windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = kClassName;
-  if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
+  if (!RegisterFrameClass(kClassName, instance, &MainWindow::WindowProc)) return nullptr;
 
   int dpi = 96;
   if (CreateFrameWindow(kClassName, instance, this, dpi) == nullptr) return nullptr;
