@@ -1,5 +1,7 @@
 #include "core/window_texts.h"
 
+#include "core/command_script.h"
+
 namespace qel::texts {
 
 std::wstring StateWord(bool on) { return on ? L"オン" : L"オフ"; }
@@ -56,8 +58,27 @@ std::wstring Stopped(Unexpected failure) { return L"処理を中断: " + Unexpec
 
 std::wstring StatusStopped(Unexpected failure) { return kStatusUnknownWord + UnexpectedWords(failure); }
 
+std::wstring CannotLaunch(const std::wstring& name, const std::wstring& commandLine, const SystemError& reason) {
+  if (commandLine.empty()) return std::wstring(kCannotLaunch) + L": " + name + L" が空";
+  return std::wstring(kCannotLaunch) + L": " + name + L" の「" + commandLine + L"」" + SystemReason(reason);
+}
+
+std::wstring SystemReason(const SystemError& error) {
+  return error.code == 0 ? std::wstring() : L": " + error.text + L" (" + std::to_wstring(error.code) + L")";
+}
+
+std::wstring NoSettingsPath(const wchar_t* cannot) { return std::wstring(cannot) + L": " + kSettingsPathNotInCodePage; }
+
+std::wstring NumberCannotSwitch(ErrorKind kind) {
+  return std::wstring(kCannotSwitch) + (kind == ErrorKind::kOverflow ? L": 数値が範囲外" : L": 数値でない");
+}
+
+std::wstring WaitTooLong(int longestSeconds) {
+  return std::wstring(kCannotWait) + L": 秒数が範囲外 (" + std::to_wstring(longestSeconds) + L" 秒まで)";
+}
+
 std::wstring SettingsPathNotInCodePage(const std::wstring& path) {
-  return std::wstring(kCannotSave) + L": ip.ini の場所をこのシステムの文字コードで表せない\n" + path;
+  return std::wstring(kCannotSave) + L": " + kSettingsPathNotInCodePage + L"\n" + path;
 }
 
 std::wstring ValueNotInCodePage(const std::wstring& field, const std::wstring& character) {
@@ -113,15 +134,11 @@ std::wstring SaveFailureMessage(const std::wstring& path, const SaveFailure& fai
       case SettingProblem::kLineBreak: return ValueHasLineBreak(failure.field);
     }
   }
-  // The system's reason, when it gave one.
-  const auto because = [](const SystemError& error) {
-    return error.code == 0 ? std::wstring() : L": " + error.text + L" (" + std::to_wstring(error.code) + L")";
-  };
   std::wstring reason =
       failure.mismatch ? CopyMismatchWords(*failure.mismatch) : SaveStepWords(failure.step, failure.field);
-  if (failure.system) reason += because(*failure.system);
+  if (failure.system) reason += SystemReason(*failure.system);
   if (failure.leftCopy) {
-    reason += L"\n" + std::wstring(kCopyLeft) + L": " + failure.leftCopy->path + because(failure.leftCopy->reason);
+    reason += L"\n" + std::wstring(kCopyLeft) + L": " + failure.leftCopy->path + SystemReason(failure.leftCopy->reason);
   }
   return SaveFailed(path, reason);
 }
@@ -140,7 +157,16 @@ std::vector<std::wstring> ReadmeExamples() {
       StateWord(true) + SavedAddressNote(address),
       StateWord(false) + SavedAddressNote(address),
       kNoSavedAddress,
-      kCannotLaunch,
+      CannotLaunch(L"CMD1", L"", {}),
+      CannotLaunch(L"CMD1", L"…", {}),
+      NoSettingsPath(kCannotSwitch),
+      NoSettingsPath(kCannotLaunch),
+      NumberCannotSwitch(ErrorKind::kTypeMismatch),
+      NumberCannotSwitch(ErrorKind::kOverflow),
+      kNoState,
+      kNumbersUnused,
+      WaitTooLong(kLongestWaitSeconds),
+      kCommandNumberOutOfRange,
       FirstLine(SaveFailed(L"", L"")),
       FirstLine(SettingsPathNotInCodePage(L"")),
       // The readme is in Shift-JIS, which holds no character this message
