@@ -200,13 +200,17 @@ void Win32Platform::WriteErrorLine(std::wstring_view line) {
   const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
   if (error == nullptr || error == INVALID_HANDLE_VALUE) return;
   // In the ANSI code page, as Notepad and type read a log; a character it
-  // cannot hold is written as the code page's default character.
+  // cannot hold is written as the code page's default character ("?"), not
+  // as a look-alike that names another file.
   std::string bytes;
   if (!line.empty()) {
     const int size = static_cast<int>(line.size());
-    const int length = WideCharToMultiByte(CP_ACP, 0, line.data(), size, nullptr, 0, nullptr, nullptr);
+    const int length =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, line.data(), size, nullptr, 0, nullptr, nullptr);
     bytes.assign(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
-    if (length > 0) WideCharToMultiByte(CP_ACP, 0, line.data(), size, bytes.data(), length, nullptr, nullptr);
+    if (length > 0) {
+      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, line.data(), size, bytes.data(), length, nullptr, nullptr);
+    }
   }
   bytes += "\r\n";
   WriteWhole(error, bytes.data(), static_cast<DWORD>(bytes.size()));

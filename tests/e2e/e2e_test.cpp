@@ -476,6 +476,8 @@ TEST_F(QelFolder, JapaneseReasonsOnStandardError) {
       {"a command line that cannot start", L"CMD2 W0", good, true,
        L"qel: CMD2: 起動できず: CMD2 の「no-such-program.exe /x」: " + SystemErrorText(ERROR_FILE_NOT_FOUND) + L" (2)"},
       {"a number that cannot act", L"1 ", good, true, L"qel: 1: 切替できず: 状態の数値がない"},
+      // A character Shift-JIS lacks is written as "?", not as a look-alike.
+      {"a token the code page cannot hold", L"1 \u00e9", good, true, L"qel: ?: 切替できず: 数値でない"},
       {"a script that did all it says", L"2 1 ", good, true, L""},
   };
   for (const auto& c : cases) {
