@@ -160,6 +160,23 @@ TEST(WindowTexts, SaveMessagesNameTheFieldPathAndReason) {
   EXPECT_TRUE(Has(noPath, L"\nC:\\\u03A9\\ip.ini")) << Shown(noPath);
 }
 
+// A launch failure names the command line and gives the system's reason with
+// its code; a reason the system did not give is not made up.
+TEST(WindowTexts, ALaunchFailureNamesTheLineAndTheSystemsReason) {
+  const struct {
+    const wchar_t* line;
+    SystemError reason;
+    const wchar_t* message;
+  } cases[] = {
+      {L"", {}, L"起動できず: CMD2 が空"},
+      {L"x.exe /a", {2, L"Not found."}, L"起動できず: CMD2 の「x.exe /a」: Not found. (2)"},
+      {L"x.exe /a", {}, L"起動できず: CMD2 の「x.exe /a」"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CannotLaunch(CommandName(1), c.line, c.reason), c.message) << Shown(c.message);
+  }
+}
+
 // The readme tells a user what each message means: every text the window
 // can show is quoted there.
 TEST(WindowTexts, TheReadmeQuotesEveryOne) {
