@@ -1,32 +1,48 @@
 #include "core/command_script.h"
 
 #include <array>
+#include <optional>
+#include <utility>
 
 #include "core/outlets.h"
 #include "core/errors.h"
 #include "core/numbers.h"
 #include "core/settings.h"
+#include "core/window_texts.h"
 
 namespace qel {
 namespace {
 
 // Skip-on-error: each statement runs on its own; one that raises a runtime
 // error is abandoned, its target keeps its former value and the routine goes
-// on with the next statement.
+// on with the next statement. A failed step is reported once, in words of
+// its own.
 class Statements {
  public:
+  explicit Statements(Platform& platform) : platform_(platform) {}
+
+  // Runs `statement`; the kind of the runtime error it raised, if any.
   template <typename Statement>
-  void Run(Statement&& statement) {
-    try {
-      statement();
-    } catch (const RuntimeError&) {
-      anyFailed_ = true;
-    }
+  std::optional<ErrorKind> Run(Statement&& statement) {
+    const std::optional<ErrorKind> failure = FailureOf(statement);
+    if (failure) anyFailed_ = true;
+    return failure;
+  }
+  // A statement that failed without raising.
+  void Failed() { anyFailed_ = true; }
+  // A step that did not do what it was written for: kept, and written
+  // where the script's caller keeps it.
+  void Report(std::wstring tokens, std::wstring reason) {
+    failures_.push_back({std::move(tokens), std::move(reason)});
+    platform_.WriteErrorLine(ScriptFailureLine(failures_.back()));
   }
   bool anyFailed() const { return anyFailed_; }
+  std::vector<ScriptFailure> TakeFailures() { return std::move(failures_); }
 
  private:
+  Platform& platform_;
   bool anyFailed_ = false;
+  std::vector<ScriptFailure> failures_;
 };
 
 constexpr std::size_t kNumberTextLength = 20;  // characters read after W or CMD
@@ -38,10 +54,10 @@ std::int16_t NumberAfter(const std::wstring& token, std::size_t from) {
   return ToInt16(RoundHalfEven(LenientNumber(text)));
 }
 
-void StartProgram(Platform& platform, const std::wstring& commandLine) {
-  if (!platform.StartCommandLine(commandLine)) {
-    throw RuntimeError(ErrorKind::kCannotStartProgram, "command line cannot be started");
-  }
+std::wstring Joined(const std::vector<std::wstring>& tokens) {
+  std::wstring joined;
+  for (const std::wstring& token : tokens) joined += (joined.empty() ? L"" : L" ") + token;
+  return joined;
 }
 
 }  // namespace
@@ -61,6 +77,14 @@ std::vector<std::wstring> SplitArguments(const std::wstring& text) {
   }
 }
 
+std::wstring ScriptFailureLine(const ScriptFailure& failure) {
+  std::wstring line = L"qel: " + failure.tokens + L": " + failure.reason;
+  for (wchar_t& c : line) {
+    if (c == L'\r' || c == L'\n') c = L' ';
+  }
+  return line;
+}
+
 void WaitSeconds(Platform& platform, std::int16_t seconds) {
   const std::int16_t total = MultiplyInt16(seconds, 10);
   for (std::int16_t i = 1; i <= total; ++i) platform.SleepThenPumpEvents(100);
@@ -68,7 +92,7 @@ void WaitSeconds(Platform& platform, std::int16_t seconds) {
 
 StartOutcome RunStartup(SwitchLibrary& library, const std::function<void()>& fillWindow) {
   Platform& platform = library.platform();
-  Statements statements;
+  Statements statements(platform);
   std::vector<std::wstring> tokens;
   std::int16_t last = 0;  // a failed split leads to window mode
   std::array<std::int16_t, 6> slots{};
@@ -78,26 +102,42 @@ StartOutcome RunStartup(SwitchLibrary& library, const std::function<void()>& fil
   std::array<bool, 6> converted{};
   std::int16_t count = 0;
   std::int16_t number = 0;
+  std::wstring outletToken;                 // the first number's token, as written
+  std::vector<std::wstring> unusedNumbers;  // the fourth and later ones
 
   statements.Run([&] { tokens = SplitArguments(platform.ArgumentText()); });
   statements.Run([&] { last = NarrowToInt16(static_cast<std::int32_t>(tokens.size()) - 1); });
   if (last < 1) {
     statements.Run(fillWindow);
-    return {StartMode::kWindow, false};
+    return {StartMode::kWindow, false, false, {}};
   }
 
   const std::int16_t bound = last;
   for (std::int32_t k = 0; k <= bound; ++k) {
+    const std::wstring& written = tokens[static_cast<std::size_t>(k)];
+    if (written.empty()) continue;  // a blank's, no step
     std::wstring token;
-    statements.Run([&] { token = platform.ToUpper(tokens[static_cast<std::size_t>(k)]); });
+    statements.Run([&] { token = platform.ToUpper(written); });
     if (const std::size_t w = token.find(L'W'); w != std::wstring::npos) {
-      statements.Run([&] { number = NumberAfter(token, w + 1); });
-      statements.Run([&] { WaitSeconds(platform, number); });
+      const auto numberFailure = statements.Run([&] { number = NumberAfter(token, w + 1); });
+      const auto waitFailure = statements.Run([&] { WaitSeconds(platform, number); });
+      if (numberFailure || waitFailure) statements.Report(written, texts::WaitTooLong(kLongestWaitSeconds));
     } else if (const std::size_t cmd = token.find(L"CMD"); cmd != std::wstring::npos) {
-      statements.Run([&] { number = NumberAfter(token, cmd + 3); });
-      statements.Run([&] { StartProgram(platform, ReadSetting(platform, CommandKey(number))); });
+      // A number out of 16 bits starts nothing: not the command line of
+      // the number before it, which this token does not name.
+      if (statements.Run([&] { number = NumberAfter(token, cmd + 3); })) {
+        statements.Report(written, texts::kCommandNumberOutOfRange);
+        continue;
+      }
+      std::wstring commandLine;
+      if (statements.Run([&] { commandLine = ReadSetting(platform, CommandKey(number)); })) {
+        statements.Report(written, texts::NoSettingsPath(texts::kCannotLaunch));
+      } else if (const std::optional<SystemError> failure = platform.StartCommandLine(commandLine)) {
+        statements.Failed();
+        statements.Report(written, texts::CannotLaunch(CommandKey(number), commandLine, *failure));
+      }
     } else {
-      statements.Run([&] {
+      const auto numberFailure = statements.Run([&] {
         if (count < 0 || count >= static_cast<std::int16_t>(slots.size())) {
           throw RuntimeError(ErrorKind::kIndexOutOfRange, "more than six numbers");
         }
@@ -105,20 +145,36 @@ StartOutcome RunStartup(SwitchLibrary& library, const std::function<void()>& fil
         slots[slot] = ToInt16(RoundDown(StrictNumber(platform, token)));
         converted[slot] = true;
       });
+      // A seventh or later number fails to store: told as an unused one.
+      if (numberFailure && *numberFailure != ErrorKind::kIndexOutOfRange) {
+        statements.Report(written, texts::NumberCannotSwitch(*numberFailure));
+      }
+      if (count == 0) outletToken = written;
+      if (count >= 3) unusedNumbers.push_back(written);
       statements.Run([&] { count = AddInt16(count, 1); });
-      statements.Run([&] {
-        // The second and the third number each switch the outlet of the
-        // first; a slot that did not convert switches nothing (its token's
-        // failure is counted already).
-        const std::size_t state = count == 2 ? 1 : count == 3 ? 2 : 0;
-        if (state != 0 && converted[0] && converted[state]) SwitchOutlet(library, slots[0], slots[state]);
-      });
+      // The second and the third number each switch the outlet of the
+      // first; a slot that did not convert switches nothing (its token's
+      // failure is reported already).
+      const std::size_t state = count == 2 ? 1 : count == 3 ? 2 : 0;
+      if (state != 0 && converted[0] && converted[state]) {
+        const std::wstring step = outletToken + L" " + written;
+        StoredOutlet stored;
+        if (const auto failure = statements.Run([&] { stored = ReadStoredOutlet(platform, slots[0]); })) {
+          statements.Report(step, *failure == ErrorKind::kNotInCodePage ? texts::NoSettingsPath(texts::kCannotSwitch)
+                                                                         : texts::MaskCannotSwitch(*failure));
+        } else if (const auto failure = statements.Run(
+                       [&] { SwitchByMask(library, stored.address, stored.mask, slots[state]); })) {
+          statements.Report(step, texts::CannotSwitch(*failure));
+        }
+      }
     }
   }
-  // Numbers that could not act: a fourth or later one, or an outlet number
-  // with no state after it.
+  // Numbers that could not act: an outlet number with no state after it, or
+  // a fourth or later one.
+  if (count == 1) statements.Report(outletToken, texts::kNoState);
+  if (!unusedNumbers.empty()) statements.Report(Joined(unusedNumbers), texts::kNumbersUnused);
   const bool anyNumberUnused = count == 1 || count >= 4;
-  return {StartMode::kScript, statements.anyFailed(), anyNumberUnused};
+  return {StartMode::kScript, statements.anyFailed(), anyNumberUnused, statements.TakeFailures()};
 }
 
 }  // namespace qel

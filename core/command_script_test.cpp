@@ -87,13 +87,18 @@ TEST(Startup, CommandScripts) {
       {L"1 ON", {}, 0, {}, 1},
       {L"1 off", {}, 0, {}, 1},
       {L"1 0x1", {}, 0, {}, 1},
-      // A trailing blank makes an empty token, which fails to convert but
-      // still counts: it switches nothing.
+      // A blank at the end (cmd leaves one before a redirection it removes)
+      // or a doubled blank makes an empty token: no step, no failure. Two
+      // tokens are still a script, so a lone outlet number with a blank
+      // after it is one without a state.
       {L"1 ", {}, 0, {}, 1},
-      {L"3 1 ", {"setdata 32", "transfer 32"}, 0, {}, 1},
-      // A doubled blank: the empty second token switches nothing, the third
-      // keeps its place and switches outlet 1 on.
-      {L"1  1", {"setdata 1", "transfer 1"}, 0, {}, 1},
+      {L"3 1 ", {"setdata 32", "transfer 32"}, 0, {}, 0},
+      {L"2 0 W1 1 ", {"cleandata 0", "transfer 0", "setdata 4", "transfer 4"}, 1000, {}, 0},
+      {L"1  1", {"setdata 1", "transfer 1"}, 0, {}, 0},
+      {L"  1 1", {"setdata 1", "transfer 1"}, 0, {}, 0},
+      {L"1 1  0", {"setdata 1", "transfer 1", "cleandata 0", "transfer 0"}, 0, {}, 0},
+      {L"3 x ", {}, 0, {}, 1},
+      {L"W1 ", {}, 1000, {}, 0},
       // An outlet number that is not a number, or out of 16 bits, switches
       // no outlet: not the one of key SW0, which the slot held before (and
       // which this ip.ini has).
@@ -131,6 +136,10 @@ TEST(Startup, CommandScripts) {
       // 16-bit overflow after W keeps the previous number: W1 then W99999
       // waits 1 s twice; then 3277 s overflows the slice count.
       {L"W1 W99999 W3277", {}, 2000, {}, 1},
+      // A number after CMD out of 16 bits starts nothing, not the command
+      // line of the number before it.
+      {L"CMD1 CMD99999", {}, 0, {L"notepad.exe a.txt"}, 1},
+      {L"CMD99999 W0", {}, 0, {}, 1},
       // CMD2 is empty, CMD7 missing: nothing starts.
       {L"CMD2 CMD7", {}, 0, {}, 1},
       // Numbers are converted strictly, rounded down: 2.9 is outlet 2.
@@ -153,7 +162,76 @@ TEST(Startup, CommandScripts) {
     EXPECT_EQ(run.platform.sleepCount * 100LL, c.sleptMilliseconds);  // all in 100 ms slices
     EXPECT_EQ(run.platform.started, c.started);
     EXPECT_EQ(ExitCodeOf(run.outcome), c.exitCode);
+    // Every script that ends with 1 says why, and one that ends with 0
+    // says nothing; each reason is written as it happens.
+    EXPECT_EQ(run.outcome.failures.empty(), c.exitCode == 0);
+    std::vector<std::wstring> lines;
+    for (const ScriptFailure& failure : run.outcome.failures) lines.push_back(ScriptFailureLine(failure));
+    EXPECT_EQ(run.platform.errorLines, lines);
   }
+}
+
+// Each failed step says which tokens it was and why, in the window's words,
+// on a line of its own, in the order of the script.
+TEST(Startup, EachFailedStepWritesItsReason) {
+  const std::string ini = "[Qelmark]\r\nIP=10.0.0.9\r\nSW1=1\r\nSW2=4\r\nSW4=abc\r\nSW8=40000\r\n"
+                          "CMD1=calc.exe\r\nCMD2=no-such.exe /x\r\nCMD3=\r\n";
+  const auto noAddress = [](FakePlatform& platform) { platform.SetIni("[Qelmark]\r\nSW2=4\r\nCMD3=\r\n"); };
+  const std::wstring noPath = L"ip.ini の場所をこのシステムの文字コードで表せない";
+  const struct {
+    const char* what;
+    const wchar_t* arguments;
+    std::function<void(FakePlatform&)> prepare;
+    std::vector<std::wstring> lines;
+  } cases[] = {
+      {"no library", L"1 1", [](FakePlatform& p) { p.libraryPresent = false; },
+       {L"qel: 1 1: 切替できず: socket.dll を読み込めず"}},
+      {"no function", L"1 1", [](FakePlatform& p) { p.missingFunctions = {"transfer"}; },
+       {L"qel: 1 1: 切替できず: socket.dll に関数がない"}},
+      {"empty address", L"2 1", noAddress, {L"qel: 2 1: 切替できず: IP が空"}},
+      {"a mask that is no number", L"4 1", {}, {L"qel: 4 1: 切替できず: マスクが数値でない"}},
+      {"no mask", L"5 1", {}, {L"qel: 5 1: 切替できず: マスクが数値でない"}},
+      {"a mask out of range", L"8 1", {}, {L"qel: 8 1: 切替できず: マスクが範囲外"}},
+      {"status word out of range", L"1 1", [](FakePlatform& p) { p.results["receivep6"] = 40000; },
+       {L"qel: 1 1: 切替できず: スイッチの値が範囲外"}},
+      // Both switches of the outlet, each by its own tokens as written.
+      {"answer out of range", L"2 0 w0 １", [](FakePlatform& p) { p.results["transfer"] = 70000; },
+       {L"qel: 2 0: 切替できず: スイッチの応答が範囲外 (切り替わった可能性がある)",
+        L"qel: 2 １: 切替できず: スイッチの応答が範囲外 (切り替わった可能性がある)"}},
+      {"a program that cannot start", L"cmd2 W0", [](FakePlatform& p) { p.startablePrograms = {L"calc.exe"}; },
+       {L"qel: cmd2: 起動できず: CMD2 の「no-such.exe /x」: The system cannot find the file specified. (2)"}},
+      {"an empty command line", L"CMD3 CMD7", {}, {L"qel: CMD3: 起動できず: CMD3 が空", L"qel: CMD7: 起動できず: CMD7 が空"}},
+      {"a number after CMD out of range", L"CMD1 CMD99999", {}, {L"qel: CMD99999: 起動できず: CMD の番号が範囲外"}},
+      {"a wait too long", L"W3276 W3277", {}, {L"qel: W3277: 待機できず: 秒数が範囲外 (3276 秒まで)"}},
+      {"a number after W out of range", L"W1 W99999", {}, {L"qel: W99999: 待機できず: 秒数が範囲外 (3276 秒まで)"}},
+      {"no number", L"3 x ", {}, {L"qel: x: 切替できず: 数値でない"}},
+      {"a number out of range", L"1 40000", {}, {L"qel: 40000: 切替できず: 数値が範囲外"}},
+      {"no state", L"1 ", {}, {L"qel: 1: 切替できず: 状態の数値がない"}},
+      {"no state after a wait", L"W0 3", {}, {L"qel: 3: 切替できず: 状態の数値がない"}},
+      // The fourth and later numbers, seventh included, on one line.
+      {"numbers that cannot act", L"1 1 1 2 0 x 7 8", {},
+       {L"qel: x: 切替できず: 数値でない", L"qel: 2 0 x 7 8: 切替できず: 4 つ目からの数値は使われない"}},
+      {"no path for ip.ini", L"1 1 CMD1",
+       [](FakePlatform& p) {
+         p.outsideCodePage = L"Ω";
+         p.executableDirectory = L"C:\\Ωmega";
+       },
+       {L"qel: 1 1: 切替できず: " + noPath, L"qel: CMD1: 起動できず: " + noPath}},
+      {"in the order of the script", L"CMD3 2 1", noAddress,
+       {L"qel: CMD3: 起動できず: CMD3 が空", L"qel: 2 1: 切替できず: IP が空"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScriptRun run(c.arguments, ini, c.prepare);
+    EXPECT_EQ(ExitCodeOf(run.outcome), 1);
+    EXPECT_EQ(run.platform.errorLines, c.lines);
+  }
+}
+
+// One line each, whatever the system's words hold.
+TEST(ScriptFailureLine, IsOneLine) {
+  EXPECT_EQ(ScriptFailureLine({L"CMD1", L"起動できず: CMD1 の「a」: one\r\ntwo\n (5)"}),
+            L"qel: CMD1: 起動できず: CMD1 の「a」: one  two  (5)");
 }
 
 TEST(Startup, SwitchReadsTheFileEachTimeAndUsesTheStoredAddress) {

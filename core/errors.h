@@ -14,7 +14,6 @@ enum class ErrorKind {
   kIndexOutOfRange,     // an array index outside its bounds
   kLibraryNotFound,     // socket.dll cannot be loaded
   kFunctionNotFound,    // a function of socket.dll cannot be found
-  kCannotStartProgram,  // a command line cannot be started
   kNotInCodePage,       // a text the ANSI code page cannot hold
   kAnswerOutOfRange,    // socket.dll, handed a new word, answered outside 16 bits:
                         // the outlet may have switched
@@ -42,7 +41,6 @@ inline const char* ErrorKindName(ErrorKind kind) {
     case ErrorKind::kIndexOutOfRange: return "index out of range";
     case ErrorKind::kLibraryNotFound: return "library not found";
     case ErrorKind::kFunctionNotFound: return "function not found";
-    case ErrorKind::kCannotStartProgram: return "program cannot be started";
     case ErrorKind::kNotInCodePage: return "text the ANSI code page cannot hold";
     case ErrorKind::kAnswerOutOfRange: return "answer to a new word out of range";
     case ErrorKind::kCallingConvention: return "function of another calling convention";

@@ -54,12 +54,11 @@ void SwitchByMask(SwitchLibrary& library, const std::wstring& address, std::int1
   CheckAnswerToWord(library.transfer(word));
 }
 
-void SwitchOutlet(SwitchLibrary& library, std::int16_t outlet, std::int16_t state) {
-  Platform& platform = library.platform();
-  const std::wstring ip = ReadSetting(platform, kAddressKey);
-  const std::wstring key = MaskKey(outlet);
-  const std::int16_t mask = ToInt16(RoundDown(StrictNumber(platform, ReadSetting(platform, key))));
-  SwitchByMask(library, ip, mask, state);
+StoredOutlet ReadStoredOutlet(Platform& platform, std::int16_t outlet) {
+  StoredOutlet stored;
+  stored.address = ReadSetting(platform, kAddressKey);
+  stored.mask = ToInt16(RoundDown(StrictNumber(platform, ReadSetting(platform, MaskKey(outlet)))));
+  return stored;
 }
 
 }  // namespace qel

@@ -23,8 +23,15 @@ std::int16_t ReadStatus(SwitchLibrary& library, const std::wstring& ip);
 // (state == 0) at the switch `address`, re-reading the status word first.
 void SwitchByMask(SwitchLibrary& library, const std::wstring& address, std::int16_t mask, std::int16_t state);
 
-// Switches outlet number `outlet` with the address and mask stored in the
-// settings file (keys IP and SW<outlet>).
-void SwitchOutlet(SwitchLibrary& library, std::int16_t outlet, std::int16_t state);
+// The address and the mask of outlet number `outlet` as the settings file
+// stores them (keys IP and SW<outlet>). Raises kNotInCodePage when ip.ini
+// has no path, and the mask's conversion error (kTypeMismatch, kOverflow).
+struct StoredOutlet {
+  std::wstring address;
+  std::int16_t mask = 0;
+};
+// A script switches an outlet with them by SwitchByMask; the two steps
+// fail with words of their own.
+StoredOutlet ReadStoredOutlet(Platform& platform, std::int16_t outlet);
 
 }  // namespace qel

@@ -161,44 +161,33 @@ TEST(SwitchByMask, ABlankAddressCallsNoLibrary) {
   }
 }
 
-TEST(SwitchOutlet, WithoutAStoredAddressCallsNoLibrary) {
-  for (const char* address : {"", "IP=\r\n", "IP=   \r\n", "IP=\"  \"\r\n"}) {
-    SCOPED_TRACE(address);
-    FakePlatform platform;
-    SwitchLibrary library(platform);
-    platform.SetIni(std::string("[Qelmark]\r\n") + address + "SW1=1\r\nSW2=4\r\n");
-    EXPECT_EQ(FailureOf([&] { SwitchOutlet(library, 1, 1); }), ErrorKind::kNoAddress);
-    EXPECT_EQ(FailureOf([&] { SwitchOutlet(library, 2, 0); }), ErrorKind::kNoAddress);
-    EXPECT_TRUE(platform.calls.empty());
-    EXPECT_EQ(platform.libraryLoads, 0);
-  }
-}
-
-TEST(SwitchOutlet, TakesAddressAndMaskFromTheSettingsFile) {
+TEST(ReadStoredOutlet, TakesAddressAndMaskFromTheSettingsFile) {
   FakePlatform platform;
-  SwitchLibrary library(platform);
   platform.SetIni("[Qelmark]\r\nIP=192.168.1.10\r\nSW1=1\r\nSW2=4\r\nSW3=12.9\r\nSW4=abc\r\nSW-2=2\r\n"
-                  "SW7=\xEF\xBC\x91\xEF\xBC\x92\xEF\xBC\x98\r\n");  // SW7=１２８, as an IME types it
-  platform.status = 1;
-  SwitchOutlet(library, 2, 1);
-  EXPECT_EQ(platform.calls, (Calls{"setip 192.168.1.10", "receivep6", "setdata 5", "transfer 5"}));
-
-  platform.calls.clear();
-  SwitchOutlet(library, 3, 1);  // 12.9 is used as 12
-  EXPECT_EQ(platform.calls, (Calls{"setip 192.168.1.10", "receivep6", "setdata 13", "transfer 13"}));
-
-  platform.calls.clear();
-  SwitchOutlet(library, -2, 0);  // key SW-2
-  EXPECT_EQ(platform.calls, (Calls{"setip 192.168.1.10", "receivep6", "cleandata 13", "transfer 13"}));
-
-  platform.calls.clear();
-  SwitchOutlet(library, 7, 1);  // full-width digits are a number
-  EXPECT_EQ(platform.calls, (Calls{"setip 192.168.1.10", "receivep6", "setdata 141", "transfer 141"}));
-
-  platform.calls.clear();
-  EXPECT_EQ(FailureOf([&] { SwitchOutlet(library, 5, 1); }), ErrorKind::kTypeMismatch);  // no SW5
-  EXPECT_EQ(FailureOf([&] { SwitchOutlet(library, 4, 1); }), ErrorKind::kTypeMismatch);
+                  "SW7=\xEF\xBC\x91\xEF\xBC\x92\xEF\xBC\x98\r\nSW8=40000\r\n");  // SW7=１２８, as an IME types it
+  const struct {
+    std::int16_t outlet;
+    std::int16_t mask;
+  } masks[] = {
+      {2, 4},
+      {3, 12},    // 12.9 is used as 12
+      {-2, 2},    // key SW-2
+      {7, 128},   // full-width digits are a number
+  };
+  for (const auto& c : masks) {
+    SCOPED_TRACE(c.outlet);
+    const StoredOutlet stored = ReadStoredOutlet(platform, c.outlet);
+    EXPECT_EQ(stored.address, L"192.168.1.10");
+    EXPECT_EQ(stored.mask, c.mask);
+  }
+  EXPECT_EQ(FailureOf([&] { ReadStoredOutlet(platform, 5); }), ErrorKind::kTypeMismatch);  // no SW5
+  EXPECT_EQ(FailureOf([&] { ReadStoredOutlet(platform, 4); }), ErrorKind::kTypeMismatch);
+  EXPECT_EQ(FailureOf([&] { ReadStoredOutlet(platform, 8); }), ErrorKind::kOverflow);
+  // A blank address is read as it stands: the switch refuses it.
+  platform.SetIni("[Qelmark]\r\nSW1=1\r\n");
+  EXPECT_EQ(ReadStoredOutlet(platform, 1).address, L"");
   EXPECT_TRUE(platform.calls.empty());
+  EXPECT_EQ(platform.libraryLoads, 0);
 }
 
 }  // namespace

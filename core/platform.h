@@ -66,8 +66,14 @@ class Platform {
   virtual void SleepThenPumpEvents(int milliseconds) = 0;
 
   // Starts a command line with a normal, focused window without waiting for
-  // it; false when no process could be created.
-  virtual bool StartCommandLine(const std::wstring& commandLine) = 0;
+  // it; the system's error when no process could be created (code 0 for the
+  // empty text, which is not handed to the system).
+  virtual std::optional<SystemError> StartCommandLine(const std::wstring& commandLine) = 0;
+
+  // Writes one line, and CRLF, to the process's standard error in the ANSI
+  // code page, when it has one (redirected to a file or a pipe by whoever
+  // started it); does nothing when it has none.
+  virtual void WriteErrorLine(std::wstring_view line) = 0;
 
   // Full-width forms folded to their ASCII forms by the system's mapping:
   // "１２８" becomes "128", "－１．５" "-1.5"; other characters stay.

@@ -39,15 +39,11 @@ std::wstring SaveFailureMessage(const std::wstring& path, const SaveFailure& fai
       case SettingProblem::kLineBreak: return ValueHasLineBreak(failure.field);
     }
   }
-  // The system's reason, when it gave one.
-  const auto because = [](const SystemError& error) {
-    return error.code == 0 ? std::wstring() : L": " + error.text + L" (" + std::to_wstring(error.code) + L")";
-  };
   std::wstring reason =
       failure.mismatch ? CopyMismatchWords(*failure.mismatch) : SaveStepWords(failure.step, failure.field);
-  if (failure.system) reason += because(*failure.system);
+  if (failure.system) reason += SystemReason(*failure.system);
   if (failure.leftCopy) {
-    reason += L"\n" + std::wstring(kCopyLeft) + L": " + failure.leftCopy->path + because(failure.leftCopy->reason);
+    reason += L"\n" + std::wstring(kCopyLeft) + L": " + failure.leftCopy->path + SystemReason(failure.leftCopy->reason);
   }
   return SaveFailed(path, reason);
 }

@@ -1,5 +1,7 @@
 #include "core/window_texts.h"
 
+#include "core/command_script.h"
+
 namespace qel::texts {
 
 std::wstring StateWord(bool on) { return on ? L"オン" : L"オフ"; }
@@ -72,8 +74,27 @@ std::wstring Stopped(Unexpected failure) { return L"処理を中断: " + Unexpec
 
 std::wstring StatusStopped(Unexpected failure) { return kStatusUnknownWord + UnexpectedWords(failure); }
 
+std::wstring CannotLaunch(const std::wstring& name, const std::wstring& commandLine, const SystemError& reason) {
+  if (commandLine.empty()) return std::wstring(kCannotLaunch) + L": " + name + L" が空";
+  return std::wstring(kCannotLaunch) + L": " + name + L" の「" + commandLine + L"」" + SystemReason(reason);
+}
+
+std::wstring SystemReason(const SystemError& error) {
+  return error.code == 0 ? std::wstring() : L": " + error.text + L" (" + std::to_wstring(error.code) + L")";
+}
+
+std::wstring NoSettingsPath(const wchar_t* cannot) { return std::wstring(cannot) + L": " + kSettingsPathNotInCodePage; }
+
+std::wstring NumberCannotSwitch(ErrorKind kind) {
+  return std::wstring(kCannotSwitch) + (kind == ErrorKind::kOverflow ? L": 数値が範囲外" : L": 数値でない");
+}
+
+std::wstring WaitTooLong(int longestSeconds) {
+  return std::wstring(kCannotWait) + L": 秒数が範囲外 (" + std::to_wstring(longestSeconds) + L" 秒まで)";
+}
+
 std::wstring SettingsPathNotInCodePage(const std::wstring& path) {
-  return std::wstring(kCannotSave) + L": ip.ini の場所をこのシステムの文字コードで表せない\n" + path;
+  return std::wstring(kCannotSave) + L": " + kSettingsPathNotInCodePage + L"\n" + path;
 }
 
 std::wstring ValueNotInCodePage(const std::wstring& field, const std::wstring& character) {

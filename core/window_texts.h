@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/errors.h"
+#include "core/platform.h"
 
 namespace qel::texts {
 
@@ -66,8 +67,32 @@ enum class Unexpected { kOutOfMemory, kOther };
 std::wstring Stopped(Unexpected failure);
 std::wstring StatusStopped(Unexpected failure);
 
-// A launch button whose command line cannot be started.
+// A launch button, or a script's CMD<n>, whose command line cannot be
+// started: the command line's name ("CMD2"), the line, and the system's
+// reason with its code; an empty line is said to be empty.
 inline constexpr wchar_t kCannotLaunch[] = L"起動できず";
+std::wstring CannotLaunch(const std::wstring& name, const std::wstring& commandLine, const SystemError& reason);
+// The system's reason after the words it explains: ": text (code)"; nothing
+// when the system gave no code.
+std::wstring SystemReason(const SystemError& error);
+
+// The failed steps of a command script are said in the window's words; these
+// are for the steps the window has none of. Each begins with the word of
+// what the step could not do (kCannotSwitch, kCannotLaunch, kCannotWait).
+inline constexpr wchar_t kSettingsPathNotInCodePage[] = L"ip.ini の場所をこのシステムの文字コードで表せない";
+// A step that needs ip.ini, which has no path the code page can hold.
+std::wstring NoSettingsPath(const wchar_t* cannot);
+// A number that does not convert: not a number, or outside 16 bits.
+std::wstring NumberCannotSwitch(ErrorKind kind);
+// An outlet number that the script's end left without a state.
+inline constexpr wchar_t kNoState[] = L"切替できず: 状態の数値がない";
+// The fourth and later numbers, which one script cannot use.
+inline constexpr wchar_t kNumbersUnused[] = L"切替できず: 4 つ目からの数値は使われない";
+// A wait longer than `longestSeconds`, or a number after W outside 16 bits.
+inline constexpr wchar_t kCannotWait[] = L"待機できず";
+std::wstring WaitTooLong(int longestSeconds);
+// A number after CMD outside 16 bits.
+inline constexpr wchar_t kCommandNumberOutOfRange[] = L"起動できず: CMD の番号が範囲外";
 
 // Save and quit: the word every failed save begins with, and its reasons.
 inline constexpr wchar_t kCannotSave[] = L"保存できず";

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <vector>
 
+#include "core/command_script.h"
 #include "core/counts.h"
 #include "core/save_texts.h"
 #include "testing/fake_platform.h"
@@ -164,6 +165,23 @@ TEST(WindowTexts, SaveMessagesNameTheFieldPathAndReason) {
   EXPECT_TRUE(Has(noPath, L"\nC:\\\u03A9\\ip.ini")) << Shown(noPath);
 }
 
+// A launch failure names the command line and gives the system's reason with
+// its code; a reason the system did not give is not made up.
+TEST(WindowTexts, ALaunchFailureNamesTheLineAndTheSystemsReason) {
+  const struct {
+    const wchar_t* line;
+    SystemError reason;
+    const wchar_t* message;
+  } cases[] = {
+      {L"", {}, L"起動できず: CMD2 が空"},
+      {L"x.exe /a", {2, L"Not found."}, L"起動できず: CMD2 の「x.exe /a」: Not found. (2)"},
+      {L"x.exe /a", {}, L"起動できず: CMD2 の「x.exe /a」"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CannotLaunch(CommandName(1), c.line, c.reason), c.message) << Shown(c.message);
+  }
+}
+
 // The first line of a message: its later lines name a path or the system's
 // reason, which the readme cannot quote, or are quoted line by line.
 std::wstring FirstLine(const std::wstring& text) { return text.substr(0, text.find(L'\n')); }
@@ -177,7 +195,16 @@ std::vector<std::wstring> ReadmeExamples() {
       StateWord(true) + SavedAddressNote(address),
       StateWord(false) + SavedAddressNote(address),
       kNoSavedAddress,
-      kCannotLaunch,
+      CannotLaunch(L"CMD1", L"", {}),
+      CannotLaunch(L"CMD1", L"…", {}),
+      NoSettingsPath(kCannotSwitch),
+      NoSettingsPath(kCannotLaunch),
+      NumberCannotSwitch(ErrorKind::kTypeMismatch),
+      NumberCannotSwitch(ErrorKind::kOverflow),
+      kNoState,
+      kNumbersUnused,
+      WaitTooLong(kLongestWaitSeconds),
+      kCommandNumberOutOfRange,
       FirstLine(SaveFailed(L"", L"")),
       FirstLine(SettingsPathNotInCodePage(L"")),
       // The readme is in Shift-JIS, which holds no character this message

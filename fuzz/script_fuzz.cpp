@@ -7,13 +7,14 @@
 // The tokens are counted here on their own: split at every space, upper-cased
 // (ASCII; no other character upper-cases to W, C, M or D), a token with "W"
 // waits, one with "CMD" and no "W" starts a command line, every other token
-// is a number. What must hold:
+// is a number; an empty token (two blanks in a row, a blank at the end)
+// counts towards the two that make a script and is no step. What must hold:
 //  - fewer than two tokens: window mode, the window opened once, no library
 //    call, no sleep, no program started;
 //  - two or more: script mode and no window;
 //  - the second and the third number each switch at most once, so there are
 //    no more transfers than numbers less one, and never more than two;
-//  - a number token without any digit (the empty one, "ON"; a Latin-1 input
+//  - a number token without any digit ("ON"; a Latin-1 input
 //    holds no full-width digit) never converts, and nothing is switched
 //    with it: not as the outlet, not as a state;
 //  - when the first number is exactly "1" to "4" (an outlet with a mask in
@@ -21,6 +22,8 @@
 //    digits (one to four of them);
 //  - a script with a fourth or later number, or with a single number (an
 //    outlet that got no state), ends with exit code 1;
+//  - a script that ends with 1 writes its reasons, one line each, and one
+//    that ends with 0 writes none;
 //  - the switch is always addressed with ip.ini's IP, and starting from an
 //    all-off word only bits of ip.ini's masks are ever sent;
 //  - sleeps only for W tokens, in 100 ms slices, at most 3276 s per token;
@@ -78,6 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   long long waits = 0, commands = 0, numbers = 0;
   std::vector<std::wstring> firstNumbers;  // the first three number tokens
   for (const std::wstring& token : tokens) {
+    if (token.empty()) continue;  // a blank's: no step
     if (token.find(L'W') != std::wstring::npos) {
       ++waits;
     } else if (token.find(L"CMD") != std::wstring::npos) {
@@ -129,6 +133,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                      " to " + std::to_string(maySwitch));
   if (tokens.size() >= 2 && (numbers == 1 || numbers >= 4)) {
     QEL_FUZZ_CHECK(qel::ExitCodeOf(outcome) == 1, where() + ": a number that could not act, exit code 0");
+  }
+  // A script that ends with 1 says why, one line for each failure as it
+  // happened; one that ends with 0 says nothing.
+  QEL_FUZZ_CHECK(outcome.failures.empty() == (qel::ExitCodeOf(outcome) == 0), where() + ": exit code and reasons");
+  QEL_FUZZ_CHECK(platform.errorLines.size() == outcome.failures.size(), where() + ": reasons not written");
+  for (std::size_t i = 0; i < outcome.failures.size(); ++i) {
+    QEL_FUZZ_CHECK(platform.errorLines[i] == qel::ScriptFailureLine(outcome.failures[i]), where());
+    QEL_FUZZ_CHECK(platform.errorLines[i].find_first_of(L"\r\n") == std::wstring::npos, where() + ": two lines");
   }
 
   QEL_FUZZ_CHECK(platform.sleptMilliseconds == platform.sleepCount * 100LL, where());

@@ -209,11 +209,13 @@ void FakePlatform::SleepThenPumpEvents(int milliseconds) {
   sleptMilliseconds += milliseconds;
 }
 
-bool FakePlatform::StartCommandLine(const std::wstring& commandLine) {
-  if (commandLine.empty()) return false;
-  if (!startablePrograms.empty() && startablePrograms.count(commandLine) == 0) return false;
+std::optional<SystemError> FakePlatform::StartCommandLine(const std::wstring& commandLine) {
+  if (commandLine.empty()) return SystemError{0, L""};
+  if (!startablePrograms.empty() && startablePrograms.count(commandLine) == 0) {
+    return SystemError{2, L"The system cannot find the file specified."};
+  }
   started.push_back(commandLine);
-  return true;
+  return std::nullopt;
 }
 
 std::wstring FakePlatform::FoldFullWidth(std::wstring_view text) {

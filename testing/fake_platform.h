@@ -37,7 +37,8 @@ class FakePlatform : public Platform {
   void* LoadSwitchLibrary(const std::wstring& fileName) override;
   RawFunction FindFunction(void* library, const char* name) override;
   void SleepThenPumpEvents(int milliseconds) override;
-  bool StartCommandLine(const std::wstring& commandLine) override;
+  std::optional<SystemError> StartCommandLine(const std::wstring& commandLine) override;
+  void WriteErrorLine(std::wstring_view line) override { errorLines.emplace_back(line); }
   // U+FF01…U+FF5E to "!"…"~" and the ideographic space to " ".
   std::wstring FoldFullWidth(std::wstring_view text) override;
   bool IsReadOnlyFile(const std::wstring& path) override;
@@ -71,8 +72,8 @@ class FakePlatform : public Platform {
   // in `results` (by function name) is returned instead.
   std::int32_t status = 0;
   std::map<std::string, std::int32_t> results;
-  // Programs that start; any other non-empty command line fails to start.
-  // Empty: every non-empty command line starts.
+  // Programs that start; any other non-empty command line fails to start,
+  // with error 2. Empty: every non-empty command line starts.
   std::set<std::wstring> startablePrograms;
   // Steps of a save that fail, with the system's error code: "copy",
   // "write <KEY>", "flush", "read <PATH>", "replace", "remove". Code 0: the
@@ -94,6 +95,7 @@ class FakePlatform : public Platform {
   int sleepCount = 0;
   long long sleptMilliseconds = 0;
   std::vector<std::wstring> started;
+  std::vector<std::wstring> errorLines;  // WriteErrorLine's lines, without CRLF
   // The files a save touched, in order: "copy FROM TO", "write PATH KEY",
   // "flush PATH", "read PATH", "replace PATH COPY", "remove PATH".
   std::vector<std::string> fileSteps;

@@ -31,6 +31,21 @@ inline std::string Narrow(const std::wstring& text, UINT codePage = CP_UTF8) {
   return out;
 }
 
+// The system's words for an error code, on one line, as qel's messages give
+// them before the code.
+inline std::wstring SystemErrorText(DWORD code) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+      reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring result = length > 0 ? std::wstring(text, length) : std::wstring();
+  LocalFree(text);
+  while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r' || result.back() == L' ')) {
+    result.pop_back();
+  }
+  return result;
+}
+
 // A path as a Windows program sees it: a Unix path, as CTest passes it to a
 // program run under Wine, on Wine's drive Z:; any other path as it stands.
 inline std::wstring WindowsPath(const std::wstring& path) {

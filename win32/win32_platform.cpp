@@ -136,28 +136,6 @@ void Win32Platform::SleepThenPumpEvents(int milliseconds) {
   }
 }
 
-bool Win32Platform::StartCommandLine(const std::wstring& commandLine) {
-  if (commandLine.empty()) return false;
-  std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
-  mutableLine.push_back(L'\0');
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWNORMAL;
-  PROCESS_INFORMATION information = {};
-  // The started program may take the foreground from us.
-  AllowSetForegroundWindow(ASFW_ANY);
-  // The program gets the system's default error mode, not the one qel set
-  // for itself to keep system dialogs from stopping a script.
-  if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE, nullptr,
-                      nullptr, &startup, &information)) {
-    return false;
-  }
-  OwnedProcess started;  // not waited for: its handles are closed here
-  started.Take(information);
-  return true;
-}
-
 // Full-width digits, signs, points and letters become ASCII, the
 // ideographic space a blank.
 std::wstring Win32Platform::FoldFullWidth(std::wstring_view text) { return MappedByLocale(text, LCMAP_HALFWIDTH); }
@@ -198,6 +176,51 @@ std::optional<SystemError> WriteWhole(HANDLE file, const char* bytes, DWORD size
 }
 
 }  // namespace
+
+std::optional<SystemError> Win32Platform::StartCommandLine(const std::wstring& commandLine) {
+  if (commandLine.empty()) return SystemError{0, L""};
+  std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
+  mutableLine.push_back(L'\0');
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWNORMAL;
+  PROCESS_INFORMATION information = {};
+  // The started program may take the foreground from us.
+  AllowSetForegroundWindow(ASFW_ANY);
+  // The program gets the system's default error mode, not the one qel set
+  // for itself to keep system dialogs from stopping a script.
+  if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE, nullptr,
+                      nullptr, &startup, &information)) {
+    return LastError();
+  }
+  OwnedProcess started;  // not waited for: its handles are closed here
+  started.Take(information);
+  return std::nullopt;
+}
+
+void Win32Platform::WriteErrorLine(std::wstring_view line) {
+  // A program of the windows subsystem has a standard error handle only when
+  // its starter gave it one: a batch file's 2>err.txt or 2>&1, a scheduled
+  // task's redirection. Without one nothing is shown anywhere.
+  const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+  if (error == nullptr || error == INVALID_HANDLE_VALUE) return;
+  // In the ANSI code page, as Notepad and type read a log; a character it
+  // cannot hold is written as the code page's default character ("?"), not
+  // as a look-alike that names another file.
+  std::string bytes;
+  if (!line.empty()) {
+    const int size = static_cast<int>(line.size());
+    const int length =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, line.data(), size, nullptr, 0, nullptr, nullptr);
+    bytes.assign(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0) {
+      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, line.data(), size, bytes.data(), length, nullptr, nullptr);
+    }
+  }
+  bytes += "\r\n";
+  WriteWhole(error, bytes.data(), static_cast<DWORD>(bytes.size()));
+}
 
 bool Win32Platform::IsReadOnlyFile(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());

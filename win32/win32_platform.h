@@ -25,7 +25,8 @@ class Win32Platform : public Platform {
   void* LoadSwitchLibrary(const std::wstring& fileName) override;
   RawFunction FindFunction(void* library, const char* name) override;
   void SleepThenPumpEvents(int milliseconds) override;
-  bool StartCommandLine(const std::wstring& commandLine) override;
+  std::optional<SystemError> StartCommandLine(const std::wstring& commandLine) override;
+  void WriteErrorLine(std::wstring_view line) override;
   std::wstring FoldFullWidth(std::wstring_view text) override;
   bool IsReadOnlyFile(const std::wstring& path) override;
   std::optional<SystemError> CopyBeside(const std::wstring& path, std::wstring& copy) override;

@@ -77,14 +77,24 @@ TEST(Win32Platform, StartsProgramsOnlyFromACommandLine) {
   Win32Platform platform;
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
-  const std::wstring document = std::wstring(temp) + L"qel-platform-test.txt";
-  OwnedHandle(CreateFileW(document.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  const std::wstring documentPath = std::wstring(temp) + L"qel-platform-test.txt";
+  OwnedHandle(CreateFileW(documentPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
 
-  EXPECT_FALSE(platform.StartCommandLine(L""));
-  EXPECT_FALSE(platform.StartCommandLine(L"no-such-program-qel.exe"));
-  EXPECT_FALSE(platform.StartCommandLine(L"\"" + document + L"\""));  // no file association
-  EXPECT_TRUE(platform.StartCommandLine(L"\"" + gEchoArgs + L"\" started-by-test"));
-  DeleteFileW(document.c_str());
+  // The empty text is not handed to the system: no reason of its own.
+  const std::optional<SystemError> empty = platform.StartCommandLine(L"");
+  ASSERT_TRUE(empty);
+  EXPECT_EQ(empty->code, 0u);
+  // The system's reason and its words for it, on one line.
+  const std::optional<SystemError> missing = platform.StartCommandLine(L"no-such-program-qel.exe");
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(missing->code, static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
+  EXPECT_NE(missing->text, L"");
+  EXPECT_EQ(missing->text.find_first_of(L"\r\n"), std::wstring::npos);
+  const std::optional<SystemError> document = platform.StartCommandLine(L"\"" + documentPath + L"\"");
+  ASSERT_TRUE(document);  // no file association
+  EXPECT_NE(document->code, 0u);
+  EXPECT_FALSE(platform.StartCommandLine(L"\"" + gEchoArgs + L"\" started-by-test").has_value());
+  DeleteFileW(documentPath.c_str());
 }
 
 TEST(Win32Platform, NoLookAlikeConversionToTheCodePage) {
@@ -428,7 +438,7 @@ TEST(Win32Platform, StartedProgramsStartAsFromExplorer) {
   DeleteFileW(record.c_str());
   DeleteFileW((folder + L"\\echoargs.log").c_str());
 
-  ASSERT_TRUE(platform.StartCommandLine(L"\"" + program + L"\" x"));
+  ASSERT_FALSE(platform.StartCommandLine(L"\"" + program + L"\" x").has_value());
   for (int i = 0; i < 100 && ReadAll(record).empty(); ++i) Sleep(100);
   EXPECT_EQ(ReadAll(record), "errormode=0\tdlldirectory=\n");
   SetErrorMode(before);

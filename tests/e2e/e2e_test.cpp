@@ -42,16 +42,25 @@ class QelFolder : public QelFolderTest {
   }
 
   // Starts the qel.exe of `folder` in `currentDirectory`; no process when it
-  // cannot.
+  // cannot. With `output` and `error`, qel gets them as its standard output
+  // and error, as cmd hands them over for ">out.txt 2>err.txt"; without,
+  // it has none.
   qel::OwnedProcess StartQelIn(const std::wstring& folder, const std::wstring& arguments,
-                               const std::wstring& currentDirectory) {
+                               const std::wstring& currentDirectory, HANDLE output = nullptr,
+                               HANDLE error = nullptr) {
     std::wstring commandLine = L"qel.exe " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
+    const bool redirected = output != nullptr || error != nullptr;
+    if (redirected) {
+      startup.dwFlags = STARTF_USESTDHANDLES;
+      startup.hStdOutput = output;
+      startup.hStdError = error;
+    }
     PROCESS_INFORMATION information = {};
     const std::wstring exe = folder + L"\\qel.exe";
     qel::OwnedProcess process;
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, redirected, 0, nullptr,
                         currentDirectory.c_str(), &startup, &information)) {
       ADD_FAILURE() << "qel.exe did not start: " << GetLastError();
       return process;
@@ -61,8 +70,9 @@ class QelFolder : public QelFolderTest {
   }
 
   // Runs the qel.exe of `folder` in `currentDirectory`.
-  DWORD RunQelIn(const std::wstring& folder, const std::wstring& arguments, const std::wstring& currentDirectory) {
-    const qel::OwnedProcess process = StartQelIn(folder, arguments, currentDirectory);
+  DWORD RunQelIn(const std::wstring& folder, const std::wstring& arguments, const std::wstring& currentDirectory,
+                 HANDLE output = nullptr, HANDLE error = nullptr) {
+    const qel::OwnedProcess process = StartQelIn(folder, arguments, currentDirectory, output, error);
     if (!process.process) return 999;
     if (WaitForSingleObject(process.process.get(), 60000) != WAIT_OBJECT_0) {
       TerminateProcess(process.process.get(), 998);
@@ -70,6 +80,28 @@ class QelFolder : public QelFolderTest {
     }
     DWORD code = 997;
     GetExitCodeProcess(process.process.get(), &code);
+    return code;
+  }
+
+  // Runs qel.exe with its standard output and error each in a file of its
+  // own; returns the exit code and what each file got.
+  DWORD RunQelRedirected(const std::wstring& arguments, std::string& output, std::string& error) {
+    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+    const std::wstring outPath = dir_ + L"\\out.txt", errPath = dir_ + L"\\err.txt";
+    DWORD code = 996;
+    {
+      const qel::OwnedHandle out(CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
+                                             CREATE_ALWAYS, 0, nullptr));
+      const qel::OwnedHandle err(CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
+                                             CREATE_ALWAYS, 0, nullptr));
+      if (out.get() == INVALID_HANDLE_VALUE || err.get() == INVALID_HANDLE_VALUE) {
+        ADD_FAILURE() << "no files for the output";
+        return code;
+      }
+      code = RunQelIn(dir_, arguments, dir_, out.get(), err.get());
+    }
+    output = ReadAll(outPath);
+    error = ReadAll(errPath);
     return code;
   }
 
@@ -100,12 +132,18 @@ TEST_F(QelFolder, CommandScripts) {
       // even asked.
       {L"1 on", 1, 1, {}, 1},
       {L"1 0x1", 1, 1, {}, 1},
-      // A trailing blank is a second, empty token: it switches nothing.
+      // Command lines as cmd passes them: it removes a redirection but keeps
+      // the blank before it ("qel.exe 2 1 >>log.txt 2>&1"). The empty
+      // tokens of blanks are no step and no failure.
+      {L"2 1 ", 0, 4, {"setip 192.168.1.10 -> 0", "receivep6 -> 0", "setdata 4 -> 4", "transfer 4 -> 4"}, 0},
+      {L"2 0 W1 1 ", 5, 5,
+       {"setip 192.168.1.10 -> 0", "receivep6 -> 5", "cleandata 1 -> 1", "transfer 1 -> 1",
+        "setip 192.168.1.10 -> 0", "receivep6 -> 1", "setdata 5 -> 5", "transfer 5 -> 5"},
+       0},
+      {L"1  1", 0, 1, {"setip 192.168.1.10 -> 0", "receivep6 -> 0", "setdata 1 -> 1", "transfer 1 -> 1"}, 0},
+      // Still two tokens, so a script, whose lone outlet number cannot act.
       {L"1 ", 1, 1, {}, 1},
-      {L"3 1 ", 1, 33, {"setip 192.168.1.10 -> 0", "receivep6 -> 1", "setdata 33 -> 33", "transfer 33 -> 33"}, 1},
-      // A doubled blank: the empty token switches nothing, the third token
-      // switches outlet 1 on.
-      {L"1  1", 0, 1, {"setip 192.168.1.10 -> 0", "receivep6 -> 0", "setdata 1 -> 1", "transfer 1 -> 1"}, 1},
+      {L"3 x ", 1, 1, {}, 1},
       // No outlet number, or no state in 16 bits: nothing switches.
       {L"x 1", 1, 1, {}, 1},
       {L"1 40000", 1, 1, {}, 1},
@@ -416,6 +454,52 @@ TEST_F(QelFolder, ArgumentTextTable) {
     EXPECT_EQ(RunQel(c.arguments), c.exitCode);
     EXPECT_EQ(State(), "192.168.1.10=" + std::to_string(c.wordAfter) + "\n");
   }
+}
+
+// A script whose standard error is redirected writes one line for each
+// failed step there, in Shift-JIS with CRLF, and nothing to its standard
+// output; a script that did all it says writes nothing at all.
+TEST_F(QelFolder, JapaneseReasonsOnStandardError) {
+  ASSERT_EQ(GetACP(), 932u) << "this case needs the Japanese locale (LANG=ja_JP.UTF-8)";
+  const std::string good = "[Qelmark]\r\nIP=192.168.1.10\r\nSW1=1\r\nSW2=4\r\nCMD1=\r\nCMD2=no-such-program.exe /x\r\n";
+  const struct {
+    const char* what;
+    const wchar_t* arguments;
+    std::string ini;
+    bool library;
+    std::wstring error;  // without its CRLF
+  } cases[] = {
+      {"no library", L"1 1", good, false, L"qel: 1 1: 切替できず: socket.dll を読み込めず"},
+      {"empty address", L"2 1 ", "[Qelmark]\r\nIP=\r\nSW2=4\r\n", true, L"qel: 2 1: 切替できず: IP が空"},
+      {"bad mask", L"1 1", "[Qelmark]\r\nIP=192.168.1.10\r\nSW1=one\r\n", true,
+       L"qel: 1 1: 切替できず: マスクが数値でない"},
+      {"a command line that cannot start", L"CMD2 W0", good, true,
+       L"qel: CMD2: 起動できず: CMD2 の「no-such-program.exe /x」: " + SystemErrorText(ERROR_FILE_NOT_FOUND) + L" (2)"},
+      {"a number that cannot act", L"1 ", good, true, L"qel: 1: 切替できず: 状態の数値がない"},
+      // A character Shift-JIS lacks is written as "?", not as a look-alike.
+      {"a token the code page cannot hold", L"1 \u00e9", good, true, L"qel: ?: 切替できず: 数値でない"},
+      {"a script that did all it says", L"2 1 ", good, true, L""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteAll(Ini(), c.ini);
+    if (c.library) {
+      ASSERT_TRUE(CopyFileW(gSocket.c_str(), (dir_ + L"\\socket.dll").c_str(), FALSE));
+    } else {
+      DeleteFileW((dir_ + L"\\socket.dll").c_str());
+    }
+    SetWord(0);
+    std::string output, error;
+    EXPECT_EQ(RunQelRedirected(c.arguments, output, error), c.error.empty() ? 0u : 1u);
+    EXPECT_EQ(output, "");
+    EXPECT_EQ(Widen(error, 932), c.error.empty() ? L"" : c.error + L"\r\n") << Narrow(Widen(error, 932));
+  }
+  // Every failure of one script, in its order.
+  WriteAll(Ini(), "[Qelmark]\r\nIP=192.168.1.10\r\nSW1=1\r\nCMD1=\r\n");
+  std::string output, error;
+  EXPECT_EQ(RunQelRedirected(L"x CMD1 1 1 1 0", output, error), 1u);
+  EXPECT_EQ(Widen(error, 932), L"qel: x: 切替できず: 数値でない\r\nqel: CMD1: 起動できず: CMD1 が空\r\n"
+                               L"qel: 1 0: 切替できず: 4 つ目からの数値は使われない\r\n");
 }
 
 // A mask typed with the IME in full-width mode and saved in Shift-JIS.

@@ -584,22 +584,21 @@ class QelPanel : public QelWindow {
   // The same, saying exactly that and showing no icon.
   void ExpectOneBoxSayingOnly(const std::wstring& text) { ExpectOneBox(text, true); }
 
-  void ExpectOneBox(const std::wstring& start, bool exactlyWithoutIcon) {
+  // Every box of the window is a warning: it shows the icon.
+  void ExpectOneBox(const std::wstring& start, bool exactly) {
     const HWND box = WaitForMessageBox(10000);
     ASSERT_NE(box, nullptr) << (Running() ? "no message box came" : "qel ended");
     EXPECT_EQ(GetWindow(box, GW_OWNER), window_) << "the box is not owned by qel's window";
     EXPECT_FALSE(IsWindowEnabled(window_)) << "the box is not modal";
     const std::wstring text = BoxText(box);
-    EXPECT_TRUE(exactlyWithoutIcon ? text == start : StartsWith(text, start))
+    EXPECT_TRUE(exactly ? text == start : StartsWith(text, start))
         << "the box says \"" << Narrow(text) << "\"";
     const std::vector<HWND> buttons = ChildrenOfClass(box, L"Button");
     EXPECT_EQ(buttons.size(), 1u) << "the box has other buttons than OK";
     if (!buttons.empty()) {
       EXPECT_EQ(GetDlgCtrlID(buttons.front()), IDOK);
     }
-    if (exactlyWithoutIcon) {
-      EXPECT_FALSE(BoxHasIcon(box)) << "the box shows an icon";
-    }
+    EXPECT_TRUE(BoxHasIcon(box)) << "the box shows no icon";
     // The poll goes on behind the box, and shows no box of its own.
     AwaitPolls(2);
     EXPECT_EQ(MessageBoxes(), std::vector<HWND>{box});
@@ -1169,16 +1168,20 @@ TEST_F(QelPanel, LaunchButtonsStartTheCommandLineAsItStands) {
     const char* name;
     int index;
     const wchar_t* command;
+    std::wstring message;
   };
+  // The box names the command line and the system's reason with its code.
   const Failure failures[] = {
-      {"empty field (ip.ini has a command)", 1, L""},
-      {"no such program", 2, L"\"C:\\no such folder\\no-such-program.exe\" x"},
+      {"empty field (ip.ini has a command)", 1, L"", L"起動できず: CMD2 が空"},
+      {"no such program", 2, L"\"C:\\no such folder\\no-such-program.exe\" x",
+       L"起動できず: CMD3 の「\"C:\\no such folder\\no-such-program.exe\" x」: " +
+           SystemErrorText(ERROR_FILE_NOT_FOUND) + L" (2)"},
   };
   for (const Failure& f : failures) {
     SCOPED_TRACE(f.name);
     Type(kIdCommandLine + f.index, f.command);
     Click(kIdLaunch + f.index);
-    ExpectOneBoxSayingOnly(L"起動できず");
+    ExpectOneBoxSayingOnly(f.message);
   }
   EXPECT_EQ(Lines(ReadAll(log)).size(), 1u) << "a failed launch started something";
   ExpectCloseLeavesIni();

@@ -241,8 +241,10 @@ void LivePanel::SwitchFromScreen(int outlet, bool on) {
 }
 
 void LivePanel::Launch(int command) {
-  if (!library_.platform().StartCommandLine(ControlText(window_, kIdCommandLine + command))) {
-    MessageBoxW(window_, texts::kCannotLaunch, texts::kMessageTitle, MB_OK);
+  const std::wstring commandLine = ControlText(window_, kIdCommandLine + command);
+  if (const std::optional<SystemError> failure = library_.platform().StartCommandLine(commandLine)) {
+    const std::wstring text = texts::CannotLaunch(texts::CommandName(command), commandLine, *failure);
+    MessageBoxW(window_, text.c_str(), texts::kMessageTitle, MB_OK | MB_ICONWARNING);
   }
 }
 
