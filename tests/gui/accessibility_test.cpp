@@ -264,6 +264,19 @@ TEST_F(QelAccessible, EveryFieldAndButtonHasItsOwnName) {
       EXPECT_EQ(Narrow(found->second.name), Narrow(c.name)) << "walking the window";
     }
   }
+  // Without qel's own objects (an older reader, a system that asks no
+  // window): the system's default object names a field after the label just
+  // before it, which is its own.
+  for (const Field& field : kFields) {
+    if (field.id != kIdAddress && (field.id < kIdMask || field.id >= kIdMask + kOutletCount)) continue;
+    IAccessible* standard = nullptr;
+    ASSERT_EQ(CreateStdAccessibleObject(Control(field.id), OBJID_CLIENT, IID_IAccessible,
+                                        reinterpret_cast<void**>(&standard)),
+              S_OK);
+    const Heard heard = Ask(standard);
+    standard->Release();
+    EXPECT_EQ(Narrow(heard.name), field.key == "IP" ? "IP" : "Sw" + field.key.substr(2)) << field.key << " field";
+  }
   // The texts on screen are the captions, as before.
   EXPECT_EQ(TextOf(Control(kIdOn + 0)), L"ON");
   EXPECT_EQ(TextOf(Control(kIdOff + 3)), L"OFF");
