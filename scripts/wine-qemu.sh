@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The emulator route of scripts/wine-session, sourced by it (with $build,
 # $here, fail) on a kernel that runs no 32-bit programs.
 #
