@@ -11,11 +11,10 @@ void PollPace::Asked(Ticks now, bool poll) {
 void PollPace::Answered(Ticks now) {
   if (!pending_) return;
   const Ticks took = now - askedAt_;
-  // Only a poll sets the pace: a switch's time says little about the poll.
-  if (poll_) {
-    wait_ = took <= kPollMilliseconds ? kPollMilliseconds : wait_ >= kLongestPollWait / 2 ? kLongestPollWait : 2 * wait_;
-  }
   pending_ = false;
+  // Only a poll sets the pace: a switch's time says little about the poll.
+  if (!poll_) return;
+  wait_ = took <= kPollMilliseconds ? kPollMilliseconds : wait_ >= kLongestPollWait / 2 ? kLongestPollWait : 2 * wait_;
   answered_ = true;
   answeredAt_ = now;
 }

@@ -13,14 +13,13 @@
 
 #include <cstdint>
 
+#include "core/switch_library.h"
+
 namespace qel {
 
 inline constexpr unsigned kPollMilliseconds = 500;
 inline constexpr unsigned kLongestPollWait = 30000;
 inline constexpr unsigned kSayWaitingAfter = 1000;
-// The limit of one call into the switch library: in the window the labels
-// then say that the switch does not answer; a script ends (exit code 2).
-inline constexpr unsigned kCallLimitSeconds = 10;
 
 class PollPace {
  public:
@@ -33,13 +32,14 @@ class PollPace {
   bool PollDue(Ticks now) const {
     return !pending_ && (!answered_ || now - answeredAt_ + kPollMilliseconds / 2 >= wait_);
   }
-  // A call was handed to the library at `now`.
+  // A call was handed to the library at `now`: a poll, or another (the
+  // window's first selection, a switch).
   void Asked(Ticks now, bool poll);
-  // The pending call came back at `now`.
+  // The pending call came back at `now`. Only a poll's answer sets the
+  // pace: until the first poll has answered a poll is due at once.
   void Answered(Ticks now);
 
   bool Pending() const { return pending_; }
-  bool PendingPoll() const { return pending_ && poll_; }
   // How long the pending call has been pending.
   Ticks PendingFor(Ticks now) const { return pending_ ? now - askedAt_ : 0; }
   bool PastLimit(Ticks now) const { return PendingFor(now) >= kCallLimitSeconds * 1000; }

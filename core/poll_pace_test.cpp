@@ -51,19 +51,18 @@ TEST(PollPace, OneCallAtATimeAndItsLimit) {
   EXPECT_FALSE(pace.Pending());
   pace.Asked(100, false);  // a switch
   EXPECT_TRUE(pace.Pending());
-  EXPECT_FALSE(pace.PendingPoll());
   EXPECT_FALSE(pace.PollDue(100000));
   EXPECT_EQ(pace.PendingFor(1099), 999u);
   EXPECT_FALSE(pace.PastLimit(100 + kCallLimitSeconds * 1000 - 1));
   EXPECT_TRUE(pace.PastLimit(100 + kCallLimitSeconds * 1000));
   EXPECT_EQ(pace.NextPollIn(500), 0u);
-  // A slow switch leaves the poll's pace as it was.
+  // A slow switch leaves the poll's pace as it was, and before the first
+  // poll's answer a poll is due at once.
   pace.Answered(20000);
   EXPECT_FALSE(pace.Pending());
   EXPECT_EQ(pace.Wait(), kPollMilliseconds);
+  EXPECT_TRUE(pace.PollDue(20000));
   EXPECT_FALSE(pace.PastLimit(40000));
-  pace.Asked(20000, true);
-  EXPECT_TRUE(pace.PendingPoll());
 }
 
 }  // namespace

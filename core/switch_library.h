@@ -16,6 +16,11 @@ namespace qel {
 
 inline constexpr wchar_t kSwitchLibraryName[] = L"socket.dll";
 
+// The limit of one call into the library: a script ends with exit code 2
+// (kExitNoAnswer) when a call has not come back by then, and the window's
+// labels say that the switch does not answer.
+inline constexpr unsigned kCallLimitSeconds = 10;
+
 // Told when each call into the library begins and when it has ended,
 // returned or failed (loading the library and looking up the function are
 // part of the call): a script's watchdog holds each call to a time limit.

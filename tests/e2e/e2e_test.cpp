@@ -75,7 +75,7 @@ class QelFolder : public QelFolderTest {
 
   void SetWord(int word) { WriteAll(StatePath(), "192.168.1.10=" + std::to_string(word) + "\n"); }
   std::string State() { return ReadAll(StatePath()); }
-  std::vector<std::string> Journal() { return Lines(ReadAll(JournalPath())); }
+  std::vector<std::string> Journal() { return JournalCalls(ReadAll(JournalPath())); }
   std::vector<std::string> Started() { return Lines(ReadAll(dir_ + L"\\echoargs.log")); }
 };
 
