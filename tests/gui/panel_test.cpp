@@ -1136,6 +1136,127 @@ TEST_F(QelPanel, OnOrOffThatCannotSwitchShowsOneMessage) {
 }
 
 // ---------------------------------------------------------------------------
+// A switch that answers slowly or not at all: the window never waits for
+// it, the labels never guess, and every call comes from one thread of its
+// own, never the window's.
+
+// The calls of the journal made by a thread other than the window's, and
+// all by the same one.
+void ExpectOneThreadBesideTheWindows(const std::vector<std::string>& threads, DWORD windowThread) {
+  ASSERT_FALSE(threads.empty());
+  ASSERT_NE(windowThread, 0u);
+  const std::string windows = std::to_string(windowThread);
+  for (const std::string& thread : threads) {
+    EXPECT_EQ(thread, threads.front());
+    EXPECT_NE(thread, windows) << "the window's thread called the library";
+  }
+}
+
+TEST_F(QelPanel, AHungSwitchLeavesTheWindowUsableAndSaveAndQuitEndsIt) {
+  SetEnvironmentVariableW(L"QELSIM_FAULT", L"receivep6=hang");
+  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 33}}));
+  SetEnvironmentVariableW(L"QELSIM_FAULT", nullptr);
+  // The first poll hangs; the window answers all the same.
+  for (int waited = 0; waited < 20000 && Journal().size() < 2; waited += 100) Sleep(100);
+  ASSERT_EQ(Journal(), (std::vector<std::string>{std::string("setip ") + kSaved + " -> 0", "receivep6 hangs"}));
+  DWORD_PTR ignored = 0;
+  ASSERT_NE(SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored), 0)
+      << "the window does not answer";
+  // No label guesses: unknown from the start, then "no answer" once the
+  // call is past the limit.
+  ExpectLooks({"....", "xxxx"});
+  std::wstring tip;
+  for (int waited = 0; waited < 40000 && !StartsWith(tip, L"状態不明: スイッチが応答しない ("); waited += 500) {
+    Sleep(500);
+    tip = TipOf(3);
+  }
+  EXPECT_TRUE(StartsWith(tip, L"状態不明: スイッチが応答しない (") && EndsWith(tip, L" 秒)")) << Narrow(tip);
+  for (int row = 0; row < kOutletCount; ++row) {
+    EXPECT_TRUE(StartsWith(TipOf(row), L"状態不明: スイッチが応答しない (")) << "Sw" << row + 1;
+  }
+  ExpectLooks({"....", "xxxx"});
+  // A wrong address is mended and saved while the switch hangs.
+  const DWORD windowThread = GetWindowThreadProcessId(window_, nullptr);
+  Type(kIdAddress, Widen(kOnScreen));
+  EXPECT_EQ(TextOf(Control(kIdAddress)), Widen(kOnScreen));
+  Click(kIdSaveAndQuit);
+  EXPECT_EQ(WaitForExit(), 0) << "qel did not end";
+  EXPECT_NE(ReadAll(Ini()).find(std::string("\r\nIP=") + kOnScreen + "\r\n"), std::string::npos) << ReadAll(Ini());
+  // No poll was asked for behind the hung one.
+  EXPECT_EQ(Journal().size(), 2u);
+  ExpectOneThreadBesideTheWindows(JournalThreadIds(), windowThread);
+}
+
+// A slow first answer: every label unknown (dashed) with the reply awaited
+// until it comes, then the truth, lit labels framed.
+TEST_F(QelPanel, ASlowFirstAnswerLeavesTheLabelsUnknownUntilItComes) {
+  SetEnvironmentVariableW(L"QELSIM_FAULT", L"receivep6=slow8000");
+  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 1 | 32}}));
+  SetEnvironmentVariableW(L"QELSIM_FAULT", nullptr);
+  const std::string answer = "receivep6 -> 33";
+  const auto answered = [&] {
+    const auto journal = Journal();
+    return std::find(journal.begin(), journal.end(), answer) != journal.end();
+  };
+  // Looked at before the switch answered (the journal has its answer once
+  // it has given it): unknown, and the tooltip says the reply is awaited.
+  const std::vector<Look> looks = Looks();
+  const std::wstring tip = TipOf(0);
+  ASSERT_FALSE(answered()) << "the switch answered before the labels were looked at; no case for the test";
+  EXPECT_EQ(looks, ExpectedLooks({"....", "xxxx"}));
+  EXPECT_TRUE(StartsWith(tip, L"状態不明: スイッチの応答待ち")) << Narrow(tip);
+  // After a second the tooltip counts the seconds.
+  std::wstring counted;
+  for (int waited = 0; waited < 3000 && !answered() && !EndsWith(counted, L" 秒)"); waited += 200) {
+    Sleep(200);
+    counted = TipOf(2);
+  }
+  if (!answered()) {
+    EXPECT_TRUE(StartsWith(counted, L"状態不明: スイッチの応答待ち (") && EndsWith(counted, L" 秒)")) << Narrow(counted);
+  }
+  for (int waited = 0; waited < 30000 && !answered(); waited += 100) Sleep(100);
+  ASSERT_TRUE(answered()) << "the switch never answered";
+  ASSERT_TRUE(SetFault(nullptr));
+  ExpectRows({"x.x.", "...."});
+  ExpectStateTips("x.x.", kSaved);
+  ExpectCloseLeavesIni();
+}
+
+// ON pressed while a poll is pending is carried out right after the poll,
+// with the address and mask on screen when pressed; a second press
+// meanwhile says that it waits for the first, and does nothing.
+TEST_F(QelPanel, OnDuringASlowPollIsCarriedOutAfterItAndASecondPressSaysSo) {
+  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 0}, {kOnScreen, 0}}));
+  ExpectRows({"....", "...."});
+  Type(kIdAddress, Widen(kOnScreen));
+  ASSERT_TRUE(SetFault(L"receivep6=slow6000"));
+  // A poll is pending once the journal ends with its setip.
+  const std::string pollSetip = std::string("setip ") + kSaved + " -> 0";
+  for (int waited = 0; waited < 20000 && (Journal().empty() || Journal().back() != pollSetip); waited += 20) Sleep(20);
+  ASSERT_EQ(Journal().back(), pollSetip) << "no poll became pending";
+  const std::size_t from = Journal().size();
+  Click(kIdOn + 1);  // mask 4
+  Click(kIdOff + 2);
+  const HWND box = WaitForMessageBox(10000);
+  ASSERT_NE(box, nullptr) << "the second press said nothing";
+  EXPECT_EQ(BoxText(box), L"切替できず: 前の操作の応答待ち");
+  PressOk(box);
+  // In order: the poll's answer, then the switch.
+  const std::string setip = std::string("setip ") + kOnScreen + " -> 0";
+  for (int waited = 0; waited < 30000 && WordAt(kOnScreen) != 4; waited += 100) Sleep(100);
+  ASSERT_TRUE(SetFault(nullptr));
+  const auto journal = Journal();
+  const std::vector<std::string> after(journal.begin() + static_cast<std::ptrdiff_t>(from),
+                                       journal.begin() + static_cast<std::ptrdiff_t>(std::min(from + 5, journal.size())));
+  EXPECT_EQ(after,
+            (std::vector<std::string>{"receivep6 -> 0", setip, "receivep6 -> 0", "setdata 4 -> 4", "transfer 4 -> 4"}));
+  EXPECT_EQ(WordAt(kOnScreen), 4);
+  EXPECT_TRUE(NoMessageBoxFor(1000));
+  ExpectOneThreadBesideTheWindows(JournalThreadIds(), GetWindowThreadProcessId(window_, nullptr));
+  ExpectCloseLeavesIni();
+}
+
+// ---------------------------------------------------------------------------
 // The launch buttons start the command line in their field as it stands.
 
 TEST_F(QelPanel, LaunchButtonsStartTheCommandLineAsItStands) {
