@@ -61,9 +61,7 @@ bool EndsWith(const std::wstring& text, const std::wstring& suffix) {
 
 // What every outlet label's tooltip ends with: the saved address, whose
 // switch the labels show.
-std::wstring SavedNote(const std::string& address) {
-  return address.empty() ? L" (保存済みの IP なし)" : L" (保存済みの IP " + Widen(address) + L" の状態)";
-}
+std::wstring SavedNote(const std::string& address) { return L" (保存済みの IP " + Widen(address) + L" の状態)"; }
 // The tooltip of every label while ip.ini holds no address.
 const std::wstring kNoAddressTip = L"状態不明: IP が保存されていない";
 
@@ -763,18 +761,24 @@ TEST_F(QelPanel, TheLabelsShowTheSwitchFromTheFirstFrame) {
   ASSERT_NE(window_, nullptr) << "no window within 30 s";
   QueryPerformanceCounter(&shown);
   MouseAway();
-  // Sw1 lit (mask 1, word 1), Sw2 to Sw4 unlit, none greyed.
+  // Sw1 lit (mask 1, word 1), Sw2 to Sw4 unlit, none greyed. Until then
+  // Sw1 shows the unknown state, never "off". (The switch is asked from
+  // the library's thread once the window shows, so how soon it answers is
+  // the library's and the switch's time.)
   bool lit = false;
   std::size_t pollsWhenLit = 0;
   double litAfter = 0;
+  std::vector<Look> before;  // each look before the lit one
   for (;;) {
-    lit = LookOfLabel(kIdOutletLabel + 0) == Expected(true, false);
+    const Look look = LookOfLabel(kIdOutletLabel + 0);
+    lit = look == Expected(true, false);
     QueryPerformanceCounter(&now);
     litAfter = milliseconds(shown, now);
     if (lit) {
       pollsWhenLit = static_cast<std::size_t>(SetipCount());
       break;
     }
+    before.push_back(look);
     if (litAfter > 5000) break;
     Sleep(5);
   }
@@ -782,7 +786,13 @@ TEST_F(QelPanel, TheLabelsShowTheSwitchFromTheFirstFrame) {
   // Filling the window selects the switch once, the first poll once; the
   // timer's first tick would be a third.
   EXPECT_LE(pollsWhenLit, 2u) << "Sw1 was lit by a tick of the timer, not by the first poll";
-  EXPECT_LT(litAfter, 250.0) << "Sw1 was lit " << litAfter << " ms after the window showed";
+  // (Two looks running: one look may catch a paint between the label's
+  // caption and its frame.)
+  for (std::size_t i = 1; i < before.size(); ++i) {
+    EXPECT_FALSE(before[i - 1] == Expected(false, false) && before[i] == Expected(false, false))
+        << "Sw1 showed \"off\" before it was lit";
+  }
+  printf("Sw1 lit %.0f ms after the window showed, %zu looks before\n", litAfter, before.size());
   ExpectRows({"x...", "...."});
   ExpectCloseLeavesIni();
 }
@@ -1152,13 +1162,15 @@ void ExpectOneThreadBesideTheWindows(const std::vector<std::string>& threads, DW
   }
 }
 
-TEST_F(QelPanel, AHungSwitchLeavesTheWindowUsableAndSaveAndQuitEndsIt) {
+TEST_F(QelPanel, SlowSwitchThatHangsLeavesTheWindowUsableAndSaveAndQuitEndsIt) {
   SetEnvironmentVariableW(L"QELSIM_FAULT", L"receivep6=hang");
   ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 33}}));
   SetEnvironmentVariableW(L"QELSIM_FAULT", nullptr);
-  // The first poll hangs; the window answers all the same.
-  for (int waited = 0; waited < 20000 && Journal().size() < 2; waited += 100) Sleep(100);
-  ASSERT_EQ(Journal(), (std::vector<std::string>{std::string("setip ") + kSaved + " -> 0", "receivep6 hangs"}));
+  // The first poll hangs (after the window's selection); the window answers
+  // all the same.
+  const std::string setip = std::string("setip ") + kSaved + " -> 0";
+  for (int waited = 0; waited < 20000 && Journal().size() < 3; waited += 100) Sleep(100);
+  ASSERT_EQ(Journal(), (std::vector<std::string>{setip, setip, "receivep6 hangs"}));
   DWORD_PTR ignored = 0;
   ASSERT_NE(SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored), 0)
       << "the window does not answer";
@@ -1183,13 +1195,13 @@ TEST_F(QelPanel, AHungSwitchLeavesTheWindowUsableAndSaveAndQuitEndsIt) {
   EXPECT_EQ(WaitForExit(), 0) << "qel did not end";
   EXPECT_NE(ReadAll(Ini()).find(std::string("\r\nIP=") + kOnScreen + "\r\n"), std::string::npos) << ReadAll(Ini());
   // No poll was asked for behind the hung one.
-  EXPECT_EQ(Journal().size(), 2u);
+  EXPECT_EQ(Journal().size(), 3u);
   ExpectOneThreadBesideTheWindows(JournalThreadIds(), windowThread);
 }
 
 // A slow first answer: every label unknown (dashed) with the reply awaited
 // until it comes, then the truth, lit labels framed.
-TEST_F(QelPanel, ASlowFirstAnswerLeavesTheLabelsUnknownUntilItComes) {
+TEST_F(QelPanel, SlowSwitchFirstAnswerLeavesTheLabelsUnknownUntilItComes) {
   SetEnvironmentVariableW(L"QELSIM_FAULT", L"receivep6=slow8000");
   ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 1 | 32}}));
   SetEnvironmentVariableW(L"QELSIM_FAULT", nullptr);
@@ -1225,7 +1237,7 @@ TEST_F(QelPanel, ASlowFirstAnswerLeavesTheLabelsUnknownUntilItComes) {
 // ON pressed while a poll is pending is carried out right after the poll,
 // with the address and mask on screen when pressed; a second press
 // meanwhile says that it waits for the first, and does nothing.
-TEST_F(QelPanel, OnDuringASlowPollIsCarriedOutAfterItAndASecondPressSaysSo) {
+TEST_F(QelPanel, SlowSwitchOnDuringAPollIsCarriedOutAfterItAndASecondPressSaysSo) {
   ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 0}, {kOnScreen, 0}}));
   ExpectRows({"....", "...."});
   Type(kIdAddress, Widen(kOnScreen));
