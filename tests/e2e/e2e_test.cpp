@@ -262,7 +262,7 @@ TEST_F(QelFolder, ACallPastTheLimitEndsTheScriptWithTwoAndNothingAfterIt) {
 // A script's calls all come from one thread.
 TEST_F(QelFolder, AScriptCallsTheLibraryFromOneThread) {
   SetWord(0);
-  EXPECT_EQ(RunQel(L"1 1 W0 1 0"), 0u);
+  EXPECT_EQ(RunQel(L"1 1 W0 0"), 0u);
   const std::vector<std::string> threads = JournalThreads(ReadAll(JournalPath()));
   ASSERT_EQ(threads.size(), 8u);
   for (const std::string& thread : threads) EXPECT_EQ(thread, threads.front());
