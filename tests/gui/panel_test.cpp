@@ -1253,6 +1253,14 @@ TEST_F(QelPanel, SlowSwitchOnDuringAPollIsCarriedOutAfterItAndASecondPressSaysSo
   ASSERT_NE(box, nullptr) << "the second press said nothing";
   EXPECT_EQ(BoxText(box), L"切替できず: 前の操作の応答待ち");
   PressOk(box);
+  // A call pending for a second or more is said after the state read last.
+  std::wstring tip;
+  for (int waited = 0; waited < 10000 && tip.find(L" / スイッチの応答待ち (") == std::wstring::npos; waited += 200) {
+    tip = TipOf(1);
+    Sleep(200);
+  }
+  EXPECT_TRUE(StartsWith(tip, StateTip(false, kSaved) + L" / スイッチの応答待ち (") && EndsWith(tip, L" 秒)"))
+      << Narrow(tip);
   // In order: the poll's answer, then the switch.
   const std::string setip = std::string("setip ") + kOnScreen + " -> 0";
   for (int waited = 0; waited < 30000 && WordAt(kOnScreen) != 4; waited += 100) Sleep(100);
