@@ -29,7 +29,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   qel::CallWatchdog watchdog(qel::kCallLimitSeconds * 1000);
   library.Watch(&watchdog);
   const qel::StartOutcome outcome = qel::RunStartup(library, [&] {
-    library.Watch(nullptr);
+    library.Watch(nullptr);  // the window watches its own calls (live_panel.h)
     created = window.Create(instance) != nullptr;
     if (created) window.FillFromSettings();
   });
