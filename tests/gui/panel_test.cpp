@@ -1276,6 +1276,34 @@ TEST_F(QelPanel, SlowSwitchOnDuringAPollIsCarriedOutAfterItAndASecondPressSaysSo
   ExpectCloseLeavesIni();
 }
 
+// ON pressed behind a poll that hangs: not carried out once that poll is
+// past the limit (an outlet must not switch whenever the switch comes
+// back), and said so; closing the window ends qel all the same.
+TEST_F(QelPanel, SlowSwitchOnBehindAHungPollIsDroppedAtTheLimitAndClosingEndsQel) {
+  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 0}, {kOnScreen, 0}}));
+  ExpectRows({"....", "...."});
+  Type(kIdAddress, Widen(kOnScreen));
+  ASSERT_TRUE(SetFault(L"receivep6=hang"));
+  for (int waited = 0; waited < 20000 && (Journal().empty() || Journal().back() != "receivep6 hangs"); waited += 50) {
+    Sleep(50);
+  }
+  ASSERT_EQ(Journal().back(), "receivep6 hangs");
+  Click(kIdOn + 0);
+  const HWND box = WaitForMessageBox(30000);
+  ASSERT_NE(box, nullptr) << "the dropped ON said nothing";
+  const std::wstring said = BoxText(box);
+  EXPECT_TRUE(StartsWith(said, L"切替できず: スイッチが応答しない (") && EndsWith(said, L" 秒)")) << Narrow(said);
+  PressOk(box);
+  const auto journal = Journal();
+  EXPECT_EQ(journal.back(), "receivep6 hangs");
+  EXPECT_EQ(std::find(journal.begin(), journal.end(), std::string("setip ") + kOnScreen + " -> 0"), journal.end())
+      << "the dropped ON reached the library";
+  PostMessageW(window_, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForExit(), 0) << "qel did not end";
+  EXPECT_EQ(WordAt(kOnScreen), 0);
+  EXPECT_EQ(ReadAll(Ini()), ini_) << "ip.ini was written";
+}
+
 // ---------------------------------------------------------------------------
 // The launch buttons start the command line in their field as it stands.
 
