@@ -1276,6 +1276,29 @@ TEST_F(QelPanel, SlowSwitchOnDuringAPollIsCarriedOutAfterItAndASecondPressSaysSo
   ExpectCloseLeavesIni();
 }
 
+// Polls that answer slowly are asked for less often, and the tooltips say
+// when the next one is; a quick answer brings back the half second.
+TEST_F(QelPanel, SlowSwitchPollsLessOftenAndSaysWhenTheNextIs) {
+  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 4}}));
+  ExpectRows({".x..", "...."});
+  ASSERT_TRUE(SetFault(L"receivep6=slow1500"));
+  std::wstring tip;
+  for (int waited = 0; waited < 40000 && tip.find(L" / 次の確認は ") == std::wstring::npos; waited += 100) {
+    tip = TipOf(1);
+    Sleep(100);
+  }
+  EXPECT_TRUE(StartsWith(tip, StateTip(true, kSaved) + L" / 次の確認は ") && EndsWith(tip, L" 秒後")) << Narrow(tip);
+  ExpectLooks({".x..", "...."});
+  ASSERT_TRUE(SetFault(nullptr));
+  for (int waited = 0; waited < 60000 && tip != StateTip(true, kSaved); waited += 100) {
+    tip = TipOf(1);
+    Sleep(100);
+  }
+  EXPECT_EQ(tip, StateTip(true, kSaved));
+  ExpectRows({".x..", "...."});  // two polls and one more within the usual time
+  ExpectCloseLeavesIni();
+}
+
 // ON pressed behind a poll that hangs: not carried out once that poll is
 // past the limit (an outlet must not switch whenever the switch comes
 // back), and said so; closing the window ends qel all the same.
