@@ -55,6 +55,11 @@ void WaitSeconds(Platform& platform, std::int16_t seconds);
 // The longest wait: its slices must count in 16 bits.
 inline constexpr std::int16_t kLongestWaitSeconds = 32767 / 10;
 
+// A script whose call into the switch library did not come back within
+// kCallLimitSeconds ends there, with this code: the switch did not answer,
+// and the outlet's state is unknown (win32/call_watchdog.h).
+inline constexpr int kExitNoAnswer = 2;
+
 // A script that did less than it says ends with 1, one that did all of it
 // with 0.
 inline int ExitCodeOf(const StartOutcome& outcome) {

@@ -25,21 +25,23 @@ void RequireAddress(const std::wstring& address) {
 
 bool AddressIsBlank(const std::wstring& address) {
   for (wchar_t c : address) {
-    const bool blank = c == L' ' || (c >= L'\t' && c <= L'\r') || c == L'\x1A' || c == L'\xA0' || c == L'\x3000';
-    if (!blank) return false;
+    if (!IsBlank(c)) return false;
   }
   return true;
 }
 
+void SelectSwitch(SwitchLibrary& library, const std::wstring& address) {
+  RequireAddress(address);
+  library.setip(address);
+}
+
 std::int16_t ReadStatus(SwitchLibrary& library, const std::wstring& ip) {
-  RequireAddress(ip);
-  library.setip(ip);
+  SelectSwitch(library, ip);
   return NarrowToInt16(library.receivep6());
 }
 
 void SwitchByMask(SwitchLibrary& library, const std::wstring& address, std::int16_t mask, std::int16_t state) {
-  RequireAddress(address);
-  library.setip(address);
+  SelectSwitch(library, address);
   const std::int16_t current = NarrowToInt16(library.receivep6());
   std::int16_t word;
   if (state != 0) {

@@ -9,12 +9,15 @@
 
 namespace qel {
 
-// Whether an address names no switch: empty, or nothing but blanks (blank,
-// tab, the other white space of ASCII, Ctrl-Z, the no-break and the
-// ideographic space). What the switch library does with such an address is
-// not known, so none is ever handed to it: reading the status or switching
-// with it raises kNoAddress before the library is called (or loaded).
+// Whether an address names no switch: empty, or nothing but blanks
+// (IsBlank of settings.h, the blanks a read of ip.ini may trim). What the
+// switch library does with such an address is not known, so none is ever
+// handed to it: selecting, reading the status or switching with it raises
+// kNoAddress before the library is called (or loaded).
 bool AddressIsBlank(const std::wstring& address);
+
+// setip(address): selects the switch, as the window does once at start.
+void SelectSwitch(SwitchLibrary& library, const std::wstring& address);
 
 // setip(ip), then receivep6() narrowed to 16 bits.
 std::int16_t ReadStatus(SwitchLibrary& library, const std::wstring& ip);

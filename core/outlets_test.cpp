@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -118,6 +119,31 @@ TEST(SwitchLibrary, LoadsOnceLooksUpEachFunctionOnceRetriesFailures) {
   EXPECT_EQ(platform.calls, (Calls{"setip a", "setip b", "transfer 2", "transfer 3"}));
 }
 
+// Every call is told to the watch before and after it, also one that
+// fails (a script's watchdog must not go on timing it).
+TEST(SwitchLibrary, TellsTheWatchOfEveryCallAndItsEnd) {
+  struct Watch : SwitchCallWatch {
+    explicit Watch(Calls& calls) : calls(calls) {}
+    void Begins(const char* function) override { calls.push_back(std::string("begins ") + function); }
+    void Ended() override { calls.push_back("ended"); }
+    Calls& calls;
+  };
+  FakePlatform platform;
+  SwitchLibrary library(platform);
+  Watch watch(platform.calls);
+  library.Watch(&watch);
+  platform.status = 1;
+  SwitchByMask(library, L"a", 4, 1);
+  platform.missingFunctions = {"cleandata"};
+  EXPECT_EQ(FailureOf([&] { SwitchByMask(library, L"b", 4, 0); }), ErrorKind::kFunctionNotFound);
+  library.Watch(nullptr);
+  library.setip(L"c");
+  EXPECT_EQ(platform.calls,
+            (Calls{"begins setip", "setip a", "ended", "begins receivep6", "receivep6", "ended", "begins setdata",
+                   "setdata 5", "ended", "begins transfer", "transfer 5", "ended", "begins setip", "setip b", "ended",
+                   "begins receivep6", "receivep6", "ended", "begins cleandata", "ended", "setip c"}));
+}
+
 TEST(SwitchByMask, AnAddressTheCodePageCannotHoldReachesNoSwitch) {
   FakePlatform platform;
   SwitchLibrary library(platform);
@@ -139,6 +165,10 @@ TEST(SwitchByMask, ABlankAddressCallsNoLibrary) {
       {"a tab and a line feed", L"\t\n", true},
       {"the ideographic space of an IME", L"\u3000", true},
       {"a no-break space and Ctrl-Z", L"\u00A0\x1A", true},
+      // The blanks a read of ip.ini may trim, each of them.
+      {"an em space and a narrow no-break space", L"\u2003\u202F", true},
+      {"a line separator", L"\u2028", true},
+      {"a zero-width space, which is no blank", L"\u200B", false},
       {"an address with blanks around it", L" 10.0.0.2 ", false},
       {"one character", L"x", false},
   };
@@ -153,11 +183,14 @@ TEST(SwitchByMask, ABlankAddressCallsNoLibrary) {
       EXPECT_EQ(platform.calls.empty(), c.blank);
       EXPECT_EQ(platform.libraryLoads, c.blank ? 0 : 1);
     }
-    FakePlatform platform;
-    SwitchLibrary library(platform);
-    const std::optional<ErrorKind> failure = FailureOf([&] { ReadStatus(library, c.address); });
-    EXPECT_EQ(failure, c.blank ? std::optional(ErrorKind::kNoAddress) : std::nullopt);
-    EXPECT_EQ(platform.libraryLoads, c.blank ? 0 : 1);
+    for (const auto& select : {std::function<void(SwitchLibrary&)>([&](SwitchLibrary& l) { ReadStatus(l, c.address); }),
+                               std::function<void(SwitchLibrary&)>([&](SwitchLibrary& l) { SelectSwitch(l, c.address); })}) {
+      FakePlatform platform;
+      SwitchLibrary library(platform);
+      const std::optional<ErrorKind> failure = FailureOf([&] { select(library); });
+      EXPECT_EQ(failure, c.blank ? std::optional(ErrorKind::kNoAddress) : std::nullopt);
+      EXPECT_EQ(platform.libraryLoads, c.blank ? 0 : 1);
+    }
   }
 }
 

@@ -11,27 +11,11 @@ bool ReadStripsQuotes(const std::wstring& value) {
   return value.size() >= 2 && (value.front() == L'"' || value.front() == L'\'') && value.back() == value.front();
 }
 
-// Characters a read may remove from the ends of a value: blank and tab, the
-// other ASCII white space and Ctrl-Z, which Wine trims too; and, to be safe
-// with readers that count them as white space, the Unicode blanks (the
-// ideographic space of Japanese text among them). Quotes a read would not
-// have needed cost nothing but two bytes of the limit.
-bool ReadMayTrim(wchar_t c) {
-  switch (c) {
-    case L' ': case L'\t': case L'\v': case L'\f': case L'\x1A':
-    case L'\x85': case L'\xA0': case L'\x1680': case L'\x2028': case L'\x2029':
-    case L'\x202F': case L'\x205F': case L'\x3000':
-      return true;
-    default:
-      return c >= L'\x2000' && c <= L'\x200A';
-  }
-}
-
 // A value that a read would not give back as it stands is written inside
 // one more pair of double quotes: the read trims nothing (the line ends in
 // a quote mark) and strips just that pair.
 bool NeedsAddedQuotes(const std::wstring& value) {
-  return ReadStripsQuotes(value) || (!value.empty() && (ReadMayTrim(value.front()) || ReadMayTrim(value.back())));
+  return ReadStripsQuotes(value) || (!value.empty() && (IsBlank(value.front()) || IsBlank(value.back())));
 }
 
 bool EndsLine(wchar_t c) { return c == L'\r' || c == L'\n' || c == L'\0'; }
@@ -50,6 +34,17 @@ std::wstring FirstCharacterNotInCodePage(Platform& platform, const std::wstring&
 }
 
 }  // namespace
+
+bool IsBlank(wchar_t c) {
+  switch (c) {
+    case L' ': case L'\t': case L'\n': case L'\v': case L'\f': case L'\r': case L'\x1A':
+    case L'\x85': case L'\xA0': case L'\x1680': case L'\x2028': case L'\x2029':
+    case L'\x202F': case L'\x205F': case L'\x3000':
+      return true;
+    default:
+      return c >= L'\x2000' && c <= L'\x200A';
+  }
+}
 
 std::wstring MaskKey(std::int32_t outlet) { return L"SW" + KeyText(outlet); }
 std::wstring CommandKey(std::int32_t number) { return L"CMD" + KeyText(number); }

@@ -29,6 +29,14 @@ inline constexpr wchar_t kAddressKey[] = L"IP";
 std::wstring MaskKey(std::int32_t outlet);
 std::wstring CommandKey(std::int32_t number);
 
+// A blank: a character a read may remove from the ends of a value, and what
+// an address that names no switch consists of. Blank and tab, the other
+// ASCII white space and Ctrl-Z, which Wine trims too; and, to be safe with
+// readers that count them as white space, the Unicode blanks (the
+// ideographic space of Japanese text among them). (CR and LF never reach a
+// saved value: a value holding one is refused.)
+bool IsBlank(wchar_t c);
+
 // The executable's directory followed by "\ip.ini".
 std::wstring SettingsFilePath(Platform& platform);
 

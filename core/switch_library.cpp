@@ -69,6 +69,23 @@ std::int32_t CallLibrary(const char* name, Function function, Arguments... argum
 #endif
 }
 
+// Tells the watch, if any, that a call begins, and when it has ended however
+// it ended.
+class WatchedCall {
+ public:
+  WatchedCall(SwitchCallWatch* watch, const char* function) : watch_(watch) {
+    if (watch_ != nullptr) watch_->Begins(function);
+  }
+  ~WatchedCall() {
+    if (watch_ != nullptr) watch_->Ended();
+  }
+  WatchedCall(const WatchedCall&) = delete;
+  WatchedCall& operator=(const WatchedCall&) = delete;
+
+ private:
+  SwitchCallWatch* watch_;
+};
+
 }  // namespace
 
 RawFunction SwitchLibrary::Bind(Function function) {
@@ -88,15 +105,28 @@ RawFunction SwitchLibrary::Bind(Function function) {
 #define Bound(name) reinterpret_cast<switch_api::name##_function>(Bind(Function::name))
 
 std::int32_t SwitchLibrary::setip(const std::wstring& address) {
+  const WatchedCall watched(watch_, "setip");
   const auto function = Bound(setip);
   const std::string text = AnsiText(platform_, address);  // lives through the call
   return CallLibrary("setip", function, text.c_str());
 }
 
-std::int32_t SwitchLibrary::receivep6() { return CallLibrary("receivep6", Bound(receivep6)); }
-std::int32_t SwitchLibrary::setdata(std::int32_t word) { return CallLibrary("setdata", Bound(setdata), word); }
-std::int32_t SwitchLibrary::cleandata(std::int32_t word) { return CallLibrary("cleandata", Bound(cleandata), word); }
-std::int32_t SwitchLibrary::transfer(std::int32_t word) { return CallLibrary("transfer", Bound(transfer), word); }
+std::int32_t SwitchLibrary::receivep6() {
+  const WatchedCall watched(watch_, "receivep6");
+  return CallLibrary("receivep6", Bound(receivep6));
+}
+std::int32_t SwitchLibrary::setdata(std::int32_t word) {
+  const WatchedCall watched(watch_, "setdata");
+  return CallLibrary("setdata", Bound(setdata), word);
+}
+std::int32_t SwitchLibrary::cleandata(std::int32_t word) {
+  const WatchedCall watched(watch_, "cleandata");
+  return CallLibrary("cleandata", Bound(cleandata), word);
+}
+std::int32_t SwitchLibrary::transfer(std::int32_t word) {
+  const WatchedCall watched(watch_, "transfer");
+  return CallLibrary("transfer", Bound(transfer), word);
+}
 
 #undef Bound
 

@@ -16,6 +16,21 @@ namespace qel {
 
 inline constexpr wchar_t kSwitchLibraryName[] = L"socket.dll";
 
+// The limit of one call into the library: a script ends with exit code 2
+// (kExitNoAnswer) when a call has not come back by then, and the window's
+// labels say that the switch does not answer.
+inline constexpr unsigned kCallLimitSeconds = 10;
+
+// Told when each call into the library begins and when it has ended,
+// returned or failed (loading the library and looking up the function are
+// part of the call): a script's watchdog holds each call to a time limit.
+class SwitchCallWatch {
+ public:
+  virtual ~SwitchCallWatch() = default;
+  virtual void Begins(const char* function) = 0;
+  virtual void Ended() = 0;
+};
+
 class SwitchLibrary {
  public:
   explicit SwitchLibrary(Platform& platform) : platform_(platform) {}
@@ -34,12 +49,16 @@ class SwitchLibrary {
 
   Platform& platform() { return platform_; }
 
+  // Every call from now on is told to `watch` (nullptr: to none).
+  void Watch(SwitchCallWatch* watch) { watch_ = watch; }
+
  private:
   RawFunction Bind(switch_api::Function function);
 
   Platform& platform_;
   void* module_ = nullptr;
   std::array<RawFunction, switch_api::kFunctionCount> functions_{};
+  SwitchCallWatch* watch_ = nullptr;
 };
 
 }  // namespace qel

@@ -8,7 +8,6 @@ std::wstring StateWord(bool on) { return on ? L"オン" : L"オフ"; }
 
 std::wstring SavedAddressNote(const std::optional<std::wstring>& address) {
   if (!address) return L"";
-  if (address->empty()) return L" (保存済みの IP なし)";
   return L" (保存済みの IP " + *address + L" の状態)";
 }
 
@@ -41,6 +40,28 @@ std::wstring StatusUnknown(ErrorKind kind) {
 std::wstring MaskUnknown(ErrorKind kind, int outlet) {
   return kStatusUnknownWord + OutletName(outlet) +
          (kind == ErrorKind::kOverflow ? L" のマスクが範囲外" : L" のマスクが数値でない");
+}
+
+namespace {
+
+std::wstring Seconds(unsigned seconds) { return L" (" + std::to_wstring(seconds) + L" 秒)"; }
+constexpr wchar_t kAwaiting[] = L"スイッチの応答待ち";
+constexpr wchar_t kNoAnswer[] = L"スイッチが応答しない";
+
+}  // namespace
+
+std::wstring AwaitingFirstAnswer(unsigned seconds) {
+  return kStatusUnknownWord + std::wstring(kAwaiting) + (seconds > 0 ? Seconds(seconds) : L"");
+}
+
+std::wstring StillAwaited(unsigned seconds) { return L" / " + std::wstring(kAwaiting) + Seconds(seconds); }
+
+std::wstring NoAnswer(unsigned seconds) { return kStatusUnknownWord + std::wstring(kNoAnswer) + Seconds(seconds); }
+
+std::wstring NextTryIn(unsigned seconds) { return L" / 次の確認は " + std::to_wstring(seconds) + L" 秒後"; }
+
+std::wstring CannotSwitchNoAnswer(unsigned seconds) {
+  return std::wstring(kCannotSwitch) + L": " + kNoAnswer + Seconds(seconds);
 }
 
 std::wstring MaskCannotSwitch(ErrorKind kind) {

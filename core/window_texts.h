@@ -39,7 +39,8 @@ inline std::wstring FocusTipText(int outlet, const std::wstring& state) { return
 // An outlet's state in words, as its label's tooltip gives it.
 std::wstring StateWord(bool on);
 // Which switch the labels show: the one at the address saved in ip.ini.
-// Nothing when that address could not be read.
+// Nothing when that address could not be read. (No address saved: the
+// labels' words say so instead, kNoSavedAddress.)
 std::wstring SavedAddressNote(const std::optional<std::wstring>& address);
 // The words every unknown state's tooltip begins with.
 inline constexpr wchar_t kStatusUnknownWord[] = L"状態不明: ";
@@ -51,6 +52,18 @@ inline constexpr wchar_t kNoSavedAddress[] = L"状態不明: IP が保存され�
 // are unknown.
 std::wstring MaskUnknown(ErrorKind kind, int outlet);
 
+// While the switch is asked (core/poll_pace.h). Before its first answer
+// every label is unknown, the reply awaited; `seconds` is how long a call
+// has been pending, said from the first second on.
+std::wstring AwaitingFirstAnswer(unsigned seconds);
+// After a known state's words: a call pending for `seconds`.
+std::wstring StillAwaited(unsigned seconds);
+// Every label once a call has been pending for the limit or longer.
+std::wstring NoAnswer(unsigned seconds);
+// After a state's words: the next poll waits `seconds` more (the switch
+// answered slowly).
+std::wstring NextTryIn(unsigned seconds);
+
 // Why ON or OFF could not switch: a mask field that does not convert, an
 // address field that names no switch (kNoAddress: the library is not
 // called), or the switch library failing; each begins with kCannotSwitch.
@@ -59,6 +72,11 @@ std::wstring MaskUnknown(ErrorKind kind, int outlet);
 inline constexpr wchar_t kCannotSwitch[] = L"切替できず";
 std::wstring MaskCannotSwitch(ErrorKind kind);
 std::wstring CannotSwitch(ErrorKind kind);
+// ON or OFF pressed while another switch is pending, or waits for its turn.
+inline constexpr wchar_t kSwitchBusy[] = L"切替できず: 前の操作の応答待ち";
+// ON or OFF that waited for its turn behind a call that did not answer
+// within the limit: it is not carried out.
+std::wstring CannotSwitchNoAnswer(unsigned seconds);
 
 // A failure that qel's own handling does not expect (the system out of
 // memory, an error in qel itself), stopped where the system called into the

@@ -92,8 +92,7 @@ TEST(WindowTexts, TooltipsNameTheSavedAddress) {
     EXPECT_TRUE(StartsWith(tip, StateWord(on))) << Shown(tip);
     EXPECT_TRUE(Has(tip, L" 10.0.0.5 ")) << Shown(tip);
   }
-  // No address saved, and an address that could not be read.
-  EXPECT_NE(SavedAddressNote(std::wstring()), L"");
+  // An address that could not be read.
   EXPECT_EQ(SavedAddressNote(std::nullopt), L"");
 }
 
@@ -217,6 +216,13 @@ std::vector<std::wstring> ReadmeExamples() {
       MaskUnknown(ErrorKind::kOverflow, 1),
       MaskCannotSwitch(ErrorKind::kTypeMismatch),
       MaskCannotSwitch(ErrorKind::kOverflow),
+      AwaitingFirstAnswer(0),
+      AwaitingFirstAnswer(3),
+      StateWord(true) + SavedAddressNote(address) + StillAwaited(3),
+      NoAnswer(12),
+      StateWord(false) + SavedAddressNote(address) + NextTryIn(4),
+      kSwitchBusy,
+      CannotSwitchNoAnswer(10),
   };
   for (std::wstring advice = kSaveAdvice; !advice.empty();) {
     examples.push_back(FirstLine(advice));

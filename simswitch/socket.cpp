@@ -211,16 +211,17 @@ class StateLock {
 
 // ---------------------------------------------------------------- journal
 
-// Appends one line to the journal named by QELSIM_JOURNAL, if any. The file
-// is closed again at once, so nothing is lost when the process ends abruptly.
-void Journal(const std::string& line) {
+// Appends one line to the journal named by QELSIM_JOURNAL, if any, with the
+// calling thread's id at its end. The file is closed again at once, so
+// nothing is lost when the process ends abruptly.
+void Journal(const std::string& call) {
   const std::wstring path = Environment(L"QELSIM_JOURNAL");
   if (path.empty()) return;
   const qel::OwnedHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return;
-  const std::string text = line + "\n";
+  const std::string text = call + " [thread " + std::to_string(GetCurrentThreadId()) + "]\n";
   DWORD written = 0;
   WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }

@@ -113,6 +113,7 @@ class CallOnThread {
     return thread_ && WaitForSingleObject(thread_.get(), milliseconds) == WAIT_OBJECT_0;
   }
   std::int32_t result() const { return result_; }
+  DWORD id() const { return GetThreadId(thread_.get()); }
 
  private:
   static DWORD WINAPI Run(void* self) {
@@ -360,8 +361,12 @@ TEST_F(SimSwitch, JournalHasOneLinePerCall) {
       "transfer -1 -> -1",
       "setdata 4 -> 70000",
   };
-  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(lines[i], expected[i]);
+  // Each call's line ends with the thread that made it.
+  const std::string thread = " [thread " + std::to_string(GetCurrentThreadId()) + "]";
+  EXPECT_EQ(lines[0], expected[0]);
+  for (std::size_t i = 1; i < expected.size(); ++i) EXPECT_EQ(lines[i], expected[i] + thread);
   EXPECT_EQ(lines[13].substr(0, unreadable.size()), unreadable) << lines[13];
+  EXPECT_EQ(lines[13].substr(lines[13].size() - thread.size()), thread) << lines[13];
   EXPECT_NE(lines[13].find("no such directory"), std::string::npos) << lines[13];
 }
 
@@ -423,7 +428,8 @@ TEST_F(SimSwitch, FaultsTakeEffectAsQelsimFaultSaysAtEachCall) {
                                    "transfer 5"};
       const std::vector<std::string> lines = Lines(ReadText(journal));
       ASSERT_FALSE(lines.empty());
-      EXPECT_EQ(lines.back(), std::string(calls[static_cast<int>(c.call)]) + " hangs");
+      EXPECT_EQ(qel_test::JournalCall(lines.back()), std::string(calls[static_cast<int>(c.call)]) + " hangs");
+      EXPECT_EQ(qel_test::JournalThreads(lines.back() + "\n"), std::vector<std::string>{std::to_string(call.id())});
       ClearEnv(L"QELSIM_FAULT");
       continue;
     }

@@ -85,6 +85,32 @@ inline std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// The simulated switch's journal: one call a line, which ends in
+// " [thread <id>]", the thread that made the call. A line's call without
+// that field (a line without it as it stands); the calls of a journal; and
+// the thread of each (empty for a line without one).
+inline constexpr char kJournalThread[] = " [thread ";
+inline std::string JournalCall(const std::string& line) {
+  const std::size_t at = line.rfind(kJournalThread);
+  return at == std::string::npos || line.back() != ']' ? line : line.substr(0, at);
+}
+inline std::vector<std::string> JournalCalls(const std::string& text) {
+  std::vector<std::string> calls;
+  for (const std::string& line : Lines(text)) calls.push_back(JournalCall(line));
+  return calls;
+}
+inline std::vector<std::string> JournalThreads(const std::string& text) {
+  std::vector<std::string> threads;
+  for (const std::string& line : Lines(text)) {
+    const std::string call = JournalCall(line);
+    threads.push_back(call.size() == line.size()
+                          ? std::string()
+                          : line.substr(call.size() + std::size(kJournalThread) - 1,
+                                        line.size() - call.size() - std::size(kJournalThread)));
+  }
+  return threads;
+}
+
 // How many copies a save left beside an ip.ini ("ip.ini.<process>.tmp").
 inline int CopiesBeside(const std::wstring& ini) {
   WIN32_FIND_DATAW found;

@@ -3,10 +3,16 @@
 // window is created, hidden, just before it is filled from ip.ini, then
 // shown. A script has no window to create: creating one would bring up the
 // windowing system and make every script several times slower to start.
+//
+// A script's calls into the switch library are each held to
+// kCallLimitSeconds by a watchdog (call_watchdog.h); the window makes its
+// calls from a thread of its own and watches them itself. Either mode ends
+// with ExitProcess: a call that never comes back must not keep the process.
 #include <windows.h>
 
 #include "core/command_script.h"
 #include "core/switch_library.h"
+#include "win32/call_watchdog.h"
 #include "win32/win32_platform.h"
 #include "win32/window/main_window.h"
 
@@ -20,11 +26,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   qel::MainWindow window(library);
   bool created = false;
 
+  qel::CallWatchdog watchdog(qel::kCallLimitSeconds * 1000);
+  library.Watch(&watchdog);
   const qel::StartOutcome outcome = qel::RunStartup(library, [&] {
+    library.Watch(nullptr);  // the window watches its own calls (live_panel.h)
     created = window.Create(instance) != nullptr;
     if (created) window.FillFromSettings();
   });
   if (outcome.mode == qel::StartMode::kScript) ExitProcess(static_cast<UINT>(qel::ExitCodeOf(outcome)));
-  if (!created) return 1;
-  return window.Run();
+  if (!created) ExitProcess(1);
+  ExitProcess(static_cast<UINT>(window.Run()));
 }

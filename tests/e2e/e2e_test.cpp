@@ -107,7 +107,7 @@ class QelFolder : public QelFolderTest {
 
   void SetWord(int word) { WriteAll(StatePath(), "192.168.1.10=" + std::to_string(word) + "\n"); }
   std::string State() { return ReadAll(StatePath()); }
-  std::vector<std::string> Journal() { return Lines(ReadAll(JournalPath())); }
+  std::vector<std::string> Journal() { return JournalCalls(ReadAll(JournalPath())); }
   std::vector<std::string> Started() { return Lines(ReadAll(dir_ + L"\\echoargs.log")); }
 };
 
@@ -251,6 +251,60 @@ TEST_F(QelFolder, ProgramThatCannotStartFailsTheScript) {
   WriteAll(dir_ + L"\\ip.ini", "[Qelmark]\r\nCMD1=no-such-program.exe\r\nCMD2=\"" + Narrow(dir_) + "\\ip.ini\"\r\n");
   EXPECT_EQ(RunQel(L"CMD1 CMD3"), 1u);  // missing program, empty line
   EXPECT_EQ(RunQel(L"CMD2 W0"), 1u);    // a document is not opened
+}
+
+// A switch that does not answer: each call into the library is held to
+// 10 s, and one past it ends the script with exit code 2 right there, the
+// outlet's state unknown; nothing after it runs (the journal stops at the
+// hung call, though the script goes on). A wait is no call: one longer
+// than the limit runs whole. A slow call within the limit is no failure.
+TEST_F(QelFolder, ACallPastTheLimitEndsTheScriptWithTwoAndNothingAfterIt) {
+  const struct {
+    const wchar_t* fault;  // QELSIM_FAULT
+    const wchar_t* arguments;
+    DWORD exitCode;
+    JournalLines journal;
+    DWORD atLeastMs;  // the limit, and the waits before the call
+  } cases[] = {
+      {L"receivep6=hang", L"1 1 W0 1 0 CMD1", 2, {"setip 192.168.1.10 -> 0", "receivep6 hangs"}, 10000},
+      {L"transfer=hang", L"W11 1 1 W0 1 0",
+       2,
+       {"setip 192.168.1.10 -> 0", "receivep6 -> 0", "setdata 1 -> 1", "transfer 1 hangs"},
+       21000},
+      {L"setip=hang", L"CMD1 W1 2 0 W0 2 1", 2, {"setip 192.168.1.10 hangs"}, 11000},
+      {L"receivep6=slow2000", L"1 1", 0,
+       {"setip 192.168.1.10 -> 0", "receivep6 -> 0", "setdata 1 -> 1", "transfer 1 -> 1"}, 2000},
+  };
+  WriteAll(Ini(), "[Qelmark]\r\nIP=192.168.1.10\r\nSW1=1\r\nSW2=4\r\nCMD1=\"" + Narrow(dir_) +
+                      "\\echoargs.exe\" started\r\n");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Narrow(std::wstring(c.fault) + L", arguments [" + c.arguments + L"]"));
+    SetWord(0);
+    DeleteFileW(JournalPath().c_str());
+    DeleteFileW((dir_ + L"\\echoargs.log").c_str());
+    SetEnvironmentVariableW(L"QELSIM_FAULT", c.fault);
+    const DWORD started = GetTickCount();
+    EXPECT_EQ(RunQel(c.arguments), c.exitCode);
+    EXPECT_GE(GetTickCount() - started, c.atLeastMs) << "the call or a wait was cut short";
+    SetEnvironmentVariableW(L"QELSIM_FAULT", nullptr);
+    EXPECT_EQ(Journal(), c.journal);
+    EXPECT_EQ(State(), "192.168.1.10=" + std::string(c.exitCode == 0 ? "1" : "0") + "\n");
+    // Only a CMD1 before the hung call started (its program writes its
+    // line on its own, so it is given a moment).
+    const bool startedBefore = std::wstring(c.arguments).rfind(L"CMD1", 0) == 0;
+    for (int i = 0; i < (startedBefore ? 50 : 20) && Started().empty(); ++i) Sleep(100);
+    EXPECT_EQ(Started().size(), startedBefore ? 1u : 0u);
+  }
+}
+
+// A script's calls all come from one thread.
+TEST_F(QelFolder, AScriptCallsTheLibraryFromOneThread) {
+  SetWord(0);
+  EXPECT_EQ(RunQel(L"1 1 W0 0"), 0u);
+  const std::vector<std::string> threads = JournalThreads(ReadAll(JournalPath()));
+  ASSERT_EQ(threads.size(), 8u);
+  for (const std::string& thread : threads) EXPECT_EQ(thread, threads.front());
+  EXPECT_NE(threads.front(), "");
 }
 
 TEST_F(QelFolder, WithoutTheLibraryNothingIsSentAndTheScriptFails) {

@@ -340,7 +340,9 @@ class QelWindow : public QelFolderTest {
   }
 
   void WriteIni(const std::string& content) { WriteAll(Ini(), content); }
-  std::vector<std::string> Journal() const { return Lines(ReadAll(JournalPath())); }
+  std::vector<std::string> Journal() const { return JournalCalls(ReadAll(JournalPath())); }
+  // The thread of each call in the journal.
+  std::vector<std::string> JournalThreadIds() const { return JournalThreads(ReadAll(JournalPath())); }
 
   // Starts qel.exe ("qel.exe" plus the argument text, if any) and waits for
   // its window; false (with a failure) when no window comes.

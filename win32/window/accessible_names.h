@@ -42,7 +42,8 @@ class AccessibleNames {
   // now on. `moreAbout` is asked each time a reader asks.
   void Attach(HWND window, MoreAbout moreAbout);
 
-  // Outlet `outlet`'s state text changed: told to listening screen readers.
+  // Outlet `outlet`'s state changed (on, off, unknown): told to listening
+  // screen readers.
   static void StateChanged(HWND window, int outlet);
 
   // Where the objects handed to readers get the window's texts: cleared when

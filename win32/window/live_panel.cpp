@@ -26,6 +26,15 @@ void LivePanel::Attach(HWND window) {
   window_ = window;
   litBrush_.Reset(CreateSolidBrush(kLitColour));
   litFrameBrush_.Reset(CreateSolidBrush(kLitTextColour));
+  for (RowLook& row : answered_) row = {false, true, texts::AwaitingFirstAnswer(0)};
+  rows_ = answered_;
+  // The frames from the first paint on: no label shows a state without its
+  // frame, whatever comes first.
+  for (int outlet = 0; outlet < kOutletCount; ++outlet) {
+    SetWindowSubclass(GetDlgItem(window_, kIdOutletLabel + outlet), &LivePanel::OutletLabelProc,
+                      static_cast<UINT_PTR>(outlet), reinterpret_cast<DWORD_PTR>(this));
+  }
+  thread_.Start(window_);  // without it, the calls are made here (LibraryThread::Ask)
 }
 
 void LivePanel::FinishSetUp(HINSTANCE instance) {
@@ -45,30 +54,71 @@ void LivePanel::FinishSetUp(HINSTANCE instance) {
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     tool.hwnd = window_;
     tool.uId = reinterpret_cast<UINT_PTR>(label);
-    // What a poll before this showed already.
+    // What the labels show already.
     tool.lpszText = const_cast<wchar_t*>(tip.c_str());
     SendMessageW(labelTips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-
-    SetWindowSubclass(label, &LivePanel::OutletLabelProc, static_cast<UINT_PTR>(outlet),
-                      reinterpret_cast<DWORD_PTR>(this));
-    // A poll before this may have shown the outlet as unknown or lit,
-    // unframed.
-    if (rows_[static_cast<std::size_t>(outlet)].unknown || rows_[static_cast<std::size_t>(outlet)].lit) {
-      InvalidateRect(label, nullptr, TRUE);
-    }
 
     focusTip_.Watch(GetDlgItem(window_, kIdOn + outlet), outlet);
     focusTip_.Watch(GetDlgItem(window_, kIdOff + outlet), outlet);
   }
 }
 
-LivePanel::Reading<std::int16_t> LivePanel::ReadSavedSwitchStatus(std::optional<std::wstring>& address) {
-  Reading<std::int16_t> status;
-  status.failure = FailureOf([&] {
-    address = ReadSetting(library_.platform(), kAddressKey);
-    status.value = ReadStatus(library_, *address);
-  });
-  return status;
+void LivePanel::Ask(std::unique_ptr<LibraryCall> call) {
+  pace_.Asked(GetTickCount(), call->kind == LibraryCall::Kind::kPoll);
+  pendingSwitch_ = call->kind == LibraryCall::Kind::kSwitch;
+  thread_.Ask(std::move(call));
+}
+
+void LivePanel::Select(const std::wstring& address) {
+  auto call = std::make_unique<LibraryCall>();
+  call->kind = LibraryCall::Kind::kSelect;
+  call->address = address;
+  Ask(std::move(call));
+}
+
+void LivePanel::PollIfDue() {
+  const DWORD now = GetTickCount();
+  if (queued_ && pace_.PastLimit(now)) {
+    // The ON or OFF that waited is not carried out long after it was
+    // pressed, whenever the switch may answer.
+    queued_.reset();
+    ShowRows();
+    MessageBoxW(window_, texts::CannotSwitchNoAnswer(pace_.PendingFor(now) / 1000).c_str(), texts::kMessageTitle,
+                MB_OK | MB_ICONWARNING);
+    return;
+  }
+  if (pace_.PollDue(now)) Ask(std::make_unique<LibraryCall>());
+  ShowRows();
+}
+
+void LivePanel::TakeAnswer(LPARAM answer) {
+  const std::unique_ptr<LibraryCall> call = LibraryThread::TakeAnswer(answer);
+  pace_.Answered(GetTickCount());
+  if (call->kind == LibraryCall::Kind::kPoll) {
+    const bool first = !polled_;
+    polled_ = true;
+    ShowPoll(*call);
+    // The first state painted now, not after whatever else is waiting.
+    if (first) {
+      ShowRows();
+      RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    }
+  }
+  // The next call before anything is said: a message box lets the window's
+  // events, the timer's among them, run meanwhile.
+  if (queued_) {
+    Ask(std::move(queued_));
+  } else if (pace_.PollDue(GetTickCount())) {
+    Ask(std::make_unique<LibraryCall>());
+  }
+  ShowRows();
+  if (call->kind != LibraryCall::Kind::kSwitch) return;
+  if (call->unexpected) {
+    PostMessageW(window_, kMsgCallbackStopped, static_cast<WPARAM>(*call->unexpected),
+                 static_cast<LPARAM>(StoppedIn::kMessage));
+  } else if (call->failure) {
+    MessageBoxW(window_, texts::CannotSwitch(*call->failure).c_str(), texts::kMessageTitle, MB_OK | MB_ICONWARNING);
+  }
 }
 
 template <typename Int>
@@ -81,36 +131,59 @@ LivePanel::Reading<Int> LivePanel::ReadMask(int outlet, Int (*narrow)(double)) c
   return mask;
 }
 
-void LivePanel::PollStatus() {
-  std::optional<std::wstring> address;
-  const Reading<std::int16_t> status = ReadSavedSwitchStatus(address);
-  if (address && AddressIsBlank(*address)) {
-    // No switch is named: the library would answer for whatever it selects
-    // for the empty address. No label keeps a light of a switch it showed
-    // before.
-    for (int outlet = 0; outlet < kOutletCount; ++outlet) ShowRow(outlet, {false, true, texts::kNoSavedAddress});
+void LivePanel::ShowPoll(const LibraryCall& poll) {
+  if (poll.unexpected) {
+    ShowUnknownFrom(0, texts::StatusStopped(*poll.unexpected));
     return;
   }
-  const std::wstring note = texts::SavedAddressNote(address);
-  if (status.failure) {
-    ShowUnknownFrom(0, texts::StatusUnknown(*status.failure) + note);
+  if (poll.failure == ErrorKind::kNoAddress) {
+    // No switch is named: none was asked. No label keeps a light of a
+    // switch it showed before.
+    ShowUnknownFrom(0, texts::StatusUnknown(*poll.failure));
     return;
   }
-  // The rows in order; a bad mask ends the tick with the rows before it
-  // recoloured already. No message: the next tick tries again.
+  const std::wstring note = texts::SavedAddressNote(poll.savedAddress);
+  if (poll.failure) {
+    ShowUnknownFrom(0, texts::StatusUnknown(*poll.failure) + note);
+    return;
+  }
+  // The rows in order; a bad mask ends the answer with the rows before it
+  // recoloured already. No message: the next poll tries again.
   for (int outlet = 0; outlet < kOutletCount; ++outlet) {
     const Reading<std::int32_t> mask = ReadMask(outlet, &ToInt32);
     if (mask.failure) {
       ShowUnknownFrom(outlet, texts::MaskUnknown(*mask.failure, outlet) + note);
       return;
     }
-    const bool on = (mask.value & static_cast<std::int32_t>(status.value)) != 0;
-    ShowRow(outlet, {on, false, texts::StateWord(on) + note});
+    const bool on = (mask.value & static_cast<std::int32_t>(poll.word)) != 0;
+    answered_[static_cast<std::size_t>(outlet)] = {on, false, texts::StateWord(on) + note};
   }
 }
 
 void LivePanel::ShowUnknownFrom(int first, const std::wstring& tip) {
-  for (int outlet = first; outlet < kOutletCount; ++outlet) ShowRow(outlet, {false, true, tip});
+  for (int outlet = first; outlet < kOutletCount; ++outlet) {
+    answered_[static_cast<std::size_t>(outlet)] = {false, true, tip};
+  }
+  ShowRows();
+}
+
+void LivePanel::ShowRows() {
+  const DWORD now = GetTickCount();
+  const unsigned pendingSeconds = pace_.PendingFor(now) / 1000;
+  for (int outlet = 0; outlet < kOutletCount; ++outlet) {
+    RowLook look = answered_[static_cast<std::size_t>(outlet)];
+    if (pace_.PastLimit(now)) {
+      // No state is known while the switch does not answer.
+      look = {false, true, texts::NoAnswer(pendingSeconds)};
+    } else if (pace_.Pending() && pace_.PendingFor(now) >= kSayWaitingAfter) {
+      look.tip = polled_ ? look.tip + texts::StillAwaited(pendingSeconds) : texts::AwaitingFirstAnswer(pendingSeconds);
+    } else if (!pace_.Pending() && pace_.Wait() > kPollMilliseconds) {
+      // Rounded up: "in 0 seconds" is never said while the poll waits.
+      const unsigned nextIn = (pace_.NextPollIn(now) + 999) / 1000;
+      if (nextIn > 0) look.tip += texts::NextTryIn(nextIn);
+    }
+    ShowRow(outlet, look);
+  }
 }
 
 void LivePanel::ShowRow(int outlet, const RowLook& look) {
@@ -128,12 +201,14 @@ void LivePanel::ShowRow(int outlet, const RowLook& look) {
   const bool repaint = shown.lit != look.lit || shown.unknown != look.unknown;
   const bool newTip = shown.tip != look.tip;
   shown = look;
-  // Only a label whose colours or frame changed is painted again.
-  if (repaint) InvalidateRect(label, nullptr, TRUE);
-  if (newTip) {
-    focusTip_.TextChanged(outlet);
+  // Only a label whose colours or frame changed is painted again, and only
+  // then is a screen reader told: the tooltip's seconds of waiting change
+  // every second, the outlet's state does not.
+  if (repaint) {
+    InvalidateRect(label, nullptr, TRUE);
     AccessibleNames::StateChanged(window_, outlet);
   }
+  if (newTip) focusTip_.TextChanged(outlet);
 }
 
 std::wstring LivePanel::MoreAbout(int id) const {
@@ -235,9 +310,21 @@ void LivePanel::SwitchFromScreen(int outlet, bool on) {
     return;
   }
   // The address and mask on screen, saved or not.
-  const std::optional<ErrorKind> failure =
-      FailureOf([&] { SwitchByMask(library_, ControlText(window_, kIdAddress), mask.value, on ? 1 : 0); });
-  if (failure) MessageBoxW(window_, texts::CannotSwitch(*failure).c_str(), texts::kMessageTitle, MB_OK | MB_ICONWARNING);
+  auto call = std::make_unique<LibraryCall>();
+  call->kind = LibraryCall::Kind::kSwitch;
+  call->address = ControlText(window_, kIdAddress);
+  call->mask = mask.value;
+  call->on = on;
+  if (!pace_.Pending()) {
+    Ask(std::move(call));
+    ShowRows();
+  } else if (!pendingSwitch_ && !queued_) {
+    // Right after the pending poll (or the first selection): the user
+    // pressed it, not the poll.
+    queued_ = std::move(call);
+  } else {
+    MessageBoxW(window_, texts::kSwitchBusy, texts::kMessageTitle, MB_OK | MB_ICONWARNING);
+  }
 }
 
 void LivePanel::Launch(int command) {

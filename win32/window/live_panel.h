@@ -7,6 +7,17 @@
 // labels (a dashed frame and a tooltip with the reason, no message box,
 // since it runs again and again), ON and OFF in one message box.
 //
+// The switch library is called from a thread of its own (library_thread.h),
+// one call at a time, at the pace of core/poll_pace.h: the window never
+// waits for the switch. Until the first answer every label is unknown,
+// the reply awaited; a call pending for a second or more is said in the
+// tooltips; one pending for kCallLimitSeconds makes every label unknown
+// ("スイッチが応答しない") until an answer comes. ON or OFF pressed while a
+// poll is pending is carried out right after it (one at most); pressed
+// while a switch is pending or one already waits, it says so
+// (texts::kSwitchBusy) and does nothing. One that waited behind a call that
+// did not answer within the limit is not carried out, and says so.
+//
 // Each outlet label's tooltip says its state in words, "オン", "オフ" or
 // "状態不明: " and the reason, and names the saved address whose switch
 // the labels show. The same text, after the outlet's name, shows beside the
@@ -23,23 +34,26 @@
 #include <windows.h>
 
 #include <array>
+#include <memory>
 #include <cstdint>
 #include <optional>
 #include <string>
 
 #include "core/errors.h"
+#include "core/poll_pace.h"
 #include "core/switch_library.h"
 #include "win32/owned_handle.h"
 #include "win32/window/accessible_names.h"
 #include "win32/window/control_ids.h"
 #include "win32/window/focus_state_tip.h"
+#include "win32/window/library_thread.h"
 
 namespace qel {
 
-// The status poll runs every kPollMilliseconds, on the window's timer
-// kPollTimer.
+// The window's timer kPollTimer looks every kPollMilliseconds
+// (core/poll_pace.h) whether a poll is due, and keeps the labels' words on
+// a pending call up to date.
 inline constexpr unsigned kPollTimer = 1;
-inline constexpr unsigned kPollMilliseconds = 500;
 
 // Lit outlet labels: red 255, green 192, blue 192, with black text on it
 // (13.6:1).
@@ -48,32 +62,39 @@ inline constexpr COLORREF kLitTextColour = 0x00000000;
 
 class LivePanel {
  public:
-  explicit LivePanel(SwitchLibrary& library) : library_(library) {}
+  explicit LivePanel(SwitchLibrary& library) : library_(library), thread_(library) {}
   ~LivePanel();  // a window that outlives the panel paints its labels plainly
   LivePanel(const LivePanel&) = delete;
   LivePanel& operator=(const LivePanel&) = delete;
 
-  // Binds the panel to the window whose controls it drives.
+  // Binds the panel to the window whose controls it drives, starts the
+  // thread that calls the library, and frames the labels from their first
+  // paint on (solid for an outlet that is on, dashed for one whose state
+  // is unknown).
   void Attach(HWND window);
   // What the panel sets up once the window shows: the outlet labels'
-  // tooltips (the state in words and the saved address), the same text
-  // beside a focused ON or OFF button, and the frames of the labels (solid
-  // for an outlet that is on, dashed for one whose state is unknown).
+  // tooltips (the state in words and the saved address) and the same text
+  // beside a focused ON or OFF button.
   void FinishSetUp(HINSTANCE instance);
   // The window moved or its controls were placed anew: a state tip shown
   // beside a focused button goes with the button.
   void ControlsMoved() { focusTip_.FollowButton(); }
 
-  // The status poll: reads the status word from the switch whose address is
-  // saved in ip.ini and colours every outlet label whose mask on screen has
-  // a bit set in it. While ip.ini holds no address it asks no switch and
-  // shows every outlet as unknown.
-  void PollStatus();
+  // Selects the switch at `address` once, as the window does at start.
+  void Select(const std::wstring& address);
+  // The status poll, when one is due: the thread reads the status word from
+  // the switch whose address is saved in ip.ini, and its answer colours
+  // every outlet label whose mask on screen has a bit set in it. While
+  // ip.ini holds no address no switch is asked and every outlet shows as
+  // unknown. Then the labels' words on a pending call follow the time.
+  void PollIfDue();
+  // An answer of the thread (kMsgLibraryAnswer's lParam).
+  void TakeAnswer(LPARAM answer);
   // A poll stopped by a failure it did not expect: every outlet unknown,
   // with `tip` as the reason.
   void ShowStatusStopped(const std::wstring& tip) { ShowUnknownFrom(0, tip); }
   // ON (on = true) or OFF of outlet row `outlet` (0..3), with the address
-  // and the mask on screen.
+  // and the mask on screen as they are when pressed.
   void SwitchFromScreen(int outlet, bool on);
   // Starts the command line in field `command` (0..2) as it stands.
   void Launch(int command);
@@ -103,10 +124,13 @@ class LivePanel {
     std::optional<ErrorKind> failure;
   };
 
-  // The status word of the switch at the address saved in ip.ini, which is
-  // left in `address` once it could be read. No switch is asked when that
-  // address is empty or blank (ReadStatus refuses it: kNoAddress).
-  Reading<std::int16_t> ReadSavedSwitchStatus(std::optional<std::wstring>& address);
+  // Hands a call to the thread, as the pending one.
+  void Ask(std::unique_ptr<LibraryCall> call);
+  // The rows as a poll's answer tells them.
+  void ShowPoll(const LibraryCall& poll);
+  // Each row as the last answer showed it, with the words on a pending call
+  // or on the next poll's wait.
+  void ShowRows();
   // The mask field of `outlet`, strictly converted, rounded down and
   // narrowed by `narrow` (32 bits for the poll, 16 for ON and OFF).
   template <typename Int>
@@ -117,7 +141,7 @@ class LivePanel {
   // outlet label's state, an ON or OFF button's outlet with its state, as
   // the tooltips say them. Empty for the other controls.
   std::wstring MoreAbout(int id) const;
-  // Outlets `first` to the last are shown as unknown, with `tip`.
+  // Outlets `first` to the last are taken as unknown, with `tip`, and shown.
   void ShowUnknownFrom(int first, const std::wstring& tip);
 
   // Paints an outlet label: its colours, its caption, and its frame, solid
@@ -135,9 +159,17 @@ class LivePanel {
   HWND labelTips_ = nullptr;  // a child of the window: goes with it
   OwnedBrush litBrush_;
   OwnedBrush litFrameBrush_;  // the lit label's frame, in its text's colour
-  std::array<RowLook, kOutletCount> rows_{};
+  std::array<RowLook, kOutletCount> rows_{};  // as shown
+  // As the last answer showed them: until the first, unknown, the reply
+  // awaited.
+  std::array<RowLook, kOutletCount> answered_{};
+  bool polled_ = false;  // a poll has answered
   FocusStateTip focusTip_;
   AccessibleNames accessible_;
+  LibraryThread thread_;
+  PollPace pace_;
+  bool pendingSwitch_ = false;  // the pending call is ON's or OFF's
+  std::unique_ptr<LibraryCall> queued_;  // ON or OFF after the pending call
 };
 
 }  // namespace qel

@@ -6,7 +6,6 @@
 
 #include "core/errors.h"
 #include "core/numbers.h"
-#include "core/outlets.h"
 #include "core/save_texts.h"
 #include "core/settings.h"
 #include "core/settings_save.h"
@@ -87,14 +86,13 @@ void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
 
 void MainWindow::FillFromSettings() {
   Platform& platform = library_.platform();
-  // A switch library that cannot be loaded or called must not keep the
-  // fields from ip.ini: the layout's initial texts would otherwise be saved
-  // over the user's settings.
-  // An address that names no switch is not handed to it at all.
-  FailureOf([&] {
-    const std::wstring address = ReadSetting(platform, kAddressKey);
-    if (!AddressIsBlank(address)) library_.setip(address);
-  });
+  // The switch is selected from the library's thread: a library that
+  // cannot be loaded or called, or a switch that does not answer, keeps
+  // neither the fields from ip.ini nor the window (the layout's initial
+  // texts would otherwise be saved over the user's settings). An address
+  // that names no switch is not handed to it at all (SelectSwitch).
+  std::wstring address;
+  if (!FailureOf([&] { address = ReadSetting(platform, kAddressKey); })) panel_.Select(address);
   // A field whose value cannot be read (an ip.ini path the code page cannot
   // hold) shows empty: no other file stands in. What each field got is kept:
   // saving writes only the fields the user changed.
@@ -194,7 +192,8 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
   if (window == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
   // The edge: no exception goes back into the system. A failure while a
   // stopped one is said is not reported again: it would come back at once.
-  const bool poll = message == kMsgFirstPoll || (message == WM_TIMER && wParam == kPollTimer);
+  const bool poll =
+      message == kMsgFirstPoll || message == kMsgLibraryAnswer || (message == WM_TIMER && wParam == kPollTimer);
   return StopAtEdge(message == kMsgCallbackStopped ? nullptr : hwnd, poll ? StoppedIn::kPoll : StoppedIn::kMessage,
                     LRESULT{0}, [&] { return window->HandleMessage(message, wParam, lParam); });
 }
@@ -219,15 +218,16 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       FinishSetUp();
       return 0;
     case kMsgFirstPoll:
-      panel_.PollStatus();
-      // The labels painted now, not after whatever else is waiting.
-      RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+      panel_.PollIfDue();
+      return 0;
+    case kMsgLibraryAnswer:
+      panel_.TakeAnswer(lParam);
       return 0;
     case WM_MOVE:
       panel_.ControlsMoved();
       return 0;
     case WM_TIMER:
-      if (wParam == kPollTimer) panel_.PollStatus();
+      if (wParam == kPollTimer) panel_.PollIfDue();
       return 0;
     case kMsgCallbackStopped:
       SayStopped(static_cast<texts::Unexpected>(wParam), static_cast<StoppedIn>(lParam));

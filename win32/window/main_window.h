@@ -18,11 +18,11 @@
 namespace qel {
 
 // The window's own messages, posted to itself (and kMsgCallbackStopped of
-// callback_edge.h). Run posts the first: what the window needs only once it
-// is up is set up right after it shows (and after the first poll, so the
-// labels' state comes first). The fill posts the second: the first poll, as
-// soon as the window shows, so that the labels tell the switch's state from
-// the start rather than at the timer's first tick.
+// callback_edge.h, kMsgLibraryAnswer of library_thread.h). Run posts the
+// first: what the window needs only once it is up is set up right after it
+// shows. The fill posts the second: the first poll, as soon as the window
+// shows, so that the labels tell the switch's state from the start rather
+// than at the timer's first tick.
 inline constexpr UINT kMsgFinishSetUp = WM_APP + 1;
 inline constexpr UINT kMsgFirstPoll = WM_APP + 2;
 
@@ -35,8 +35,8 @@ class MainWindow {
   // Creates the window and its controls, hidden; null when it cannot.
   HWND Create(HINSTANCE instance);
 
-  // Selects the switch once, fills every field from ip.ini and starts the
-  // status poll.
+  // Has the switch selected once, fills every field from ip.ini and starts
+  // the status poll.
   void FillFromSettings();
 
   // Shows the window with the focus in the address field and runs the event

@@ -56,7 +56,7 @@ BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM windows) {
 // and quit and the poll make first fail as an allocation does.
 class MemoryRunningOutPlatform : public Win32Platform {
  public:
-  bool outOfMemory = false;
+  std::atomic<bool> outOfMemory{false};
 
   std::wstring ExecutableDirectory() override {
     RunOutIfDue();
@@ -149,7 +149,17 @@ class StoppedFailure : public testing::Test {
   void Click(int id) {
     SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(hwnd_, id)));
   }
-  void Poll() { SendMessageW(hwnd_, WM_TIMER, kPollTimer, 0); }
+  // The poll's timer ticks until the first label's tooltip says `tip` (the
+  // poll's answer comes from the library's thread), for up to 10 s; the
+  // tooltip then.
+  std::wstring PollUntil(const std::wstring& tip) {
+    std::wstring said;
+    for (int i = 0; i < 200 && (said = LabelTip(0)) != tip; ++i) {
+      SendMessageW(hwnd_, WM_TIMER, kPollTimer, 0);
+      Pump(50);
+    }
+    return said;
+  }
 
   // The tooltip of outlet label `outlet` (0-based).
   std::wstring LabelTip(int outlet) {
@@ -170,7 +180,7 @@ class StoppedFailure : public testing::Test {
     return text;
   }
 
-  MemoryRunningOutPlatform platform_;
+  MemoryRunningOutPlatform platform_;  // the library's thread reads it too
   SwitchLibrary library_{platform_};
   MainWindow window_{library_};
   HWND hwnd_ = nullptr;
@@ -198,17 +208,14 @@ TEST_F(StoppedFailure, InsideAWindowMessageItIsSaidAndTheWindowGoesOn) {
   }
   // And it goes on working: the poll reads again (ip.ini beside this
   // program holds no address).
-  Poll();
-  EXPECT_EQ(LabelTip(0), L"状態不明: IP が保存されていない");
+  EXPECT_EQ(PollUntil(L"状態不明: IP が保存されていない"), L"状態不明: IP が保存されていない");
 }
 
 TEST_F(StoppedFailure, InsideAPollItShowsInTheLabelsWithoutAMessage) {
   MessageBoxWatch boxes;
-  Poll();
-  ASSERT_EQ(LabelTip(0), L"状態不明: IP が保存されていない");
+  ASSERT_EQ(PollUntil(L"状態不明: IP が保存されていない"), L"状態不明: IP が保存されていない");
   platform_.outOfMemory = true;
-  Poll();
-  Pump();
+  EXPECT_EQ(PollUntil(L"状態不明: メモリが足りない"), L"状態不明: メモリが足りない");
   for (int outlet = 0; outlet < kOutletCount; ++outlet) {
     SCOPED_TRACE("outlet " + std::to_string(outlet + 1));
     EXPECT_EQ(LabelTip(outlet), L"状態不明: メモリが足りない");
@@ -216,7 +223,7 @@ TEST_F(StoppedFailure, InsideAPollItShowsInTheLabelsWithoutAMessage) {
   EXPECT_EQ(boxes.count(), 0) << Narrow(boxes.Seen());
   // The next poll with memory again shows the state as before.
   platform_.outOfMemory = false;
-  Poll();
+  EXPECT_EQ(PollUntil(L"状態不明: IP が保存されていない"), L"状態不明: IP が保存されていない");
   EXPECT_EQ(LabelTip(3), L"状態不明: IP が保存されていない");
   EXPECT_TRUE(IsWindow(hwnd_));
 }
