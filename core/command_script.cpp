@@ -162,8 +162,10 @@ StartOutcome RunStartup(SwitchLibrary& library, const std::function<void()>& fil
         if (const auto failure = statements.Run([&] { stored = ReadStoredOutlet(platform, slots[0]); })) {
           statements.Report(step, *failure == ErrorKind::kNotInCodePage ? texts::NoSettingsPath(texts::kCannotSwitch)
                                                                          : texts::MaskCannotSwitch(*failure));
-        } else if (const auto failure = statements.Run(
-                       [&] { SwitchByMask(library, stored.address, stored.mask, slots[state]); })) {
+        } else if (const auto failure = statements.Run([&] {
+                     if (SwitchCallWatch* watch = library.watch()) watch->StepBegins(step);
+                     SwitchByMask(library, stored.address, stored.mask, slots[state]);
+                   })) {
           statements.Report(step, texts::CannotSwitch(*failure));
         }
       }

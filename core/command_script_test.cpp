@@ -229,6 +229,31 @@ TEST(Startup, EachFailedStepWritesItsReason) {
 }
 
 // One line each, whatever the system's words hold.
+// The watch of a script's calls is told the step ("2 1", as written) before
+// the calls of that step, so that a switch that does not answer is said for
+// the step that asked it.
+TEST(Startup, TellsTheWatchWhichStepItsCallsBelongTo) {
+  struct Watch : SwitchCallWatch {
+    explicit Watch(Calls& calls) : calls(calls) {}
+    void Begins(const char*) override {}
+    void Ended() override {}
+    void StepBegins(const std::wstring& step) override { calls.push_back("step " + std::string(step.begin(), step.end())); }
+    Calls& calls;
+  };
+  FakePlatform platform;
+  platform.argumentText = L"2 0 W0 cmd0 1 3 1";
+  platform.SetIni(kIni);
+  SwitchLibrary library(platform);
+  Watch watch(platform.calls);
+  library.Watch(&watch);
+  RunStartup(library, [] {});
+  Calls stepsAndSelections;
+  for (const std::string& call : platform.calls) {
+    if (call.rfind("step ", 0) == 0 || call.rfind("setip ", 0) == 0) stepsAndSelections.push_back(call);
+  }
+  EXPECT_EQ(stepsAndSelections, (Calls{"step 2 0", "setip 10.0.0.9", "step 2 1", "setip 10.0.0.9"}));
+}
+
 TEST(ScriptFailureLine, IsOneLine) {
   EXPECT_EQ(ScriptFailureLine({L"CMD1", L"起動できず: CMD1 の「a」: one\r\ntwo\n (5)"}),
             L"qel: CMD1: 起動できず: CMD1 の「a」: one  two  (5)");

@@ -126,6 +126,7 @@ TEST(SwitchLibrary, TellsTheWatchOfEveryCallAndItsEnd) {
     explicit Watch(Calls& calls) : calls(calls) {}
     void Begins(const char* function) override { calls.push_back(std::string("begins ") + function); }
     void Ended() override { calls.push_back("ended"); }
+    void StepBegins(const std::wstring&) override {}
     Calls& calls;
   };
   FakePlatform platform;

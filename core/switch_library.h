@@ -29,6 +29,9 @@ class SwitchCallWatch {
   virtual ~SwitchCallWatch() = default;
   virtual void Begins(const char* function) = 0;
   virtual void Ended() = 0;
+  // The script's step ("2 1") that the calls from now on belong to, for
+  // saying which step the switch did not answer.
+  virtual void StepBegins(const std::wstring& step) = 0;
 };
 
 class SwitchLibrary {
@@ -51,6 +54,7 @@ class SwitchLibrary {
 
   // Every call from now on is told to `watch` (nullptr: to none).
   void Watch(SwitchCallWatch* watch) { watch_ = watch; }
+  SwitchCallWatch* watch() const { return watch_; }
 
  private:
   RawFunction Bind(switch_api::Function function);

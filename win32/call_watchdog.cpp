@@ -1,11 +1,13 @@
 #include "win32/call_watchdog.h"
 
 #include "core/command_script.h"
+#include "core/window_texts.h"
 
 namespace qel {
 
-CallWatchdog::CallWatchdog(DWORD limitMilliseconds)
-    : limit_(limitMilliseconds), changed_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
+CallWatchdog::CallWatchdog(Platform& platform, DWORD limitMilliseconds)
+    : platform_(platform),
+      limit_(limitMilliseconds), changed_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
   InitializeCriticalSection(&lock_);
 }
 
@@ -15,7 +17,21 @@ CallWatchdog::~CallWatchdog() {
   if (!thread_) DeleteCriticalSection(&lock_);
 }
 
-void CallWatchdog::EndNoAnswer() { ExitProcess(static_cast<UINT>(kExitNoAnswer)); }
+void CallWatchdog::EndNoAnswer() {
+  if (InterlockedExchange(&ending_, 1) == 0) {
+    EnterCriticalSection(&lock_);
+    const std::wstring step = step_;
+    LeaveCriticalSection(&lock_);
+    platform_.WriteErrorLine(ScriptFailureLine({step, texts::CannotSwitchNoAnswer(limit_ / 1000)}));
+  }
+  ExitProcess(static_cast<UINT>(kExitNoAnswer));
+}
+
+void CallWatchdog::StepBegins(const std::wstring& step) {
+  EnterCriticalSection(&lock_);
+  step_ = step;
+  LeaveCriticalSection(&lock_);
+}
 
 void CallWatchdog::Begins(const char*) {
   EnterCriticalSection(&lock_);
@@ -46,7 +62,7 @@ DWORD WINAPI CallWatchdog::Watch(void* self) {
     const bool expired = pending && elapsed >= watchdog.limit_;
     watchdog.expired_ = expired;
     LeaveCriticalSection(&watchdog.lock_);
-    if (expired) EndNoAnswer();
+    if (expired) watchdog.EndNoAnswer();
     WaitForSingleObject(watchdog.changed_.get(), pending ? watchdog.limit_ - elapsed : INFINITE);
   }
 }

@@ -4,12 +4,17 @@
 // the call may never come back, and nothing after it may run. A call that
 // comes back after the limit has passed ends it the same way.
 //
-// The thread starts with the first call; waits and started programs are no
+// Before it ends the process it writes the step's line on standard error,
+// as a script's failed steps do ("qel: 2 1: 切替できず: スイッチが応答しない
+// (10 秒)"). The thread starts with the first call; waits and started programs are no
 // calls, and no limit holds them.
 #pragma once
 
 #include <windows.h>
 
+#include <string>
+
+#include "core/platform.h"
 #include "core/switch_library.h"
 #include "win32/owned_handle.h"
 
@@ -17,18 +22,20 @@ namespace qel {
 
 class CallWatchdog : public SwitchCallWatch {
  public:
-  explicit CallWatchdog(DWORD limitMilliseconds);
+  CallWatchdog(Platform& platform, DWORD limitMilliseconds);
   ~CallWatchdog() override;
   CallWatchdog(const CallWatchdog&) = delete;
   CallWatchdog& operator=(const CallWatchdog&) = delete;
 
   void Begins(const char* function) override;
   void Ended() override;
+  void StepBegins(const std::wstring& step) override;
 
  private:
   static DWORD WINAPI Watch(void* self);
-  [[noreturn]] static void EndNoAnswer();
+  [[noreturn]] void EndNoAnswer();
 
+  Platform& platform_;
   const DWORD limit_;
   CRITICAL_SECTION lock_;
   OwnedHandle changed_;  // set at every call's beginning and end
@@ -38,6 +45,8 @@ class CallWatchdog : public SwitchCallWatch {
   bool pending_ = false;
   DWORD begunAt_ = 0;
   bool expired_ = false;
+  std::wstring step_;
+  LONG ending_ = 0;  // set by the first to end the process: one line only
 };
 
 }  // namespace qel

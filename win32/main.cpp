@@ -26,7 +26,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   qel::MainWindow window(library);
   bool created = false;
 
-  qel::CallWatchdog watchdog(qel::kCallLimitSeconds * 1000);
+  qel::CallWatchdog watchdog(platform, qel::kCallLimitSeconds * 1000);
   library.Watch(&watchdog);
   const qel::StartOutcome outcome = qel::RunStartup(library, [&] {
     library.Watch(nullptr);  // the window watches its own calls (live_panel.h)

@@ -548,6 +548,17 @@ TEST_F(QelFolder, JapaneseReasonsOnStandardError) {
     EXPECT_EQ(output, "");
     EXPECT_EQ(Widen(error, 932), c.error.empty() ? L"" : c.error + L"\r\n") << Narrow(Widen(error, 932));
   }
+  // A switch that does not answer: the step it hung in, before qel ends with
+  // 2; nothing after it runs, so nothing more is said.
+  WriteAll(Ini(), good);
+  SetEnvironmentVariableW(L"QELSIM_FAULT", L"receivep6=hang");
+  {
+    std::string output, error;
+    EXPECT_EQ(RunQelRedirected(L"1 1 x CMD1", output, error), 2u);
+    SetEnvironmentVariableW(L"QELSIM_FAULT", nullptr);
+    EXPECT_EQ(Widen(error, 932), L"qel: 1 1: 切替できず: スイッチが応答しない (10 秒)\r\n")
+        << Narrow(Widen(error, 932));
+  }
   // Every failure of one script, in its order.
   WriteAll(Ini(), "[Qelmark]\r\nIP=192.168.1.10\r\nSW1=1\r\nCMD1=\r\n");
   std::string output, error;
