@@ -32,7 +32,7 @@ SAMPLE_INI = ROOT / "tools" / "sample-ip.ini"
 
 def poll_milliseconds():
     """The window's poll interval, as the window's source gives it."""
-    text = (ROOT / "win32" / "window" / "live_panel.h").read_text()
+    text = (ROOT / "core" / "poll_pace.h").read_text()
     return int(re.search(r"kPollMilliseconds\s*=\s*([0-9]+)", text).group(1))
 
 

@@ -7,7 +7,7 @@ its memory, handles and GDI/USER objects stay flat.
 qel.exe runs in window mode in a folder of its own (QEL_SOAK_DIR/run) beside
 the simulated socket.dll, procstats.exe and tools/sample-ip.ini as ip.ini,
 so the window reads the simulated switch at its poll interval
-(kPollMilliseconds, read from win32/window/live_panel.h). Meanwhile the
+(kPollMilliseconds, read from core/poll_pace.h). Meanwhile the
 switch gets a new status word every second (words that light and darken
 every label in turn), written as a whole: a temporary file, then a rename.
 
