@@ -209,7 +209,8 @@ class Benchmark:
             _, code = self.time_wine_run(*command)
         finally:
             del os.environ["QELSIM_JOURNAL"]
-        calls = journal.read_text() if journal.is_file() else ""
+        # Without the thread each line names: it is another in each process.
+        calls = re.sub(r" \[thread [0-9]+\]$", "", journal.read_text(), flags=re.M) if journal.is_file() else ""
         if code != 0 or not calls:
             self.error(f"{' '.join(command)} exited {code} and made {'these' if calls else 'no'} calls: {calls}")
             return None
