@@ -40,6 +40,8 @@ class PollPace {
   void Answered(Ticks now);
 
   bool Pending() const { return pending_; }
+  // Whether any poll has answered yet.
+  bool PollAnswered() const { return answered_; }
   // How long the pending call has been pending.
   Ticks PendingFor(Ticks now) const { return pending_ ? now - askedAt_ : 0; }
   bool PastLimit(Ticks now) const { return PendingFor(now) >= kCallLimitSeconds * 1000; }

@@ -93,10 +93,9 @@ void LivePanel::PollIfDue() {
 
 void LivePanel::TakeAnswer(LPARAM answer) {
   const std::unique_ptr<LibraryCall> call = LibraryThread::TakeAnswer(answer);
+  const bool first = !pace_.PollAnswered();
   pace_.Answered(GetTickCount());
   if (call->kind == LibraryCall::Kind::kPoll) {
-    const bool first = !polled_;
-    polled_ = true;
     ShowPoll(*call);
     // The first state painted now, not after whatever else is waiting.
     if (first) {
@@ -176,7 +175,7 @@ void LivePanel::ShowRows() {
       // No state is known while the switch does not answer.
       look = {false, true, texts::NoAnswer(pendingSeconds)};
     } else if (pace_.Pending() && pace_.PendingFor(now) >= kSayWaitingAfter) {
-      look.tip = polled_ ? look.tip + texts::StillAwaited(pendingSeconds) : texts::AwaitingFirstAnswer(pendingSeconds);
+      look.tip = pace_.PollAnswered() ? look.tip + texts::StillAwaited(pendingSeconds) : texts::AwaitingFirstAnswer(pendingSeconds);
     } else if (!pace_.Pending() && pace_.Wait() > kPollMilliseconds) {
       // Rounded up: "in 0 seconds" is never said while the poll waits.
       const unsigned nextIn = (pace_.NextPollIn(now) + 999) / 1000;

@@ -163,7 +163,6 @@ class LivePanel {
   // As the last answer showed them: until the first, unknown, the reply
   // awaited.
   std::array<RowLook, kOutletCount> answered_{};
-  bool polled_ = false;  // a poll has answered
   FocusStateTip focusTip_;
   AccessibleNames accessible_;
   LibraryThread thread_;
