@@ -1,7 +1,5 @@
 #include "core/window_texts.h"
 
-#include "core/command_script.h"
-
 namespace qel::texts {
 
 std::wstring StateWord(bool on) { return on ? L"オン" : L"オフ"; }
