@@ -297,6 +297,33 @@ TEST_F(QelFolder, ACallPastTheLimitEndsTheScriptWithTwoAndNothingAfterIt) {
   }
 }
 
+// A socket.dll whose loading never ends (its DllMain never returns): the
+// load is the first call, held to the limit like any other. The script ends
+// with 2 and its one line, written whole, whether standard error is a file
+// of its own ("2>err.txt") or shares one with standard output, appended to
+// (">>log.txt 2>&1").
+TEST_F(QelFolder, ALibraryThatHangsWhileItLoadsEndsTheScriptWithTwoAndItsLine) {
+  const std::wstring hanging = gSocket.substr(0, gSocket.find_last_of(L'\\')) + L"\\..\\hanging-switch\\socket.dll";
+  ASSERT_TRUE(CopyFileW(hanging.c_str(), (dir_ + L"\\socket.dll").c_str(), FALSE));
+  const std::string line = Narrow(L"qel: 1 1: 切替できず: スイッチが応答しない (10 秒)\r\n", GetACP());
+  SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+  const std::wstring logPath = dir_ + L"\\log.txt";
+  for (const bool shared : {false, true}) {
+    SCOPED_TRACE(shared ? ">>log.txt 2>&1" : "2>log.txt");
+    WriteAll(logPath, "before\r\n");
+    DWORD code = 0;
+    {
+      const qel::OwnedHandle log(CreateFileW(logPath.c_str(), shared ? FILE_APPEND_DATA : GENERIC_WRITE,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                             shared ? OPEN_EXISTING : CREATE_ALWAYS, 0, nullptr));
+      ASSERT_NE(log.get(), INVALID_HANDLE_VALUE);
+      code = RunQelIn(dir_, L"1 1", dir_, shared ? log.get() : nullptr, log.get());
+    }
+    EXPECT_EQ(code, 2u);
+    EXPECT_EQ(ReadAll(logPath), (shared ? "before\r\n" : "") + line);
+  }
+}
+
 // A script's calls all come from one thread.
 TEST_F(QelFolder, AScriptCallsTheLibraryFromOneThread) {
   SetWord(0);
