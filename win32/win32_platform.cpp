@@ -199,25 +199,34 @@ std::optional<SystemError> Win32Platform::StartCommandLine(const std::wstring& c
   return std::nullopt;
 }
 
+std::string LineInCodePage(std::wstring_view line, UINT codePage, TextConverter convert) {
+  if (line.empty()) return std::string();
+  const int size = static_cast<int>(line.size());
+  // No best fit: a character the code page cannot hold is written as its
+  // default character ("?"), not as a look-alike that names another file.
+  // UTF-8 holds every character and takes no such flag: Windows refuses
+  // the call (ERROR_INVALID_FLAGS), as it does for a few other code pages,
+  // which are then converted without it.
+  DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  int length = convert(codePage, flags, line.data(), size, nullptr, 0, nullptr, nullptr);
+  if (length <= 0 && flags != 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+    flags = 0;
+    length = convert(codePage, flags, line.data(), size, nullptr, 0, nullptr, nullptr);
+  }
+  if (length <= 0) return std::string();
+  std::string bytes(static_cast<std::size_t>(length), '\0');
+  length = convert(codePage, flags, line.data(), size, bytes.data(), length, nullptr, nullptr);
+  bytes.resize(static_cast<std::size_t>(length > 0 ? length : 0));
+  return bytes;
+}
+
 void Win32Platform::WriteErrorLine(std::wstring_view line) {
   // A program of the windows subsystem has a standard error handle only when
   // its starter gave it one: a batch file's 2>err.txt or 2>&1, a scheduled
   // task's redirection. Without one nothing is shown anywhere.
   const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
   if (error == nullptr || error == INVALID_HANDLE_VALUE) return;
-  // In the ANSI code page, as Notepad and type read a log; a character it
-  // cannot hold is written as the code page's default character ("?"), not
-  // as a look-alike that names another file.
-  std::string bytes;
-  if (!line.empty()) {
-    const int size = static_cast<int>(line.size());
-    const int length =
-        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, line.data(), size, nullptr, 0, nullptr, nullptr);
-    bytes.assign(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
-    if (length > 0) {
-      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, line.data(), size, bytes.data(), length, nullptr, nullptr);
-    }
-  }
+  std::string bytes = LineInCodePage(line, GetACP());
   bytes += "\r\n";
   WriteWhole(error, bytes.data(), static_cast<DWORD>(bytes.size()));
 }
