@@ -107,16 +107,25 @@ std::wstring ArgumentsOf(const std::wstring& commandLine) {
 
 std::wstring Win32Platform::ArgumentText() { return ArgumentsOf(GetCommandLineW()); }
 
-void* Win32Platform::LoadSwitchLibrary(const std::wstring& fileName) {
-  // The usual search, our own folder first, without the current directory:
-  // a socket.dll where a shortcut starts must not load. Our folder as the
-  // DLL directory does that on Windows and Wine alike (Wine keeps the current
-  // directory for the empty text); undone at once, for what qel starts.
-  SetDllDirectoryW(ExecutableDirectory().c_str());
-  HMODULE library = LoadLibraryW(fileName.c_str());
+HMODULE LoadFromProgramFolder(const std::wstring& fileName, LibraryLoader load) {
+  // Our own folder, then the system's; never the current directory: a
+  // socket.dll where a shortcut starts must not load. The search is the
+  // call's own and changes nothing of the process, which other threads
+  // (a delay load, a started program that inherits the DLL directory) may
+  // meet meanwhile.
+  HMODULE library = load(fileName.c_str(), nullptr,
+                         LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (library != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) return library;
+  // A system without these search flags (Vista, and 7 without update
+  // KB2533623): our folder as the DLL directory, which also leaves out the
+  // current directory (Wine keeps it for the empty text), undone at once.
+  SetDllDirectoryW(FolderOf(WholeModulePath(nullptr)).c_str());
+  library = LoadLibraryW(fileName.c_str());
   SetDllDirectoryW(nullptr);
   return library;
 }
+
+void* Win32Platform::LoadSwitchLibrary(const std::wstring& fileName) { return LoadFromProgramFolder(fileName); }
 
 RawFunction Win32Platform::FindFunction(void* library, const char* name) {
   return reinterpret_cast<RawFunction>(GetProcAddress(static_cast<HMODULE>(library), name));

@@ -45,6 +45,14 @@ class Win32Platform : public Platform {
 // character of it.
 std::optional<std::string> TextInCodePage(std::wstring_view text, UINT codePage);
 
+// LoadLibraryExW, or a stand-in with its contract.
+using LibraryLoader = HMODULE(WINAPI*)(LPCWSTR fileName, HANDLE reserved, DWORD flags);
+
+// The library `fileName` from the program's own folder, else the system
+// folder, never the current directory; loaded as Win32Platform's
+// LoadSwitchLibrary does, with `load` in the place of LoadLibraryExW.
+HMODULE LoadFromProgramFolder(const std::wstring& fileName, LibraryLoader load = &LoadLibraryExW);
+
 // WideCharToMultiByte, or a stand-in with its contract.
 using TextConverter = int(WINAPI*)(UINT codePage, DWORD flags, LPCWCH text, int size, LPSTR out, int outSize,
                                    LPCCH defaultChar, LPBOOL usedDefault);

@@ -136,6 +136,33 @@ TEST(TextInCodePage, EveryCharacterOrNothing) {
   }
 }
 
+// What a stand-in for LoadLibraryExW was asked, and the error it fails with.
+DWORD gLoadFlags = 0;
+DWORD gLoadError = 0;
+HMODULE WINAPI FailingLoadLibraryEx(LPCWSTR, HANDLE, DWORD flags) {
+  gLoadFlags = flags;
+  SetLastError(gLoadError);
+  return nullptr;
+}
+
+// socket.dll is searched for in our folder and the system's, by the call's
+// own flags; where the system has no such flags (ERROR_INVALID_PARAMETER on
+// Vista and 7 without KB2533623) the library is still loaded, with our
+// folder as the DLL directory for that call alone. Any other failure is the
+// failure.
+TEST(LoadFromProgramFolder, SearchFlagsOfItsOwnElseTheOldWay) {
+  gLoadError = ERROR_INVALID_PARAMETER;
+  const HMODULE fallback = LoadFromProgramFolder(L"kernel32.dll", &FailingLoadLibraryEx);
+  EXPECT_EQ(gLoadFlags, static_cast<DWORD>(LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
+  EXPECT_EQ(fallback, GetModuleHandleW(L"kernel32.dll"));
+  wchar_t directory[MAX_PATH] = {};
+  EXPECT_EQ(GetDllDirectoryW(MAX_PATH, directory), 0u) << "the DLL directory was left set";
+  gLoadError = ERROR_MOD_NOT_FOUND;
+  EXPECT_EQ(LoadFromProgramFolder(L"kernel32.dll", &FailingLoadLibraryEx), nullptr);
+  EXPECT_EQ(LoadFromProgramFolder(L"kernel32.dll"), GetModuleHandleW(L"kernel32.dll"));
+  EXPECT_EQ(LoadFromProgramFolder(L"qel-no-such-library.dll"), nullptr);
+}
+
 // WideCharToMultiByte as Windows has it, stricter than Wine's: UTF-8 takes
 // no flag but WC_ERR_INVALID_CHARS, and no question whether the default
 // character was used (ERROR_INVALID_FLAGS, ERROR_INVALID_PARAMETER).

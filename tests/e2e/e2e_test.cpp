@@ -382,6 +382,20 @@ TEST_F(QelFolder, LibraryInTheCurrentDirectoryIsNotLoaded) {
   EXPECT_EQ(State(), "192.168.1.10=1\n");
 }
 
+// Loading the library changes nothing of the process: the DLL directory,
+// which a program that a CMD line starts meanwhile would inherit, stays as
+// it was (none) while socket.dll loads.
+TEST_F(QelFolder, LoadingTheLibraryLeavesTheDllDirectoryAlone) {
+  const std::wstring probe =
+      gSocket.substr(0, gSocket.find_last_of(L'\\')) + L"\\..\\dll-directory-probe\\socket.dll";
+  ASSERT_TRUE(CopyFileW(probe.c_str(), (dir_ + L"\\socket.dll").c_str(), FALSE));
+  const std::wstring report = dir_ + L"\\dll-directory.txt";
+  DeleteFileW(report.c_str());
+  EXPECT_EQ(RunQel(L"1 1"), 0u);
+  ASSERT_NE(GetFileAttributesW(report.c_str()), INVALID_FILE_ATTRIBUTES) << "socket.dll was not loaded";
+  EXPECT_EQ(ReadAll(report), "");
+}
+
 // qel in a folder whose name the ANSI code page (1252) cannot hold: its
 // ip.ini has no path qel can use, so statements that need it fail, and the
 // look-alike folder's ip.ini ("Omega" for "Ωmega") is never read.
