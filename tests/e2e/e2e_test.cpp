@@ -200,9 +200,12 @@ TEST_F(QelFolder, AWaitingScriptTakesItsMessages) {
 // bits are set (sign-extended from 16 bits), so that every byte of each
 // argument shows in the journal. qel checks the stack pointer around every
 // call and fails the switch when the pointer did not come back where
-// __stdcall leaves it: exit code 0 says each call kept it. A library whose
-// setdata removes none of its argument (cdecl) leaves it off: that switch
-// stops after setdata, before anything is sent.
+// __stdcall leaves it: exit code 0 says each call kept it. Each call is
+// made with the stack pointer a multiple of 16, as GCC's code counts on:
+// the simulated switch notes any other ("! stack 4 off 16") in its
+// journal, which this test and every other that reads the journal whole
+// would see. A library whose setdata removes none of its argument (cdecl)
+// leaves it off: that switch stops after setdata, before anything is sent.
 TEST_F(QelFolder, EveryLibraryFunctionGetsItsArgumentsIntactAndKeepsTheStack) {
   WriteAll(Ini(), "[Qelmark]\r\nIP=10.20.30.40\r\nSW1=-255\r\n");  // mask 0xFF01
   const std::wstring builtDir = gSocket.substr(0, gSocket.find_last_of(L'\\'));
