@@ -611,6 +611,32 @@ TEST_F(QelFolder, JapaneseReasonsOnStandardError) {
                                L"qel: 1 0: 切替できず: 4 つ目からの数値は使われない\r\n");
 }
 
+// Where the ANSI code page is UTF-8 (Windows' "Beta: Use Unicode UTF-8";
+// under Wine a locale whose Windows locale has no ANSI code page of its
+// own, such as Hindi), the reason lines are written whole in UTF-8: no
+// character is lost to "?".
+TEST_F(QelFolder, Utf8ReasonsOnStandardError) {
+  ASSERT_EQ(GetACP(), 65001u) << "this case needs ANSI code page 65001 (LANG=hi_IN.UTF-8)";
+  const struct {
+    const char* what;
+    const wchar_t* arguments;
+    bool library;
+    std::wstring error;  // without its CRLF
+  } cases[] = {
+      {"no library", L"1 1", false, L"qel: 1 1: 切替できず: socket.dll を読み込めず"},
+      {"a token of characters no other code page holds all of", L"1 \u00e9\u03A9\u6A5F",
+       true, L"qel: \u00e9\u03A9\u6A5F: 切替できず: 数値でない"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (!c.library) DeleteFileW((dir_ + L"\\socket.dll").c_str());
+    std::string output, error;
+    EXPECT_EQ(RunQelRedirected(c.arguments, output, error), 1u);
+    EXPECT_EQ(output, "");
+    EXPECT_EQ(error, Narrow(c.error + L"\r\n", CP_UTF8));
+  }
+}
+
 // A mask typed with the IME in full-width mode and saved in Shift-JIS.
 TEST_F(QelFolder, JapaneseFullWidthMaskInIpIni) {
   ASSERT_EQ(GetACP(), 932u) << "this case needs the Japanese locale (LANG=ja_JP.UTF-8)";
