@@ -5,9 +5,12 @@
 // windowing system and make every script several times slower to start.
 //
 // A script's calls into the switch library are each held to
-// kCallLimitSeconds by a watchdog (call_watchdog.h); the window makes its
-// calls from a thread of its own and watches them itself. Either mode ends
-// with ExitProcess: a call that never comes back must not keep the process.
+// kCallLimitSeconds by a watchdog (call_watchdog.h), which ends the process
+// itself when a call does not come back; the window makes its calls from a
+// thread of its own and watches them itself. Either mode ends with
+// ExitProcess: a call that never comes back must not keep the process. A
+// script ends with 0, 1 or 2 (core/command_script.h), one that a failure
+// nothing expects stopped with 1 (RunStartup).
 #include <windows.h>
 
 #include "core/command_script.h"
