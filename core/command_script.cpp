@@ -1,6 +1,7 @@
 #include "core/command_script.h"
 
 #include <array>
+#include <new>
 #include <optional>
 #include <utility>
 
@@ -78,7 +79,8 @@ std::vector<std::wstring> SplitArguments(const std::wstring& text) {
 }
 
 std::wstring ScriptFailureLine(const ScriptFailure& failure) {
-  std::wstring line = L"qel: " + failure.tokens + L": " + failure.reason;
+  // A failure of no step of its own ("qel: 処理を中断: ...") names none.
+  std::wstring line = L"qel: " + (failure.tokens.empty() ? L"" : failure.tokens + L": ") + failure.reason;
   for (wchar_t& c : line) {
     if (c == L'\r' || c == L'\n') c = L' ';
   }
@@ -90,7 +92,9 @@ void WaitSeconds(Platform& platform, std::int16_t seconds) {
   for (std::int16_t i = 1; i <= total; ++i) platform.SleepThenPumpEvents(100);
 }
 
-StartOutcome RunStartup(SwitchLibrary& library, const std::function<void()>& fillWindow) {
+namespace {
+
+StartOutcome RunStatements(SwitchLibrary& library, const std::function<void()>& fillWindow) {
   Platform& platform = library.platform();
   Statements statements(platform);
   std::vector<std::wstring> tokens;
@@ -119,9 +123,12 @@ StartOutcome RunStartup(SwitchLibrary& library, const std::function<void()>& fil
     std::wstring token;
     statements.Run([&] { token = platform.ToUpper(written); });
     if (const std::size_t w = token.find(L'W'); w != std::wstring::npos) {
+      // As for CMD: a number out of 16 bits waits nothing, not the time of
+      // the number before it, which this token does not name.
       const auto numberFailure = statements.Run([&] { number = NumberAfter(token, w + 1); });
-      const auto waitFailure = statements.Run([&] { WaitSeconds(platform, number); });
-      if (numberFailure || waitFailure) statements.Report(written, texts::WaitTooLong(kLongestWaitSeconds));
+      if (numberFailure || statements.Run([&] { WaitSeconds(platform, number); })) {
+        statements.Report(written, texts::WaitTooLong(kLongestWaitSeconds));
+      }
     } else if (const std::size_t cmd = token.find(L"CMD"); cmd != std::wstring::npos) {
       // A number out of 16 bits starts nothing: not the command line of
       // the number before it, which this token does not name.
@@ -166,7 +173,7 @@ StartOutcome RunStartup(SwitchLibrary& library, const std::function<void()>& fil
                      if (SwitchCallWatch* watch = library.watch()) watch->StepBegins(step);
                      SwitchByMask(library, stored.address, stored.mask, slots[state]);
                    })) {
-          statements.Report(step, texts::CannotSwitch(*failure));
+          statements.Report(step, texts::CannotSwitch(*failure, library.stagingBegun()));
         }
       }
     }
@@ -177,6 +184,29 @@ StartOutcome RunStartup(SwitchLibrary& library, const std::function<void()>& fil
   if (!unusedNumbers.empty()) statements.Report(Joined(unusedNumbers), texts::kNumbersUnused);
   const bool anyNumberUnused = count == 1 || count >= 4;
   return {StartMode::kScript, statements.anyFailed(), anyNumberUnused, statements.TakeFailures()};
+}
+
+}  // namespace
+
+StartOutcome RunStartup(SwitchLibrary& library, const std::function<void()>& fillWindow) {
+  // A failure that nothing expects (the system out of memory, an error in
+  // qel itself) stops the routine where it happens: a script ends with its
+  // line and exit code 1, as after any failure, not through abort.
+  texts::Unexpected failure = texts::Unexpected::kOther;
+  try {
+    return RunStatements(library, fillWindow);
+  } catch (const std::bad_alloc&) {
+    failure = texts::Unexpected::kOutOfMemory;
+  } catch (...) {
+  }
+  StartOutcome stopped{StartMode::kScript, true, false, {}};
+  try {
+    stopped.failures.push_back({L"", texts::Stopped(failure)});
+    library.platform().WriteErrorLine(ScriptFailureLine(stopped.failures.back()));
+  } catch (...) {
+    // Out of memory for the line itself: the exit code still says it.
+  }
+  return stopped;
 }
 
 }  // namespace qel

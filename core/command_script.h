@@ -40,14 +40,17 @@ std::vector<std::wstring> SplitArguments(const std::wstring& text);
 
 // Runs the start-up routine. In window mode it calls fillWindow (guarded: a
 // failure there is dropped) and returns; ending the process in script mode is
-// left to the caller. Two or more tokens are a script, empty ones included;
+// left to the caller. A failure that nothing expects (out of memory, an
+// error in qel itself) stops it there: it returns a script's outcome with
+// that failure, its line written ("qel: 処理を中断: 予期しないエラー"). Two or more tokens are a script, empty ones included;
 // the script then passes over the empty tokens (a blank at the end, doubled
 // blanks), which are no step: cmd keeps the blank before a redirection it
 // removes, so that "qel 2 1 >log" gets the text "2 1 ".
 StartOutcome RunStartup(SwitchLibrary& library, const std::function<void()>& fillWindow);
 
 // The line a failed step is written as: "qel: 2 1: 切替できず: IP が空", one
-// line whatever the system's words hold.
+// line whatever the system's words hold; without tokens, "qel: " and the
+// reason.
 std::wstring ScriptFailureLine(const ScriptFailure& failure);
 
 // Waits seconds x 10 slices of 100 ms, processing window events after each.

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -133,9 +135,10 @@ TEST(Startup, CommandScripts) {
       {L"CMDW1 x", {}, 1000, {}, 1},
       // Numbers after W and CMD round half to even.
       {L"w0.5 W1.5 W2.5", {}, 4000, {}, 0},
-      // 16-bit overflow after W keeps the previous number: W1 then W99999
-      // waits 1 s twice; then 3277 s overflows the slice count.
-      {L"W1 W99999 W3277", {}, 2000, {}, 1},
+      // A number after W out of 16 bits waits nothing, not the time of the
+      // number before it, which the token does not name (as for CMD): W1
+      // then W99999 waits 1 s once; then 3277 s overflows the slice count.
+      {L"W1 W99999 W3277", {}, 1000, {}, 1},
       // A number after CMD out of 16 bits starts nothing, not the command
       // line of the number before it.
       {L"CMD1 CMD99999", {}, 0, {L"notepad.exe a.txt"}, 1},
@@ -186,8 +189,22 @@ TEST(Startup, EachFailedStepWritesItsReason) {
   } cases[] = {
       {"no library", L"1 1", [](FakePlatform& p) { p.libraryPresent = false; },
        {L"qel: 1 1: 切替できず: socket.dll を読み込めず"}},
-      {"no function", L"1 1", [](FakePlatform& p) { p.missingFunctions = {"transfer"}; },
+      // "切り替わった可能性がある" once, and only once, the word is being
+      // staged (setdata, cleandata, transfer), whatever the failure.
+      {"no setip", L"1 1", [](FakePlatform& p) { p.missingFunctions = {"setip"}; },
        {L"qel: 1 1: 切替できず: socket.dll に関数がない"}},
+      {"no setdata", L"1 1", [](FakePlatform& p) { p.missingFunctions = {"setdata"}; },
+       {L"qel: 1 1: 切替できず: socket.dll に関数がない"}},
+      {"no transfer, the word staged", L"1 1", [](FakePlatform& p) { p.missingFunctions = {"transfer"}; },
+       {L"qel: 1 1: 切替できず: socket.dll に関数がない (切り替わった可能性がある)"}},
+      {"setdata's answer out of range", L"1 1", [](FakePlatform& p) { p.results["setdata"] = 70000; },
+       {L"qel: 1 1: 切替できず: スイッチの応答が範囲外 (切り替わった可能性がある)"}},
+      {"cleandata's answer out of range", L"1 0", [](FakePlatform& p) { p.results["cleandata"] = -40000; },
+       {L"qel: 1 0: 切替できず: スイッチの応答が範囲外 (切り替わった可能性がある)"}},
+      // A later step selects the switch again: nothing of it is staged yet.
+      {"a later step's failure before its staging", L"1 1 W0 0",
+       [](FakePlatform& p) { p.missingFunctions = {"cleandata"}; },
+       {L"qel: 1 0: 切替できず: socket.dll に関数がない"}},
       {"empty address", L"2 1", noAddress, {L"qel: 2 1: 切替できず: IP が空"}},
       {"a mask that is no number", L"4 1", {}, {L"qel: 4 1: 切替できず: マスクが数値でない"}},
       {"no mask", L"5 1", {}, {L"qel: 5 1: 切替できず: マスクが数値でない"}},
@@ -321,6 +338,38 @@ TEST(Startup, FillingTheWindowFailureIsDropped) {
   ScriptRun run(L"", kIni, {}, [] { throw RuntimeError(ErrorKind::kLibraryNotFound, "socket.dll"); });
   EXPECT_EQ(run.outcome.mode, StartMode::kWindow);
   EXPECT_EQ(run.windowFillings, 1);
+}
+
+// A failure that nothing expects stops the script there, with a line and
+// exit code 1, like any other failure; it does not end qel through abort.
+TEST(Startup, AnUnexpectedFailureStopsTheScriptWithItsLineAndOne) {
+  struct ThrowingPlatform : FakePlatform {
+    std::function<void()> onSleep;
+    void SleepThenPumpEvents(int) override { onSleep(); }
+  };
+  const struct {
+    const char* what;
+    std::function<void()> onSleep;
+    std::wstring line;
+  } cases[] = {
+      {"out of memory", [] { throw std::bad_alloc(); }, L"qel: 処理を中断: メモリが足りない"},
+      {"an error qel does not expect", [] { throw std::logic_error("no"); }, L"qel: 処理を中断: 予期しないエラー"},
+      {"not even an exception", [] { throw 5; }, L"qel: 処理を中断: 予期しないエラー"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ThrowingPlatform platform;
+    platform.onSleep = c.onSleep;
+    platform.argumentText = L"1 1 W1 2 1";
+    platform.SetIni(kIni);
+    SwitchLibrary library(platform);
+    StartOutcome outcome;
+    ASSERT_NO_THROW(outcome = RunStartup(library, [] {}));
+    EXPECT_EQ(outcome.mode, StartMode::kScript);
+    EXPECT_EQ(ExitCodeOf(outcome), 1);
+    EXPECT_EQ(platform.errorLines, std::vector<std::wstring>{c.line});
+    EXPECT_EQ(platform.calls.back(), "transfer 1") << "a step after the failure ran";
+  }
 }
 
 TEST(WaitSeconds, SlicesOfAHundredMilliseconds) {

@@ -106,6 +106,7 @@ RawFunction SwitchLibrary::Bind(Function function) {
 
 std::int32_t SwitchLibrary::setip(const std::wstring& address) {
   const WatchedCall watched(watch_, "setip");
+  stagingBegun_ = false;
   const auto function = Bound(setip);
   const std::string text = AnsiText(platform_, address);  // lives through the call
   return CallLibrary("setip", function, text.c_str());
@@ -117,15 +118,21 @@ std::int32_t SwitchLibrary::receivep6() {
 }
 std::int32_t SwitchLibrary::setdata(std::int32_t word) {
   const WatchedCall watched(watch_, "setdata");
-  return CallLibrary("setdata", Bound(setdata), word);
+  const auto function = Bound(setdata);
+  stagingBegun_ = true;
+  return CallLibrary("setdata", function, word);
 }
 std::int32_t SwitchLibrary::cleandata(std::int32_t word) {
   const WatchedCall watched(watch_, "cleandata");
-  return CallLibrary("cleandata", Bound(cleandata), word);
+  const auto function = Bound(cleandata);
+  stagingBegun_ = true;
+  return CallLibrary("cleandata", function, word);
 }
 std::int32_t SwitchLibrary::transfer(std::int32_t word) {
   const WatchedCall watched(watch_, "transfer");
-  return CallLibrary("transfer", Bound(transfer), word);
+  const auto function = Bound(transfer);
+  stagingBegun_ = true;
+  return CallLibrary("transfer", function, word);
 }
 
 #undef Bound

@@ -52,6 +52,11 @@ class SwitchLibrary {
 
   Platform& platform() { return platform_; }
 
+  // Whether setdata, cleandata or transfer has been called since the last
+  // setip: once it has, a failure may come after the switch took the new
+  // word, and the outlet may have switched.
+  bool stagingBegun() const { return stagingBegun_; }
+
   // Every call from now on is told to `watch` (nullptr: to none).
   void Watch(SwitchCallWatch* watch) { watch_ = watch; }
   SwitchCallWatch* watch() const { return watch_; }
@@ -63,6 +68,7 @@ class SwitchLibrary {
   void* module_ = nullptr;
   std::array<RawFunction, switch_api::kFunctionCount> functions_{};
   SwitchCallWatch* watch_ = nullptr;
+  bool stagingBegun_ = false;
 };
 
 }  // namespace qel

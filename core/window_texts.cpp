@@ -66,19 +66,23 @@ std::wstring MaskCannotSwitch(ErrorKind kind) {
   return std::wstring(kCannotSwitch) + (kind == ErrorKind::kOverflow ? L": マスクが範囲外" : L": マスクが数値でない");
 }
 
-std::wstring CannotSwitch(ErrorKind kind) {
+std::wstring MayHaveSwitched(const std::wstring& reason) { return reason + L" (切り替わった可能性がある)"; }
+
+std::wstring CannotSwitch(ErrorKind kind, bool stagingBegun) {
   const std::wstring cannot = std::wstring(kCannotSwitch) + L": ";
-  // Both may come once setdata, cleandata or transfer had the new word.
-  const std::wstring mayHaveSwitched = L" (切り替わった可能性がある)";
-  if (kind == ErrorKind::kCallingConvention) return cannot + LibraryCause(kind) + mayHaveSwitched;
-  if (const wchar_t* cause = LibraryCause(kind)) return cannot + cause;
-  switch (kind) {
-    case ErrorKind::kOverflow: return cannot + L"スイッチの値が範囲外";
-    case ErrorKind::kAnswerOutOfRange: return cannot + L"スイッチの応答が範囲外" + mayHaveSwitched;
-    case ErrorKind::kNotInCodePage: return cannot + L"アドレスにこのシステムの文字コードで表せない文字がある";
-    case ErrorKind::kNoAddress: return cannot + L"IP が空";
-    default: return kCannotSwitch;
+  std::wstring reason = kCannotSwitch;
+  if (const wchar_t* cause = LibraryCause(kind)) {
+    reason = cannot + cause;
+  } else {
+    switch (kind) {
+      case ErrorKind::kOverflow: reason = cannot + L"スイッチの値が範囲外"; break;
+      case ErrorKind::kAnswerOutOfRange: reason = cannot + L"スイッチの応答が範囲外"; break;
+      case ErrorKind::kNotInCodePage: reason = cannot + L"アドレスにこのシステムの文字コードで表せない文字がある"; break;
+      case ErrorKind::kNoAddress: reason = cannot + L"IP が空"; break;
+      default: break;
+    }
   }
+  return stagingBegun ? MayHaveSwitched(reason) : reason;
 }
 
 namespace {

@@ -67,11 +67,14 @@ std::wstring NextTryIn(unsigned seconds);
 // Why ON or OFF could not switch: a mask field that does not convert, an
 // address field that names no switch (kNoAddress: the library is not
 // called), or the switch library failing; each begins with kCannotSwitch.
-// kAnswerOutOfRange and kCallingConvention may come after the new word was
-// handed over: their words say the outlet may have switched.
+// A failure once the switch has begun to stage its word (setdata, cleandata,
+// transfer: SwitchLibrary::stagingBegun) says that the outlet may have
+// switched; one before says nothing of the kind.
 inline constexpr wchar_t kCannotSwitch[] = L"切替できず";
 std::wstring MaskCannotSwitch(ErrorKind kind);
-std::wstring CannotSwitch(ErrorKind kind);
+std::wstring CannotSwitch(ErrorKind kind, bool stagingBegun);
+// `reason` followed by "(切り替わった可能性がある)".
+std::wstring MayHaveSwitched(const std::wstring& reason);
 // ON or OFF pressed while another switch is pending, or waits for its turn.
 inline constexpr wchar_t kSwitchBusy[] = L"切替できず: 前の操作の応答待ち";
 // ON or OFF that waited for its turn behind a call that did not answer

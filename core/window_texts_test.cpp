@@ -44,24 +44,35 @@ TEST(WindowTexts, EachFailureSaysItsCause) {
     SCOPED_TRACE(ErrorKindName(c.kind));
     EXPECT_TRUE(StartsWith(StatusUnknown(c.kind), kStatusUnknownWord)) << Shown(StatusUnknown(c.kind));
     EXPECT_TRUE(Has(StatusUnknown(c.kind), c.cause)) << Shown(StatusUnknown(c.kind));
-    EXPECT_TRUE(StartsWith(CannotSwitch(c.kind), kCannotSwitch)) << Shown(CannotSwitch(c.kind));
-    EXPECT_TRUE(Has(CannotSwitch(c.kind), c.cause)) << Shown(CannotSwitch(c.kind));
+    for (bool stagingBegun : {false, true}) {
+      const std::wstring text = CannotSwitch(c.kind, stagingBegun);
+      EXPECT_TRUE(StartsWith(text, kCannotSwitch)) << Shown(text);
+      EXPECT_TRUE(Has(text, c.cause)) << Shown(text);
+    }
   }
   EXPECT_EQ(StatusUnknown(ErrorKind::kNoAddress), kNoSavedAddress);
   std::set<std::wstring> status, cannotSwitch;
   for (ErrorKind kind : kKinds) {
     status.insert(StatusUnknown(kind));
-    cannotSwitch.insert(CannotSwitch(kind));
+    cannotSwitch.insert(CannotSwitch(kind, false));
   }
   // Every kind its own words, but for the poll a wrong answer to a switch,
   // which it never sees, reads as any other it cannot read.
   EXPECT_EQ(status.size(), std::size(kKinds) - 1);
   EXPECT_EQ(cannotSwitch.size(), std::size(kKinds));
+}
+
+// "切り替わった可能性がある" is said whenever, and only when, the switch had
+// begun to stage its word, whatever the failure: with the same words before
+// it as the failure's own.
+TEST(WindowTexts, MayHaveSwitchedOnlyOnceStagingHasBegun) {
+  const std::wstring mayHave = L" (切り替わった可能性がある)";
   for (ErrorKind kind : kKinds) {
-    const bool afterTheWord = kind == ErrorKind::kAnswerOutOfRange || kind == ErrorKind::kCallingConvention;
-    EXPECT_EQ(Has(CannotSwitch(kind), L"切り替わった可能性"), afterTheWord)
-        << ErrorKindName(kind);
+    SCOPED_TRACE(ErrorKindName(kind));
+    EXPECT_FALSE(Has(CannotSwitch(kind, false), L"可能性")) << Shown(CannotSwitch(kind, false));
+    EXPECT_EQ(CannotSwitch(kind, true), CannotSwitch(kind, false) + mayHave);
   }
+  EXPECT_EQ(MayHaveSwitched(CannotSwitchNoAnswer(10)), CannotSwitchNoAnswer(10) + mayHave);
 }
 
 // A mask the poll or ON and OFF cannot use is named as the user sees it:
@@ -241,9 +252,14 @@ std::vector<std::wstring> ReadmeExamples() {
                          ErrorKind::kNotInCodePage, ErrorKind::kNoAddress, ErrorKind::kTypeMismatch,
                          ErrorKind::kCallingConvention}) {
     examples.push_back(StatusUnknown(kind));
-    examples.push_back(CannotSwitch(kind));
+    examples.push_back(CannotSwitch(kind, false));
   }
-  examples.push_back(CannotSwitch(ErrorKind::kAnswerOutOfRange));
+  // What may come once the word is staged: the function or the convention
+  // of transfer, an answer out of range, a call that does not come back.
+  for (ErrorKind kind : {ErrorKind::kFunctionNotFound, ErrorKind::kCallingConvention, ErrorKind::kAnswerOutOfRange}) {
+    examples.push_back(CannotSwitch(kind, true));
+  }
+  examples.push_back(MayHaveSwitched(CannotSwitchNoAnswer(10)));
   for (Unexpected failure : {Unexpected::kOutOfMemory, Unexpected::kOther}) {
     examples.push_back(Stopped(failure));
     examples.push_back(StatusStopped(failure));

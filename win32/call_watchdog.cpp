@@ -1,13 +1,20 @@
 #include "win32/call_watchdog.h"
 
+#include <cstring>
+
 #include "core/command_script.h"
 #include "core/window_texts.h"
 
 namespace qel {
 
-CallWatchdog::CallWatchdog(Platform& platform, DWORD limitMilliseconds)
+void EndThisProcessNow(UINT exitCode) { TerminateProcess(GetCurrentProcess(), exitCode); }
+
+CallWatchdog::CallWatchdog(Platform& platform, DWORD limitMilliseconds, ProcessEnd end)
     : platform_(platform),
-      limit_(limitMilliseconds), changed_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
+      limit_(limitMilliseconds),
+      end_(end),
+      changed_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
+      running_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
   InitializeCriticalSection(&lock_);
 }
 
@@ -21,26 +28,43 @@ void CallWatchdog::EndNoAnswer() {
   if (InterlockedExchange(&ending_, 1) == 0) {
     EnterCriticalSection(&lock_);
     const std::wstring step = step_;
+    const bool staging = staging_;
     LeaveCriticalSection(&lock_);
-    platform_.WriteErrorLine(ScriptFailureLine({step, texts::CannotSwitchNoAnswer(limit_ / 1000)}));
+    const std::wstring reason = texts::CannotSwitchNoAnswer(limit_ / 1000);
+    platform_.WriteErrorLine(ScriptFailureLine({step, staging ? texts::MayHaveSwitched(reason) : reason}));
+    end_(static_cast<UINT>(kExitNoAnswer));
   }
-  ExitProcess(static_cast<UINT>(kExitNoAnswer));
+  // The other side is writing the line and ends the process after it.
+  for (;;) Sleep(INFINITE);
 }
 
 void CallWatchdog::StepBegins(const std::wstring& step) {
   EnterCriticalSection(&lock_);
   step_ = step;
+  staging_ = false;
   LeaveCriticalSection(&lock_);
 }
 
-void CallWatchdog::Begins(const char*) {
+bool CallWatchdog::StartThread() {
+  if (!changed_ || !running_) return false;
+  thread_.Reset(CreateThread(nullptr, 0, &CallWatchdog::Watch, this, 0, nullptr));
+  if (!thread_) return false;
+  // Running, or ended without running (it cannot: then nothing watches).
+  const HANDLE either[] = {running_.get(), thread_.get()};
+  return WaitForMultipleObjects(2, either, FALSE, INFINITE) == WAIT_OBJECT_0;
+}
+
+void CallWatchdog::Begins(const char* function) {
+  // Without a thread to watch it, the call goes on unwatched, as it would
+  // without a watchdog.
+  if (!thread_ && !noThread_) noThread_ = !StartThread();
+  const bool staging = std::strcmp(function, "setdata") == 0 || std::strcmp(function, "cleandata") == 0 ||
+                       std::strcmp(function, "transfer") == 0;
   EnterCriticalSection(&lock_);
   pending_ = true;
   begunAt_ = GetTickCount();
+  if (staging) staging_ = true;
   LeaveCriticalSection(&lock_);
-  // Without a thread to watch it, the call goes on unwatched, as it would
-  // without a watchdog.
-  if (!thread_) thread_.Reset(CreateThread(nullptr, 0, &CallWatchdog::Watch, this, 0, nullptr));
   SetEvent(changed_.get());
 }
 
@@ -55,6 +79,7 @@ void CallWatchdog::Ended() {
 
 DWORD WINAPI CallWatchdog::Watch(void* self) {
   auto& watchdog = *static_cast<CallWatchdog*>(self);
+  SetEvent(watchdog.running_.get());
   for (;;) {
     EnterCriticalSection(&watchdog.lock_);
     const bool pending = watchdog.pending_;

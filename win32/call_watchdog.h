@@ -6,8 +6,18 @@
 //
 // Before it ends the process it writes the step's line on standard error,
 // as a script's failed steps do ("qel: 2 1: 切替できず: スイッチが応答しない
-// (10 秒)"). The thread starts with the first call; waits and started programs are no
-// calls, and no limit holds them.
+// (10 秒)"), with "(切り替わった可能性がある)" once the step has begun to
+// stage its word (setdata, cleandata or transfer). Exactly one line is
+// written, whole: when a call comes back just as the watch runs out, the
+// first of the two to end the process writes it and ends the process, and
+// the other waits for that.
+//
+// The thread starts with the first call and is running before that call
+// goes on: a library that hangs while it loads holds the system's loader,
+// which a thread still starting would wait for. The process is ended with
+// TerminateProcess on itself, which takes no lock that a hung call may hold
+// (ExitProcess takes the loader's). Waits and started programs are no calls,
+// and no limit holds them.
 #pragma once
 
 #include <windows.h>
@@ -20,9 +30,16 @@
 
 namespace qel {
 
+// Ends the process with `exitCode` at once, from any thread, whatever the
+// other threads hold.
+void EndThisProcessNow(UINT exitCode);
+
 class CallWatchdog : public SwitchCallWatch {
  public:
-  CallWatchdog(Platform& platform, DWORD limitMilliseconds);
+  // `end` ends the process once the line is written (the tests give their
+  // own).
+  using ProcessEnd = void (*)(UINT exitCode);
+  CallWatchdog(Platform& platform, DWORD limitMilliseconds, ProcessEnd end = &EndThisProcessNow);
   ~CallWatchdog() override;
   CallWatchdog(const CallWatchdog&) = delete;
   CallWatchdog& operator=(const CallWatchdog&) = delete;
@@ -33,19 +50,26 @@ class CallWatchdog : public SwitchCallWatch {
 
  private:
   static DWORD WINAPI Watch(void* self);
+  // Starts the thread and waits until it runs; false when it cannot.
+  bool StartThread();
   [[noreturn]] void EndNoAnswer();
 
   Platform& platform_;
   const DWORD limit_;
+  const ProcessEnd end_;
   CRITICAL_SECTION lock_;
   OwnedHandle changed_;  // set at every call's beginning and end
+  OwnedHandle running_;  // set once the thread runs
   OwnedHandle thread_;
+  bool noThread_ = false;  // the thread could not be started: calls go unwatched
   // Under lock_: whether a call is pending, since when, and whether the
-  // limit has ended it.
+  // limit has ended it; the step, and whether it has begun to stage its
+  // word.
   bool pending_ = false;
   DWORD begunAt_ = 0;
   bool expired_ = false;
   std::wstring step_;
+  bool staging_ = false;
   LONG ending_ = 0;  // set by the first to end the process: one line only
 };
 

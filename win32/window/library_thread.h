@@ -43,6 +43,9 @@ struct LibraryCall {
   std::optional<std::wstring> savedAddress;
   std::int16_t word = 0;
   std::optional<ErrorKind> failure;
+  // kSwitch: whether the failure came once the word was being staged
+  // (SwitchLibrary::stagingBegun): the outlet may have switched.
+  bool stagingBegun = false;
   // A failure that qel's handling does not expect (callback_edge.h).
   std::optional<texts::Unexpected> unexpected;
 };

@@ -101,7 +101,7 @@ void LivePanel::TakeAnswer(LPARAM answer) {
     PostMessageW(window_, kMsgCallbackStopped, static_cast<WPARAM>(*call->unexpected),
                  static_cast<LPARAM>(StoppedIn::kMessage));
   } else if (call->failure) {
-    MessageBoxW(window_, texts::CannotSwitch(*call->failure).c_str(), texts::kMessageTitle, MB_OK | MB_ICONWARNING);
+    MessageBoxW(window_, texts::CannotSwitch(*call->failure, call->stagingBegun).c_str(), texts::kMessageTitle, MB_OK | MB_ICONWARNING);
   }
 }
 
