@@ -19,7 +19,8 @@ void LivePanel::Attach(HWND window) {
     const RowLook& row = rows_[static_cast<std::size_t>(outlet)];
     return LabelState{row.lit, row.unknown};
   });
-  thread_.Start(window_);  // without it, the calls are made here (LibraryThread::Ask)
+  // Without it, the calls are made here (LibraryThread::Ask).
+  thread_.Start(window_);
 }
 
 void LivePanel::FinishSetUp(HINSTANCE instance) {
@@ -49,38 +50,77 @@ void LivePanel::FinishSetUp(HINSTANCE instance) {
 }
 
 void LivePanel::Ask(std::unique_ptr<LibraryCall> call) {
-  pace_.Asked(GetTickCount(), call->kind == LibraryCall::Kind::kPoll);
+  pace_.Asked(GetTickCount(), call->kind());
   switches_.Asked(*call);
   thread_.Ask(std::move(call));
 }
 
 void LivePanel::Select(const std::wstring& address) {
   auto call = std::make_unique<LibraryCall>();
-  call->kind = LibraryCall::Kind::kSelect;
-  call->address = address;
+  call->what = SelectCall{address};
   Ask(std::move(call));
 }
 
+void LivePanel::AskPoll() {
+  // ip.ini is the window's: the thread is given the address, not the file.
+  PollCall poll;
+  const std::optional<ErrorKind> failure =
+      FailureOf([&] { poll.address = ReadSetting(library_.platform(), kAddressKey); });
+  if (failure) {
+    // No switch can be asked: the poll fails here and now, as one that
+    // fails at once.
+    const DWORD now = GetTickCount();
+    pace_.Asked(now, CallKind::kPoll);
+    pace_.Answered(now, true);
+    ShowUnknownFrom(0, texts::StatusUnknown(*failure) + texts::SavedAddressNote(std::nullopt));
+    return;
+  }
+  auto call = std::make_unique<LibraryCall>();
+  call->what = std::move(poll);
+  Ask(std::move(call));
+}
+
+bool LivePanel::DropLateSwitch(DWORD now) {
+  if (!switches_.Waiting() || !pace_.PastLimit(now)) return false;
+  // Not carried out long after it was pressed, whenever the switch may
+  // answer.
+  switches_.Drop();
+  return true;
+}
+
 void LivePanel::PollIfDue() {
+  if (close_ == nullptr && !IsWindow(window_)) return;
+  TakeAnswer();  // one whose message was lost
+  if (!IsWindow(window_)) return;  // it closed the window
   const DWORD now = GetTickCount();
-  if (switches_.Waiting() && pace_.PastLimit(now)) {
-    // The ON or OFF that waited is not carried out long after it was
-    // pressed, whenever the switch may answer.
-    switches_.Drop();
+  if (DropLateSwitch(now)) {
     ShowRows();
     MessageBoxW(window_, texts::CannotSwitchNoAnswer(pace_.PendingFor(now) / 1000).c_str(), texts::kMessageTitle,
                 MB_OK | MB_ICONWARNING);
+    CloseIfDone(GetTickCount());
     return;
   }
-  if (pace_.PollDue(now)) Ask(std::make_unique<LibraryCall>());
+  if (close_ != nullptr) {
+    CloseIfDone(now);
+    if (!IsWindow(window_)) return;
+  } else if (pace_.PollDue(now)) {
+    AskPoll();
+  }
   ShowRows();
 }
 
-void LivePanel::TakeAnswer(LPARAM answer) {
-  const std::unique_ptr<LibraryCall> call = LibraryThread::TakeAnswer(answer);
+void LivePanel::TakeAnswer() {
+  const std::unique_ptr<LibraryCall> call = thread_.TakeAnswer();
+  if (!call) return;
+  const DWORD now = GetTickCount();
+  // The limit is checked here, where the answer is taken: one that comes
+  // between the limit and the next tick does not carry out the ON or OFF
+  // that waited behind it.
+  const unsigned pendingSeconds = pace_.PendingFor(now) / 1000;
+  const bool dropped = DropLateSwitch(now);
   const bool first = !pace_.PollAnswered();
-  pace_.Answered(GetTickCount());
-  if (call->kind == LibraryCall::Kind::kPoll) {
+  pace_.Answered(now, call->failed());
+  if (call->kind() == CallKind::kPoll) {
     ShowPoll(*call);
     // The first state painted now, not after whatever else is waiting.
     if (first) {
@@ -92,17 +132,52 @@ void LivePanel::TakeAnswer(LPARAM answer) {
   // events, the timer's among them, run meanwhile.
   if (switches_.Waiting()) {
     Ask(switches_.Take());
-  } else if (pace_.PollDue(GetTickCount())) {
-    Ask(std::make_unique<LibraryCall>());
+  } else if (close_ == nullptr && pace_.PollDue(GetTickCount())) {
+    AskPoll();
   }
   ShowRows();
-  if (call->kind != LibraryCall::Kind::kSwitch) return;
-  if (call->unexpected) {
-    PostMessageW(window_, kMsgCallbackStopped, static_cast<WPARAM>(*call->unexpected),
-                 static_cast<LPARAM>(StoppedIn::kMessage));
-  } else if (call->failure) {
-    MessageBoxW(window_, texts::CannotSwitch(*call->failure, call->stagingBegun).c_str(), texts::kMessageTitle, MB_OK | MB_ICONWARNING);
+  if (dropped) {
+    MessageBoxW(window_, texts::CannotSwitchNoAnswer(pendingSeconds).c_str(), texts::kMessageTitle,
+                MB_OK | MB_ICONWARNING);
   }
+  if (call->kind() == CallKind::kSwitch) {
+    if (call->unexpected) {
+      PostMessageW(window_, kMsgCallbackStopped, static_cast<WPARAM>(*call->unexpected),
+                   static_cast<LPARAM>(StoppedIn::kMessage));
+    } else if (call->failure) {
+      const bool staged = std::get<SwitchCall>(call->what).stagingBegun;
+      MessageBoxW(window_, texts::CannotSwitch(*call->failure, staged).c_str(), texts::kMessageTitle,
+                  MB_OK | MB_ICONWARNING);
+    }
+  }
+  CloseIfDone(GetTickCount());
+}
+
+void LivePanel::CloseAfterSwitch(std::function<void()> close) {
+  close_ = std::move(close);
+  closeAskedAt_ = GetTickCount();
+  CloseIfDone(closeAskedAt_);
+}
+
+void LivePanel::CloseIfDone(DWORD now) {
+  if (close_ == nullptr) return;
+  const bool outstanding = SwitchOutstanding();
+  const bool pastLimit = pace_.PastLimit(now) || now - closeAskedAt_ >= kCallLimitSeconds * 1000;
+  if (outstanding && !pastLimit) return;
+  // Taken first: what is said below runs the window's events meanwhile.
+  const std::function<void()> close = std::move(close_);
+  close_ = nullptr;
+  if (outstanding) {
+    // An ON or OFF handed to the switch may have switched it; one still
+    // waiting for its turn has not.
+    const bool sent = pace_.Pending() && pace_.PendingKind() == CallKind::kSwitch;
+    const unsigned seconds = (sent ? pace_.PendingFor(now) : now - closeAskedAt_) / 1000;
+    const std::wstring noAnswer = texts::CannotSwitchNoAnswer(seconds);
+    switches_.Drop();
+    MessageBoxW(window_, (sent ? texts::MayHaveSwitched(noAnswer) : noAnswer).c_str(), texts::kMessageTitle,
+                MB_OK | MB_ICONWARNING);
+  }
+  close();
 }
 
 template <typename Int>
@@ -115,20 +190,21 @@ LivePanel::Reading<Int> LivePanel::ReadMask(int outlet, Int (*narrow)(double)) c
   return mask;
 }
 
-void LivePanel::ShowPoll(const LibraryCall& poll) {
-  if (poll.unexpected) {
-    ShowUnknownFrom(0, texts::StatusStopped(*poll.unexpected));
+void LivePanel::ShowPoll(const LibraryCall& call) {
+  const PollCall& poll = std::get<PollCall>(call.what);
+  if (call.unexpected) {
+    ShowUnknownFrom(0, texts::StatusStopped(*call.unexpected));
     return;
   }
-  if (poll.failure == ErrorKind::kNoAddress) {
+  if (call.failure == ErrorKind::kNoAddress) {
     // No switch is named: none was asked. No label keeps a light of a
     // switch it showed before.
-    ShowUnknownFrom(0, texts::StatusUnknown(*poll.failure));
+    ShowUnknownFrom(0, texts::StatusUnknown(*call.failure));
     return;
   }
-  const std::wstring note = texts::SavedAddressNote(poll.savedAddress);
-  if (poll.failure) {
-    ShowUnknownFrom(0, texts::StatusUnknown(*poll.failure) + note);
+  const std::wstring note = texts::SavedAddressNote(poll.address);
+  if (call.failure) {
+    ShowUnknownFrom(0, texts::StatusUnknown(*call.failure) + note);
     return;
   }
   // The rows in order; a bad mask ends the answer with the rows before it
@@ -213,10 +289,7 @@ void LivePanel::SwitchFromScreen(int outlet, bool on) {
   }
   // The address and mask on screen, saved or not.
   auto call = std::make_unique<LibraryCall>();
-  call->kind = LibraryCall::Kind::kSwitch;
-  call->address = ControlText(window_, kIdAddress);
-  call->mask = mask.value;
-  call->on = on;
+  call->what = SwitchCall{ControlText(window_, kIdAddress), mask.value, on};
   switch (switches_.Place(call, pace_.Pending())) {
     case SwitchQueue::Placed::kAskNow:
       Ask(std::move(call));

@@ -8,15 +8,18 @@
 // since it runs again and again), ON and OFF in one message box.
 //
 // The switch library is called from a thread of its own (library_thread.h),
-// one call at a time, at the pace of core/poll_pace.h: the window never
-// waits for the switch. Until the first answer every label is unknown,
-// the reply awaited; a call pending for a second or more is said in the
-// tooltips; one pending for kCallLimitSeconds makes every label unknown
-// ("スイッチが応答しない") until an answer comes. ON or OFF pressed while a
-// poll is pending is carried out right after it (one at most); pressed
-// while a switch is pending or one already waits, it says so
-// (texts::kSwitchBusy) and does nothing. One that waited behind a call that
-// did not answer within the limit is not carried out, and says so.
+// one call at a time, at the pace core/poll_pace.h sets out: the window
+// never waits for the switch. Until the first answer every label is
+// unknown, the reply awaited; a call pending for a second or more is said
+// in the tooltips; one past the limit makes every label unknown
+// ("スイッチが応答しない") until an answer comes. ON and OFF wait as
+// switch_queue.h says; one that waited behind a call that passed the limit
+// is not carried out, however soon after the limit that call answers, and
+// says so.
+//
+// Closing the window while an ON or OFF is pending or waits carries it out
+// first (CloseAfterSwitch), for at most the limit; past it the user is told
+// that the outlet may or may not have switched.
 //
 // Each outlet label's tooltip says its state in words, "オン", "オフ" or
 // "状態不明: " and the reason, and names the saved address whose switch
@@ -24,14 +27,15 @@
 // outlet's ON or OFF button while that button has the keyboard focus
 // (focus_state_tip.h), and a screen reader reads it as the label's value
 // (accessible_names.h), told of each change. The labels are painted as
-// outlet_label_painter.h says; ON and OFF wait as switch_queue.h says.
+// outlet_label_painter.h says.
 #pragma once
 
 #include <windows.h>
 
 #include <array>
-#include <memory>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -55,14 +59,15 @@ inline constexpr unsigned kPollTimer = 1;
 
 class LivePanel {
  public:
-  explicit LivePanel(SwitchLibrary& library) : library_(library), thread_(library) {}
+  explicit LivePanel(SwitchLibrary& library, LibraryThread::Notify notify = &PostMessageW)
+      : library_(library), thread_(library, notify) {}
   LivePanel(const LivePanel&) = delete;
   LivePanel& operator=(const LivePanel&) = delete;
 
   // Binds the panel to the window whose controls it drives, starts the
-  // thread that calls the library, and frames the labels from their first
-  // paint on (solid for an outlet that is on, dashed for one whose state
-  // is unknown).
+  // thread that calls the library (which calls nothing until it is opened),
+  // and frames the labels from their first paint on (solid for an outlet
+  // that is on, dashed for one whose state is unknown).
   void Attach(HWND window);
   // What the panel sets up once the window shows: the outlet labels'
   // tooltips (the state in words and the saved address) and the same text
@@ -71,17 +76,21 @@ class LivePanel {
   // The window moved or its controls were placed anew: a state tip shown
   // beside a focused button goes with the button.
   void ControlsMoved() { focusTip_.FollowButton(); }
+  // From now on the library is called: the window has shown and loaded
+  // what it loads itself.
+  void OpenLibrary() { thread_.Open(); }
 
   // Selects the switch at `address` once, as the window does at start.
   void Select(const std::wstring& address);
   // The status poll, when one is due: the thread reads the status word from
-  // the switch whose address is saved in ip.ini, and its answer colours
-  // every outlet label whose mask on screen has a bit set in it. While
-  // ip.ini holds no address no switch is asked and every outlet shows as
-  // unknown. Then the labels' words on a pending call follow the time.
+  // the switch whose address is saved in ip.ini (read here, handed to the
+  // thread), and its answer colours every outlet label whose mask on screen
+  // has a bit set in it. While ip.ini holds no address no switch is asked
+  // and every outlet shows as unknown. Then the labels' words on a pending
+  // call follow the time. An answer whose message was lost is taken here.
   void PollIfDue();
-  // An answer of the thread (kMsgLibraryAnswer's lParam).
-  void TakeAnswer(LPARAM answer);
+  // The thread's answer, once it has come (kMsgLibraryAnswer).
+  void TakeAnswer();
   // A poll stopped by a failure it did not expect: every outlet unknown,
   // with `tip` as the reason.
   void ShowStatusStopped(const std::wstring& tip) { ShowUnknownFrom(0, tip); }
@@ -90,6 +99,16 @@ class LivePanel {
   void SwitchFromScreen(int outlet, bool on);
   // Starts the command line in field `command` (0..2) as it stands.
   void Launch(int command);
+
+  // Whether an ON or OFF is pending or waits for its turn.
+  bool SwitchOutstanding() const {
+    return switches_.Waiting() || (pace_.Pending() && pace_.PendingKind() == CallKind::kSwitch);
+  }
+  // The window closes: an ON or OFF pending or waiting is carried out
+  // first, and then `close` is called; no poll is asked meanwhile. Past the
+  // limit the user is told what may have come of it, and `close` is called
+  // all the same. With none outstanding, `close` is called at once.
+  void CloseAfterSwitch(std::function<void()> close);
 
   // The colours of a label (WM_CTLCOLORSTATIC), as OutletLabelPainter
   // gives them.
@@ -115,8 +134,15 @@ class LivePanel {
 
   // Hands a call to the thread, as the pending one.
   void Ask(std::unique_ptr<LibraryCall> call);
+  // A poll of the switch whose address ip.ini holds.
+  void AskPoll();
+  // An ON or OFF waiting behind a call that passed the limit is not carried
+  // out, and says so; true when one was dropped.
+  bool DropLateSwitch(DWORD now);
+  // The close asked for, once nothing is outstanding or past the limit.
+  void CloseIfDone(DWORD now);
   // The rows as a poll's answer tells them.
-  void ShowPoll(const LibraryCall& poll);
+  void ShowPoll(const LibraryCall& call);
   // Each row as the last answer showed it, with the words on a pending call
   // or on the next poll's wait.
   void ShowRows();
@@ -145,6 +171,8 @@ class LivePanel {
   LibraryThread thread_;
   PollPace pace_;
   SwitchQueue switches_;
+  std::function<void()> close_;  // set while the window waits to close
+  DWORD closeAskedAt_ = 0;
   // Last: its destructor gives the labels back their own painting, before
   // the rows it paints from go.
   OutletLabelPainter painter_;

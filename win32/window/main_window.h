@@ -14,17 +14,9 @@
 #include "win32/scoped_ole.h"
 #include "win32/window/callback_edge.h"
 #include "win32/window/live_panel.h"
+#include "win32/window/window_messages.h"
 
 namespace qel {
-
-// The window's own messages, posted to itself (and kMsgCallbackStopped of
-// callback_edge.h, kMsgLibraryAnswer of library_thread.h). Run posts the
-// first: what the window needs only once it is up is set up right after it
-// shows. The fill posts the second: the first poll, as soon as the window
-// shows, so that the labels tell the switch's state from the start rather
-// than at the timer's first tick.
-inline constexpr UINT kMsgFinishSetUp = WM_APP + 1;
-inline constexpr UINT kMsgFirstPoll = WM_APP + 2;
 
 class MainWindow {
  public:
@@ -60,12 +52,16 @@ class MainWindow {
   // Writes the fields the user changed (and those ip.ini lacks) into ip.ini,
   // all or nothing, and ends; shows why and stays when it cannot.
   void SaveAndQuit();
+  // Ends the window once an ON or OFF pending or waiting is carried out
+  // (LivePanel::CloseAfterSwitch), showing that it waits.
+  void Close();
 
   SwitchLibrary& library_;
   LivePanel panel_;
   HWND hwnd_ = nullptr;
   HWND lastFocus_ = nullptr;  // restored when the window is activated again
   bool sayingStopped_ = false;  // a stopped failure's message box is up
+  bool closing_ = false;
   OwnedFont gothicFont_;
   OwnedFont messageFont_;
   std::optional<ScopedOle> ole_;  // for the file drop, once the window is up

@@ -23,7 +23,7 @@ class SwitchQueue {
   // caller's.
   Placed Place(std::unique_ptr<LibraryCall>& call, bool pending);
   // `call` was handed to the thread, as the pending one.
-  void Asked(const LibraryCall& call) { pendingSwitch_ = call.kind == LibraryCall::Kind::kSwitch; }
+  void Asked(const LibraryCall& call) { pendingSwitch_ = call.kind() == CallKind::kSwitch; }
 
   bool Waiting() const { return queued_ != nullptr; }
   // The waiting ON or OFF, taken: it waits no more.
