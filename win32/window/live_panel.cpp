@@ -89,7 +89,7 @@ bool LivePanel::DropLateSwitch(DWORD now) {
 }
 
 void LivePanel::PollIfDue() {
-  if (close_ == nullptr && !IsWindow(window_)) return;
+  if (!IsWindow(window_)) return;
   TakeAnswer();  // one whose message was lost
   if (!IsWindow(window_)) return;  // it closed the window
   const DWORD now = GetTickCount();

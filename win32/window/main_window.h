@@ -20,7 +20,10 @@ namespace qel {
 
 class MainWindow {
  public:
-  explicit MainWindow(SwitchLibrary& library) : library_(library), panel_(library) {}
+  // `notify` tells the window that the library's thread has an answer
+  // (LibraryThread::Notify).
+  explicit MainWindow(SwitchLibrary& library, LibraryThread::Notify notify = &PostMessageW)
+      : library_(library), panel_(library, notify) {}
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
