@@ -89,7 +89,7 @@ bool LivePanel::DropLateSwitch(DWORD now) {
 }
 
 void LivePanel::PollIfDue() {
-  if (!IsWindow(window_)) return;
+  if (closed_ || !IsWindow(window_)) return;
   TakeAnswer();  // one whose message was lost
   if (!IsWindow(window_)) return;  // it closed the window
   const DWORD now = GetTickCount();
@@ -132,7 +132,7 @@ void LivePanel::TakeAnswer() {
   // events, the timer's among them, run meanwhile.
   if (switches_.Waiting()) {
     Ask(switches_.Take());
-  } else if (close_ == nullptr && pace_.PollDue(GetTickCount())) {
+  } else if (close_ == nullptr && !closed_ && pace_.PollDue(GetTickCount())) {
     AskPoll();
   }
   ShowRows();
@@ -167,6 +167,7 @@ void LivePanel::CloseIfDone(DWORD now) {
   // Taken first: what is said below runs the window's events meanwhile.
   const std::function<void()> close = std::move(close_);
   close_ = nullptr;
+  closed_ = true;  // no call is asked for any more
   if (outstanding) {
     // An ON or OFF handed to the switch may have switched it; one still
     // waiting for its turn has not.

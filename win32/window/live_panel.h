@@ -172,6 +172,7 @@ class LivePanel {
   PollPace pace_;
   SwitchQueue switches_;
   std::function<void()> close_;  // set while the window waits to close
+  bool closed_ = false;          // the window was closed
   DWORD closeAskedAt_ = 0;
   // Last: its destructor gives the labels back their own painting, before
   // the rows it paints from go.

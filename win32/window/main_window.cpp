@@ -77,6 +77,8 @@ void MainWindow::FinishSetUp() {
   // it may call): only then is the library called. A socket.dll that hangs
   // while it loads holds the system's loader for good, and the window must
   // still paint, answer and close.
+  // Painted whole once: whatever a first paint loads is loaded now.
+  RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   LoadEveryDelayedImport();
   panel_.OpenLibrary();
 }
@@ -135,7 +137,7 @@ void MainWindow::SaveAndQuit() {
     MessageBoxW(hwnd_, message.c_str(), texts::kMessageTitle, MB_OK);
     return;
   }
-  // The window's own teardown ends the event loop; qel ends with code 0.
+  // Closing ends the event loop; qel ends with code 0.
   Close();
 }
 
@@ -150,7 +152,12 @@ void MainWindow::Close() {
       EnableWindow(control, FALSE);
     }
   }
-  panel_.CloseAfterSwitch([this] { DestroyWindow(hwnd_); });
+  // Then the event loop ends, and qel with it (main.cpp ends the process at
+  // once): the window is not taken down control by control first, which
+  // can wait for the system's loader (comctl32 resolves functions of its
+  // own then), and a socket.dll that hangs while it loads holds the loader
+  // for good.
+  panel_.CloseAfterSwitch([] { PostQuitMessage(0); });
 }
 
 int MainWindow::Run() {

@@ -35,8 +35,9 @@ class MainWindow {
   void FillFromSettings();
 
   // Shows the window with the focus in the address field and runs the event
-  // loop until the window is gone (closed, or saved and quit); returns the
-  // process's exit code.
+  // loop until the window is closed (or saved and quit) or gone; returns the
+  // process's exit code. The window may still be there: the caller ends the
+  // process.
   int Run();
 
  private:
