@@ -15,6 +15,9 @@ namespace qel::texts {
 
 // The window's caption bar (with its leading blank).
 inline constexpr wchar_t kWindowCaption[] = L" qel設定";
+// The caption while the window, closed, waits for an ON or OFF to be
+// carried out.
+inline constexpr wchar_t kClosingAfterSwitch[] = L" qel設定: 切替の応答を待って終了";
 // The title of every message box.
 inline constexpr wchar_t kMessageTitle[] = L"qel";
 

@@ -234,6 +234,7 @@ std::vector<std::wstring> ReadmeExamples() {
       StateWord(false) + SavedAddressNote(address) + NextTryIn(4),
       kSwitchBusy,
       CannotSwitchNoAnswer(10),
+      kClosingAfterSwitch,
   };
   for (std::wstring advice = kSaveAdvice; !advice.empty();) {
     examples.push_back(FirstLine(advice));

@@ -38,5 +38,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   });
   if (outcome.mode == qel::StartMode::kScript) ExitProcess(static_cast<UINT>(qel::ExitCodeOf(outcome)));
   if (!created) ExitProcess(1);
-  ExitProcess(static_cast<UINT>(window.Run()));
+  // The window is gone and ip.ini saved (or left alone): the process ends
+  // without the loader lock that ExitProcess takes, which a socket.dll that
+  // hangs while it loads holds for good.
+  const int exitCode = window.Run();
+  qel::EndThisProcessNow(static_cast<UINT>(exitCode));
+  return exitCode;
 }

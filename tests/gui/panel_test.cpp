@@ -26,7 +26,7 @@ namespace {
 
 using namespace qel_window_test;
 
-std::wstring gMissingReceive, gEchoArgs, gScreenshot;
+std::wstring gMissingReceive, gEchoArgs, gScreenshot, gHangingLoad;
 
 constexpr COLORREF kLit = RGB(255, 192, 192);
 constexpr char kSaved[] = "10.0.0.5";     // the address saved in ip.ini
@@ -242,7 +242,7 @@ bool BoxHasIcon(HWND box) {
 
 // ---------------------------------------------------------------------------
 // qel.exe beside the simulated switch, with ip.ini as kIni.
-enum class Library { kWhole, kNone, kWithoutReceive };  // the socket.dll beside qel.exe
+enum class Library { kWhole, kNone, kWithoutReceive, kHangsWhileItLoads };  // the socket.dll beside qel.exe
 
 class QelPanel : public QelWindow {
  protected:
@@ -269,8 +269,10 @@ class QelPanel : public QelWindow {
     }
     const std::wstring socket = folder + L"\\socket.dll";
     DeleteFileW(socket.c_str());
-    if (library != Library::kNone &&
-        !CopyFileW((library == Library::kWhole ? gSocket : gMissingReceive).c_str(), socket.c_str(), FALSE)) {
+    const std::wstring& source = library == Library::kWhole             ? gSocket
+                                 : library == Library::kWithoutReceive ? gMissingReceive
+                                                                       : gHangingLoad;
+    if (library != Library::kNone && !CopyFileW(source.c_str(), socket.c_str(), FALSE)) {
       ADD_FAILURE() << "cannot copy socket.dll";
       return false;
     }
@@ -1280,19 +1282,21 @@ TEST_F(QelPanel, SlowSwitchOnDuringAPollIsCarriedOutAfterItAndASecondPressSaysSo
   ExpectCloseLeavesIni();
 }
 
-// Polls that answer slowly are asked for less often, and the tooltips say
-// when the next one is; a quick answer brings back the half second.
-TEST_F(QelPanel, SlowSwitchPollsLessOftenAndSaysWhenTheNextIs) {
+// Polls that fail slowly are asked for less often, and the tooltips say
+// when the next one is; a poll that answers brings back the half second.
+TEST_F(QelPanel, SlowSwitchFailingPollsComeLessOftenAndSayWhenTheNextIs) {
   ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 4}}));
   ExpectRows({".x..", "...."});
-  ASSERT_TRUE(SetFault(L"receivep6=slow1500"));
+  ASSERT_TRUE(SetFault(L"receivep6=slow1500,receivep6=range"));
   std::wstring tip;
   for (int waited = 0; waited < 40000 && tip.find(L" / 次の確認は ") == std::wstring::npos; waited += 100) {
     tip = TipOf(1);
     Sleep(100);
   }
-  EXPECT_TRUE(StartsWith(tip, StateTip(true, kSaved) + L" / 次の確認は ") && EndsWith(tip, L" 秒後")) << Narrow(tip);
-  ExpectLooks({".x..", "...."});
+  EXPECT_TRUE(StartsWith(tip, L"状態不明: ") && tip.find(L" / 次の確認は ") != std::wstring::npos &&
+              EndsWith(tip, L" 秒後"))
+      << Narrow(tip);
+  ExpectLooks({"....", "xxxx"});
   ASSERT_TRUE(SetFault(nullptr));
   for (int waited = 0; waited < 60000 && tip != StateTip(true, kSaved); waited += 100) {
     tip = TipOf(1);
@@ -1303,12 +1307,43 @@ TEST_F(QelPanel, SlowSwitchPollsLessOftenAndSaysWhenTheNextIs) {
   ExpectCloseLeavesIni();
 }
 
+// A switch that answers every poll slowly but surely is asked again half a
+// second after each answer, never later: the tooltips never say when the
+// next poll is. After qel's own ON the labels follow within about one poll,
+// since a poll is asked at once.
+TEST_F(QelPanel, SlowSwitchThatAnswersIsPolledAtTheUsualPaceAndFollowsItsOwnOn) {
+  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 0}}));
+  ExpectRows({"....", "...."});
+  ASSERT_TRUE(SetFault(L"receivep6=slow2000"));
+  // Five slow polls: waits that doubled after each would be 16 s by now.
+  const int polls = SetipCount();
+  for (int waited = 0; waited < 60000 && SetipCount() < polls + 5; waited += 200) {
+    const std::wstring tip = TipOf(3);
+    EXPECT_EQ(tip.find(L"次の確認は"), std::wstring::npos) << Narrow(tip);
+    Sleep(200);
+  }
+  ASSERT_GE(SetipCount(), polls + 5) << "the slow polls did not come every 2.5 s or so";
+  // Sw4 (mask 128) on: its label is lit within a switch and a poll, some
+  // 2 + 2 s, with room for a slow machine, well before a backed-off poll.
+  const DWORD pressed = GetTickCount();
+  Click(kIdOn + 3);
+  bool lit = false;
+  while (!lit && GetTickCount() - pressed < 12000) {
+    Sleep(200);
+    lit = LookOfLabel(kIdOutletLabel + 3) == Expected(true, false);
+  }
+  EXPECT_TRUE(lit) << "Sw4 not lit 12 s after its own ON";
+  EXPECT_EQ(WordAt(kSaved), 128);
+  ASSERT_TRUE(SetFault(nullptr));
+  ExpectCloseLeavesIni();
+}
+
 // ON pressed behind a poll that hangs: not carried out once that poll is
 // past the limit (an outlet must not switch whenever the switch comes
 // back), and said so; closing the window ends qel all the same.
 TEST_F(QelPanel, SlowSwitchOnBehindAHungPollIsDroppedAtTheLimitAndClosingEndsQel) {
-  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 0}, {kOnScreen, 0}}));
-  ExpectRows({"....", "...."});
+  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 4}, {kOnScreen, 0}}));
+  ExpectRows({".x..", "...."});
   Type(kIdAddress, Widen(kOnScreen));
   ASSERT_TRUE(SetFault(L"receivep6=hang"));
   for (int waited = 0; waited < 20000 && (Journal().empty() || Journal().back() != "receivep6 hangs"); waited += 50) {
@@ -1321,6 +1356,9 @@ TEST_F(QelPanel, SlowSwitchOnBehindAHungPollIsDroppedAtTheLimitAndClosingEndsQel
   const std::wstring said = BoxText(box);
   EXPECT_TRUE(StartsWith(said, L"切替できず: スイッチが応答しない (") && EndsWith(said, L" 秒)")) << Narrow(said);
   PressOk(box);
+  // Past the limit no label keeps the state it showed last.
+  WaitForLooks({"....", "xxxx"});
+  ExpectLooks({"....", "xxxx"});
   const auto journal = Journal();
   EXPECT_EQ(journal.back(), "receivep6 hangs");
   EXPECT_EQ(std::find(journal.begin(), journal.end(), std::string("setip ") + kOnScreen + " -> 0"), journal.end())
@@ -1328,6 +1366,76 @@ TEST_F(QelPanel, SlowSwitchOnBehindAHungPollIsDroppedAtTheLimitAndClosingEndsQel
   PostMessageW(window_, WM_CLOSE, 0, 0);
   EXPECT_EQ(WaitForExit(), 0) << "qel did not end";
   EXPECT_EQ(WordAt(kOnScreen), 0);
+  EXPECT_EQ(ReadAll(Ini()), ini_) << "ip.ini was written";
+}
+
+// Closing, with the close box or with 保存＆終了, while an OFF is under way:
+// the window says that it waits, the OFF is carried out, and then qel
+// ends.
+TEST_F(QelPanel, SlowSwitchClosingWithAnOffUnderWayCarriesItOutFirst) {
+  for (const bool saveAndQuit : {false, true}) {
+    SCOPED_TRACE(saveAndQuit ? "保存＆終了" : "the close box");
+    ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 4}}));
+    ExpectRows({".x..", "...."});
+    ASSERT_TRUE(SetFault(L"transfer=slow4000"));
+    Click(kIdOff + 1);  // mask 4, at the saved address
+    for (int waited = 0; waited < 10000 && Journal().back().rfind("cleandata", 0) != 0; waited += 20) Sleep(20);
+    ASSERT_EQ(Journal().back().rfind("cleandata", 0), 0u) << "the OFF did not begin: " << Journal().back();
+    if (saveAndQuit) {
+      Click(kIdSaveAndQuit);
+    } else {
+      PostMessageW(window_, WM_CLOSE, 0, 0);
+    }
+    std::wstring caption;
+    for (int waited = 0; waited < 2000 && caption != L" qel設定: 切替の応答を待って終了"; waited += 50) {
+      Sleep(50);
+      caption = TextOf(window_);
+    }
+    EXPECT_EQ(caption, L" qel設定: 切替の応答を待って終了") << "the window does not say that it waits";
+    EXPECT_TRUE(Running()) << "qel ended with the OFF under way";
+    EXPECT_EQ(WaitForExit(20000), 0) << "qel did not end";
+    const auto journal = Journal();
+    EXPECT_NE(std::find(journal.begin(), journal.end(), "transfer 0 -> 0"), journal.end()) << "no transfer";
+    EXPECT_EQ(WordAt(kSaved), 0) << "the OFF was lost";
+    EXPECT_EQ(ReadAll(Ini()), ini_) << "ip.ini was written";
+    SetEnvironmentVariableW(L"QELSIM_FAULT", nullptr);
+  }
+}
+
+// Closing while an OFF hangs: at the limit the user is told that the outlet
+// may or may not have switched, and qel ends.
+TEST_F(QelPanel, SlowSwitchClosingWithAnOffThatHangsSaysItMayHaveSwitchedAndEnds) {
+  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 4}}));
+  ExpectRows({".x..", "...."});
+  ASSERT_TRUE(SetFault(L"transfer=hang"));
+  Click(kIdOff + 1);
+  for (int waited = 0; waited < 10000 && Journal().back() != "transfer 0 hangs"; waited += 20) Sleep(20);
+  ASSERT_EQ(Journal().back(), "transfer 0 hangs");
+  PostMessageW(window_, WM_CLOSE, 0, 0);
+  const HWND box = WaitForMessageBox(30000);
+  ASSERT_NE(box, nullptr) << (Running() ? "nothing was said" : "qel ended without a word");
+  const std::wstring said = BoxText(box);
+  EXPECT_TRUE(StartsWith(said, L"切替できず: スイッチが応答しない (") &&
+              EndsWith(said, L" 秒) (切り替わった可能性がある)"))
+      << Narrow(said);
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(WaitForExit(), 0) << "qel did not end";
+  EXPECT_EQ(ReadAll(Ini()), ini_) << "ip.ini was written";
+}
+
+// A socket.dll that never ends loading: the window shows, paints its labels
+// (unknown) and answers, and closing it ends qel.
+TEST_F(QelPanel, SlowSwitchALibraryThatHangsWhileItLoadsLeavesAWindowThatShowsAndCloses) {
+  ASSERT_TRUE(StartWith(Library::kHangsWhileItLoads, {{kSaved, 4}}));
+  Sleep(3000);  // the load has begun and hangs
+  DWORD_PTR ignored = 0;
+  ASSERT_NE(SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored), 0)
+      << "the window does not answer";
+  RepaintAll();
+  EXPECT_TRUE(WaitForLooks({"....", "xxxx"})) << "the labels are not painted as unknown";
+  ExpectLooks({"....", "xxxx"});
+  PostMessageW(window_, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForExit(), 0) << "closing did not end qel";
   EXPECT_EQ(ReadAll(Ini()), ini_) << "ip.ini was written";
 }
 
@@ -1600,10 +1708,10 @@ TEST_F(QelPanel, ScreenshotEveryLabelStateShowsInGrey) {
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
-  if (argc != 7) {
+  if (argc != 8) {
     fprintf(stderr,
             "usage: panel_tests qel.exe socket.dll missing-receivep6/socket.dll echoargs.exe window_probe.dll "
-            "screenshot.png\n");
+            "screenshot.png hanging-switch/socket.dll\n");
     return 2;
   }
   gQel = WindowsPath(argv[1]);
@@ -1612,5 +1720,6 @@ int main(int argc, char** argv) {
   gEchoArgs = WindowsPath(argv[4]);
   gProbe = WindowsPath(argv[5]);
   gScreenshot = WindowsPath(argv[6]);
+  gHangingLoad = WindowsPath(argv[7]);
   return RUN_ALL_TESTS();
 }

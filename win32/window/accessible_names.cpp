@@ -32,7 +32,7 @@ using Source = AccessibleNames::Source;
 // The system's accessible object of one control, with the control's own
 // name and the window's text that says more about it. Everything else is
 // the system object's answer.
-class NamedAccessible final : public IAccessible {
+class NamedAccessible final : public IAccessible, public IOleWindow {
  public:
   NamedAccessible(IAccessible* standard, int id, std::shared_ptr<const Source> source)
       : standard_(standard), id_(id), source_(std::move(source)) {}
@@ -46,8 +46,13 @@ class NamedAccessible final : public IAccessible {
       AddRef();
       return S_OK;
     }
-    // The control's window, for WindowFromAccessibleObject.
-    if (iid == IID_IOleWindow) return standard_->QueryInterface(iid, out);
+    // The control's window, for WindowFromAccessibleObject: answered here,
+    // so that IAccessible asked of it leads back to this object.
+    if (iid == IID_IOleWindow) {
+      *out = static_cast<IOleWindow*>(this);
+      AddRef();
+      return S_OK;
+    }
     return E_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
@@ -56,6 +61,17 @@ class NamedAccessible final : public IAccessible {
     if (left == 0) delete this;
     return static_cast<ULONG>(left);
   }
+
+  // IOleWindow: the system object's window.
+  HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
+    IOleWindow* standardWindow = nullptr;
+    const HRESULT found = standard_->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(&standardWindow));
+    if (FAILED(found)) return found;
+    const HRESULT got = standardWindow->GetWindow(window);
+    standardWindow->Release();
+    return got;
+  }
+  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
 
   // IDispatch
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { return standard_->GetTypeInfoCount(count); }
@@ -224,7 +240,7 @@ LRESULT AccessibleNames::Answer(HWND control, int id, WPARAM wParam) {
     return 0;  // the system answers as it would
   }
   auto* named = new NamedAccessible(standard, id, source_);
-  const LRESULT answer = LresultFromObject(IID_IAccessible, wParam, named);
+  const LRESULT answer = LresultFromObject(IID_IAccessible, wParam, static_cast<IAccessible*>(named));
   named->Release();  // the answer holds it now, if it could
   return answer < 0 ? 0 : answer;
 }

@@ -19,13 +19,12 @@
 #include <new>
 
 #include "core/window_texts.h"
+#include "win32/window/window_messages.h"
 
 namespace qel {
 
-// Posted to the main window for a stopped failure: wParam the
-// texts::Unexpected, lParam where it happened (StoppedIn).
-inline constexpr UINT kMsgCallbackStopped = WM_APP + 3;
-
+// A stopped failure is posted to the main window as kMsgCallbackStopped
+// (window_messages.h).
 enum class StoppedIn : LPARAM {
   kMessage,  // a window message (a button, save and quit, set-up): said in a message box
   kPoll,     // the status poll: said in the labels' tooltips, as its other failures

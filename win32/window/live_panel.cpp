@@ -2,39 +2,25 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
-
 #include "core/numbers.h"
 #include "core/outlets.h"
 #include "core/settings.h"
 #include "core/window_texts.h"
 #include "win32/window/callback_edge.h"
 #include "win32/window/controls.h"
-#include "win32/window/dpi.h"
 
 namespace qel {
 
-LivePanel::~LivePanel() {
-  if (window_ == nullptr || !IsWindow(window_)) return;
-  for (int outlet = 0; outlet < kOutletCount; ++outlet) {
-    RemoveWindowSubclass(GetDlgItem(window_, kIdOutletLabel + outlet), &LivePanel::OutletLabelProc,
-                         static_cast<UINT_PTR>(outlet));
-  }
-}
-
 void LivePanel::Attach(HWND window) {
   window_ = window;
-  litBrush_.Reset(CreateSolidBrush(kLitColour));
-  litFrameBrush_.Reset(CreateSolidBrush(kLitTextColour));
   for (RowLook& row : answered_) row = {false, true, texts::AwaitingFirstAnswer(0)};
   rows_ = answered_;
-  // The frames from the first paint on: no label shows a state without its
-  // frame, whatever comes first.
-  for (int outlet = 0; outlet < kOutletCount; ++outlet) {
-    SetWindowSubclass(GetDlgItem(window_, kIdOutletLabel + outlet), &LivePanel::OutletLabelProc,
-                      static_cast<UINT_PTR>(outlet), reinterpret_cast<DWORD_PTR>(this));
-  }
-  thread_.Start(window_);  // without it, the calls are made here (LibraryThread::Ask)
+  painter_.Attach(window_, [this](int outlet) {
+    const RowLook& row = rows_[static_cast<std::size_t>(outlet)];
+    return LabelState{row.lit, row.unknown};
+  });
+  // Without it, the calls are made here (LibraryThread::Ask).
+  thread_.Start(window_);
 }
 
 void LivePanel::FinishSetUp(HINSTANCE instance) {
@@ -64,38 +50,77 @@ void LivePanel::FinishSetUp(HINSTANCE instance) {
 }
 
 void LivePanel::Ask(std::unique_ptr<LibraryCall> call) {
-  pace_.Asked(GetTickCount(), call->kind == LibraryCall::Kind::kPoll);
-  pendingSwitch_ = call->kind == LibraryCall::Kind::kSwitch;
+  pace_.Asked(GetTickCount(), call->kind());
+  switches_.Asked(*call);
   thread_.Ask(std::move(call));
 }
 
 void LivePanel::Select(const std::wstring& address) {
   auto call = std::make_unique<LibraryCall>();
-  call->kind = LibraryCall::Kind::kSelect;
-  call->address = address;
+  call->what = SelectCall{address};
   Ask(std::move(call));
 }
 
+void LivePanel::AskPoll() {
+  // ip.ini is the window's: the thread is given the address, not the file.
+  PollCall poll;
+  const std::optional<ErrorKind> failure =
+      FailureOf([&] { poll.address = ReadSetting(library_.platform(), kAddressKey); });
+  if (failure) {
+    // No switch can be asked: the poll fails here and now, as one that
+    // fails at once.
+    const DWORD now = GetTickCount();
+    pace_.Asked(now, CallKind::kPoll);
+    pace_.Answered(now, true);
+    ShowUnknownFrom(0, texts::StatusUnknown(*failure) + texts::SavedAddressNote(std::nullopt));
+    return;
+  }
+  auto call = std::make_unique<LibraryCall>();
+  call->what = std::move(poll);
+  Ask(std::move(call));
+}
+
+bool LivePanel::DropLateSwitch(DWORD now) {
+  if (!switches_.Waiting() || !pace_.PastLimit(now)) return false;
+  // Not carried out long after it was pressed, whenever the switch may
+  // answer.
+  switches_.Drop();
+  return true;
+}
+
 void LivePanel::PollIfDue() {
+  if (closed_ || !IsWindow(window_)) return;
+  TakeAnswer();  // one whose message was lost
+  if (!IsWindow(window_)) return;  // it closed the window
   const DWORD now = GetTickCount();
-  if (queued_ && pace_.PastLimit(now)) {
-    // The ON or OFF that waited is not carried out long after it was
-    // pressed, whenever the switch may answer.
-    queued_.reset();
+  if (DropLateSwitch(now)) {
     ShowRows();
     MessageBoxW(window_, texts::CannotSwitchNoAnswer(pace_.PendingFor(now) / 1000).c_str(), texts::kMessageTitle,
                 MB_OK | MB_ICONWARNING);
+    CloseIfDone(GetTickCount());
     return;
   }
-  if (pace_.PollDue(now)) Ask(std::make_unique<LibraryCall>());
+  if (close_ != nullptr) {
+    CloseIfDone(now);
+    if (!IsWindow(window_)) return;
+  } else if (pace_.PollDue(now)) {
+    AskPoll();
+  }
   ShowRows();
 }
 
-void LivePanel::TakeAnswer(LPARAM answer) {
-  const std::unique_ptr<LibraryCall> call = LibraryThread::TakeAnswer(answer);
+void LivePanel::TakeAnswer() {
+  const std::unique_ptr<LibraryCall> call = thread_.TakeAnswer();
+  if (!call) return;
+  const DWORD now = GetTickCount();
+  // The limit is checked here, where the answer is taken: one that comes
+  // between the limit and the next tick does not carry out the ON or OFF
+  // that waited behind it.
+  const unsigned pendingSeconds = pace_.PendingFor(now) / 1000;
+  const bool dropped = DropLateSwitch(now);
   const bool first = !pace_.PollAnswered();
-  pace_.Answered(GetTickCount());
-  if (call->kind == LibraryCall::Kind::kPoll) {
+  pace_.Answered(now, call->failed());
+  if (call->kind() == CallKind::kPoll) {
     ShowPoll(*call);
     // The first state painted now, not after whatever else is waiting.
     if (first) {
@@ -105,19 +130,55 @@ void LivePanel::TakeAnswer(LPARAM answer) {
   }
   // The next call before anything is said: a message box lets the window's
   // events, the timer's among them, run meanwhile.
-  if (queued_) {
-    Ask(std::move(queued_));
-  } else if (pace_.PollDue(GetTickCount())) {
-    Ask(std::make_unique<LibraryCall>());
+  if (switches_.Waiting()) {
+    Ask(switches_.Take());
+  } else if (close_ == nullptr && !closed_ && pace_.PollDue(GetTickCount())) {
+    AskPoll();
   }
   ShowRows();
-  if (call->kind != LibraryCall::Kind::kSwitch) return;
-  if (call->unexpected) {
-    PostMessageW(window_, kMsgCallbackStopped, static_cast<WPARAM>(*call->unexpected),
-                 static_cast<LPARAM>(StoppedIn::kMessage));
-  } else if (call->failure) {
-    MessageBoxW(window_, texts::CannotSwitch(*call->failure, call->stagingBegun).c_str(), texts::kMessageTitle, MB_OK | MB_ICONWARNING);
+  if (dropped) {
+    MessageBoxW(window_, texts::CannotSwitchNoAnswer(pendingSeconds).c_str(), texts::kMessageTitle,
+                MB_OK | MB_ICONWARNING);
   }
+  if (call->kind() == CallKind::kSwitch) {
+    if (call->unexpected) {
+      PostMessageW(window_, kMsgCallbackStopped, static_cast<WPARAM>(*call->unexpected),
+                   static_cast<LPARAM>(StoppedIn::kMessage));
+    } else if (call->failure) {
+      const bool staged = std::get<SwitchCall>(call->what).stagingBegun;
+      MessageBoxW(window_, texts::CannotSwitch(*call->failure, staged).c_str(), texts::kMessageTitle,
+                  MB_OK | MB_ICONWARNING);
+    }
+  }
+  CloseIfDone(GetTickCount());
+}
+
+void LivePanel::CloseAfterSwitch(std::function<void()> close) {
+  close_ = std::move(close);
+  closeAskedAt_ = GetTickCount();
+  CloseIfDone(closeAskedAt_);
+}
+
+void LivePanel::CloseIfDone(DWORD now) {
+  if (close_ == nullptr) return;
+  const bool outstanding = SwitchOutstanding();
+  const bool pastLimit = pace_.PastLimit(now) || now - closeAskedAt_ >= kCallLimitSeconds * 1000;
+  if (outstanding && !pastLimit) return;
+  // Taken first: what is said below runs the window's events meanwhile.
+  const std::function<void()> close = std::move(close_);
+  close_ = nullptr;
+  closed_ = true;  // no call is asked for any more
+  if (outstanding) {
+    // An ON or OFF handed to the switch may have switched it; one still
+    // waiting for its turn has not.
+    const bool sent = pace_.Pending() && pace_.PendingKind() == CallKind::kSwitch;
+    const unsigned seconds = (sent ? pace_.PendingFor(now) : now - closeAskedAt_) / 1000;
+    const std::wstring noAnswer = texts::CannotSwitchNoAnswer(seconds);
+    switches_.Drop();
+    MessageBoxW(window_, (sent ? texts::MayHaveSwitched(noAnswer) : noAnswer).c_str(), texts::kMessageTitle,
+                MB_OK | MB_ICONWARNING);
+  }
+  close();
 }
 
 template <typename Int>
@@ -130,20 +191,21 @@ LivePanel::Reading<Int> LivePanel::ReadMask(int outlet, Int (*narrow)(double)) c
   return mask;
 }
 
-void LivePanel::ShowPoll(const LibraryCall& poll) {
-  if (poll.unexpected) {
-    ShowUnknownFrom(0, texts::StatusStopped(*poll.unexpected));
+void LivePanel::ShowPoll(const LibraryCall& call) {
+  const PollCall& poll = std::get<PollCall>(call.what);
+  if (call.unexpected) {
+    ShowUnknownFrom(0, texts::StatusStopped(*call.unexpected));
     return;
   }
-  if (poll.failure == ErrorKind::kNoAddress) {
+  if (call.failure == ErrorKind::kNoAddress) {
     // No switch is named: none was asked. No label keeps a light of a
     // switch it showed before.
-    ShowUnknownFrom(0, texts::StatusUnknown(*poll.failure));
+    ShowUnknownFrom(0, texts::StatusUnknown(*call.failure));
     return;
   }
-  const std::wstring note = texts::SavedAddressNote(poll.savedAddress);
-  if (poll.failure) {
-    ShowUnknownFrom(0, texts::StatusUnknown(*poll.failure) + note);
+  const std::wstring note = texts::SavedAddressNote(poll.address);
+  if (call.failure) {
+    ShowUnknownFrom(0, texts::StatusUnknown(*call.failure) + note);
     return;
   }
   // The rows in order; a bad mask ends the answer with the rows before it
@@ -220,88 +282,6 @@ std::wstring LivePanel::MoreAbout(int id) const {
   return texts::FocusTipText(outlet, tipOf(outlet));
 }
 
-LRESULT LivePanel::LabelColours(HDC dc, HWND label) const {
-  const int id = GetDlgCtrlID(label);
-  const bool outletLabel = id >= kIdOutletLabel && id < kIdOutletLabel + kOutletCount;
-  const RowLook& look = rows_[static_cast<std::size_t>(outletLabel ? id - kIdOutletLabel : 0)];
-  // Only an outlet known to be on is lit: the lit colour says "on".
-  const bool lit = outletLabel && look.lit && !look.unknown;
-  SetBkColor(dc, lit ? kLitColour : GetSysColor(COLOR_BTNFACE));
-  // The lit colour is fixed, so is its text; otherwise the system's pair,
-  // which follows a high-contrast scheme.
-  SetTextColor(dc, lit ? kLitTextColour : GetSysColor(COLOR_BTNTEXT));
-  return reinterpret_cast<LRESULT>(lit ? litBrush_.get() : GetSysColorBrush(COLOR_BTNFACE));
-}
-
-LRESULT CALLBACK LivePanel::OutletLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR outlet,
-                                            DWORD_PTR self) {
-  if (message == WM_NCDESTROY) RemoveWindowSubclass(label, &LivePanel::OutletLabelProc, outlet);
-  if (message != WM_PAINT && message != WM_PRINTCLIENT) return DefSubclassProc(label, message, wParam, lParam);
-  // The label is painted here whole: its colours, its caption inside the
-  // frame, its frame.
-  const auto* panel = reinterpret_cast<const LivePanel*>(self);
-  PAINTSTRUCT paint = {};
-  HDC dc = wParam != 0 ? reinterpret_cast<HDC>(wParam) : BeginPaint(label, &paint);
-  StopAtEdge(panel->window_, StoppedIn::kMessage, 0, [&] {
-    panel->PaintOutletLabel(label, dc, static_cast<int>(outlet));
-    return 0;
-  });
-  if (wParam == 0) EndPaint(label, &paint);
-  return 0;
-}
-
-void LivePanel::PaintOutletLabel(HWND label, HDC dc, int outlet) const {
-  const RowLook& look = rows_[static_cast<std::size_t>(outlet)];
-  RECT area = {};
-  GetClientRect(label, &area);
-  const auto background = reinterpret_cast<HBRUSH>(LabelColours(dc, label));
-  FillRect(dc, &area, background);
-  // Centred at the top, as the label control draws it.
-  RECT text = area;
-  const int length = GetWindowTextLengthW(label);
-  std::wstring caption(static_cast<std::size_t>(length) + 1, L'\0');
-  caption.resize(static_cast<std::size_t>(GetWindowTextW(label, caption.data(), length + 1)));
-  const HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
-  SetBkMode(dc, TRANSPARENT);
-  DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
-            DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
-  SelectObject(dc, oldFont);
-  if (look.unknown || look.lit) DrawStateFrame(dc, area, look.unknown ? FrameLine::kDashed : FrameLine::kSolid);
-}
-
-int LivePanel::FrameUnit() const { return std::max(1, WindowDpi(window_, ScreenDpi()) / 96); }
-
-void LivePanel::DrawStateFrame(HDC dc, const RECT& frame, FrameLine line) const {
-  // Along all four edges, in the text's colour. Unknown: dashes of two units
-  // and gaps of two, one unit wide. Lit: a solid line two units wide. A unit
-  // is a pixel at 96 dpi.
-  const int unit = FrameUnit();
-  if (line == FrameLine::kSolid) {
-    const int width = 2 * unit;
-    const RECT edges[] = {{frame.left, frame.top, frame.right, frame.top + width},
-                          {frame.left, frame.bottom - width, frame.right, frame.bottom},
-                          {frame.left, frame.top, frame.left + width, frame.bottom},
-                          {frame.right - width, frame.top, frame.right, frame.bottom}};
-    for (const RECT& edge : edges) FillRect(dc, &edge, litFrameBrush_.get());
-    return;
-  }
-  const HBRUSH brush = GetSysColorBrush(COLOR_BTNTEXT);
-  for (int x = frame.left; x < frame.right; x += 4 * unit) {
-    const int end = std::min(x + 2 * unit, static_cast<int>(frame.right));
-    const RECT top = {x, frame.top, end, frame.top + unit};
-    const RECT bottom = {x, frame.bottom - unit, end, frame.bottom};
-    FillRect(dc, &top, brush);
-    FillRect(dc, &bottom, brush);
-  }
-  for (int y = frame.top; y < frame.bottom; y += 4 * unit) {
-    const int end = std::min(y + 2 * unit, static_cast<int>(frame.bottom));
-    const RECT left = {frame.left, y, frame.left + unit, end};
-    const RECT right = {frame.right - unit, y, frame.right, end};
-    FillRect(dc, &left, brush);
-    FillRect(dc, &right, brush);
-  }
-}
-
 void LivePanel::SwitchFromScreen(int outlet, bool on) {
   const Reading<std::int16_t> mask = ReadMask(outlet, &ToInt16);
   if (mask.failure) {
@@ -310,19 +290,17 @@ void LivePanel::SwitchFromScreen(int outlet, bool on) {
   }
   // The address and mask on screen, saved or not.
   auto call = std::make_unique<LibraryCall>();
-  call->kind = LibraryCall::Kind::kSwitch;
-  call->address = ControlText(window_, kIdAddress);
-  call->mask = mask.value;
-  call->on = on;
-  if (!pace_.Pending()) {
-    Ask(std::move(call));
-    ShowRows();
-  } else if (!pendingSwitch_ && !queued_) {
-    // Right after the pending poll (or the first selection): the user
-    // pressed it, not the poll.
-    queued_ = std::move(call);
-  } else {
-    MessageBoxW(window_, texts::kSwitchBusy, texts::kMessageTitle, MB_OK | MB_ICONWARNING);
+  call->what = SwitchCall{ControlText(window_, kIdAddress), mask.value, on};
+  switch (switches_.Place(call, pace_.Pending())) {
+    case SwitchQueue::Placed::kAskNow:
+      Ask(std::move(call));
+      ShowRows();
+      break;
+    case SwitchQueue::Placed::kQueued:
+      break;
+    case SwitchQueue::Placed::kBusy:
+      MessageBoxW(window_, texts::kSwitchBusy, texts::kMessageTitle, MB_OK | MB_ICONWARNING);
+      break;
   }
 }
 

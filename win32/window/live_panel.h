@@ -8,34 +8,34 @@
 // since it runs again and again), ON and OFF in one message box.
 //
 // The switch library is called from a thread of its own (library_thread.h),
-// one call at a time, at the pace of core/poll_pace.h: the window never
-// waits for the switch. Until the first answer every label is unknown,
-// the reply awaited; a call pending for a second or more is said in the
-// tooltips; one pending for kCallLimitSeconds makes every label unknown
-// ("スイッチが応答しない") until an answer comes. ON or OFF pressed while a
-// poll is pending is carried out right after it (one at most); pressed
-// while a switch is pending or one already waits, it says so
-// (texts::kSwitchBusy) and does nothing. One that waited behind a call that
-// did not answer within the limit is not carried out, and says so.
+// one call at a time, at the pace core/poll_pace.h sets out: the window
+// never waits for the switch. Until the first answer every label is
+// unknown, the reply awaited; a call pending for a second or more is said
+// in the tooltips; one past the limit makes every label unknown
+// ("スイッチが応答しない") until an answer comes. ON and OFF wait as
+// switch_queue.h says; one that waited behind a call that passed the limit
+// is not carried out, however soon after the limit that call answers, and
+// says so.
+//
+// Closing the window while an ON or OFF is pending or waits carries it out
+// first (CloseAfterSwitch), for at most the limit; past it the user is told
+// that the outlet may or may not have switched.
 //
 // Each outlet label's tooltip says its state in words, "オン", "オフ" or
 // "状態不明: " and the reason, and names the saved address whose switch
 // the labels show. The same text, after the outlet's name, shows beside the
 // outlet's ON or OFF button while that button has the keyboard focus
 // (focus_state_tip.h), and a screen reader reads it as the label's value
-// (accessible_names.h), told of each change.
-//
-// Every state reads at a contrast of 4.5:1 or more: black on the lit colour,
-// the system's button text on its button face otherwise. And each state
-// shows without colour too: a lit label has a solid frame along its four
-// edges, an unknown one a dashed frame, an unlit one none.
+// (accessible_names.h), told of each change. The labels are painted as
+// outlet_label_painter.h says.
 #pragma once
 
 #include <windows.h>
 
 #include <array>
-#include <memory>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -47,6 +47,8 @@
 #include "win32/window/control_ids.h"
 #include "win32/window/focus_state_tip.h"
 #include "win32/window/library_thread.h"
+#include "win32/window/outlet_label_painter.h"
+#include "win32/window/switch_queue.h"
 
 namespace qel {
 
@@ -55,22 +57,17 @@ namespace qel {
 // a pending call up to date.
 inline constexpr unsigned kPollTimer = 1;
 
-// Lit outlet labels: red 255, green 192, blue 192, with black text on it
-// (13.6:1).
-inline constexpr COLORREF kLitColour = 0x00C0C0FF;
-inline constexpr COLORREF kLitTextColour = 0x00000000;
-
 class LivePanel {
  public:
-  explicit LivePanel(SwitchLibrary& library) : library_(library), thread_(library) {}
-  ~LivePanel();  // a window that outlives the panel paints its labels plainly
+  explicit LivePanel(SwitchLibrary& library, LibraryThread::Notify notify = &PostMessageW)
+      : library_(library), thread_(library, notify) {}
   LivePanel(const LivePanel&) = delete;
   LivePanel& operator=(const LivePanel&) = delete;
 
   // Binds the panel to the window whose controls it drives, starts the
-  // thread that calls the library, and frames the labels from their first
-  // paint on (solid for an outlet that is on, dashed for one whose state
-  // is unknown).
+  // thread that calls the library (which calls nothing until it is opened),
+  // and frames the labels from their first paint on (solid for an outlet
+  // that is on, dashed for one whose state is unknown).
   void Attach(HWND window);
   // What the panel sets up once the window shows: the outlet labels'
   // tooltips (the state in words and the saved address) and the same text
@@ -79,17 +76,21 @@ class LivePanel {
   // The window moved or its controls were placed anew: a state tip shown
   // beside a focused button goes with the button.
   void ControlsMoved() { focusTip_.FollowButton(); }
+  // From now on the library is called: the window has shown and loaded
+  // what it loads itself.
+  void OpenLibrary() { thread_.Open(); }
 
   // Selects the switch at `address` once, as the window does at start.
   void Select(const std::wstring& address);
   // The status poll, when one is due: the thread reads the status word from
-  // the switch whose address is saved in ip.ini, and its answer colours
-  // every outlet label whose mask on screen has a bit set in it. While
-  // ip.ini holds no address no switch is asked and every outlet shows as
-  // unknown. Then the labels' words on a pending call follow the time.
+  // the switch whose address is saved in ip.ini (read here, handed to the
+  // thread), and its answer colours every outlet label whose mask on screen
+  // has a bit set in it. While ip.ini holds no address no switch is asked
+  // and every outlet shows as unknown. Then the labels' words on a pending
+  // call follow the time. An answer whose message was lost is taken here.
   void PollIfDue();
-  // An answer of the thread (kMsgLibraryAnswer's lParam).
-  void TakeAnswer(LPARAM answer);
+  // The thread's answer, once it has come (kMsgLibraryAnswer).
+  void TakeAnswer();
   // A poll stopped by a failure it did not expect: every outlet unknown,
   // with `tip` as the reason.
   void ShowStatusStopped(const std::wstring& tip) { ShowUnknownFrom(0, tip); }
@@ -99,12 +100,19 @@ class LivePanel {
   // Starts the command line in field `command` (0..2) as it stands.
   void Launch(int command);
 
-  // The colours of a label (WM_CTLCOLORSTATIC): black on the lit colour for
-  // an outlet that is on, button text on button face otherwise. An outlet
-  // whose state the last poll could not establish is not lit (the lit
-  // colour says "on"); its label has a dashed frame instead, where a lit
-  // one has a solid frame.
-  LRESULT LabelColours(HDC dc, HWND label) const;
+  // Whether an ON or OFF is pending or waits for its turn.
+  bool SwitchOutstanding() const {
+    return switches_.Waiting() || (pace_.Pending() && pace_.PendingKind() == CallKind::kSwitch);
+  }
+  // The window closes: an ON or OFF pending or waiting is carried out
+  // first, and then `close` is called; no poll is asked meanwhile. Past the
+  // limit the user is told what may have come of it, and `close` is called
+  // all the same. With none outstanding, `close` is called at once.
+  void CloseAfterSwitch(std::function<void()> close);
+
+  // The colours of a label (WM_CTLCOLORSTATIC), as OutletLabelPainter
+  // gives them.
+  LRESULT LabelColours(HDC dc, HWND label) const { return painter_.LabelColours(dc, label); }
 
  private:
   // What an outlet label shows. Only what changed is shown anew.
@@ -126,8 +134,15 @@ class LivePanel {
 
   // Hands a call to the thread, as the pending one.
   void Ask(std::unique_ptr<LibraryCall> call);
+  // A poll of the switch whose address ip.ini holds.
+  void AskPoll();
+  // An ON or OFF waiting behind a call that passed the limit is not carried
+  // out, and says so; true when one was dropped.
+  bool DropLateSwitch(DWORD now);
+  // The close asked for, once nothing is outstanding or past the limit.
+  void CloseIfDone(DWORD now);
   // The rows as a poll's answer tells them.
-  void ShowPoll(const LibraryCall& poll);
+  void ShowPoll(const LibraryCall& call);
   // Each row as the last answer showed it, with the words on a pending call
   // or on the next poll's wait.
   void ShowRows();
@@ -144,21 +159,9 @@ class LivePanel {
   // Outlets `first` to the last are taken as unknown, with `tip`, and shown.
   void ShowUnknownFrom(int first, const std::wstring& tip);
 
-  // Paints an outlet label: its colours, its caption, and its frame, solid
-  // when the outlet is on, dashed when its state is unknown.
-  static LRESULT CALLBACK OutletLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR outlet,
-                                          DWORD_PTR self);
-  void PaintOutletLabel(HWND label, HDC dc, int outlet) const;
-  // The frame's unit: a pixel at 96 dpi.
-  int FrameUnit() const;
-  enum class FrameLine { kSolid, kDashed };
-  void DrawStateFrame(HDC dc, const RECT& frame, FrameLine line) const;
-
   SwitchLibrary& library_;
   HWND window_ = nullptr;
   HWND labelTips_ = nullptr;  // a child of the window: goes with it
-  OwnedBrush litBrush_;
-  OwnedBrush litFrameBrush_;  // the lit label's frame, in its text's colour
   std::array<RowLook, kOutletCount> rows_{};  // as shown
   // As the last answer showed them: until the first, unknown, the reply
   // awaited.
@@ -167,8 +170,13 @@ class LivePanel {
   AccessibleNames accessible_;
   LibraryThread thread_;
   PollPace pace_;
-  bool pendingSwitch_ = false;  // the pending call is ON's or OFF's
-  std::unique_ptr<LibraryCall> queued_;  // ON or OFF after the pending call
+  SwitchQueue switches_;
+  std::function<void()> close_;  // set while the window waits to close
+  bool closed_ = false;          // the window was closed
+  DWORD closeAskedAt_ = 0;
+  // Last: its destructor gives the labels back their own painting, before
+  // the rows it paints from go.
+  OutletLabelPainter painter_;
 };
 
 }  // namespace qel

@@ -10,6 +10,7 @@
 #include "core/settings.h"
 #include "core/settings_save.h"
 #include "core/window_texts.h"
+#include "win32/delay_loads.h"
 #include "win32/window/control_ids.h"
 #include "win32/window/controls.h"
 #include "win32/window/file_drop.h"
@@ -63,13 +64,23 @@ void MainWindow::FinishSetUp() {
   ole_.emplace();
   panel_.FinishSetUp(reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE)));
   // Files dropped on the command fields.
-  if (!ole_->ok()) return;
-  for (int command = 0; command < kCommandCount; ++command) {
-    HWND field = GetDlgItem(hwnd_, kIdCommandLine + command);
-    auto* target = new FileDropTarget(field);
-    RegisterDragDrop(field, target);
-    target->Release();  // the registration holds it now
+  if (ole_->ok()) {
+    for (int command = 0; command < kCommandCount; ++command) {
+      HWND field = GetDlgItem(hwnd_, kIdCommandLine + command);
+      auto* target = new FileDropTarget(field);
+      RegisterDragDrop(field, target);
+      target->Release();  // the registration holds it now
+    }
   }
+  // The window has shown and painted, and has loaded all it loads itself
+  // (OLE, the tooltips, oleacc for screen readers, and now every function
+  // it may call): only then is the library called. A socket.dll that hangs
+  // while it loads holds the system's loader for good, and the window must
+  // still paint, answer and close.
+  // Painted whole once: whatever a first paint loads is loaded now.
+  RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  LoadEveryDelayedImport();
+  panel_.OpenLibrary();
 }
 
 void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
@@ -126,8 +137,27 @@ void MainWindow::SaveAndQuit() {
     MessageBoxW(hwnd_, message.c_str(), texts::kMessageTitle, MB_OK);
     return;
   }
-  // The window's own teardown ends the event loop; qel ends with code 0.
-  DestroyWindow(hwnd_);
+  // Closing ends the event loop; qel ends with code 0.
+  Close();
+}
+
+void MainWindow::Close() {
+  if (closing_) return;
+  closing_ = true;
+  if (panel_.SwitchOutstanding()) {
+    // An ON or OFF that was pressed is carried out before the window goes:
+    // the caption says so, and nothing can be pressed meanwhile.
+    SetWindowTextW(hwnd_, texts::kClosingAfterSwitch);
+    for (HWND control = GetWindow(hwnd_, GW_CHILD); control != nullptr; control = GetWindow(control, GW_HWNDNEXT)) {
+      EnableWindow(control, FALSE);
+    }
+  }
+  // Then the event loop ends, and qel with it (main.cpp ends the process at
+  // once): the window is not taken down control by control first, which
+  // can wait for the system's loader (comctl32 resolves functions of its
+  // own then), and a socket.dll that hangs while it loads holds the loader
+  // for good.
+  panel_.CloseAfterSwitch([] { PostQuitMessage(0); });
 }
 
 int MainWindow::Run() {
@@ -221,7 +251,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       panel_.PollIfDue();
       return 0;
     case kMsgLibraryAnswer:
-      panel_.TakeAnswer(lParam);
+      panel_.TakeAnswer();
       return 0;
     case WM_MOVE:
       panel_.ControlsMoved();
@@ -242,7 +272,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_CLOSE:
       // Closing ends qel without saving.
-      DestroyWindow(hwnd_);
+      Close();
       return 0;
     case WM_DESTROY:
       OnDestroy();

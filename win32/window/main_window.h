@@ -14,21 +14,16 @@
 #include "win32/scoped_ole.h"
 #include "win32/window/callback_edge.h"
 #include "win32/window/live_panel.h"
+#include "win32/window/window_messages.h"
 
 namespace qel {
 
-// The window's own messages, posted to itself (and kMsgCallbackStopped of
-// callback_edge.h, kMsgLibraryAnswer of library_thread.h). Run posts the
-// first: what the window needs only once it is up is set up right after it
-// shows. The fill posts the second: the first poll, as soon as the window
-// shows, so that the labels tell the switch's state from the start rather
-// than at the timer's first tick.
-inline constexpr UINT kMsgFinishSetUp = WM_APP + 1;
-inline constexpr UINT kMsgFirstPoll = WM_APP + 2;
-
 class MainWindow {
  public:
-  explicit MainWindow(SwitchLibrary& library) : library_(library), panel_(library) {}
+  // `notify` tells the window that the library's thread has an answer
+  // (LibraryThread::Notify).
+  explicit MainWindow(SwitchLibrary& library, LibraryThread::Notify notify = &PostMessageW)
+      : library_(library), panel_(library, notify) {}
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
@@ -40,8 +35,9 @@ class MainWindow {
   void FillFromSettings();
 
   // Shows the window with the focus in the address field and runs the event
-  // loop until the window is gone (closed, or saved and quit); returns the
-  // process's exit code.
+  // loop until the window is closed (or saved and quit) or gone; returns the
+  // process's exit code. The window may still be there: the caller ends the
+  // process.
   int Run();
 
  private:
@@ -60,12 +56,16 @@ class MainWindow {
   // Writes the fields the user changed (and those ip.ini lacks) into ip.ini,
   // all or nothing, and ends; shows why and stays when it cannot.
   void SaveAndQuit();
+  // Ends the window once an ON or OFF pending or waiting is carried out
+  // (LivePanel::CloseAfterSwitch), showing that it waits.
+  void Close();
 
   SwitchLibrary& library_;
   LivePanel panel_;
   HWND hwnd_ = nullptr;
   HWND lastFocus_ = nullptr;  // restored when the window is activated again
   bool sayingStopped_ = false;  // a stopped failure's message box is up
+  bool closing_ = false;
   OwnedFont gothicFont_;
   OwnedFont messageFont_;
   std::optional<ScopedOle> ole_;  // for the file drop, once the window is up

@@ -14,7 +14,6 @@
 #include <atomic>
 #include <new>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/switch_library.h"
@@ -22,6 +21,7 @@
 #include "win32/window/control_ids.h"
 #include "win32/window/live_panel.h"
 #include "win32/window/main_window.h"
+#include "win32/window/window_test_support.h"
 
 namespace qel {
 namespace {
@@ -30,26 +30,6 @@ std::string Narrow(const std::wstring& text) {
   std::string narrow;
   for (wchar_t c : text) narrow += c < 0x80 ? static_cast<char>(c) : '?';
   return narrow;
-}
-
-std::wstring ClassOf(HWND hwnd) {
-  wchar_t name[64] = {};
-  GetClassNameW(hwnd, name, 64);
-  return name;
-}
-
-BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM windows);
-
-// The top-level windows of a thread.
-std::vector<HWND> WindowsOfThread(DWORD thread) {
-  std::vector<HWND> windows;
-  EnumThreadWindows(thread, &CollectWindow, reinterpret_cast<LPARAM>(&windows));
-  return windows;
-}
-
-BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM windows) {
-  reinterpret_cast<std::vector<HWND>*>(windows)->push_back(hwnd);
-  return TRUE;
 }
 
 // The real platform, until memory runs out: then the calls that ON, save
@@ -71,48 +51,6 @@ class MemoryRunningOutPlatform : public Win32Platform {
   void RunOutIfDue() const {
     if (outOfMemory) throw std::bad_alloc();
   }
-};
-
-// The message boxes of this thread, while one is looked for: their text,
-// each closed with OK.
-class MessageBoxWatch {
- public:
-  MessageBoxWatch() : thread_(GetCurrentThreadId()), watcher_([this] { Watch(); }) {}
-  ~MessageBoxWatch() {
-    stop_ = true;
-    watcher_.join();
-  }
-  // The texts of the boxes seen so far, one per line.
-  std::wstring Seen() {
-    std::wstring seen;
-    for (int i = 0; i < count_; ++i) seen += texts_[i] + L"\n";
-    return seen;
-  }
-  int count() const { return count_; }
-
- private:
-  void Watch() {
-    while (!stop_) {
-      for (HWND hwnd : WindowsOfThread(thread_)) {
-        if (ClassOf(hwnd) == L"#32770" && IsWindowVisible(hwnd)) Close(hwnd);
-      }
-      Sleep(20);
-    }
-  }
-  void Close(HWND box) {
-    wchar_t text[256] = {};
-    GetDlgItemTextW(box, 0xFFFF, text, 256);  // the message box's text
-    if (count_ < 8) texts_[count_] = text;
-    ++count_;
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
-    for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(20);
-  }
-
-  const DWORD thread_;
-  std::atomic<bool> stop_{false};
-  std::atomic<int> count_{0};
-  std::wstring texts_[8];
-  std::thread watcher_;
 };
 
 class StoppedFailure : public testing::Test {
@@ -161,24 +99,7 @@ class StoppedFailure : public testing::Test {
     return said;
   }
 
-  // The tooltip of outlet label `outlet` (0-based).
-  std::wstring LabelTip(int outlet) {
-    // The labels' tooltip control holds a tool per label, the focused
-    // button's one tool only.
-    HWND tips = nullptr;
-    for (HWND hwnd : WindowsOfThread(GetCurrentThreadId())) {
-      if (ClassOf(hwnd) == TOOLTIPS_CLASSW && SendMessageW(hwnd, TTM_GETTOOLCOUNT, 0, 0) > 1) tips = hwnd;
-    }
-    if (tips == nullptr) return L"(no tooltips)";
-    wchar_t text[256] = {};
-    TTTOOLINFOW tool = {};
-    tool.cbSize = sizeof(tool);
-    tool.hwnd = hwnd_;
-    tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(hwnd_, kIdOutletLabel + outlet));
-    tool.lpszText = text;
-    SendMessageW(tips, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&tool));
-    return text;
-  }
+  std::wstring LabelTip(int outlet) { return qel::LabelTip(hwnd_, outlet); }
 
   MemoryRunningOutPlatform platform_;  // the library's thread reads it too
   SwitchLibrary library_{platform_};
