@@ -26,6 +26,16 @@ inline constexpr wchar_t kTipMessage[] = L"qel-window-tests-probe-tip";
 // EnvironmentRequest; lParam is not used.
 inline constexpr wchar_t kEnvironmentMessage[] = L"qel-window-tests-probe-environment";
 
+// Tooltips of qel's window shown and taken down: lParam 1 starts counting
+// afresh, 0 reports the counts so far (a ShowReport). Each time the system
+// makes one visible or hidden counts, however briefly.
+inline constexpr wchar_t kTipShowsMessage[] = L"qel-window-tests-probe-tip-shows";
+// The system's answer to SPI_GETHIGHCONTRAST in qel's process, for systems
+// that cannot be switched to a high-contrast theme (Wine 8 answers "off"
+// always and refuses SPI_SETHIGHCONTRAST): lParam 1 answers "on" from now on,
+// 0 as the system answers again (a HighContrastReport).
+inline constexpr wchar_t kHighContrastMessage[] = L"qel-window-tests-probe-high-contrast";
+
 // Drops a file list holding the path of a DropRequest onto the control,
 // through the drop target the window registered for it (as a drag from
 // Explorer hands it over: DragEnter, then Drop).
@@ -66,11 +76,27 @@ struct DropRequest {
   wchar_t path[MAX_PATH];
 };
 
+struct ShowReport {
+  LONG answered;  // 1 once the hook has filled this in
+  LONG shows;
+  LONG hides;
+};
+
+struct HighContrastReport {
+  LONG answered;  // 1 once the hook has done it
+  // Import slots of qel.exe that call the system's SystemParametersInfoW and
+  // now call the probe's, which answers SPI_GETHIGHCONTRAST itself and hands
+  // every other question on.
+  LONG slots;
+};
+
 union Exchange {
   FontReport font;
   TipReport tip;
   EnvironmentRequest environment;
   DropRequest drop;
+  ShowReport shows;
+  HighContrastReport highContrast;
 };
 
 }  // namespace qel_probe
