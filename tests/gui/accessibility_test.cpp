@@ -115,43 +115,6 @@ std::map<int, Heard> Walk(HWND window) {
   return heard;
 }
 
-// The windows that raised EVENT_OBJECT_VALUECHANGE, in order, while a
-// WatchValueChanges lives (one at a time).
-std::vector<HWND> gValueChanged;
-
-void CALLBACK OnValueChange(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
-  if (event == EVENT_OBJECT_VALUECHANGE && object == OBJID_CLIENT && child == CHILDID_SELF) {
-    gValueChanged.push_back(hwnd);
-  }
-}
-
-class WatchValueChanges {
- public:
-  explicit WatchValueChanges(DWORD processId) {
-    gValueChanged.clear();
-    hook_ = SetWinEventHook(EVENT_OBJECT_VALUECHANGE, EVENT_OBJECT_VALUECHANGE, nullptr, &OnValueChange, processId, 0,
-                            WINEVENT_OUTOFCONTEXT);
-    EXPECT_NE(hook_, nullptr) << "SetWinEventHook: " << GetLastError();
-  }
-  WatchValueChanges(const WatchValueChanges&) = delete;
-  WatchValueChanges& operator=(const WatchValueChanges&) = delete;
-  ~WatchValueChanges() {
-    if (hook_ != nullptr) UnhookWinEvent(hook_);
-  }
-
- private:
-  HWINEVENTHOOK hook_ = nullptr;
-};
-
-// Waits as the test's own thread must for events: delivering them.
-void PumpFor(DWORD milliseconds) {
-  for (DWORD waited = 0; waited < milliseconds; waited += 20) {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-    Sleep(20);
-  }
-}
-
 class QelAccessible : public QelWindow {
  protected:
   void SetUp() override {
@@ -285,8 +248,8 @@ TEST_F(QelAccessible, EveryFieldAndButtonHasItsOwnName) {
 
 // ---------------------------------------------------------------------------
 // State: each label's value and description say its outlet's state in the
-// tooltip's words; an ON or OFF button's description names its outlet and
-// that state.
+// tooltip's words; the description of an ON or OFF button and of the mask
+// field names its outlet and that state.
 
 TEST_F(QelAccessible, EachLabelSaysItsOutletsState) {
   ASSERT_TRUE(StartWithWord(1 | 32));  // Sw1 and Sw3 on
@@ -314,6 +277,7 @@ TEST_F(QelAccessible, EachLabelSaysItsOutletsState) {
       const std::wstring named = L"Sw" + std::to_wstring(outlet + 1) + L": " + state;
       EXPECT_EQ(Narrow(AskControl(Control(kIdOn + outlet)).description), Narrow(named)) << "ON";
       EXPECT_EQ(Narrow(AskControl(Control(kIdOff + outlet)).description), Narrow(named)) << "OFF";
+      EXPECT_EQ(Narrow(AskControl(Control(kIdMask + outlet)).description), Narrow(named)) << "mask field";
     }
   }
 }
@@ -324,12 +288,13 @@ TEST_F(QelAccessible, EachLabelSaysItsOutletsState) {
 
 TEST_F(QelAccessible, AChangeOfStateIsAnnouncedAndOnlyThen) {
   ASSERT_TRUE(StartWithWord(1));  // Sw1 on
-  const WatchValueChanges watch(process_.id);
+  const WatchWinEvents watch(process_.id, EVENT_OBJECT_VALUECHANGE, EVENT_OBJECT_VALUECHANGE);
   const auto labelEvents = [this] {
     std::vector<int> outlets;
-    for (HWND hwnd : gValueChanged) {
-      const int id = GetDlgCtrlID(hwnd);
-      if (GetParent(hwnd) == window_ && id >= kIdOutletLabel && id < kIdOutletLabel + kOutletCount) {
+    for (const WinEventSeen& seen : WatchWinEvents::Of(EVENT_OBJECT_VALUECHANGE)) {
+      const int id = GetDlgCtrlID(seen.hwnd);
+      if (seen.object == OBJID_CLIENT && seen.child == CHILDID_SELF && GetParent(seen.hwnd) == window_ &&
+          id >= kIdOutletLabel && id < kIdOutletLabel + kOutletCount) {
         outlets.push_back(id - kIdOutletLabel);
       }
     }
@@ -344,11 +309,88 @@ TEST_F(QelAccessible, AChangeOfStateIsAnnouncedAndOnlyThen) {
   AwaitPolls(3);
   EXPECT_EQ(labelEvents(), std::vector<int>{1}) << "Sw2's change, once";
 
-  gValueChanged.clear();
+  WatchWinEvents::Seen().clear();
   SetWord(4);  // Sw1 off
   EXPECT_EQ(Narrow(AwaitValue(0, kOff)), Narrow(kOff));
   AwaitPolls(3);
   EXPECT_EQ(labelEvents(), std::vector<int>{0}) << "Sw1's change, once";
+}
+
+// Where the user is: a reader mostly speaks the focused control's changes.
+// With the focus on an outlet's ON or OFF button or mask field, a change of
+// that outlet's state raises EVENT_OBJECT_DESCRIPTIONCHANGE on the focused
+// control, once, and its description says the new state when the reader
+// asks; a poll that changed nothing, or a change of another outlet, raises
+// none. The label still raises VALUECHANGE, and LIVEREGIONCHANGED (the
+// labels are a polite live region where the system has Dynamic
+// Annotation), once each.
+
+constexpr DWORD kLiveRegionChanged = 0x8019;  // EVENT_OBJECT_LIVEREGIONCHANGED, Windows 8
+
+// What a reader speaks for an event on a control: its description, asked
+// of the event's object as the event comes.
+std::wstring DescriptionOf(HWND hwnd, LONG object, LONG child) {
+  IAccessible* accessible = nullptr;
+  VARIANT found = {};
+  if (FAILED(AccessibleObjectFromEvent(hwnd, static_cast<DWORD>(object), static_cast<DWORD>(child), &accessible,
+                                       &found)) ||
+      accessible == nullptr) {
+    return L"(no object)";
+  }
+  BSTR text = nullptr;
+  const std::wstring said = accessible->get_accDescription(found, &text) == S_OK ? Take(text) : L"";
+  VariantClear(&found);
+  accessible->Release();
+  return said;
+}
+
+TEST_F(QelAccessible, AChangeIsAnnouncedOnTheFocusedControlOfItsOutlet) {
+  ASSERT_TRUE(StartWithWord(1));  // Sw1 on
+  SetForegroundWindow(window_);
+  const std::wstring sw1On = L"Sw1: " + kOn, sw1Off = L"Sw1: " + kOff;
+  const struct {
+    const char* name;
+    int focus;        // the control Tab reaches first
+    int word;         // then set at the device
+    int outlet;       // the outlet whose state that changes
+    const std::wstring* described;  // the focused control's new description, or none raised
+  } cases[] = {
+      {"Sw1 off, the focus on Sw1's ON", kIdOn + 0, 0, 0, &sw1Off},
+      {"Sw2 on, the focus on Sw1's ON", kIdOn + 0, 4, 1, nullptr},
+      {"Sw1 on, the focus on Sw1's OFF", kIdOff + 0, 1 | 4, 0, &sw1On},
+      {"Sw1 off, the focus on Sw1's mask field", kIdMask + 0, 4, 0, &sw1Off},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(TabTo(c.focus)) << "Tab did not reach the control";
+    const WatchWinEvents watch(process_.id, EVENT_OBJECT_DESCRIPTIONCHANGE, kLiveRegionChanged, &DescriptionOf);
+    AwaitPolls(2);
+    EXPECT_TRUE(WatchWinEvents::Of(EVENT_OBJECT_DESCRIPTIONCHANGE).empty()) << "a poll that changed nothing";
+    EXPECT_TRUE(WatchWinEvents::Of(EVENT_OBJECT_VALUECHANGE).empty()) << "a poll that changed nothing";
+
+    SetWord(c.word);
+    const std::wstring state = (c.word & (1 << (2 * c.outlet))) != 0 ? kOn : kOff;
+    EXPECT_EQ(Narrow(AwaitValue(c.outlet, state)), Narrow(state));
+    AwaitPolls(3);
+    const std::vector<WinEventSeen> described = WatchWinEvents::Of(EVENT_OBJECT_DESCRIPTIONCHANGE);
+    if (c.described == nullptr) {
+      EXPECT_TRUE(described.empty()) << "another outlet's change was announced on the focused control";
+    } else {
+      EXPECT_EQ(described.size(), 1u) << "not once";
+    }
+    if (c.described != nullptr && !described.empty()) {
+      EXPECT_EQ(described.front().hwnd, Control(c.focus)) << "not on the focused control";
+      EXPECT_EQ(described.front().object, OBJID_CLIENT);
+      EXPECT_EQ(described.front().child, CHILDID_SELF);
+      EXPECT_EQ(Narrow(described.front().said), Narrow(*c.described)) << "what the reader heard";
+      EXPECT_EQ(Narrow(AskControl(Control(c.focus)).description), Narrow(*c.described));
+    }
+    HWND label = Control(kIdOutletLabel + c.outlet);
+    EXPECT_EQ(WatchWinEvents::Of(EVENT_OBJECT_VALUECHANGE).size(), 1u);
+    EXPECT_EQ(WatchWinEvents::Of(EVENT_OBJECT_VALUECHANGE, label).size(), 1u) << "the label's value";
+    EXPECT_EQ(WatchWinEvents::Of(kLiveRegionChanged).size(), 1u);
+    EXPECT_EQ(WatchWinEvents::Of(kLiveRegionChanged, label).size(), 1u) << "the live region";
+  }
 }
 
 // ---------------------------------------------------------------------------
