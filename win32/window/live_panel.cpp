@@ -2,38 +2,23 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
-
 #include "core/numbers.h"
 #include "core/outlets.h"
 #include "core/settings.h"
 #include "core/window_texts.h"
 #include "win32/window/callback_edge.h"
 #include "win32/window/controls.h"
-#include "win32/window/dpi.h"
 
 namespace qel {
 
-LivePanel::~LivePanel() {
-  if (window_ == nullptr || !IsWindow(window_)) return;
-  for (int outlet = 0; outlet < kOutletCount; ++outlet) {
-    RemoveWindowSubclass(GetDlgItem(window_, kIdOutletLabel + outlet), &LivePanel::OutletLabelProc,
-                         static_cast<UINT_PTR>(outlet));
-  }
-}
-
 void LivePanel::Attach(HWND window) {
   window_ = window;
-  litBrush_.Reset(CreateSolidBrush(kLitColour));
-  litFrameBrush_.Reset(CreateSolidBrush(kLitTextColour));
   for (RowLook& row : answered_) row = {false, true, texts::AwaitingFirstAnswer(0)};
   rows_ = answered_;
-  // The frames from the first paint on: no label shows a state without its
-  // frame, whatever comes first.
-  for (int outlet = 0; outlet < kOutletCount; ++outlet) {
-    SetWindowSubclass(GetDlgItem(window_, kIdOutletLabel + outlet), &LivePanel::OutletLabelProc,
-                      static_cast<UINT_PTR>(outlet), reinterpret_cast<DWORD_PTR>(this));
-  }
+  painter_.Attach(window_, [this](int outlet) {
+    const RowLook& row = rows_[static_cast<std::size_t>(outlet)];
+    return LabelState{row.lit, row.unknown};
+  });
   thread_.Start(window_);  // without it, the calls are made here (LibraryThread::Ask)
 }
 
@@ -65,7 +50,7 @@ void LivePanel::FinishSetUp(HINSTANCE instance) {
 
 void LivePanel::Ask(std::unique_ptr<LibraryCall> call) {
   pace_.Asked(GetTickCount(), call->kind == LibraryCall::Kind::kPoll);
-  pendingSwitch_ = call->kind == LibraryCall::Kind::kSwitch;
+  switches_.Asked(*call);
   thread_.Ask(std::move(call));
 }
 
@@ -78,10 +63,10 @@ void LivePanel::Select(const std::wstring& address) {
 
 void LivePanel::PollIfDue() {
   const DWORD now = GetTickCount();
-  if (queued_ && pace_.PastLimit(now)) {
+  if (switches_.Waiting() && pace_.PastLimit(now)) {
     // The ON or OFF that waited is not carried out long after it was
     // pressed, whenever the switch may answer.
-    queued_.reset();
+    switches_.Drop();
     ShowRows();
     MessageBoxW(window_, texts::CannotSwitchNoAnswer(pace_.PendingFor(now) / 1000).c_str(), texts::kMessageTitle,
                 MB_OK | MB_ICONWARNING);
@@ -105,8 +90,8 @@ void LivePanel::TakeAnswer(LPARAM answer) {
   }
   // The next call before anything is said: a message box lets the window's
   // events, the timer's among them, run meanwhile.
-  if (queued_) {
-    Ask(std::move(queued_));
+  if (switches_.Waiting()) {
+    Ask(switches_.Take());
   } else if (pace_.PollDue(GetTickCount())) {
     Ask(std::make_unique<LibraryCall>());
   }
@@ -220,88 +205,6 @@ std::wstring LivePanel::MoreAbout(int id) const {
   return texts::FocusTipText(outlet, tipOf(outlet));
 }
 
-LRESULT LivePanel::LabelColours(HDC dc, HWND label) const {
-  const int id = GetDlgCtrlID(label);
-  const bool outletLabel = id >= kIdOutletLabel && id < kIdOutletLabel + kOutletCount;
-  const RowLook& look = rows_[static_cast<std::size_t>(outletLabel ? id - kIdOutletLabel : 0)];
-  // Only an outlet known to be on is lit: the lit colour says "on".
-  const bool lit = outletLabel && look.lit && !look.unknown;
-  SetBkColor(dc, lit ? kLitColour : GetSysColor(COLOR_BTNFACE));
-  // The lit colour is fixed, so is its text; otherwise the system's pair,
-  // which follows a high-contrast scheme.
-  SetTextColor(dc, lit ? kLitTextColour : GetSysColor(COLOR_BTNTEXT));
-  return reinterpret_cast<LRESULT>(lit ? litBrush_.get() : GetSysColorBrush(COLOR_BTNFACE));
-}
-
-LRESULT CALLBACK LivePanel::OutletLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR outlet,
-                                            DWORD_PTR self) {
-  if (message == WM_NCDESTROY) RemoveWindowSubclass(label, &LivePanel::OutletLabelProc, outlet);
-  if (message != WM_PAINT && message != WM_PRINTCLIENT) return DefSubclassProc(label, message, wParam, lParam);
-  // The label is painted here whole: its colours, its caption inside the
-  // frame, its frame.
-  const auto* panel = reinterpret_cast<const LivePanel*>(self);
-  PAINTSTRUCT paint = {};
-  HDC dc = wParam != 0 ? reinterpret_cast<HDC>(wParam) : BeginPaint(label, &paint);
-  StopAtEdge(panel->window_, StoppedIn::kMessage, 0, [&] {
-    panel->PaintOutletLabel(label, dc, static_cast<int>(outlet));
-    return 0;
-  });
-  if (wParam == 0) EndPaint(label, &paint);
-  return 0;
-}
-
-void LivePanel::PaintOutletLabel(HWND label, HDC dc, int outlet) const {
-  const RowLook& look = rows_[static_cast<std::size_t>(outlet)];
-  RECT area = {};
-  GetClientRect(label, &area);
-  const auto background = reinterpret_cast<HBRUSH>(LabelColours(dc, label));
-  FillRect(dc, &area, background);
-  // Centred at the top, as the label control draws it.
-  RECT text = area;
-  const int length = GetWindowTextLengthW(label);
-  std::wstring caption(static_cast<std::size_t>(length) + 1, L'\0');
-  caption.resize(static_cast<std::size_t>(GetWindowTextW(label, caption.data(), length + 1)));
-  const HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
-  SetBkMode(dc, TRANSPARENT);
-  DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
-            DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
-  SelectObject(dc, oldFont);
-  if (look.unknown || look.lit) DrawStateFrame(dc, area, look.unknown ? FrameLine::kDashed : FrameLine::kSolid);
-}
-
-int LivePanel::FrameUnit() const { return std::max(1, WindowDpi(window_, ScreenDpi()) / 96); }
-
-void LivePanel::DrawStateFrame(HDC dc, const RECT& frame, FrameLine line) const {
-  // Along all four edges, in the text's colour. Unknown: dashes of two units
-  // and gaps of two, one unit wide. Lit: a solid line two units wide. A unit
-  // is a pixel at 96 dpi.
-  const int unit = FrameUnit();
-  if (line == FrameLine::kSolid) {
-    const int width = 2 * unit;
-    const RECT edges[] = {{frame.left, frame.top, frame.right, frame.top + width},
-                          {frame.left, frame.bottom - width, frame.right, frame.bottom},
-                          {frame.left, frame.top, frame.left + width, frame.bottom},
-                          {frame.right - width, frame.top, frame.right, frame.bottom}};
-    for (const RECT& edge : edges) FillRect(dc, &edge, litFrameBrush_.get());
-    return;
-  }
-  const HBRUSH brush = GetSysColorBrush(COLOR_BTNTEXT);
-  for (int x = frame.left; x < frame.right; x += 4 * unit) {
-    const int end = std::min(x + 2 * unit, static_cast<int>(frame.right));
-    const RECT top = {x, frame.top, end, frame.top + unit};
-    const RECT bottom = {x, frame.bottom - unit, end, frame.bottom};
-    FillRect(dc, &top, brush);
-    FillRect(dc, &bottom, brush);
-  }
-  for (int y = frame.top; y < frame.bottom; y += 4 * unit) {
-    const int end = std::min(y + 2 * unit, static_cast<int>(frame.bottom));
-    const RECT left = {frame.left, y, frame.left + unit, end};
-    const RECT right = {frame.right - unit, y, frame.right, end};
-    FillRect(dc, &left, brush);
-    FillRect(dc, &right, brush);
-  }
-}
-
 void LivePanel::SwitchFromScreen(int outlet, bool on) {
   const Reading<std::int16_t> mask = ReadMask(outlet, &ToInt16);
   if (mask.failure) {
@@ -314,15 +217,16 @@ void LivePanel::SwitchFromScreen(int outlet, bool on) {
   call->address = ControlText(window_, kIdAddress);
   call->mask = mask.value;
   call->on = on;
-  if (!pace_.Pending()) {
-    Ask(std::move(call));
-    ShowRows();
-  } else if (!pendingSwitch_ && !queued_) {
-    // Right after the pending poll (or the first selection): the user
-    // pressed it, not the poll.
-    queued_ = std::move(call);
-  } else {
-    MessageBoxW(window_, texts::kSwitchBusy, texts::kMessageTitle, MB_OK | MB_ICONWARNING);
+  switch (switches_.Place(call, pace_.Pending())) {
+    case SwitchQueue::Placed::kAskNow:
+      Ask(std::move(call));
+      ShowRows();
+      break;
+    case SwitchQueue::Placed::kQueued:
+      break;
+    case SwitchQueue::Placed::kBusy:
+      MessageBoxW(window_, texts::kSwitchBusy, texts::kMessageTitle, MB_OK | MB_ICONWARNING);
+      break;
   }
 }
 

@@ -23,12 +23,8 @@
 // the labels show. The same text, after the outlet's name, shows beside the
 // outlet's ON or OFF button while that button has the keyboard focus
 // (focus_state_tip.h), and a screen reader reads it as the label's value
-// (accessible_names.h), told of each change.
-//
-// Every state reads at a contrast of 4.5:1 or more: black on the lit colour,
-// the system's button text on its button face otherwise. And each state
-// shows without colour too: a lit label has a solid frame along its four
-// edges, an unknown one a dashed frame, an unlit one none.
+// (accessible_names.h), told of each change. The labels are painted as
+// outlet_label_painter.h says; ON and OFF wait as switch_queue.h says.
 #pragma once
 
 #include <windows.h>
@@ -47,6 +43,8 @@
 #include "win32/window/control_ids.h"
 #include "win32/window/focus_state_tip.h"
 #include "win32/window/library_thread.h"
+#include "win32/window/outlet_label_painter.h"
+#include "win32/window/switch_queue.h"
 
 namespace qel {
 
@@ -55,15 +53,9 @@ namespace qel {
 // a pending call up to date.
 inline constexpr unsigned kPollTimer = 1;
 
-// Lit outlet labels: red 255, green 192, blue 192, with black text on it
-// (13.6:1).
-inline constexpr COLORREF kLitColour = 0x00C0C0FF;
-inline constexpr COLORREF kLitTextColour = 0x00000000;
-
 class LivePanel {
  public:
   explicit LivePanel(SwitchLibrary& library) : library_(library), thread_(library) {}
-  ~LivePanel();  // a window that outlives the panel paints its labels plainly
   LivePanel(const LivePanel&) = delete;
   LivePanel& operator=(const LivePanel&) = delete;
 
@@ -99,12 +91,9 @@ class LivePanel {
   // Starts the command line in field `command` (0..2) as it stands.
   void Launch(int command);
 
-  // The colours of a label (WM_CTLCOLORSTATIC): black on the lit colour for
-  // an outlet that is on, button text on button face otherwise. An outlet
-  // whose state the last poll could not establish is not lit (the lit
-  // colour says "on"); its label has a dashed frame instead, where a lit
-  // one has a solid frame.
-  LRESULT LabelColours(HDC dc, HWND label) const;
+  // The colours of a label (WM_CTLCOLORSTATIC), as OutletLabelPainter
+  // gives them.
+  LRESULT LabelColours(HDC dc, HWND label) const { return painter_.LabelColours(dc, label); }
 
  private:
   // What an outlet label shows. Only what changed is shown anew.
@@ -144,21 +133,9 @@ class LivePanel {
   // Outlets `first` to the last are taken as unknown, with `tip`, and shown.
   void ShowUnknownFrom(int first, const std::wstring& tip);
 
-  // Paints an outlet label: its colours, its caption, and its frame, solid
-  // when the outlet is on, dashed when its state is unknown.
-  static LRESULT CALLBACK OutletLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR outlet,
-                                          DWORD_PTR self);
-  void PaintOutletLabel(HWND label, HDC dc, int outlet) const;
-  // The frame's unit: a pixel at 96 dpi.
-  int FrameUnit() const;
-  enum class FrameLine { kSolid, kDashed };
-  void DrawStateFrame(HDC dc, const RECT& frame, FrameLine line) const;
-
   SwitchLibrary& library_;
   HWND window_ = nullptr;
   HWND labelTips_ = nullptr;  // a child of the window: goes with it
-  OwnedBrush litBrush_;
-  OwnedBrush litFrameBrush_;  // the lit label's frame, in its text's colour
   std::array<RowLook, kOutletCount> rows_{};  // as shown
   // As the last answer showed them: until the first, unknown, the reply
   // awaited.
@@ -167,8 +144,10 @@ class LivePanel {
   AccessibleNames accessible_;
   LibraryThread thread_;
   PollPace pace_;
-  bool pendingSwitch_ = false;  // the pending call is ON's or OFF's
-  std::unique_ptr<LibraryCall> queued_;  // ON or OFF after the pending call
+  SwitchQueue switches_;
+  // Last: its destructor gives the labels back their own painting, before
+  // the rows it paints from go.
+  OutletLabelPainter painter_;
 };
 
 }  // namespace qel
