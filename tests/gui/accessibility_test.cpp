@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 
 #include "win32/window/live_panel.h"
 
@@ -522,6 +523,149 @@ TEST_P(QelLargeText, EveryFieldHasItsBorderAndEveryLabelItsWholeCaption) {
 
 INSTANTIATE_TEST_SUITE_P(Dpi, QelLargeText, testing::Values(120, 144, 192),
                          [](const testing::TestParamInfo<int>& info) { return std::to_string(info.param); });
+
+// ---------------------------------------------------------------------------
+// High contrast: while the system reports a high-contrast theme, a lit
+// label takes the theme's selection colours (COLOR_HIGHLIGHT with
+// COLOR_HIGHLIGHTTEXT) and a solid frame in its text colour
+// (COLOR_WINDOWTEXT), an unknown one keeps its dashed frame, and nothing in
+// the window keeps the pink of qel's own. Switched while qel runs
+// (WM_SETTINGCHANGE), it shows at once.
+//
+// Wine 8 has no high-contrast theme: SPI_GETHIGHCONTRAST says "off" always
+// and SPI_SETHIGHCONTRAST does nothing. So the probe answers "on" inside
+// qel's process, as Windows would, and the theme's colours are the
+// session's system colours (SetSysColors), put back as they were at the end.
+
+// High Contrast Black: white text on black, cyan selection with black text.
+const std::vector<std::pair<int, COLORREF>> kHighContrastBlack = {
+    {COLOR_WINDOW, RGB(0, 0, 0)},           {COLOR_WINDOWTEXT, RGB(255, 255, 255)},
+    {COLOR_BTNFACE, RGB(0, 0, 0)},          {COLOR_BTNTEXT, RGB(255, 255, 255)},
+    {COLOR_BTNSHADOW, RGB(255, 255, 255)},  {COLOR_BTNHIGHLIGHT, RGB(255, 255, 255)},
+    {COLOR_3DDKSHADOW, RGB(255, 255, 255)}, {COLOR_3DLIGHT, RGB(255, 255, 255)},
+    {COLOR_HIGHLIGHT, RGB(26, 235, 255)},   {COLOR_HIGHLIGHTTEXT, RGB(0, 0, 0)},
+    {COLOR_INFOBK, RGB(0, 0, 0)},           {COLOR_INFOTEXT, RGB(255, 255, 255)},
+    {COLOR_WINDOWFRAME, RGB(255, 255, 255)}, {COLOR_GRAYTEXT, RGB(63, 242, 63)},
+};
+
+// The session's system colours set for as long as this lives, and then put
+// back as they were.
+class SessionColours {
+ public:
+  explicit SessionColours(const std::vector<std::pair<int, COLORREF>>& colours) {
+    for (const auto& [element, colour] : colours) {
+      elements_.push_back(element);
+      saved_.push_back(GetSysColor(element));
+      wanted_.push_back(colour);
+    }
+    set_ = SetSysColors(static_cast<int>(elements_.size()), elements_.data(), wanted_.data()) != FALSE;
+  }
+  SessionColours(const SessionColours&) = delete;
+  SessionColours& operator=(const SessionColours&) = delete;
+  ~SessionColours() { Restore(); }
+
+  bool set() const { return set_; }
+  // Puts the colours back; true when every one reads as it was.
+  bool Restore() {
+    if (set_) SetSysColors(static_cast<int>(elements_.size()), elements_.data(), saved_.data());
+    set_ = false;
+    for (std::size_t i = 0; i < elements_.size(); ++i) {
+      if (GetSysColor(elements_[i]) != saved_[i]) return false;
+    }
+    return true;
+  }
+
+ private:
+  std::vector<int> elements_;
+  std::vector<COLORREF> saved_, wanted_;
+  bool set_ = false;
+};
+
+// How many pixels of the image are of each colour.
+std::map<COLORREF, int> ColourCounts(const Image& image) {
+  std::map<COLORREF, int> counts;
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width; ++x) ++counts[image.At(x, y)];
+  }
+  return counts;
+}
+
+COLORREF MostOf(const Image& image) {
+  const std::map<COLORREF, int> counts = ColourCounts(image);
+  return std::max_element(counts.begin(), counts.end(),
+                          [](const auto& a, const auto& b) { return a.second < b.second; })
+      ->first;
+}
+
+// Whether the row of pixels `y` holds both colours (dashes and their gaps).
+bool RowHolds(const Image& image, int y, COLORREF a, COLORREF b) {
+  bool hasA = false, hasB = false;
+  for (int x = 0; x < image.width; ++x) {
+    hasA = hasA || image.At(x, y) == a;
+    hasB = hasB || image.At(x, y) == b;
+  }
+  return hasA && hasB;
+}
+
+class QelHighContrast : public QelAccessible {
+ protected:
+  // Tells qel's window that the system's settings changed, as Windows does
+  // when high contrast is switched on or off, and waits for qel to take it.
+  void SettingChanged() {
+    DWORD_PTR ignored = 0;
+    ASSERT_NE(SendMessageTimeoutW(window_, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0, SMTO_ABORTIFHUNG, 5000, &ignored), 0)
+        << "qel did not take WM_SETTINGCHANGE";
+    Sleep(200);  // the display shows what qel painted
+  }
+  Image Label(int outlet) { return CaptureClientPart(window_, PlaceOf(window_, Control(kIdOutletLabel + outlet))); }
+};
+
+TEST_F(QelHighContrast, TheLitLabelTakesTheThemesSelectionColoursAndNothingKeepsItsOwn) {
+  ASSERT_TRUE(StartWithWord(1 | 32));  // Sw1 and Sw3 on
+  Type(kIdMask + 3, L"x");            // Sw4 unknown
+  SetForegroundWindow(window_);
+  SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+  AwaitPolls(3);
+  SessionColours theme(kHighContrastBlack);
+  ASSERT_TRUE(theme.set()) << "SetSysColors: " << GetLastError();
+  AwaitPolls(1);
+  // The theme's colours, but no high-contrast theme reported: the lit
+  // labels keep their pink.
+  EXPECT_EQ(MostOf(Label(0)), kLitColour) << "before high contrast is on";
+
+  Probe probe(window_);
+  ASSERT_GT(probe.AnswerHighContrast(true), 0) << "the probe found no SystemParametersInfoW call of qel's to answer";
+  SettingChanged();
+  const COLORREF selection = GetSysColor(COLOR_HIGHLIGHT), selectionText = GetSysColor(COLOR_HIGHLIGHTTEXT);
+  const COLORREF text = GetSysColor(COLOR_WINDOWTEXT), face = GetSysColor(COLOR_BTNFACE);
+  const COLORREF buttonText = GetSysColor(COLOR_BTNTEXT);
+  for (const int outlet : {0, 2}) {
+    SCOPED_TRACE("lit Sw" + std::to_string(outlet + 1) + ", at once");
+    const Image lit = Label(outlet);
+    EXPECT_EQ(Hex(MostOf(lit)), Hex(selection)) << "the background is not the theme's selection colour";
+    EXPECT_GT(ColourCounts(lit)[selectionText], 0) << "no caption in the selection's text colour";
+    for (const Side side : kSides) {
+      EXPECT_EQ(Hex(SideColour(lit, side)), Hex(text)) << "the frame's " << NameOf(side) << " is not solid in the text colour";
+    }
+  }
+  const Image off = Label(1);
+  EXPECT_EQ(Hex(MostOf(off)), Hex(face)) << "Sw2, off";
+  for (const Side side : kSides) EXPECT_EQ(Hex(SideColour(off, side)), Hex(face)) << "Sw2 has a frame";
+  const Image unknown = Label(3);
+  EXPECT_EQ(Hex(MostOf(unknown)), Hex(face)) << "Sw4, unknown";
+  EXPECT_TRUE(RowHolds(unknown, 0, buttonText, face)) << "Sw4's dashed frame";
+  // Nothing in qel's own colours.
+  Image window;
+  ASSERT_TRUE(CaptureWindow(window_, window));
+  EXPECT_EQ(ColourCounts(window)[kLitColour], 0) << "pixels in the pink of qel's own";
+  SaveScreenshot(gScreenshots + L"\\window-high-contrast.png", window);
+
+  // Switched off again while qel runs: the pink, at once.
+  ASSERT_GT(probe.AnswerHighContrast(false), 0);
+  SettingChanged();
+  EXPECT_EQ(MostOf(Label(0)), kLitColour) << "high contrast off";
+  EXPECT_TRUE(theme.Restore()) << "the session's colours were not put back";
+}
 
 }  // namespace
 

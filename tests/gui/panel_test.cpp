@@ -48,12 +48,6 @@ const std::string kMaskLines =
 const std::string kIni = std::string("; the switch in the hall\r\n[Qelmark]\r\nIP = ") + kSaved + "\r\n" +
                          kMaskLines + IniLines(Texts(L"", {}, {}), CommandField(1));
 
-std::string Hex(COLORREF colour) {
-  char text[16];
-  snprintf(text, sizeof(text), "#%02X%02X%02X", GetRValue(colour), GetGValue(colour), GetBValue(colour));
-  return text;
-}
-
 bool StartsWith(const std::wstring& text, const std::wstring& prefix) { return text.rfind(prefix, 0) == 0; }
 bool EndsWith(const std::wstring& text, const std::wstring& suffix) {
   return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -272,6 +273,13 @@ inline bool CaptureScreen(const RECT& rect, Image& image) {
     image.rgb.push_back(bgra[i]);
   }
   return copied && rows == image.height;
+}
+
+// A colour as #RRGGBB.
+inline std::string Hex(COLORREF colour) {
+  char text[16];
+  snprintf(text, sizeof(text), "#%02X%02X%02X", GetRValue(colour), GetGValue(colour), GetBValue(colour));
+  return text;
 }
 
 // A window's pixels, frame included.

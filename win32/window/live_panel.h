@@ -23,7 +23,9 @@
 // the labels show. The same text, after the outlet's name, shows beside the
 // outlet's ON or OFF button while that button has the keyboard focus
 // (focus_state_tip.h), and a screen reader reads it as the label's value
-// (accessible_names.h), told of each change. The labels are painted as
+// and as the description of the outlet's ON, OFF and mask field
+// (accessible_names.h), told of each change of state on the label and on
+// the focused one of those. The labels are painted as
 // outlet_label_painter.h says; ON and OFF wait as switch_queue.h says.
 #pragma once
 
@@ -127,8 +129,9 @@ class LivePanel {
 
   void ShowRow(int outlet, const RowLook& look);
   // What a screen reader hears about control `id` besides its name: an
-  // outlet label's state, an ON or OFF button's outlet with its state, as
-  // the tooltips say them. Empty for the other controls.
+  // outlet label's state; for an ON or OFF button and a mask field, its
+  // outlet with that state; as the tooltips say them. Empty for the other
+  // controls.
   std::wstring MoreAbout(int id) const;
   // Outlets `first` to the last are taken as unknown, with `tip`, and shown.
   void ShowUnknownFrom(int first, const std::wstring& tip);
