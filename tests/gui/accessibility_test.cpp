@@ -533,9 +533,10 @@ INSTANTIATE_TEST_SUITE_P(Dpi, QelLargeText, testing::Values(120, 144, 192),
 // (WM_SETTINGCHANGE), it shows at once.
 //
 // Wine 8 has no high-contrast theme: SPI_GETHIGHCONTRAST says "off" always
-// and SPI_SETHIGHCONTRAST does nothing. So the probe answers "on" inside
-// qel's process, as Windows would, and the theme's colours are the
-// session's system colours (SetSysColors), put back as they were at the end.
+// and SPI_SETHIGHCONTRAST does nothing, and system colours set in one
+// process (SetSysColors) do not reach another. So the probe, inside qel's
+// process, answers "on" as Windows would and sets the theme's colours
+// there; and puts them back at the end (Wine keeps them for the session).
 
 // High Contrast Black: white text on black, cyan selection with black text.
 const std::vector<std::pair<int, COLORREF>> kHighContrastBlack = {
@@ -548,36 +549,41 @@ const std::vector<std::pair<int, COLORREF>> kHighContrastBlack = {
     {COLOR_WINDOWFRAME, RGB(255, 255, 255)}, {COLOR_GRAYTEXT, RGB(63, 242, 63)},
 };
 
-// The session's system colours set for as long as this lives, and then put
-// back as they were.
-class SessionColours {
- public:
-  explicit SessionColours(const std::vector<std::pair<int, COLORREF>>& colours) {
-    for (const auto& [element, colour] : colours) {
-      elements_.push_back(element);
-      saved_.push_back(GetSysColor(element));
-      wanted_.push_back(colour);
-    }
-    set_ = SetSysColors(static_cast<int>(elements_.size()), elements_.data(), wanted_.data()) != FALSE;
+COLORREF ThemeColour(int element) {
+  for (const auto& [which, colour] : kHighContrastBlack) {
+    if (which == element) return colour;
   }
-  SessionColours(const SessionColours&) = delete;
-  SessionColours& operator=(const SessionColours&) = delete;
-  ~SessionColours() { Restore(); }
+  return CLR_INVALID;
+}
 
-  bool set() const { return set_; }
-  // Puts the colours back; true when every one reads as it was.
+// The theme set in qel's process for as long as this lives; its colours put
+// back as they were when it goes.
+class ThemeInQel {
+ public:
+  explicit ThemeInQel(HWND window) : probe_(window) {}
+  ThemeInQel(const ThemeInQel&) = delete;
+  ThemeInQel& operator=(const ThemeInQel&) = delete;
+  ~ThemeInQel() {
+    if (set_) probe_.RestoreTheme();
+  }
+
+  // Sets the theme's colours, high contrast reported "on" or not; the import
+  // slots the probe answers for (0 or less: it answers none).
+  long Set(bool highContrast, bool colours) {
+    const qel_probe::ThemeRequest done =
+        probe_.Theme(highContrast, colours ? kHighContrastBlack : std::vector<std::pair<int, COLORREF>>());
+    set_ = set_ || (colours && done.coloursDone == 1);
+    EXPECT_EQ(done.answered, 1) << "the probe did not answer";
+    EXPECT_EQ(done.coloursDone, 1) << "SetSysColors in qel's process";
+    return done.answered == 1 ? done.slots : -1;
+  }
   bool Restore() {
-    if (set_) SetSysColors(static_cast<int>(elements_.size()), elements_.data(), saved_.data());
     set_ = false;
-    for (std::size_t i = 0; i < elements_.size(); ++i) {
-      if (GetSysColor(elements_[i]) != saved_[i]) return false;
-    }
-    return true;
+    return probe_.RestoreTheme();
   }
 
  private:
-  std::vector<int> elements_;
-  std::vector<COLORREF> saved_, wanted_;
+  Probe probe_;
   bool set_ = false;
 };
 
@@ -626,19 +632,19 @@ TEST_F(QelHighContrast, TheLitLabelTakesTheThemesSelectionColoursAndNothingKeeps
   SetForegroundWindow(window_);
   SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
   AwaitPolls(3);
-  SessionColours theme(kHighContrastBlack);
-  ASSERT_TRUE(theme.set()) << "SetSysColors: " << GetLastError();
-  AwaitPolls(1);
+  ThemeInQel theme(window_);
   // The theme's colours, but no high-contrast theme reported: the lit
   // labels keep their pink.
-  EXPECT_EQ(MostOf(Label(0)), kLitColour) << "before high contrast is on";
+  ASSERT_GT(theme.Set(false, true), 0) << "the probe found no SystemParametersInfoW call of qel's to answer";
+  AwaitPolls(1);
+  EXPECT_EQ(Hex(MostOf(Label(0))), Hex(kLitColour)) << "before high contrast is on";
 
-  Probe probe(window_);
-  ASSERT_GT(probe.AnswerHighContrast(true), 0) << "the probe found no SystemParametersInfoW call of qel's to answer";
+  // Switched on while qel runs.
+  theme.Set(true, false);
   SettingChanged();
-  const COLORREF selection = GetSysColor(COLOR_HIGHLIGHT), selectionText = GetSysColor(COLOR_HIGHLIGHTTEXT);
-  const COLORREF text = GetSysColor(COLOR_WINDOWTEXT), face = GetSysColor(COLOR_BTNFACE);
-  const COLORREF buttonText = GetSysColor(COLOR_BTNTEXT);
+  const COLORREF selection = ThemeColour(COLOR_HIGHLIGHT), selectionText = ThemeColour(COLOR_HIGHLIGHTTEXT);
+  const COLORREF text = ThemeColour(COLOR_WINDOWTEXT), face = ThemeColour(COLOR_BTNFACE);
+  const COLORREF buttonText = ThemeColour(COLOR_BTNTEXT);
   for (const int outlet : {0, 2}) {
     SCOPED_TRACE("lit Sw" + std::to_string(outlet + 1) + ", at once");
     const Image lit = Label(outlet);
@@ -653,7 +659,7 @@ TEST_F(QelHighContrast, TheLitLabelTakesTheThemesSelectionColoursAndNothingKeeps
   for (const Side side : kSides) EXPECT_EQ(Hex(SideColour(off, side)), Hex(face)) << "Sw2 has a frame";
   const Image unknown = Label(3);
   EXPECT_EQ(Hex(MostOf(unknown)), Hex(face)) << "Sw4, unknown";
-  EXPECT_TRUE(RowHolds(unknown, 0, buttonText, face)) << "Sw4's dashed frame";
+  EXPECT_TRUE(RowHolds(unknown, 0, buttonText, face)) << "Sw4 has no dashed frame";
   // Nothing in qel's own colours.
   Image window;
   ASSERT_TRUE(CaptureWindow(window_, window));
@@ -661,10 +667,10 @@ TEST_F(QelHighContrast, TheLitLabelTakesTheThemesSelectionColoursAndNothingKeeps
   SaveScreenshot(gScreenshots + L"\\window-high-contrast.png", window);
 
   // Switched off again while qel runs: the pink, at once.
-  ASSERT_GT(probe.AnswerHighContrast(false), 0);
+  theme.Set(false, false);
   SettingChanged();
-  EXPECT_EQ(MostOf(Label(0)), kLitColour) << "high contrast off";
-  EXPECT_TRUE(theme.Restore()) << "the session's colours were not put back";
+  EXPECT_EQ(Hex(MostOf(Label(0))), Hex(kLitColour)) << "high contrast off";
+  EXPECT_TRUE(theme.Restore()) << "the system colours were not put back";
 }
 
 }  // namespace

@@ -4,7 +4,10 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "testing/dropped_data.h"
 #include "win32/owned_handle.h"
@@ -141,6 +144,35 @@ LONG AnswerForHighContrast() {
   return slots;
 }
 
+// The system colours as they were before the probe set them.
+std::vector<std::pair<INT, COLORREF>> gSavedColours;
+
+void ChangeTheme(qel_probe::ThemeRequest& request) {
+  request.slots = AnswerForHighContrast();
+  gHighContrast = request.highContrast == 1;
+  request.coloursDone = 1;
+  if (request.count > 0 && request.count <= qel_probe::kMostColours) {
+    for (LONG i = 0; i < request.count; ++i) {
+      const INT element = request.elements[i];
+      const bool saved = std::any_of(gSavedColours.begin(), gSavedColours.end(),
+                                     [&](const auto& colour) { return colour.first == element; });
+      if (!saved) gSavedColours.emplace_back(element, GetSysColor(element));
+    }
+    request.coloursDone = SetSysColors(request.count, request.elements, request.colours);
+  } else if (request.count < 0 && !gSavedColours.empty()) {
+    std::vector<INT> elements;
+    std::vector<COLORREF> colours;
+    for (const auto& [element, colour] : gSavedColours) {
+      elements.push_back(element);
+      colours.push_back(colour);
+    }
+    SetSysColors(static_cast<int>(elements.size()), elements.data(), colours.data());
+    request.coloursDone = std::all_of(gSavedColours.begin(), gSavedColours.end(),
+                                      [](const auto& colour) { return GetSysColor(colour.first) == colour.second; });
+    gSavedColours.clear();
+  }
+}
+
 }  // namespace
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeHook(int code, WPARAM wParam, LPARAM lParam) {
@@ -149,12 +181,12 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeHook(int code, WPARAM wPa
   static const UINT environmentMessage = RegisterWindowMessageW(qel_probe::kEnvironmentMessage);
   static const UINT dropMessage = RegisterWindowMessageW(qel_probe::kDropMessage);
   static const UINT tipShowsMessage = RegisterWindowMessageW(qel_probe::kTipShowsMessage);
-  static const UINT highContrastMessage = RegisterWindowMessageW(qel_probe::kHighContrastMessage);
+  static const UINT themeMessage = RegisterWindowMessageW(qel_probe::kThemeMessage);
   const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
   if (code == HC_ACTION) CountTipShows(*call);
   if (code == HC_ACTION && (call->message == fontMessage || call->message == tipMessage ||
                             call->message == environmentMessage || call->message == dropMessage ||
-                            call->message == tipShowsMessage || call->message == highContrastMessage)) {
+                            call->message == tipShowsMessage || call->message == themeMessage)) {
     const std::wstring name = qel_probe::kExchangePrefix + std::to_wstring(static_cast<unsigned long>(call->wParam));
     if (const qel::OwnedHandle mapping{OpenFileMappingW(FILE_MAP_WRITE, FALSE, name.c_str())}) {
       if (void* view = MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, sizeof(qel_probe::Exchange))) {
@@ -177,10 +209,9 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeHook(int code, WPARAM wPa
           exchange->shows.shows = gShows;
           exchange->shows.hides = gHides;
           exchange->shows.answered = 1;
-        } else if (call->message == highContrastMessage) {
-          exchange->highContrast.slots = AnswerForHighContrast();
-          gHighContrast = id == 1;
-          exchange->highContrast.answered = 1;
+        } else if (call->message == themeMessage) {
+          ChangeTheme(exchange->theme);
+          exchange->theme.answered = 1;
         } else {
           qel_probe::EnvironmentRequest& request = exchange->environment;
           request.name[63] = L'\0';

@@ -30,11 +30,12 @@ inline constexpr wchar_t kEnvironmentMessage[] = L"qel-window-tests-probe-enviro
 // afresh, 0 reports the counts so far (a ShowReport). Each time the system
 // makes one visible or hidden counts, however briefly.
 inline constexpr wchar_t kTipShowsMessage[] = L"qel-window-tests-probe-tip-shows";
-// The system's answer to SPI_GETHIGHCONTRAST in qel's process, for systems
-// that cannot be switched to a high-contrast theme (Wine 8 answers "off"
-// always and refuses SPI_SETHIGHCONTRAST): lParam 1 answers "on" from now on,
-// 0 as the system answers again (a HighContrastReport).
-inline constexpr wchar_t kHighContrastMessage[] = L"qel-window-tests-probe-high-contrast";
+// A high-contrast theme in qel's process, as asked in a ThemeRequest, for a
+// system that cannot be switched to one: Wine 8 answers SPI_GETHIGHCONTRAST
+// with "off" always and refuses SPI_SETHIGHCONTRAST, and the system colours
+// another process sets (SetSysColors) do not reach qel's. lParam is not
+// used.
+inline constexpr wchar_t kThemeMessage[] = L"qel-window-tests-probe-theme";
 
 // Drops a file list holding the path of a DropRequest onto the control,
 // through the drop target the window registered for it (as a drag from
@@ -82,12 +83,24 @@ struct ShowReport {
   LONG hides;
 };
 
-struct HighContrastReport {
+inline constexpr int kMostColours = 16;
+
+struct ThemeRequest {
   LONG answered;  // 1 once the hook has done it
-  // Import slots of qel.exe that call the system's SystemParametersInfoW and
-  // now call the probe's, which answers SPI_GETHIGHCONTRAST itself and hands
-  // every other question on.
+  // 1: SPI_GETHIGHCONTRAST answers "on" (HCF_HIGHCONTRASTON) from now on;
+  // 0: as the system answers.
+  LONG highContrast;
+  // Colours to set (SetSysColors in qel's process), 0 for none; -1 puts back
+  // every colour set before as it was.
+  LONG count;
+  INT elements[kMostColours];
+  COLORREF colours[kMostColours];
+  // Answers: the import slots of qel.exe that call the system's
+  // SystemParametersInfoW and now call the probe's, which answers
+  // SPI_GETHIGHCONTRAST itself and hands every other question on; and
+  // whether the colours were set (or put back, each reading as it was).
   LONG slots;
+  LONG coloursDone;
 };
 
 union Exchange {
@@ -96,7 +109,7 @@ union Exchange {
   EnvironmentRequest environment;
   DropRequest drop;
   ShowReport shows;
-  HighContrastReport highContrast;
+  ThemeRequest theme;
 };
 
 }  // namespace qel_probe

@@ -19,6 +19,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "testing/windows_test_files.h"
@@ -195,11 +196,29 @@ class Probe {
   }
 
   // Has qel's process answer SPI_GETHIGHCONTRAST with "on" (or again as the
-  // system does); the import slots that the probe answers for, -1 when it
-  // did not answer.
-  long AnswerHighContrast(bool on) {
-    if (!Ask(qel_probe::kHighContrastMessage, on ? 1 : 0)) return -1;
-    return shared_->highContrast.slots;
+  // system does), and sets the system colours given there. The request as
+  // answered (slots, coloursDone); answered is 0 when the probe did not
+  // answer.
+  qel_probe::ThemeRequest Theme(bool highContrast, const std::vector<std::pair<int, COLORREF>>& colours = {}) {
+    if (shared_ == nullptr || colours.size() > static_cast<std::size_t>(qel_probe::kMostColours)) return {};
+    *shared_ = {};
+    qel_probe::ThemeRequest& request = shared_->theme;
+    request.highContrast = highContrast ? 1 : 0;
+    request.count = static_cast<LONG>(colours.size());
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+      request.elements[i] = colours[i].first;
+      request.colours[i] = colours[i].second;
+    }
+    if (!Ask(qel_probe::kThemeMessage, 0, false)) return {};
+    return request;
+  }
+  // Puts back the colours Theme set, answering as the system does; whether
+  // each reads as it was.
+  bool RestoreTheme() {
+    if (shared_ == nullptr) return false;
+    *shared_ = {};
+    shared_->theme.count = -1;
+    return Ask(qel_probe::kThemeMessage, 0, false) && shared_->theme.coloursDone == 1;
   }
 
   // Sets an environment variable of qel's process; nullptr removes it.
