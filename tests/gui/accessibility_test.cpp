@@ -619,8 +619,9 @@ class QelHighContrast : public QelAccessible {
   // when high contrast is switched on or off, and waits for qel to take it.
   void SettingChanged() {
     DWORD_PTR ignored = 0;
-    ASSERT_NE(SendMessageTimeoutW(window_, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0, SMTO_ABORTIFHUNG, 5000, &ignored), 0)
-        << "qel did not take WM_SETTINGCHANGE";
+    const LRESULT taken =
+        SendMessageTimeoutW(window_, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+    ASSERT_NE(taken, 0) << "qel did not take WM_SETTINGCHANGE";
     Sleep(200);  // the display shows what qel painted
   }
   Image Label(int outlet) { return CaptureClientPart(window_, PlaceOf(window_, Control(kIdOutletLabel + outlet))); }
@@ -651,7 +652,8 @@ TEST_F(QelHighContrast, TheLitLabelTakesTheThemesSelectionColoursAndNothingKeeps
     EXPECT_EQ(Hex(MostOf(lit)), Hex(selection)) << "the background is not the theme's selection colour";
     EXPECT_GT(ColourCounts(lit)[selectionText], 0) << "no caption in the selection's text colour";
     for (const Side side : kSides) {
-      EXPECT_EQ(Hex(SideColour(lit, side)), Hex(text)) << "the frame's " << NameOf(side) << " is not solid in the text colour";
+      EXPECT_EQ(Hex(SideColour(lit, side)), Hex(text))
+          << "the frame's " << NameOf(side) << " is not solid in the text colour";
     }
   }
   const Image off = Label(1);

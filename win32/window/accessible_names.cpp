@@ -21,7 +21,8 @@ bool In(int id, int base, int count) { return id >= base && id < base + count; }
 // the property nor the event that a live region raises (Windows 8).
 constexpr CLSID kAccPropServices = {0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
 constexpr IID kIAccPropServices = {0x6e26e776, 0x04f0, 0x495d, {0x80, 0xe4, 0x33, 0x30, 0x35, 0x2e, 0x31, 0x69}};
-constexpr MSAAPROPID kLiveSettingProperty = {0xc12bcd8e, 0x2a8e, 0x4950, {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
+constexpr MSAAPROPID kLiveSettingProperty = {0xc12bcd8e, 0x2a8e, 0x4950,
+                                             {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
 constexpr LONG kPolite = 1;
 constexpr DWORD kEventLiveRegionChanged = 0x8019;
 
@@ -265,7 +266,10 @@ void AccessibleNames::StateChanged(HWND window, int outlet) {
 LRESULT CALLBACK AccessibleNames::ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                               DWORD_PTR self) {
   if (message == WM_NCDESTROY) {
-    if (In(static_cast<int>(id), kIdOutletLabel, kOutletCount)) reinterpret_cast<AccessibleNames*>(self)->Unmark(control);
+    // A label that goes takes its live-region mark back.
+    if (In(static_cast<int>(id), kIdOutletLabel, kOutletCount)) {
+      reinterpret_cast<AccessibleNames*>(self)->Unmark(control);
+    }
     RemoveWindowSubclass(control, &AccessibleNames::ControlProc, id);
   }
   // Only the control's own object; its window object and the rest are the
