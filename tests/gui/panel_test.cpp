@@ -1263,8 +1263,8 @@ TEST_F(QelPanel, SlowSwitchPollsLessOftenAndSaysWhenTheNextIs) {
 // The tip beside a focused button stays up while a call is pending: the
 // seconds of waiting change its text in place. Taken down and put up again
 // each second, it would be read out again each second by a screen reader
-// that reads tooltips.
-TEST_F(QelPanel, SlowSwitchFocusTipStaysUpWhileTheSecondsCount) {
+// that reads tooltips. A change of the outlet's state shows it anew, once.
+TEST_F(QelPanel, SlowSwitchFocusTipStaysUpWhileTheSecondsCountAndShowsAnewForAChange) {
   ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 1}}));
   ExpectRows({"x...", "...."});
   ASSERT_TRUE(TabTo(kIdOn + 0)) << "Tab did not reach Sw1's ON";
@@ -1301,6 +1301,17 @@ TEST_F(QelPanel, SlowSwitchFocusTipStaysUpWhileTheSecondsCount) {
     return StartsWith(text, waiting) && EndsWith(text, L" 秒)");
   });
   EXPECT_GE(seconds, 3) << "the tip did not count the seconds of waiting";
+
+  // The outlet switched off at the device, once the slow call has answered.
+  for (int waited = 0; waited < 20000 && StartsWith(TextOf(tip), waiting); waited += 100) Sleep(100);
+  ASSERT_TRUE(probe.CountTipShows()) << "the probe did not answer";
+  SetWord(kSaved, 0);
+  const std::wstring off = FocusTip(0, StateTip(false, kSaved));
+  EXPECT_EQ(WaitForTipText(off), off);
+  AwaitPolls(2);
+  const qel_probe::ShowReport changed = probe.TipShows();
+  EXPECT_EQ(changed.shows, 1) << "the tip was not shown anew, once, for the change of state";
+  EXPECT_TRUE(IsWindowVisible(tip));
   ExpectCloseLeavesIni();
 }
 
