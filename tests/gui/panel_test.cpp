@@ -976,6 +976,61 @@ TEST_F(QelPanel, TheFocusComesBackWithTheWindow) {
   ExpectCloseLeavesIni();
 }
 
+// The tip beside a focused button stays up while a call is pending: the
+// seconds of waiting change its text in place. Taken down and put up again
+// each second, it would be read out again each second by a screen reader
+// that reads tooltips. A change of the outlet's state shows it anew, once.
+TEST_F(QelPanel, SlowSwitchFocusTipStaysUpWhileTheSecondsCountAndShowsAnewForAChange) {
+  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 1}}));
+  ExpectRows({"x...", "...."});
+  ASSERT_TRUE(TabTo(kIdOn + 0)) << "Tab did not reach Sw1's ON";
+  const HWND tip = WaitForTip();
+  ASSERT_NE(tip, nullptr) << "no tooltip beside Sw1's ON";
+  const std::wstring state = FocusTip(0, StateTip(true, kSaved));
+  ASSERT_EQ(WaitForTipText(state), state);
+
+  // Counted inside qel's process: Wine raises no EVENT_OBJECT_SHOW for a
+  // window that shows.
+  Probe probe(window_);
+  ASSERT_TRUE(probe.SetEnvironment(L"QELSIM_FAULT", L"receivep6=slow8000"));
+  const std::string pollSetip = std::string("setip ") + kSaved + " -> 0";
+  for (int waited = 0; waited < 20000 && (Journal().empty() || Journal().back() != pollSetip); waited += 20) Sleep(20);
+  ASSERT_EQ(Journal().back(), pollSetip) << "no poll became pending";
+  ASSERT_TRUE(probe.CountTipShows()) << "the probe did not answer";
+  // Five seconds of the slow call: what the tip says, and whether it went.
+  std::set<std::wstring> said;
+  bool hidden = false;
+  for (int waited = 0; waited < 5000; waited += 100) {
+    Sleep(100);
+    said.insert(TextOf(tip));
+    hidden = hidden || !IsWindowVisible(tip);
+  }
+  const qel_probe::ShowReport counted = probe.TipShows();
+  ASSERT_TRUE(probe.SetEnvironment(L"QELSIM_FAULT", nullptr));
+  ASSERT_EQ(counted.answered, 1) << "the probe did not answer";
+  EXPECT_EQ(counted.shows, 0) << "the tip was shown again while the call was pending";
+  EXPECT_EQ(counted.hides, 0) << "the tip was taken down while the call was pending";
+  EXPECT_FALSE(hidden) << "the tip was seen hidden";
+  // It counted the seconds all the same.
+  const std::wstring waiting = state + L" / スイッチの応答待ち (";
+  const auto seconds = std::count_if(said.begin(), said.end(), [&](const std::wstring& text) {
+    return StartsWith(text, waiting) && EndsWith(text, L" 秒)");
+  });
+  EXPECT_GE(seconds, 3) << "the tip did not count the seconds of waiting";
+
+  // The outlet switched off at the device, once the slow call has answered.
+  for (int waited = 0; waited < 20000 && StartsWith(TextOf(tip), waiting); waited += 100) Sleep(100);
+  ASSERT_TRUE(probe.CountTipShows()) << "the probe did not answer";
+  SetWord(kSaved, 0);
+  const std::wstring off = FocusTip(0, StateTip(false, kSaved));
+  EXPECT_EQ(WaitForTipText(off), off);
+  AwaitPolls(2);
+  const qel_probe::ShowReport changed = probe.TipShows();
+  EXPECT_EQ(changed.shows, 1) << "the tip was not shown anew, once, for the change of state";
+  EXPECT_TRUE(IsWindowVisible(tip));
+  ExpectCloseLeavesIni();
+}
+
 // ---------------------------------------------------------------------------
 // ON and OFF: the address field and the outlet's mask field as they
 // stand (16 bits, rounded down), saved or not.
@@ -1257,61 +1312,6 @@ TEST_F(QelPanel, SlowSwitchPollsLessOftenAndSaysWhenTheNextIs) {
   }
   EXPECT_EQ(tip, StateTip(true, kSaved));
   ExpectRows({".x..", "...."});  // two polls and one more within the usual time
-  ExpectCloseLeavesIni();
-}
-
-// The tip beside a focused button stays up while a call is pending: the
-// seconds of waiting change its text in place. Taken down and put up again
-// each second, it would be read out again each second by a screen reader
-// that reads tooltips. A change of the outlet's state shows it anew, once.
-TEST_F(QelPanel, SlowSwitchFocusTipStaysUpWhileTheSecondsCountAndShowsAnewForAChange) {
-  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 1}}));
-  ExpectRows({"x...", "...."});
-  ASSERT_TRUE(TabTo(kIdOn + 0)) << "Tab did not reach Sw1's ON";
-  const HWND tip = WaitForTip();
-  ASSERT_NE(tip, nullptr) << "no tooltip beside Sw1's ON";
-  const std::wstring state = FocusTip(0, StateTip(true, kSaved));
-  ASSERT_EQ(WaitForTipText(state), state);
-
-  // Counted inside qel's process: Wine raises no EVENT_OBJECT_SHOW for a
-  // window that shows.
-  Probe probe(window_);
-  ASSERT_TRUE(probe.SetEnvironment(L"QELSIM_FAULT", L"receivep6=slow8000"));
-  const std::string pollSetip = std::string("setip ") + kSaved + " -> 0";
-  for (int waited = 0; waited < 20000 && (Journal().empty() || Journal().back() != pollSetip); waited += 20) Sleep(20);
-  ASSERT_EQ(Journal().back(), pollSetip) << "no poll became pending";
-  ASSERT_TRUE(probe.CountTipShows()) << "the probe did not answer";
-  // Five seconds of the slow call: what the tip says, and whether it went.
-  std::set<std::wstring> said;
-  bool hidden = false;
-  for (int waited = 0; waited < 5000; waited += 100) {
-    Sleep(100);
-    said.insert(TextOf(tip));
-    hidden = hidden || !IsWindowVisible(tip);
-  }
-  const qel_probe::ShowReport counted = probe.TipShows();
-  ASSERT_TRUE(probe.SetEnvironment(L"QELSIM_FAULT", nullptr));
-  ASSERT_EQ(counted.answered, 1) << "the probe did not answer";
-  EXPECT_EQ(counted.shows, 0) << "the tip was shown again while the call was pending";
-  EXPECT_EQ(counted.hides, 0) << "the tip was taken down while the call was pending";
-  EXPECT_FALSE(hidden) << "the tip was seen hidden";
-  // It counted the seconds all the same.
-  const std::wstring waiting = state + L" / スイッチの応答待ち (";
-  const auto seconds = std::count_if(said.begin(), said.end(), [&](const std::wstring& text) {
-    return StartsWith(text, waiting) && EndsWith(text, L" 秒)");
-  });
-  EXPECT_GE(seconds, 3) << "the tip did not count the seconds of waiting";
-
-  // The outlet switched off at the device, once the slow call has answered.
-  for (int waited = 0; waited < 20000 && StartsWith(TextOf(tip), waiting); waited += 100) Sleep(100);
-  ASSERT_TRUE(probe.CountTipShows()) << "the probe did not answer";
-  SetWord(kSaved, 0);
-  const std::wstring off = FocusTip(0, StateTip(false, kSaved));
-  EXPECT_EQ(WaitForTipText(off), off);
-  AwaitPolls(2);
-  const qel_probe::ShowReport changed = probe.TipShows();
-  EXPECT_EQ(changed.shows, 1) << "the tip was not shown anew, once, for the change of state";
-  EXPECT_TRUE(IsWindowVisible(tip));
   ExpectCloseLeavesIni();
 }
 

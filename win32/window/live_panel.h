@@ -23,9 +23,7 @@
 // the labels show. The same text, after the outlet's name, shows beside the
 // outlet's ON or OFF button while that button has the keyboard focus
 // (focus_state_tip.h), and a screen reader reads it as the label's value
-// and as the description of the outlet's ON, OFF and mask field
-// (accessible_names.h), told of each change of state on the label and on
-// the focused one of those. The labels are painted as
+// (accessible_names.h), told of each change. The labels are painted as
 // outlet_label_painter.h says; ON and OFF wait as switch_queue.h says.
 #pragma once
 
