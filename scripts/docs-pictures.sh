@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Makes the README's pictures anew from the build: docs/window.png,
-# docs/window-lit.png and docs/window-tip.png.
+# docs/window-lit.png, docs/window-tip.png and docs/window-high-contrast.png.
 #
 #   scripts/docs-pictures.sh
 #
-# Builds the Windows programs (build/win32), runs the two screenshot tests
+# Builds the Windows programs (build/win32), runs the screenshot tests
 # under Wine on a private display, as qel runs on the Japanese Windows it is
 # made for, and copies their pictures into docs/:
 #
@@ -14,6 +14,8 @@
 #       qel_panel_screenshot: Sw1 and Sw3 lit by the simulated switch
 #   build/win32/screenshots/window-lit-tip.png  -> docs/window-tip.png
 #       qel_panel_screenshot: the same with Sw1's tooltip
+#   build/win32/screenshots/window-high-contrast.png -> docs/window-high-contrast.png
+#       qel_high_contrast: a high-contrast theme, Sw1 and Sw3 lit, Sw4 unknown
 #
 # A picture that a test did not write, or that is no PNG, stops the script
 # before docs/ changes. Works from any folder.
@@ -30,10 +32,11 @@ pictures=(
   "window.png:window.png"
   "window-lit.png:window-lit.png"
   "window-lit-tip.png:window-tip.png"
+  "window-high-contrast.png:window-high-contrast.png"
 )
 for picture in "${pictures[@]}"; do rm -f "$shots/${picture%%:*}"; done
 
-if ! "$root/scripts/wine-session" "$root/build/win32" ctest --test-dir "$root/build/win32" -R '^(qel_window_screenshot|qel_panel_screenshot)$' --output-on-failure; then
+if ! "$root/scripts/wine-session" "$root/build/win32" ctest --test-dir "$root/build/win32" -R '^(qel_window_screenshot|qel_panel_screenshot|qel_high_contrast)$' --output-on-failure; then
   echo "docs-pictures.sh: a screenshot test failed; docs/ is unchanged" >&2
   exit 1
 fi

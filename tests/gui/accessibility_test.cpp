@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 
 #include "win32/window/live_panel.h"
 
@@ -143,43 +144,6 @@ std::map<int, Heard> Walk(HWND window) {
   }
   client->Release();
   return heard;
-}
-
-// The windows that raised EVENT_OBJECT_VALUECHANGE, in order, while a
-// WatchValueChanges lives (one at a time).
-std::vector<HWND> gValueChanged;
-
-void CALLBACK OnValueChange(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
-  if (event == EVENT_OBJECT_VALUECHANGE && object == OBJID_CLIENT && child == CHILDID_SELF) {
-    gValueChanged.push_back(hwnd);
-  }
-}
-
-class WatchValueChanges {
- public:
-  explicit WatchValueChanges(DWORD processId) {
-    gValueChanged.clear();
-    hook_ = SetWinEventHook(EVENT_OBJECT_VALUECHANGE, EVENT_OBJECT_VALUECHANGE, nullptr, &OnValueChange, processId, 0,
-                            WINEVENT_OUTOFCONTEXT);
-    EXPECT_NE(hook_, nullptr) << "SetWinEventHook: " << GetLastError();
-  }
-  WatchValueChanges(const WatchValueChanges&) = delete;
-  WatchValueChanges& operator=(const WatchValueChanges&) = delete;
-  ~WatchValueChanges() {
-    if (hook_ != nullptr) UnhookWinEvent(hook_);
-  }
-
- private:
-  HWINEVENTHOOK hook_ = nullptr;
-};
-
-// Waits as the test's own thread must for events: delivering them.
-void PumpFor(DWORD milliseconds) {
-  for (DWORD waited = 0; waited < milliseconds; waited += 20) {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-    Sleep(20);
-  }
 }
 
 class QelAccessible : public QelWindow {
@@ -315,8 +279,8 @@ TEST_F(QelAccessible, EveryFieldAndButtonHasItsOwnName) {
 
 // ---------------------------------------------------------------------------
 // State: each label's value and description say its outlet's state in the
-// tooltip's words; an ON or OFF button's description names its outlet and
-// that state.
+// tooltip's words; the description of an ON or OFF button and of the mask
+// field names its outlet and that state.
 
 TEST_F(QelAccessible, EachLabelSaysItsOutletsState) {
   ASSERT_TRUE(StartWithWord(1 | 32));  // Sw1 and Sw3 on
@@ -344,6 +308,7 @@ TEST_F(QelAccessible, EachLabelSaysItsOutletsState) {
       const std::wstring named = L"Sw" + std::to_wstring(outlet + 1) + L": " + state;
       EXPECT_EQ(Narrow(AskControl(Control(kIdOn + outlet)).description), Narrow(named)) << "ON";
       EXPECT_EQ(Narrow(AskControl(Control(kIdOff + outlet)).description), Narrow(named)) << "OFF";
+      EXPECT_EQ(Narrow(AskControl(Control(kIdMask + outlet)).description), Narrow(named)) << "mask field";
     }
   }
 }
@@ -369,12 +334,13 @@ TEST_F(QelAccessible, ALabelReachedThroughItsWindowIsTheSameObject) {
 
 TEST_F(QelAccessible, AChangeOfStateIsAnnouncedAndOnlyThen) {
   ASSERT_TRUE(StartWithWord(1));  // Sw1 on
-  const WatchValueChanges watch(process_.id);
+  const WatchWinEvents watch(process_.id, EVENT_OBJECT_VALUECHANGE, EVENT_OBJECT_VALUECHANGE);
   const auto labelEvents = [this] {
     std::vector<int> outlets;
-    for (HWND hwnd : gValueChanged) {
-      const int id = GetDlgCtrlID(hwnd);
-      if (GetParent(hwnd) == window_ && id >= kIdOutletLabel && id < kIdOutletLabel + kOutletCount) {
+    for (const WinEventSeen& seen : WatchWinEvents::Of(EVENT_OBJECT_VALUECHANGE)) {
+      const int id = GetDlgCtrlID(seen.hwnd);
+      if (seen.object == OBJID_CLIENT && seen.child == CHILDID_SELF && GetParent(seen.hwnd) == window_ &&
+          id >= kIdOutletLabel && id < kIdOutletLabel + kOutletCount) {
         outlets.push_back(id - kIdOutletLabel);
       }
     }
@@ -389,11 +355,88 @@ TEST_F(QelAccessible, AChangeOfStateIsAnnouncedAndOnlyThen) {
   AwaitPolls(3);
   EXPECT_EQ(labelEvents(), std::vector<int>{1}) << "Sw2's change, once";
 
-  gValueChanged.clear();
+  WatchWinEvents::Seen().clear();
   SetWord(4);  // Sw1 off
   EXPECT_EQ(Narrow(AwaitValue(0, kOff)), Narrow(kOff));
   AwaitPolls(3);
   EXPECT_EQ(labelEvents(), std::vector<int>{0}) << "Sw1's change, once";
+}
+
+// Where the user is: a reader mostly speaks the focused control's changes.
+// With the focus on an outlet's ON or OFF button or mask field, a change of
+// that outlet's state raises EVENT_OBJECT_DESCRIPTIONCHANGE on the focused
+// control, once, and its description says the new state when the reader
+// asks; a poll that changed nothing, or a change of another outlet, raises
+// none. The label still raises VALUECHANGE, and LIVEREGIONCHANGED (the
+// labels are a polite live region where the system has Dynamic
+// Annotation), once each.
+
+constexpr DWORD kLiveRegionChanged = 0x8019;  // EVENT_OBJECT_LIVEREGIONCHANGED, Windows 8
+
+// What a reader speaks for an event on a control: its description, asked
+// of the event's object as the event comes.
+std::wstring DescriptionOf(HWND hwnd, LONG object, LONG child) {
+  IAccessible* accessible = nullptr;
+  VARIANT found = {};
+  if (FAILED(AccessibleObjectFromEvent(hwnd, static_cast<DWORD>(object), static_cast<DWORD>(child), &accessible,
+                                       &found)) ||
+      accessible == nullptr) {
+    return L"(no object)";
+  }
+  BSTR text = nullptr;
+  const std::wstring said = accessible->get_accDescription(found, &text) == S_OK ? Take(text) : L"";
+  VariantClear(&found);
+  accessible->Release();
+  return said;
+}
+
+TEST_F(QelAccessible, AChangeIsAnnouncedOnTheFocusedControlOfItsOutlet) {
+  ASSERT_TRUE(StartWithWord(1));  // Sw1 on
+  SetForegroundWindow(window_);
+  const std::wstring sw1On = L"Sw1: " + kOn, sw1Off = L"Sw1: " + kOff;
+  const struct {
+    const char* name;
+    int focus;        // the control Tab reaches first
+    int word;         // then set at the device
+    int outlet;       // the outlet whose state that changes
+    const std::wstring* described;  // the focused control's new description, or none raised
+  } cases[] = {
+      {"Sw1 off, the focus on Sw1's ON", kIdOn + 0, 0, 0, &sw1Off},
+      {"Sw2 on, the focus on Sw1's ON", kIdOn + 0, 4, 1, nullptr},
+      {"Sw1 on, the focus on Sw1's OFF", kIdOff + 0, 1 | 4, 0, &sw1On},
+      {"Sw1 off, the focus on Sw1's mask field", kIdMask + 0, 4, 0, &sw1Off},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(TabTo(c.focus)) << "Tab did not reach the control";
+    const WatchWinEvents watch(process_.id, EVENT_OBJECT_DESCRIPTIONCHANGE, kLiveRegionChanged, &DescriptionOf);
+    AwaitPolls(2);
+    EXPECT_TRUE(WatchWinEvents::Of(EVENT_OBJECT_DESCRIPTIONCHANGE).empty()) << "a poll that changed nothing";
+    EXPECT_TRUE(WatchWinEvents::Of(EVENT_OBJECT_VALUECHANGE).empty()) << "a poll that changed nothing";
+
+    SetWord(c.word);
+    const std::wstring state = (c.word & (1 << (2 * c.outlet))) != 0 ? kOn : kOff;
+    EXPECT_EQ(Narrow(AwaitValue(c.outlet, state)), Narrow(state));
+    AwaitPolls(3);
+    const std::vector<WinEventSeen> described = WatchWinEvents::Of(EVENT_OBJECT_DESCRIPTIONCHANGE);
+    if (c.described == nullptr) {
+      EXPECT_TRUE(described.empty()) << "another outlet's change was announced on the focused control";
+    } else {
+      EXPECT_EQ(described.size(), 1u) << "not once";
+    }
+    if (c.described != nullptr && !described.empty()) {
+      EXPECT_EQ(described.front().hwnd, Control(c.focus)) << "not on the focused control";
+      EXPECT_EQ(described.front().object, OBJID_CLIENT);
+      EXPECT_EQ(described.front().child, CHILDID_SELF);
+      EXPECT_EQ(Narrow(described.front().said), Narrow(*c.described)) << "what the reader heard";
+      EXPECT_EQ(Narrow(AskControl(Control(c.focus)).description), Narrow(*c.described));
+    }
+    HWND label = Control(kIdOutletLabel + c.outlet);
+    EXPECT_EQ(WatchWinEvents::Of(EVENT_OBJECT_VALUECHANGE).size(), 1u);
+    EXPECT_EQ(WatchWinEvents::Of(EVENT_OBJECT_VALUECHANGE, label).size(), 1u) << "the label's value";
+    EXPECT_EQ(WatchWinEvents::Of(kLiveRegionChanged).size(), 1u);
+    EXPECT_EQ(WatchWinEvents::Of(kLiveRegionChanged, label).size(), 1u) << "the live region";
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -525,6 +568,157 @@ TEST_P(QelLargeText, EveryFieldHasItsBorderAndEveryLabelItsWholeCaption) {
 
 INSTANTIATE_TEST_SUITE_P(Dpi, QelLargeText, testing::Values(120, 144, 192),
                          [](const testing::TestParamInfo<int>& info) { return std::to_string(info.param); });
+
+// ---------------------------------------------------------------------------
+// High contrast: while the system reports a high-contrast theme, a lit
+// label takes the theme's selection colours (COLOR_HIGHLIGHT with
+// COLOR_HIGHLIGHTTEXT) and a solid frame in its text colour
+// (COLOR_WINDOWTEXT), an unknown one keeps its dashed frame, and nothing in
+// the window keeps the pink of qel's own. Switched while qel runs
+// (WM_SETTINGCHANGE), it shows at once.
+//
+// Wine 8 has no high-contrast theme: SPI_GETHIGHCONTRAST says "off" always
+// and SPI_SETHIGHCONTRAST does nothing, and system colours set in one
+// process (SetSysColors) do not reach another. So the probe, inside qel's
+// process, answers "on" as Windows would and sets the theme's colours
+// there; and puts them back at the end (Wine keeps them for the session).
+
+// High Contrast Black: white text on black, cyan selection with black text.
+const std::vector<std::pair<int, COLORREF>> kHighContrastBlack = {
+    {COLOR_WINDOW, RGB(0, 0, 0)},           {COLOR_WINDOWTEXT, RGB(255, 255, 255)},
+    {COLOR_BTNFACE, RGB(0, 0, 0)},          {COLOR_BTNTEXT, RGB(255, 255, 255)},
+    {COLOR_BTNSHADOW, RGB(255, 255, 255)},  {COLOR_BTNHIGHLIGHT, RGB(255, 255, 255)},
+    {COLOR_3DDKSHADOW, RGB(255, 255, 255)}, {COLOR_3DLIGHT, RGB(255, 255, 255)},
+    {COLOR_HIGHLIGHT, RGB(26, 235, 255)},   {COLOR_HIGHLIGHTTEXT, RGB(0, 0, 0)},
+    {COLOR_INFOBK, RGB(0, 0, 0)},           {COLOR_INFOTEXT, RGB(255, 255, 255)},
+    {COLOR_WINDOWFRAME, RGB(255, 255, 255)}, {COLOR_GRAYTEXT, RGB(63, 242, 63)},
+};
+
+COLORREF ThemeColour(int element) {
+  for (const auto& [which, colour] : kHighContrastBlack) {
+    if (which == element) return colour;
+  }
+  return CLR_INVALID;
+}
+
+// The theme set in qel's process for as long as this lives; its colours put
+// back as they were when it goes.
+class ThemeInQel {
+ public:
+  explicit ThemeInQel(HWND window) : probe_(window) {}
+  ThemeInQel(const ThemeInQel&) = delete;
+  ThemeInQel& operator=(const ThemeInQel&) = delete;
+  ~ThemeInQel() {
+    if (set_) probe_.RestoreTheme();
+  }
+
+  // Sets the theme's colours, high contrast reported "on" or not; the import
+  // slots the probe answers for (0 or less: it answers none).
+  long Set(bool highContrast, bool colours) {
+    const qel_probe::ThemeRequest done =
+        probe_.Theme(highContrast, colours ? kHighContrastBlack : std::vector<std::pair<int, COLORREF>>());
+    set_ = set_ || (colours && done.coloursDone == 1);
+    EXPECT_EQ(done.answered, 1) << "the probe did not answer";
+    EXPECT_EQ(done.coloursDone, 1) << "SetSysColors in qel's process";
+    return done.answered == 1 ? done.slots : -1;
+  }
+  bool Restore() {
+    set_ = false;
+    return probe_.RestoreTheme();
+  }
+
+ private:
+  Probe probe_;
+  bool set_ = false;
+};
+
+// How many pixels of the image are of each colour.
+std::map<COLORREF, int> ColourCounts(const Image& image) {
+  std::map<COLORREF, int> counts;
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width; ++x) ++counts[image.At(x, y)];
+  }
+  return counts;
+}
+
+COLORREF MostOf(const Image& image) {
+  const std::map<COLORREF, int> counts = ColourCounts(image);
+  return std::max_element(counts.begin(), counts.end(),
+                          [](const auto& a, const auto& b) { return a.second < b.second; })
+      ->first;
+}
+
+// Whether the row of pixels `y` holds both colours (dashes and their gaps).
+bool RowHolds(const Image& image, int y, COLORREF a, COLORREF b) {
+  bool hasA = false, hasB = false;
+  for (int x = 0; x < image.width; ++x) {
+    hasA = hasA || image.At(x, y) == a;
+    hasB = hasB || image.At(x, y) == b;
+  }
+  return hasA && hasB;
+}
+
+class QelHighContrast : public QelAccessible {
+ protected:
+  // Tells qel's window that the system's settings changed, as Windows does
+  // when high contrast is switched on or off, and waits for qel to take it.
+  void SettingChanged() {
+    DWORD_PTR ignored = 0;
+    const LRESULT taken =
+        SendMessageTimeoutW(window_, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+    ASSERT_NE(taken, 0) << "qel did not take WM_SETTINGCHANGE";
+    Sleep(200);  // the display shows what qel painted
+  }
+  Image Label(int outlet) { return CaptureClientPart(window_, PlaceOf(window_, Control(kIdOutletLabel + outlet))); }
+};
+
+TEST_F(QelHighContrast, TheLitLabelTakesTheThemesSelectionColoursAndNothingKeepsItsOwn) {
+  ASSERT_TRUE(StartWithWord(1 | 32));  // Sw1 and Sw3 on
+  Type(kIdMask + 3, L"x");            // Sw4 unknown
+  SetForegroundWindow(window_);
+  SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+  AwaitPolls(3);
+  ThemeInQel theme(window_);
+  // The theme's colours, but no high-contrast theme reported: the lit
+  // labels keep their pink.
+  ASSERT_GT(theme.Set(false, true), 0) << "the probe found no SystemParametersInfoW call of qel's to answer";
+  AwaitPolls(1);
+  EXPECT_EQ(Hex(MostOf(Label(0))), Hex(kLitColour)) << "before high contrast is on";
+
+  // Switched on while qel runs.
+  theme.Set(true, false);
+  SettingChanged();
+  const COLORREF selection = ThemeColour(COLOR_HIGHLIGHT), selectionText = ThemeColour(COLOR_HIGHLIGHTTEXT);
+  const COLORREF text = ThemeColour(COLOR_WINDOWTEXT), face = ThemeColour(COLOR_BTNFACE);
+  const COLORREF buttonText = ThemeColour(COLOR_BTNTEXT);
+  for (const int outlet : {0, 2}) {
+    SCOPED_TRACE("lit Sw" + std::to_string(outlet + 1) + ", at once");
+    const Image lit = Label(outlet);
+    EXPECT_EQ(Hex(MostOf(lit)), Hex(selection)) << "the background is not the theme's selection colour";
+    EXPECT_GT(ColourCounts(lit)[selectionText], 0) << "no caption in the selection's text colour";
+    for (const Side side : kSides) {
+      EXPECT_EQ(Hex(SideColour(lit, side)), Hex(text))
+          << "the frame's " << NameOf(side) << " is not solid in the text colour";
+    }
+  }
+  const Image off = Label(1);
+  EXPECT_EQ(Hex(MostOf(off)), Hex(face)) << "Sw2, off";
+  for (const Side side : kSides) EXPECT_EQ(Hex(SideColour(off, side)), Hex(face)) << "Sw2 has a frame";
+  const Image unknown = Label(3);
+  EXPECT_EQ(Hex(MostOf(unknown)), Hex(face)) << "Sw4, unknown";
+  EXPECT_TRUE(RowHolds(unknown, 0, buttonText, face)) << "Sw4 has no dashed frame";
+  // Nothing in qel's own colours.
+  Image window;
+  ASSERT_TRUE(CaptureWindow(window_, window));
+  EXPECT_EQ(ColourCounts(window)[kLitColour], 0) << "pixels in the pink of qel's own";
+  SaveScreenshot(gScreenshots + L"\\window-high-contrast.png", window);
+
+  // Switched off again while qel runs: the pink, at once.
+  theme.Set(false, false);
+  SettingChanged();
+  EXPECT_EQ(Hex(MostOf(Label(0))), Hex(kLitColour)) << "high contrast off";
+  EXPECT_TRUE(theme.Restore()) << "the system colours were not put back";
+}
 
 }  // namespace
 

@@ -48,12 +48,6 @@ const std::string kMaskLines =
 const std::string kIni = std::string("; the switch in the hall\r\n[Qelmark]\r\nIP = ") + kSaved + "\r\n" +
                          kMaskLines + IniLines(Texts(L"", {}, {}), CommandField(1));
 
-std::string Hex(COLORREF colour) {
-  char text[16];
-  snprintf(text, sizeof(text), "#%02X%02X%02X", GetRValue(colour), GetGValue(colour), GetBValue(colour));
-  return text;
-}
-
 bool StartsWith(const std::wstring& text, const std::wstring& prefix) { return text.rfind(prefix, 0) == 0; }
 bool EndsWith(const std::wstring& text, const std::wstring& suffix) {
   return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
@@ -468,43 +462,6 @@ class QelPanel : public QelWindow {
   }
 
   void Click(int id) { PostMessageW(Control(id), BM_CLICK, 0, 0); }
-
-  // The control of qel's window that has the keyboard focus.
-  HWND FocusedControl() const {
-    GUITHREADINFO thread = {};
-    thread.cbSize = sizeof(thread);
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &thread)) return nullptr;
-    return thread.hwndFocus;
-  }
-
-  // Presses Tab on the keyboard, with qel's window in front, and waits for
-  // the focus to move. Should the key not reach qel (a display that gives
-  // another window the keyboard), the Tab goes to the focused control as a
-  // message: qel's message loop handles both alike.
-  void PressTab() {
-    const HWND before = FocusedControl();
-    INPUT keys[2] = {};
-    for (INPUT& key : keys) {
-      key.type = INPUT_KEYBOARD;
-      key.ki.wVk = VK_TAB;
-    }
-    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, keys, sizeof(INPUT));
-    for (int waited = 0; waited < 1000 && FocusedControl() == before; waited += 20) Sleep(20);
-    if (FocusedControl() != before || before == nullptr) return;
-    PostMessageW(before, WM_KEYDOWN, VK_TAB, 0x000F0001);
-    PostMessageW(before, WM_KEYUP, VK_TAB, static_cast<LPARAM>(0xC00F0001));
-    for (int waited = 0; waited < 2000 && FocusedControl() == before; waited += 20) Sleep(20);
-  }
-
-  // Tabs forward until control `id` has the focus; false if it never does.
-  bool TabTo(int id) {
-    for (int presses = 0; presses < 30; ++presses) {
-      if (FocusedControl() == Control(id)) return true;
-      PressTab();
-    }
-    return FocusedControl() == Control(id);
-  }
 
   // The tooltip qel shows within the time given, or nullptr.
   HWND WaitForTip(DWORD milliseconds = 5000) const {
@@ -1018,6 +975,61 @@ TEST_F(QelPanel, TheFocusComesBackWithTheWindow) {
   EXPECT_EQ(FocusedControl(), Control(kIdMask + 2))
       << "the focus is on a window of class " << Narrow(ClassOf(FocusedControl())) << ", id "
       << GetDlgCtrlID(FocusedControl());
+  ExpectCloseLeavesIni();
+}
+
+// The tip beside a focused button stays up while a call is pending: the
+// seconds of waiting change its text in place. Taken down and put up again
+// each second, it would be read out again each second by a screen reader
+// that reads tooltips. A change of the outlet's state shows it anew, once.
+TEST_F(QelPanel, SlowSwitchFocusTipStaysUpWhileTheSecondsCountAndShowsAnewForAChange) {
+  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 1}}));
+  ExpectRows({"x...", "...."});
+  ASSERT_TRUE(TabTo(kIdOn + 0)) << "Tab did not reach Sw1's ON";
+  const HWND tip = WaitForTip();
+  ASSERT_NE(tip, nullptr) << "no tooltip beside Sw1's ON";
+  const std::wstring state = FocusTip(0, StateTip(true, kSaved));
+  ASSERT_EQ(WaitForTipText(state), state);
+
+  // Counted inside qel's process: Wine raises no EVENT_OBJECT_SHOW for a
+  // window that shows.
+  Probe probe(window_);
+  ASSERT_TRUE(probe.SetEnvironment(L"QELSIM_FAULT", L"receivep6=slow8000"));
+  const std::string pollSetip = std::string("setip ") + kSaved + " -> 0";
+  for (int waited = 0; waited < 20000 && (Journal().empty() || Journal().back() != pollSetip); waited += 20) Sleep(20);
+  ASSERT_EQ(Journal().back(), pollSetip) << "no poll became pending";
+  ASSERT_TRUE(probe.CountTipShows()) << "the probe did not answer";
+  // Five seconds of the slow call: what the tip says, and whether it went.
+  std::set<std::wstring> said;
+  bool hidden = false;
+  for (int waited = 0; waited < 5000; waited += 100) {
+    Sleep(100);
+    said.insert(TextOf(tip));
+    hidden = hidden || !IsWindowVisible(tip);
+  }
+  const qel_probe::ShowReport counted = probe.TipShows();
+  ASSERT_TRUE(probe.SetEnvironment(L"QELSIM_FAULT", nullptr));
+  ASSERT_EQ(counted.answered, 1) << "the probe did not answer";
+  EXPECT_EQ(counted.shows, 0) << "the tip was shown again while the call was pending";
+  EXPECT_EQ(counted.hides, 0) << "the tip was taken down while the call was pending";
+  EXPECT_FALSE(hidden) << "the tip was seen hidden";
+  // It counted the seconds all the same.
+  const std::wstring waiting = state + L" / スイッチの応答待ち (";
+  const auto seconds = std::count_if(said.begin(), said.end(), [&](const std::wstring& text) {
+    return StartsWith(text, waiting) && EndsWith(text, L" 秒)");
+  });
+  EXPECT_GE(seconds, 3) << "the tip did not count the seconds of waiting";
+
+  // The outlet switched off at the device, once the slow call has answered.
+  for (int waited = 0; waited < 20000 && StartsWith(TextOf(tip), waiting); waited += 100) Sleep(100);
+  ASSERT_TRUE(probe.CountTipShows()) << "the probe did not answer";
+  SetWord(kSaved, 0);
+  const std::wstring off = FocusTip(0, StateTip(false, kSaved));
+  EXPECT_EQ(WaitForTipText(off), off);
+  AwaitPolls(2);
+  const qel_probe::ShowReport changed = probe.TipShows();
+  EXPECT_EQ(changed.shows, 1) << "the tip was not shown anew, once, for the change of state";
+  EXPECT_TRUE(IsWindowVisible(tip));
   ExpectCloseLeavesIni();
 }
 

@@ -4,7 +4,10 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "testing/dropped_data.h"
 #include "win32/owned_handle.h"
@@ -70,6 +73,106 @@ void Drop(HWND window, int id, qel_probe::DropRequest& request) {
   data->Release();
 }
 
+// Tooltips of the window shown and taken down since counting began.
+bool gCounting = false;
+LONG gShows = 0;
+LONG gHides = 0;
+
+void CountTipShows(const CWPSTRUCT& call) {
+  if (!gCounting || call.message != WM_WINDOWPOSCHANGED) return;
+  const auto* place = reinterpret_cast<const WINDOWPOS*>(call.lParam);
+  wchar_t name[64] = {};
+  GetClassNameW(call.hwnd, name, 64);
+  if (lstrcmpiW(name, TOOLTIPS_CLASSW) != 0) return;
+  if (place->flags & SWP_SHOWWINDOW) ++gShows;
+  if (place->flags & SWP_HIDEWINDOW) ++gHides;
+}
+
+// SystemParametersInfoW as qel calls it, while the probe answers for high
+// contrast.
+using SystemParametersFunction = BOOL(WINAPI*)(UINT, UINT, void*, UINT);
+SystemParametersFunction gSystemParameters = nullptr;
+bool gHighContrast = false;
+
+BOOL WINAPI AnswerHighContrast(UINT action, UINT number, void* data, UINT update) {
+  if (action == SPI_GETHIGHCONTRAST && gHighContrast && data != nullptr) {
+    auto* contrast = static_cast<HIGHCONTRASTW*>(data);
+    if (contrast->cbSize != sizeof(HIGHCONTRASTW)) return FALSE;
+    contrast->dwFlags = HCF_HIGHCONTRASTON | HCF_AVAILABLE;
+    contrast->lpszDefaultScheme = nullptr;
+    return TRUE;
+  }
+  return gSystemParameters(action, number, data, update);
+}
+
+// Points every slot of qel.exe's image that holds the address of the
+// system's SystemParametersInfoW (its import, resolved by the time the
+// window shows: the window's fonts ask it) at AnswerHighContrast; the
+// number of slots. The probe stays loaded from then on: qel calls into it.
+LONG AnswerForHighContrast() {
+  static LONG slots = -1;
+  if (slots >= 0) return slots;
+  slots = 0;
+  const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  const auto system =
+      user32 ? reinterpret_cast<SystemParametersFunction>(
+                   reinterpret_cast<void*>(GetProcAddress(user32, "SystemParametersInfoW")))
+             : nullptr;
+  if (system == nullptr) return slots;
+  gSystemParameters = system;
+  HMODULE self = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     reinterpret_cast<LPCWSTR>(&AnswerHighContrast), &self);
+  auto* image = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+  const auto* headers =
+      reinterpret_cast<const IMAGE_NT_HEADERS*>(image + reinterpret_cast<const IMAGE_DOS_HEADER*>(image)->e_lfanew);
+  const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(headers);
+  for (WORD i = 0; i < headers->FileHeader.NumberOfSections; ++i, ++section) {
+    if (!(section->Characteristics & IMAGE_SCN_MEM_WRITE)) continue;
+    auto* slot = reinterpret_cast<SystemParametersFunction*>(image + section->VirtualAddress);
+    const auto* end = reinterpret_cast<SystemParametersFunction*>(image + section->VirtualAddress +
+                                                                 section->Misc.VirtualSize);
+    for (; slot + 1 <= end; ++slot) {
+      DWORD protection = 0;
+      if (*slot == system && VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection)) {
+        *slot = &AnswerHighContrast;
+        VirtualProtect(slot, sizeof(*slot), protection, &protection);
+        ++slots;
+      }
+    }
+  }
+  return slots;
+}
+
+// The system colours as they were before the probe set them.
+std::vector<std::pair<INT, COLORREF>> gSavedColours;
+
+void ChangeTheme(qel_probe::ThemeRequest& request) {
+  request.slots = AnswerForHighContrast();
+  gHighContrast = request.highContrast == 1;
+  request.coloursDone = 1;
+  if (request.count > 0 && request.count <= qel_probe::kMostColours) {
+    for (LONG i = 0; i < request.count; ++i) {
+      const INT element = request.elements[i];
+      const bool saved = std::any_of(gSavedColours.begin(), gSavedColours.end(),
+                                     [&](const auto& colour) { return colour.first == element; });
+      if (!saved) gSavedColours.emplace_back(element, GetSysColor(element));
+    }
+    request.coloursDone = SetSysColors(request.count, request.elements, request.colours);
+  } else if (request.count < 0 && !gSavedColours.empty()) {
+    std::vector<INT> elements;
+    std::vector<COLORREF> colours;
+    for (const auto& [element, colour] : gSavedColours) {
+      elements.push_back(element);
+      colours.push_back(colour);
+    }
+    SetSysColors(static_cast<int>(elements.size()), elements.data(), colours.data());
+    request.coloursDone = std::all_of(gSavedColours.begin(), gSavedColours.end(),
+                                      [](const auto& colour) { return GetSysColor(colour.first) == colour.second; });
+    gSavedColours.clear();
+  }
+}
+
 }  // namespace
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeHook(int code, WPARAM wParam, LPARAM lParam) {
@@ -77,9 +180,13 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeHook(int code, WPARAM wPa
   static const UINT tipMessage = RegisterWindowMessageW(qel_probe::kTipMessage);
   static const UINT environmentMessage = RegisterWindowMessageW(qel_probe::kEnvironmentMessage);
   static const UINT dropMessage = RegisterWindowMessageW(qel_probe::kDropMessage);
+  static const UINT tipShowsMessage = RegisterWindowMessageW(qel_probe::kTipShowsMessage);
+  static const UINT themeMessage = RegisterWindowMessageW(qel_probe::kThemeMessage);
   const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+  if (code == HC_ACTION) CountTipShows(*call);
   if (code == HC_ACTION && (call->message == fontMessage || call->message == tipMessage ||
-                            call->message == environmentMessage || call->message == dropMessage)) {
+                            call->message == environmentMessage || call->message == dropMessage ||
+                            call->message == tipShowsMessage || call->message == themeMessage)) {
     const std::wstring name = qel_probe::kExchangePrefix + std::to_wstring(static_cast<unsigned long>(call->wParam));
     if (const qel::OwnedHandle mapping{OpenFileMappingW(FILE_MAP_WRITE, FALSE, name.c_str())}) {
       if (void* view = MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, sizeof(qel_probe::Exchange))) {
@@ -94,6 +201,17 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeHook(int code, WPARAM wPa
         } else if (call->message == dropMessage) {
           Drop(call->hwnd, id, exchange->drop);
           exchange->drop.answered = 1;
+        } else if (call->message == tipShowsMessage) {
+          if (id == 1) {
+            gCounting = true;
+            gShows = gHides = 0;
+          }
+          exchange->shows.shows = gShows;
+          exchange->shows.hides = gHides;
+          exchange->shows.answered = 1;
+        } else if (call->message == themeMessage) {
+          ChangeTheme(exchange->theme);
+          exchange->theme.answered = 1;
         } else {
           qel_probe::EnvironmentRequest& request = exchange->environment;
           request.name[63] = L'\0';

@@ -26,6 +26,17 @@ inline constexpr wchar_t kTipMessage[] = L"qel-window-tests-probe-tip";
 // EnvironmentRequest; lParam is not used.
 inline constexpr wchar_t kEnvironmentMessage[] = L"qel-window-tests-probe-environment";
 
+// Tooltips of qel's window shown and taken down: lParam 1 starts counting
+// afresh, 0 reports the counts so far (a ShowReport). Each time the system
+// makes one visible or hidden counts, however briefly.
+inline constexpr wchar_t kTipShowsMessage[] = L"qel-window-tests-probe-tip-shows";
+// A high-contrast theme in qel's process, as asked in a ThemeRequest, for a
+// system that cannot be switched to one: Wine 8 answers SPI_GETHIGHCONTRAST
+// with "off" always and refuses SPI_SETHIGHCONTRAST, and the system colours
+// another process sets (SetSysColors) do not reach qel's. lParam is not
+// used.
+inline constexpr wchar_t kThemeMessage[] = L"qel-window-tests-probe-theme";
+
 // Drops a file list holding the path of a DropRequest onto the control,
 // through the drop target the window registered for it (as a drag from
 // Explorer hands it over: DragEnter, then Drop).
@@ -66,11 +77,39 @@ struct DropRequest {
   wchar_t path[MAX_PATH];
 };
 
+struct ShowReport {
+  LONG answered;  // 1 once the hook has filled this in
+  LONG shows;
+  LONG hides;
+};
+
+inline constexpr int kMostColours = 16;
+
+struct ThemeRequest {
+  LONG answered;  // 1 once the hook has done it
+  // 1: SPI_GETHIGHCONTRAST answers "on" (HCF_HIGHCONTRASTON) from now on;
+  // 0: as the system answers.
+  LONG highContrast;
+  // Colours to set (SetSysColors in qel's process), 0 for none; -1 puts back
+  // every colour set before as it was.
+  LONG count;
+  INT elements[kMostColours];
+  COLORREF colours[kMostColours];
+  // Answers: the import slots of qel.exe that call the system's
+  // SystemParametersInfoW and now call the probe's, which answers
+  // SPI_GETHIGHCONTRAST itself and hands every other question on; and
+  // whether the colours were set (or put back, each reading as it was).
+  LONG slots;
+  LONG coloursDone;
+};
+
 union Exchange {
   FontReport font;
   TipReport tip;
   EnvironmentRequest environment;
   DropRequest drop;
+  ShowReport shows;
+  ThemeRequest theme;
 };
 
 }  // namespace qel_probe

@@ -14,10 +14,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "testing/windows_test_files.h"
@@ -184,6 +186,41 @@ class Probe {
     return shared_->drop;
   }
 
+  // Counts from now on how often qel shows a tooltip and takes one down.
+  bool CountTipShows() { return Ask(qel_probe::kTipShowsMessage, 1); }
+  // The counts since CountTipShows; answered is 0 when the probe did not
+  // answer.
+  qel_probe::ShowReport TipShows() {
+    if (!Ask(qel_probe::kTipShowsMessage, 0)) return {};
+    return shared_->shows;
+  }
+
+  // Has qel's process answer SPI_GETHIGHCONTRAST with "on" (or again as the
+  // system does), and sets the system colours given there. The request as
+  // answered (slots, coloursDone); answered is 0 when the probe did not
+  // answer.
+  qel_probe::ThemeRequest Theme(bool highContrast, const std::vector<std::pair<int, COLORREF>>& colours = {}) {
+    if (shared_ == nullptr || colours.size() > static_cast<std::size_t>(qel_probe::kMostColours)) return {};
+    *shared_ = {};
+    qel_probe::ThemeRequest& request = shared_->theme;
+    request.highContrast = highContrast ? 1 : 0;
+    request.count = static_cast<LONG>(colours.size());
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+      request.elements[i] = colours[i].first;
+      request.colours[i] = colours[i].second;
+    }
+    if (!Ask(qel_probe::kThemeMessage, 0, false)) return {};
+    return request;
+  }
+  // Puts back the colours Theme set, answering as the system does; whether
+  // each reads as it was.
+  bool RestoreTheme() {
+    if (shared_ == nullptr) return false;
+    *shared_ = {};
+    shared_->theme.count = -1;
+    return Ask(qel_probe::kThemeMessage, 0, false) && shared_->theme.coloursDone == 1;
+  }
+
   // Sets an environment variable of qel's process; nullptr removes it.
   bool SetEnvironment(const wchar_t* name, const wchar_t* value) {
     if (shared_ == nullptr) return false;
@@ -257,6 +294,13 @@ inline bool CaptureScreen(const RECT& rect, Image& image) {
   return copied && rows == image.height;
 }
 
+// A colour as #RRGGBB.
+inline std::string Hex(COLORREF colour) {
+  char text[16];
+  snprintf(text, sizeof(text), "#%02X%02X%02X", GetRValue(colour), GetGValue(colour), GetBValue(colour));
+  return text;
+}
+
 // A window's pixels, frame included.
 inline bool CaptureWindow(HWND window, Image& image) {
   RECT rect = {};
@@ -274,6 +318,75 @@ inline void SaveScreenshot(const std::wstring& pngPath, const Image& image) {
   WriteAll(ppm, "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n" +
                     std::string(image.rgb.begin(), image.rgb.end()));
 }
+
+// ---------------------------------------------------------------------------
+// WinEvents: what a screen reader hears of qel, as it hears it.
+
+// Waits as the test's own thread must for events: delivering them.
+inline void PumpFor(DWORD milliseconds) {
+  for (DWORD waited = 0; waited < milliseconds; waited += 20) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    Sleep(20);
+  }
+}
+
+// One event as a hook outside qel's process got it.
+struct WinEventSeen {
+  DWORD event;
+  HWND hwnd;
+  LONG object;
+  LONG child;
+  std::wstring said;  // what the Reader read of the object right then, if any
+};
+
+// The events `first` to `last` of one process, in order, while this lives
+// (one at a time): a hook outside the process, as a screen reader's, whose
+// events come while the test's thread pumps its messages (PumpFor). A Reader,
+// when given, reads something of the event's object as soon as it comes, as
+// a reader speaks it.
+class WatchWinEvents {
+ public:
+  using Reader = std::wstring (*)(HWND hwnd, LONG object, LONG child);
+
+  WatchWinEvents(DWORD processId, DWORD first, DWORD last, Reader reader = nullptr) {
+    Seen().clear();
+    ReaderNow() = reader;
+    hook_ = SetWinEventHook(first, last, nullptr, &OnEvent, processId, 0, WINEVENT_OUTOFCONTEXT);
+    EXPECT_NE(hook_, nullptr) << "SetWinEventHook: " << GetLastError();
+  }
+  WatchWinEvents(const WatchWinEvents&) = delete;
+  WatchWinEvents& operator=(const WatchWinEvents&) = delete;
+  ~WatchWinEvents() {
+    if (hook_ != nullptr) UnhookWinEvent(hook_);
+    ReaderNow() = nullptr;
+  }
+
+  static std::vector<WinEventSeen>& Seen() {
+    static std::vector<WinEventSeen> seen;
+    return seen;
+  }
+
+  // The events seen of kind `event`, on `hwnd` (any window when null).
+  static std::vector<WinEventSeen> Of(DWORD event, HWND hwnd = nullptr) {
+    std::vector<WinEventSeen> found;
+    for (const WinEventSeen& seen : Seen()) {
+      if (seen.event == event && (hwnd == nullptr || seen.hwnd == hwnd)) found.push_back(seen);
+    }
+    return found;
+  }
+
+ private:
+  static Reader& ReaderNow() {
+    static Reader reader = nullptr;
+    return reader;
+  }
+  static void CALLBACK OnEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
+    Seen().push_back({event, hwnd, object, child, ReaderNow() ? ReaderNow()(hwnd, object, child) : std::wstring()});
+  }
+
+  HWINEVENTHOOK hook_ = nullptr;
+};
 
 // ---------------------------------------------------------------------------
 // The display DPI of the programs started next, as Wine reads it at process
@@ -449,6 +562,43 @@ class QelWindow : public QelFolderTest {
     EXPECT_TRUE(Running()) << "qel ended after the message";
     EXPECT_EQ(Fields(), edits);
     return said;
+  }
+
+  // The control of qel's window that has the keyboard focus.
+  HWND FocusedControl() const {
+    GUITHREADINFO thread = {};
+    thread.cbSize = sizeof(thread);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &thread)) return nullptr;
+    return thread.hwndFocus;
+  }
+
+  // Presses Tab on the keyboard, with qel's window in front, and waits for
+  // the focus to move. Should the key not reach qel (a display that gives
+  // another window the keyboard), the Tab goes to the focused control as a
+  // message: qel's message loop handles both alike.
+  void PressTab() {
+    const HWND before = FocusedControl();
+    INPUT keys[2] = {};
+    for (INPUT& key : keys) {
+      key.type = INPUT_KEYBOARD;
+      key.ki.wVk = VK_TAB;
+    }
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
+    for (int waited = 0; waited < 1000 && FocusedControl() == before; waited += 20) Sleep(20);
+    if (FocusedControl() != before || before == nullptr) return;
+    PostMessageW(before, WM_KEYDOWN, VK_TAB, 0x000F0001);
+    PostMessageW(before, WM_KEYUP, VK_TAB, static_cast<LPARAM>(0xC00F0001));
+    for (int waited = 0; waited < 2000 && FocusedControl() == before; waited += 20) Sleep(20);
+  }
+
+  // Tabs forward until control `id` has the focus; false if it never does.
+  bool TabTo(int id) {
+    for (int presses = 0; presses < 30; ++presses) {
+      if (FocusedControl() == Control(id)) return true;
+      PressTab();
+    }
+    return FocusedControl() == Control(id);
   }
 
   FieldTexts Fields() const {

@@ -16,6 +16,16 @@ namespace {
 
 bool In(int id, int base, int count) { return id >= base && id < base + count; }
 
+// Dynamic Annotation, and the UI Automation property it sets on the outlet
+// labels: LiveSetting, Polite (1). The headers for Windows 7 have neither
+// the property nor the event that a live region raises (Windows 8).
+constexpr CLSID kAccPropServices = {0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
+constexpr IID kIAccPropServices = {0x6e26e776, 0x04f0, 0x495d, {0x80, 0xe4, 0x33, 0x30, 0x35, 0x2e, 0x31, 0x69}};
+constexpr MSAAPROPID kLiveSettingProperty = {0xc12bcd8e, 0x2a8e, 0x4950,
+                                             {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
+constexpr LONG kPolite = 1;
+constexpr DWORD kEventLiveRegionChanged = 0x8019;
+
 bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
 
 // The text as a BSTR for the caller, or S_FALSE when there is none.
@@ -197,7 +207,10 @@ namespace qel {
 AccessibleNames::~AccessibleNames() {
   if (source_) source_->moreAbout = nullptr;
   for (const auto& [control, id] : controls_) {
-    if (IsWindow(control)) RemoveWindowSubclass(control, &AccessibleNames::ControlProc, static_cast<UINT_PTR>(id));
+    if (IsWindow(control)) {
+      if (In(id, kIdOutletLabel, kOutletCount)) Unmark(control);
+      RemoveWindowSubclass(control, &AccessibleNames::ControlProc, static_cast<UINT_PTR>(id));
+    }
   }
 }
 
@@ -211,16 +224,70 @@ void AccessibleNames::Attach(HWND window, MoreAbout moreAbout) {
       controls_.emplace_back(control, layout.id);
     }
   }
+  MarkLiveRegion();
+}
+
+void AccessibleNames::MarkLiveRegion() {
+  void* services = nullptr;
+  if (FAILED(CoCreateInstance(kAccPropServices, nullptr, CLSCTX_INPROC_SERVER, kIAccPropServices, &services)) ||
+      services == nullptr) {
+    return;
+  }
+  annotations_ = static_cast<IAccPropServices*>(services);
+  VARIANT polite = {};
+  polite.vt = VT_I4;
+  polite.lVal = kPolite;
+  int labels = 0;
+  bool taken = false;
+  for (int outlet = 0; outlet < kOutletCount; ++outlet) {
+    HWND label = GetDlgItem(window_, kIdOutletLabel + outlet);
+    if (label == nullptr) continue;
+    ++labels;
+    // Refused where the system has no Dynamic Annotation (Wine: E_NOTIMPL).
+    taken |= SUCCEEDED(
+        annotations_->SetHwndProp(label, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, kLiveSettingProperty, polite));
+  }
+  if (taken) {
+    marked_ = labels;  // each label takes its mark back as it goes
+  } else {
+    annotations_->Release();
+    annotations_ = nullptr;
+  }
+}
+
+void AccessibleNames::Unmark(HWND label) {
+  if (annotations_ == nullptr) return;
+  annotations_->ClearHwndProps(label, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, &kLiveSettingProperty, 1);
+  if (--marked_ > 0) return;
+  annotations_->Release();
+  annotations_ = nullptr;
 }
 
 void AccessibleNames::StateChanged(HWND window, int outlet) {
   HWND label = GetDlgItem(window, kIdOutletLabel + outlet);
-  if (label != nullptr) NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, label, OBJID_CLIENT, CHILDID_SELF);
+  if (label == nullptr) return;
+  // Where the user is: the focused control, when it is one of the outlet's
+  // own, has a new description (the state in words).
+  HWND focus = GetFocus();
+  if (focus != nullptr && GetParent(focus) == window) {
+    const int id = GetDlgCtrlID(focus);
+    if (id == kIdOn + outlet || id == kIdOff + outlet || id == kIdMask + outlet) {
+      NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, focus, OBJID_CLIENT, CHILDID_SELF);
+    }
+  }
+  NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, label, OBJID_CLIENT, CHILDID_SELF);
+  NotifyWinEvent(kEventLiveRegionChanged, label, OBJID_CLIENT, CHILDID_SELF);
 }
 
 LRESULT CALLBACK AccessibleNames::ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                               DWORD_PTR self) {
-  if (message == WM_NCDESTROY) RemoveWindowSubclass(control, &AccessibleNames::ControlProc, id);
+  if (message == WM_NCDESTROY) {
+    // A label that goes takes its live-region mark back.
+    if (In(static_cast<int>(id), kIdOutletLabel, kOutletCount)) {
+      reinterpret_cast<AccessibleNames*>(self)->Unmark(control);
+    }
+    RemoveWindowSubclass(control, &AccessibleNames::ControlProc, id);
+  }
   // Only the control's own object; its window object and the rest are the
   // system's.
   if (message == WM_GETOBJECT && static_cast<LONG>(lParam) == OBJID_CLIENT) {

@@ -6,8 +6,15 @@
 // description. The rest (role, state, place, focus, default action) is the
 // system's.
 //
-// An outlet's state that changes is announced with EVENT_OBJECT_VALUECHANGE
-// on its label (StateChanged), for a screen reader that is listening.
+// An outlet's state that changes (on, off, unknown) is announced where a
+// screen reader listens (StateChanged): EVENT_OBJECT_VALUECHANGE and
+// EVENT_OBJECT_LIVEREGIONCHANGED on its label, and, when the keyboard focus
+// is on that outlet's ON or OFF button or mask field, whose description
+// says the state too, EVENT_OBJECT_DESCRIPTIONCHANGE on that control: a
+// reader mostly speaks the focused control's changes. The labels are a
+// polite live region where the system lets that be said (Dynamic
+// Annotation, IAccPropServices); where it does not (Wine), they are not,
+// and nothing is said of it.
 #pragma once
 
 #include <windows.h>
@@ -17,6 +24,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+struct IAccPropServices;
 
 namespace qel {
 
@@ -39,11 +48,13 @@ class AccessibleNames {
   ~AccessibleNames();
 
   // Every control of the layout table in `window` answers for itself from
-  // now on. `moreAbout` is asked each time a reader asks.
+  // now on. `moreAbout` is asked each time a reader asks. The outlet labels
+  // become a polite live region. On the window's own thread, with COM
+  // initialised there.
   void Attach(HWND window, MoreAbout moreAbout);
 
   // Outlet `outlet`'s state changed (on, off, unknown): told to listening
-  // screen readers.
+  // screen readers, on the label and on the focused control of its row.
   static void StateChanged(HWND window, int outlet);
 
   // Where the objects handed to readers get the window's texts: cleared when
@@ -56,8 +67,16 @@ class AccessibleNames {
   static LRESULT CALLBACK ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                       DWORD_PTR self);
   LRESULT Answer(HWND control, int id, WPARAM wParam);
+  // Marks the outlet labels as a polite live region, where the system can.
+  void MarkLiveRegion();
+  // The label `label` goes: what was said of it is taken back.
+  void Unmark(HWND label);
 
   HWND window_ = nullptr;
+  // The system's Dynamic Annotation, while a label is marked with it; held
+  // from the set-up on, so that taking the marks back needs no loading.
+  IAccPropServices* annotations_ = nullptr;
+  int marked_ = 0;  // labels that are yet to take their mark back
   std::shared_ptr<Source> source_;
   std::vector<std::pair<HWND, int>> controls_;  // each subclassed control and its id
 };

@@ -36,8 +36,26 @@ void FocusStateTip::Watch(HWND button, int row) {
   if (GetFocus() == button) Show(button, row);
 }
 
-void FocusStateTip::TextChanged(int row) {
+void FocusStateTip::StateChanged(int row) {
   if (shownFor_ != nullptr && row == shownRow_) Show(shownFor_, shownRow_);
+}
+
+void FocusStateTip::TextChanged(int row) {
+  if (shownFor_ == nullptr || row != shownRow_) return;
+  if (!IsWindowVisible(tip_)) {
+    Show(shownFor_, shownRow_);  // not up yet: it had no text
+    return;
+  }
+  const std::wstring text = textOf_(row);
+  if (text.empty()) return;
+  TTTOOLINFOW tool = {};
+  Tool(tool);
+  tool.lpszText = const_cast<wchar_t*>(text.c_str());
+  SendMessageW(tip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  const int frame = FitToWindowWidth();
+  LayOutAgain();
+  KeepWithinWindow(text, frame);
+  FollowButton();
 }
 
 void FocusStateTip::FollowButton() {
@@ -98,21 +116,29 @@ void FocusStateTip::Show(HWND button, int row) {
   trackedAt_ = PlaceFor(button, BubbleSize());
   SendMessageW(tip_, TTM_TRACKPOSITION, 0, MAKELPARAM(trackedAt_.x, trackedAt_.y));
   SendMessageW(tip_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
-  if (frame == 0) {
-    // The system did not tell the tip's frame (Wine's tips do not): it is
-    // what the shown tip adds to its wrapped text, which is wrapped again
-    // within the window's width if it came out wider.
-    RECT shown = {};
-    GetWindowRect(tip_, &shown);
-    const int wrapped = WrappedWidth(text, fittedToWidth_);
-    if (shown.right - shown.left > fittedToWidth_ && wrapped > 0) {
-      const int measured = shown.right - shown.left - wrapped;
-      SendMessageW(tip_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
-      SendMessageW(tip_, TTM_SETMAXTIPWIDTH, 0, std::max(1, fittedToWidth_ - measured));
-      SendMessageW(tip_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
-    }
-  }
+  KeepWithinWindow(text, frame);
   FollowButton();
+}
+
+void FocusStateTip::LayOutAgain() {
+  // A tracking tip lays itself out afresh, text and size, wherever it is
+  // put; put where it is, it stays shown.
+  SendMessageW(tip_, TTM_TRACKPOSITION, 0, MAKELPARAM(trackedAt_.x, trackedAt_.y));
+}
+
+void FocusStateTip::KeepWithinWindow(const std::wstring& text, int frame) {
+  if (frame != 0) return;
+  // The system did not tell the tip's frame (Wine's tips do not): it is
+  // what the shown tip adds to its wrapped text, which is wrapped again
+  // within the window's width if it came out wider.
+  RECT shown = {};
+  GetWindowRect(tip_, &shown);
+  const int wrapped = WrappedWidth(text, fittedToWidth_);
+  if (shown.right - shown.left > fittedToWidth_ && wrapped > 0) {
+    const int measured = shown.right - shown.left - wrapped;
+    SendMessageW(tip_, TTM_SETMAXTIPWIDTH, 0, std::max(1, fittedToWidth_ - measured));
+    LayOutAgain();
+  }
 }
 
 void FocusStateTip::Hide() {

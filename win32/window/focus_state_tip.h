@@ -3,6 +3,11 @@
 // to the button and never points at the label. It follows the poll while it
 // shows.
 //
+// It is shown (and so read out by a screen reader that reads tooltips) when
+// the focus arrives and when the outlet's state changes; its other words,
+// such as the seconds a call has been pending, change in place, without
+// taking it down and putting it up again.
+//
 // The tip covers none of the window's controls: it shows just below the
 // window, its left edge under the button's (as far as the window's width
 // allows), wrapped to at most the window's width; where the screen's work
@@ -36,7 +41,10 @@ class FocusStateTip {
   // Shows the state of outlet row `row` beside `button` whenever the button
   // has the focus, until the focus leaves it.
   void Watch(HWND button, int row);
-  // The state text of `row` changed: shown anew if that row's state shows.
+  // The state of outlet row `row` changed (on, off, unknown): shown anew if
+  // that row's state shows.
+  void StateChanged(int row);
+  // Other words of `row`'s text changed: the shown tip takes them in place.
   void TextChanged(int row);
   // Keeps the shown tip by the window and its button when the window has
   // moved or the controls were placed anew (at another DPI: wrapped anew).
@@ -47,6 +55,13 @@ class FocusStateTip {
                                      DWORD_PTR self);
   void Show(HWND button, int row);
   void Hide();
+  // Has the shown tip lay out its text again where it stands (with the text
+  // it was handed last), without hiding it.
+  void LayOutAgain();
+  // Where the system did not tell the tip's frame (`frame` 0): a shown tip
+  // wider than the window is wrapped again within it, by the frame it shows
+  // with.
+  void KeepWithinWindow(const std::wstring& text, int frame);
   // Wraps the text at a width that keeps the tip within the window's width,
   // by the margins and frame the system tells for the tip (TTM_ADJUSTRECT);
   // returns their width, 0 where the system does not tell them.

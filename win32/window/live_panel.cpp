@@ -263,13 +263,16 @@ void LivePanel::ShowRow(int outlet, const RowLook& look) {
   const bool newTip = shown.tip != look.tip;
   shown = look;
   // Only a label whose colours or frame changed is painted again, and only
-  // then is a screen reader told: the tooltip's seconds of waiting change
-  // every second, the outlet's state does not.
+  // then is a screen reader told, and the state beside a focused button
+  // shown anew: the tooltip's seconds of waiting change every second, the
+  // outlet's state does not.
   if (repaint) {
     InvalidateRect(label, nullptr, TRUE);
     AccessibleNames::StateChanged(window_, outlet);
+    focusTip_.StateChanged(outlet);
+  } else if (newTip) {
+    focusTip_.TextChanged(outlet);
   }
-  if (newTip) focusTip_.TextChanged(outlet);
 }
 
 std::wstring LivePanel::MoreAbout(int id) const {
@@ -278,6 +281,7 @@ std::wstring LivePanel::MoreAbout(int id) const {
   int outlet = -1;
   if (id >= kIdOn && id < kIdOn + kOutletCount) outlet = id - kIdOn;
   if (id >= kIdOff && id < kIdOff + kOutletCount) outlet = id - kIdOff;
+  if (id >= kIdMask && id < kIdMask + kOutletCount) outlet = id - kIdMask;
   if (outlet < 0 || tipOf(outlet).empty()) return L"";
   return texts::FocusTipText(outlet, tipOf(outlet));
 }

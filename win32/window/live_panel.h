@@ -153,8 +153,9 @@ class LivePanel {
 
   void ShowRow(int outlet, const RowLook& look);
   // What a screen reader hears about control `id` besides its name: an
-  // outlet label's state, an ON or OFF button's outlet with its state, as
-  // the tooltips say them. Empty for the other controls.
+  // outlet label's state; for an ON or OFF button and a mask field, its
+  // outlet with that state; as the tooltips say them. Empty for the other
+  // controls.
   std::wstring MoreAbout(int id) const;
   // Outlets `first` to the last are taken as unknown, with `tip`, and shown.
   void ShowUnknownFrom(int first, const std::wstring& tip);

@@ -256,6 +256,12 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_MOVE:
       panel_.ControlsMoved();
       return 0;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+      // Another theme (high contrast on or off, other colours) while qel
+      // runs: every control painted anew at once, in the theme's colours.
+      RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+      break;
     case WM_TIMER:
       if (wParam == kPollTimer) panel_.PollIfDue();
       return 0;

@@ -34,17 +34,28 @@ void OutletLabelPainter::Attach(HWND window, std::function<LabelState(int outlet
   }
 }
 
-LRESULT OutletLabelPainter::LabelColours(HDC dc, HWND label) const {
+LRESULT OutletLabelPainter::Colours(HDC dc, HWND label, bool highContrast) const {
   const int id = GetDlgCtrlID(label);
   const bool outletLabel = id >= kIdOutletLabel && id < kIdOutletLabel + kOutletCount;
   const LabelState state = stateOf_(outletLabel ? id - kIdOutletLabel : 0);
   // Only an outlet known to be on is lit: the lit colour says "on".
   const bool lit = outletLabel && state.lit && !state.unknown;
-  SetBkColor(dc, lit ? kLitColour : GetSysColor(COLOR_BTNFACE));
-  // The lit colour is fixed, so is its text; otherwise the system's pair,
-  // which follows a high-contrast scheme.
-  SetTextColor(dc, lit ? kLitTextColour : GetSysColor(COLOR_BTNTEXT));
-  return reinterpret_cast<LRESULT>(lit ? litBrush_.get() : GetSysColorBrush(COLOR_BTNFACE));
+  if (!lit) {
+    // The system's pair, which follows a high-contrast theme.
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+  }
+  if (highContrast) {
+    // The theme's own pair for what stands out.
+    SetBkColor(dc, GetSysColor(COLOR_HIGHLIGHT));
+    SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_HIGHLIGHT));
+  }
+  // The lit colour is fixed, so is its text.
+  SetBkColor(dc, kLitColour);
+  SetTextColor(dc, kLitTextColour);
+  return reinterpret_cast<LRESULT>(litBrush_.get());
 }
 
 LRESULT CALLBACK OutletLabelPainter::OutletLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam,
@@ -66,9 +77,10 @@ LRESULT CALLBACK OutletLabelPainter::OutletLabelProc(HWND label, UINT message, W
 
 void OutletLabelPainter::PaintOutletLabel(HWND label, HDC dc, int outlet) const {
   const LabelState state = stateOf_(outlet);
+  const bool highContrast = HighContrastOn();
   RECT area = {};
   GetClientRect(label, &area);
-  const auto background = reinterpret_cast<HBRUSH>(LabelColours(dc, label));
+  const auto background = reinterpret_cast<HBRUSH>(Colours(dc, label, highContrast));
   FillRect(dc, &area, background);
   // Centred at the top, as the label control draws it.
   RECT text = area;
@@ -80,23 +92,27 @@ void OutletLabelPainter::PaintOutletLabel(HWND label, HDC dc, int outlet) const 
   DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
             DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
   SelectObject(dc, oldFont);
-  if (state.unknown || state.lit) DrawStateFrame(dc, area, state.unknown ? FrameLine::kDashed : FrameLine::kSolid);
+  if (state.unknown || state.lit) {
+    DrawStateFrame(dc, area, state.unknown ? FrameLine::kDashed : FrameLine::kSolid, highContrast);
+  }
 }
 
 int OutletLabelPainter::FrameUnit() const { return std::max(1, WindowDpi(window_, ScreenDpi()) / 96); }
 
-void OutletLabelPainter::DrawStateFrame(HDC dc, const RECT& frame, FrameLine line) const {
-  // Along all four edges, in the text's colour. Unknown: dashes of two units
-  // and gaps of two, one unit wide. Lit: a solid line two units wide. A unit
-  // is a pixel at 96 dpi.
+void OutletLabelPainter::DrawStateFrame(HDC dc, const RECT& frame, FrameLine line, bool highContrast) const {
+  // Along all four edges, in the text's colour (in a high-contrast theme, a
+  // lit label's in the theme's text colour, which stands apart from its
+  // selection colour). Unknown: dashes of two units and gaps of two, one
+  // unit wide. Lit: a solid line two units wide. A unit is a pixel at 96 dpi.
   const int unit = FrameUnit();
   if (line == FrameLine::kSolid) {
+    const HBRUSH solid = highContrast ? GetSysColorBrush(COLOR_WINDOWTEXT) : litFrameBrush_.get();
     const int width = 2 * unit;
     const RECT edges[] = {{frame.left, frame.top, frame.right, frame.top + width},
                           {frame.left, frame.bottom - width, frame.right, frame.bottom},
                           {frame.left, frame.top, frame.left + width, frame.bottom},
                           {frame.right - width, frame.top, frame.right, frame.bottom}};
-    for (const RECT& edge : edges) FillRect(dc, &edge, litFrameBrush_.get());
+    for (const RECT& edge : edges) FillRect(dc, &edge, solid);
     return;
   }
   const HBRUSH brush = GetSysColorBrush(COLOR_BTNTEXT);

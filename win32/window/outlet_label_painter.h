@@ -5,6 +5,13 @@
 // the system's button text on its button face otherwise. And each state
 // shows without colour too: a lit label has a solid frame along its four
 // edges, an unknown one a dashed frame, an unlit one none.
+//
+// In a high-contrast theme (high_contrast.h) no label keeps a colour of its
+// own: a lit label takes the theme's selection colours (COLOR_HIGHLIGHT,
+// COLOR_HIGHLIGHTTEXT) and its solid frame the theme's text colour
+// (COLOR_WINDOWTEXT); the others are as ever in the theme's button colours.
+// The theme is asked at each paint, so a window painted anew when the theme
+// changes shows the new one.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +19,7 @@
 #include <functional>
 
 #include "win32/owned_handle.h"
+#include "win32/window/high_contrast.h"
 
 namespace qel {
 
@@ -38,12 +46,14 @@ class OutletLabelPainter {
   void Attach(HWND window, std::function<LabelState(int outlet)> stateOf);
 
   // The colours of a label (WM_CTLCOLORSTATIC): black on the lit colour for
-  // an outlet that is on, button text on button face otherwise. An outlet
-  // whose state is unknown is not lit (the lit colour says "on"); its label
-  // has a dashed frame instead, where a lit one has a solid frame.
-  LRESULT LabelColours(HDC dc, HWND label) const;
+  // an outlet that is on (in a high-contrast theme, its selection colours),
+  // button text on button face otherwise. An outlet whose state is unknown
+  // is not lit (the lit colour says "on"); its label has a dashed frame
+  // instead, where a lit one has a solid frame.
+  LRESULT LabelColours(HDC dc, HWND label) const { return Colours(dc, label, HighContrastOn()); }
 
  private:
+  LRESULT Colours(HDC dc, HWND label, bool highContrast) const;
   // Paints an outlet label: its colours, its caption, and its frame, solid
   // when the outlet is on, dashed when its state is unknown.
   static LRESULT CALLBACK OutletLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR outlet,
@@ -52,7 +62,7 @@ class OutletLabelPainter {
   // The frame's unit: a pixel at 96 dpi.
   int FrameUnit() const;
   enum class FrameLine { kSolid, kDashed };
-  void DrawStateFrame(HDC dc, const RECT& frame, FrameLine line) const;
+  void DrawStateFrame(HDC dc, const RECT& frame, FrameLine line, bool highContrast) const;
 
   HWND window_ = nullptr;
   std::function<LabelState(int outlet)> stateOf_;
