@@ -45,7 +45,8 @@ socket.dll, tools/sample-ip.ini as ip.ini and the switch's state
 (QELSIM_STATE). The runs of a comparison alternate (baseline, qel, ...)
 after one warm-up run of each; a baseline run and the qel run after it are a
 pair, and the ratio is the median of the pairs' ratios (the medians of both
-programs' times beside it). QEL_BENCH_RUNS sets the pairs (default 30); the
+programs' times beside it; for start and own also their shortest and
+longest, which show how noisy the machine was). QEL_BENCH_RUNS sets the pairs (default 30); the
 start and window aims are judged on 30 pairs or more only.
 
 (Each "wine" below is "wine64" for the x64 timing build.) start, own: each
@@ -208,7 +209,9 @@ class Benchmark:
     def pairs_line(self, name, baseline, qel, aim):
         ratio, qel_times, baseline_times, failures = self.time_pairs(baseline, qel)
         text = (f"{' '.join(qel)} / {' '.join(baseline)} = {ratio:.2f} ({self.runs} pairs; medians "
-                f"{statistics.median(qel_times) / 1e6:.1f} ms / {statistics.median(baseline_times) / 1e6:.1f} ms)")
+                f"{statistics.median(qel_times) / 1e6:.1f} ms / {statistics.median(baseline_times) / 1e6:.1f} ms, "
+                f"min {min(qel_times) / 1e6:.1f} / {min(baseline_times) / 1e6:.1f}, "
+                f"max {max(qel_times) / 1e6:.1f} / {max(baseline_times) / 1e6:.1f})")
         if failures:
             text += f"; NOT MEASURED ({failures} runs failed)"
         elif aim is not None:
