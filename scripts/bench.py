@@ -34,7 +34,8 @@ preset win64-timing, for timing only and never shipped) and times those
 under the 64-bit Wine (wine64), natively; QEL_BENCH_TIMED=win64-timing says
 so. Size and imports are always the shipped 32-bit qel.exe's. The report's
 first line names the timed build (folder, build type, compiler, commit), how
-its programs ran, and the build whose size and imports it reports. Run in a
+its programs ran, the build whose size and imports it reports, and the
+machine's load (the last minute's average) as the timings began. Run in a
 session of build/win32 on such a kernel, every measurement runs once,
 untimed (one pair, 1 s of idle), so that a failing run or a baseline that
 no longer makes qel's calls still shows, and the timed lines say NOT
@@ -425,7 +426,10 @@ def main():
                f"programs run here {qm.RUN32}); size and imports of the shipped {build_description(qm.BUILD)}")
     else:
         how = f"run {qm.RUN32}"
-    print(f"qel benchmark of {build_description(TIMED_BUILD)}, {how}, {qm.wine_version()}", flush=True)
+    # How busy the machine was: a new thread waits longer to run on a busy
+    # one, and the start's ratio moves with it.
+    load = f"load {os.getloadavg()[0]:.1f} on {os.cpu_count()} cores"
+    print(f"qel benchmark of {build_description(TIMED_BUILD)}, {how}, {qm.wine_version()}, {load}", flush=True)
     bench = Benchmark(runs, idle_seconds)
     for name in MEASUREMENTS:
         bench.errors_before = bench.errors
