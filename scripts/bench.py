@@ -9,6 +9,10 @@
            profile functions, loads the same socket.dll and makes the same
            calls (checked first, from the simulated switch's journal)
            (aim: 1.05 or less)
+  watched  "qel.exe 1 1" over "baseline_script.exe --watched 1 1", the same
+           baseline with a second thread started before its first call,
+           confirmed running and left waiting to the end: what qel costs
+           besides its watchdog's thread (no aim)
   own      "qel.exe W0 W0", which reads no ip.ini and calls no socket.dll,
            over the do-nothing noop.exe: qel's own start (no aim)
   window   time until the window of "qel.exe" is visible over the same for
@@ -82,9 +86,9 @@ sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 import qel_measure as qm  # noqa: E402
 
 # In the order they run and report.
-MEASUREMENTS = ["start", "own", "window", "idle", "size", "imports"]  # window reports state too
+MEASUREMENTS = ["start", "watched", "own", "window", "idle", "size", "imports"]  # window reports state too
 # The lines an emulator's times would make meaningless.
-TIMED = {"start", "own", "window", "state", "idle"}
+TIMED = {"start", "watched", "own", "window", "state", "idle"}
 
 START_AIM = 1.05
 WINDOW_AIM = 1.10
@@ -207,7 +211,9 @@ class Benchmark:
                 times.append(ns)
         return pair_ratio(qel_times, baseline_times), qel_times, baseline_times, failures
 
-    def pairs_line(self, name, baseline, qel, aim):
+    def pairs_line(self, name, baseline, qel, aim, note=None):
+        """A line of alternating runs of baseline and qel, with the aim's
+        verdict, or the note when there is no aim."""
         ratio, qel_times, baseline_times, failures = self.time_pairs(baseline, qel)
         text = (f"{' '.join(qel)} / {' '.join(baseline)} = {ratio:.2f} ({self.runs} pairs; medians "
                 f"{statistics.median(qel_times) / 1e6:.1f} ms / {statistics.median(baseline_times) / 1e6:.1f} ms, "
@@ -218,7 +224,7 @@ class Benchmark:
         elif aim is not None:
             text += f"; aim <= {aim:.2f}: {self.ratio_verdict(ratio, aim)}"
         else:
-            text += "; qel's own start, no aim"
+            text += f"; {note}, no aim"
         self.report_line(name, text)
 
     def switch_calls(self, command):
@@ -239,21 +245,28 @@ class Benchmark:
             return None
         return calls
 
-    def measure_start(self):
-        baseline, qel = ["baseline_script.exe", "1", "1"], ["qel.exe", "1", "1"]
+    def same_calls_pairs_line(self, name, baseline, qel, aim, note=None):
+        """pairs_line, once the baseline is seen to make qel's switch calls."""
         qel_calls, baseline_calls = self.switch_calls(qel), self.switch_calls(baseline)
         if qel_calls is None or baseline_calls is None:
-            self.report_line("start", "NOT MEASURED (a run failed)")
+            self.report_line(name, "NOT MEASURED (a run failed)")
             return
         if qel_calls != baseline_calls:
             self.error(f"the baseline's switch calls differ from qel's:\n{baseline_calls}against\n{qel_calls}")
-            self.report_line("start", "NOT MEASURED (the baseline does not make qel's calls)")
+            self.report_line(name, "NOT MEASURED (the baseline does not make qel's calls)")
             return
         self.state.unlink(missing_ok=True)
-        self.pairs_line("start", baseline, qel, START_AIM)
+        self.pairs_line(name, baseline, qel, aim, note)
+
+    def measure_start(self):
+        self.same_calls_pairs_line("start", ["baseline_script.exe", "1", "1"], ["qel.exe", "1", "1"], START_AIM)
+
+    def measure_watched(self):
+        self.same_calls_pairs_line("watched", ["baseline_script.exe", "--watched", "1", "1"], ["qel.exe", "1", "1"],
+                                   None, "what qel costs besides its watchdog's thread")
 
     def measure_own(self):
-        self.pairs_line("own", ["noop.exe"], ["qel.exe", "W0", "W0"], None)
+        self.pairs_line("own", ["noop.exe"], ["qel.exe", "W0", "W0"], None, "qel's own start")
 
     # ------------------------------------------------------------ window
 
