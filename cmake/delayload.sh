@@ -79,12 +79,17 @@ make_lib() {
   rm -rf "$work" "$out"
   mkdir -p "$work"
 
-  # A function symbol is _NAME (cdecl) or _NAME@N (stdcall); the .def file
-  # names it without the leading underscore, which dlltool adds again.
+  # On 32-bit x86 a function symbol is _NAME (cdecl) or _NAME@N (stdcall);
+  # the .def file names it without the leading underscore, which dlltool adds
+  # again. x64 symbols (the benchmark's timing build) have no such
+  # underscore: one there is part of the name (comctl32's _TrackMouseEvent).
+  local prefix=_
+  if "$objdump" -f "$implib" | grep -q 'file format pe-x86-64'; then prefix=; fi
   {
     echo "LIBRARY $dll"
     echo "EXPORTS"
-    import_names "$nm" "$objdump" "$implib" | awk '{ sub(/^_/, "", $2); print $2 " == " $3 }'
+    import_names "$nm" "$objdump" "$implib" |
+      awk -v prefix="$prefix" '{ if (prefix != "" && index($2, prefix) == 1) $2 = substr($2, 2); print $2 " == " $3 }'
   } >"$work/exports.def"
   count=$(($(wc -l <"$work/exports.def") - 2))
   [ "$count" -gt 0 ] || die "found no functions in $implib"

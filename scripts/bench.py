@@ -9,6 +9,10 @@
            profile functions, loads the same socket.dll and makes the same
            calls (checked first, from the simulated switch's journal)
            (aim: 1.05 or less)
+  watched  "qel.exe 1 1" over "baseline_script.exe --watched 1 1", the same
+           baseline with a second thread started before its first call,
+           confirmed running and left waiting to the end: what qel costs
+           besides its watchdog's thread (no aim)
   own      "qel.exe W0 W0", which reads no ip.ini and calls no socket.dll,
            over the do-nothing noop.exe: qel's own start (no aim)
   window   time until the window of "qel.exe" is visible over the same for
@@ -22,25 +26,36 @@
            QEL_BENCH_IDLE_SECONDS (default 60), in percent of one core
            (aim: 0.5 % or less); the wineserver's and the Xvfb's beside it,
            since they work on qel's behalf
-  size     qel.exe in KiB (aim: 400 KiB or less)
-  imports  the DLLs qel.exe imports (aim: Windows system DLLs only)
+  size     the shipped qel.exe (build/win32) in KiB (aim: 400 KiB or less)
+  imports  the DLLs the shipped qel.exe imports (aim: Windows system DLLs
+           only)
 
-The report's first line names the build (build/win32: build type, compiler,
-commit) and how it ran. Times are taken natively only: where the kernel runs
-no 32-bit programs, Wine runs them under qemu-i386, whose times say nothing
-about Windows; there every measurement runs once, untimed (one pair, 1 s of
-idle), so that a failing run or a baseline that no longer makes qel's calls
-still shows, and the timed lines say NOT MEASURED.
+Times are taken natively only. Where the kernel runs 32-bit programs, the
+timed programs are those of the shipped build, build/win32. Where it runs
+none, Wine runs them under qemu-i386, whose times say nothing about Windows:
+there scripts/bench.sh builds the same sources for x64 (build/win64-timing,
+preset win64-timing, for timing only and never shipped) and times those
+under the 64-bit Wine (wine64), natively; QEL_BENCH_TIMED=win64-timing says
+so. Size and imports are always the shipped 32-bit qel.exe's. The report's
+first line names the timed build (folder, build type, compiler, commit), how
+its programs ran, the build whose size and imports it reports, and the
+machine's load (the last minute's average) as the timings began. Run in a
+session of build/win32 on such a kernel, every measurement runs once,
+untimed (one pair, 1 s of idle), so that a failing run or a baseline that
+no longer makes qel's calls still shows, and the timed lines say NOT
+MEASURED.
 
-The programs run from build/win32/bench/ beside the simulated socket.dll,
-tools/sample-ip.ini as ip.ini and the switch's state (QELSIM_STATE). The runs
-of a comparison alternate (baseline, qel, ...) after one warm-up run of
-each; a baseline run and the qel run after it are a pair, and the ratio is
-the median of the pairs' ratios (the medians of both programs' times beside
-it). QEL_BENCH_RUNS sets the pairs (default 30); the start and window aims
-are judged on 30 pairs or more only.
+The programs run from the timed build's bench/ folder beside the simulated
+socket.dll, tools/sample-ip.ini as ip.ini and the switch's state
+(QELSIM_STATE). The runs of a comparison alternate (baseline, qel, ...)
+after one warm-up run of each; a baseline run and the qel run after it are a
+pair, and the ratio is the median of the pairs' ratios (the medians of both
+programs' times beside it; for start and own also their shortest and
+longest, which show how noisy the machine was). QEL_BENCH_RUNS sets the pairs (default 30); the
+start and window aims are judged on 30 pairs or more only.
 
-start, own: each run is timed around "wine ./PROG.exe ARGS". window: each run
+(Each "wine" below is "wine64" for the x64 timing build.) start, own: each
+run is timed around "wine ./PROG.exe ARGS". window: each run
 is "wine ./timewindow.exe PROG.exe CLASS", which times inside Wine (without
 Wine's own start) from just before CreateProcessW until a window of that
 class of the started process is visible, then closes it (WM_CLOSE); for
@@ -61,6 +76,7 @@ line(s) with report_line, and NAME in MEASUREMENTS (and TIMED if timed).
 import os
 import re
 import select
+import shutil
 import statistics
 import subprocess
 import sys
@@ -70,9 +86,9 @@ sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 import qel_measure as qm  # noqa: E402
 
 # In the order they run and report.
-MEASUREMENTS = ["start", "own", "window", "idle", "size", "imports"]  # window reports state too
+MEASUREMENTS = ["start", "watched", "own", "window", "idle", "size", "imports"]  # window reports state too
 # The lines an emulator's times would make meaningless.
-TIMED = {"start", "own", "window", "state", "idle"}
+TIMED = {"start", "watched", "own", "window", "state", "idle"}
 
 START_AIM = 1.05
 WINDOW_AIM = 1.10
@@ -82,13 +98,22 @@ SIZE_AIM_BYTES = 400 * 1024
 # The start and window aims hold for medians of this many pairs or more.
 AIM_PAIRS = 30
 
-BENCH = qm.BUILD / "bench"
-# The binutils of the build's target.
+# The build whose programs are timed: the shipped 32-bit one, or the x64
+# timing build that scripts/bench.sh makes where 32-bit programs can only be
+# emulated (it runs this program in a Wine session of that build).
+TIMED_PRESET = os.environ.get("QEL_BENCH_TIMED", qm.PRESET)
+TIMING_PRESET = "win64-timing"
+TIMED_BUILD = qm.ROOT / "build" / TIMED_PRESET
+# The x64 programs run under the 64-bit Wine, at the machine's own speed.
+LOADER = "wine64" if TIMED_PRESET == TIMING_PRESET else "wine"
+TIMED_NATIVELY = qm.NATIVE or TIMED_PRESET == TIMING_PRESET
+BENCH = TIMED_BUILD / "bench"
+# The binutils of the shipped build's target, for its imports.
 TRIPLE = "i686-w64-mingw32"
 OBJDUMP, OBJCOPY = TRIPLE + "-objdump", TRIPLE + "-objcopy"
-PROGRAMS = [qm.BUILD / "qel.exe", qm.BUILD / "simswitch" / "socket.dll",
-            *(qm.BUILD / "tools" / name for name in ("noop.exe", "baseline_script.exe",
-                                                     "baseline_window.exe", "timewindow.exe"))]
+PROGRAMS = [TIMED_BUILD / "qel.exe", TIMED_BUILD / "simswitch" / "socket.dll",
+            *(TIMED_BUILD / "tools" / name for name in ("noop.exe", "baseline_script.exe",
+                                                        "baseline_window.exe", "timewindow.exe"))]
 EMULATED = ("NOT MEASURED: 32-bit programs run here only under an emulator, whose times say nothing "
             "about Windows")
 
@@ -114,14 +139,14 @@ def setting(name, default):
     return qm.positive_setting("bench.py", name, os.environ.get(name, str(default)))
 
 
-def build_description():
-    """Which build is timed: the folder, its build type, its compiler (as
-    CMake found it) and the commit of the sources ("+ changes" when the work
-    tree differs from it)."""
-    cache = (qm.BUILD / "CMakeCache.txt").read_text(errors="replace")
+def build_description(build):
+    """A build: the folder, its build type, its compiler (as CMake found it)
+    and the commit of the sources ("+ changes" when the work tree differs
+    from it)."""
+    cache = (build / "CMakeCache.txt").read_text(errors="replace")
     build_type = re.search(r"^CMAKE_BUILD_TYPE:\w+=(.*)$", cache, re.MULTILINE)
     compiler = "?"
-    for found in (qm.BUILD / "CMakeFiles").glob("*/CMakeCXXCompiler.cmake"):
+    for found in (build / "CMakeFiles").glob("*/CMakeCXXCompiler.cmake"):
         text = found.read_text(errors="replace")
         name = re.search(r'^set\(CMAKE_CXX_COMPILER "([^"]*)"\)', text, re.MULTILINE)
         version = re.search(r'^set\(CMAKE_CXX_COMPILER_VERSION "([^"]*)"\)', text, re.MULTILINE)
@@ -131,7 +156,7 @@ def build_description():
     commit = subprocess.run([*git, "rev-parse", "--short", "HEAD"], capture_output=True, text=True).stdout.strip()
     changed = subprocess.run([*git, "status", "--porcelain", "--untracked-files=no"],
                              capture_output=True, text=True).stdout.strip()
-    return (f"build/{qm.PRESET} ({build_type.group(1) if build_type else '?'}, {compiler}, "
+    return (f"{build.relative_to(qm.ROOT)} ({build_type.group(1) if build_type else '?'}, {compiler}, "
             f"commit {commit or '?'}{' + changes' if changed else ''})")
 
 
@@ -151,7 +176,7 @@ class Benchmark:
         """One report line: a name column, then the text. Where times are
         not taken natively, a timed line says so instead, and whether its
         untimed runs worked."""
-        if name in TIMED and not qm.NATIVE:
+        if name in TIMED and not TIMED_NATIVELY:
             failed = self.errors > self.errors_before
             text = EMULATED + (f"; and its runs failed: {text}" if failed else "; its runs worked")
         print(f"{name:<8} {text}", flush=True)
@@ -166,7 +191,7 @@ class Benchmark:
     def time_wine_run(self, *args):
         """The wall time of "wine ./PROGRAM ARGS..." in ns, and its exit code."""
         began = time.perf_counter_ns()
-        code = qm.wine_run(["./" + args[0], *args[1:]], cwd=BENCH, stdout=subprocess.DEVNULL,
+        code = qm.wine_run(["./" + args[0], *args[1:]], cwd=BENCH, loader=LOADER, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL).returncode
         return time.perf_counter_ns() - began, qm.exit_status(code)
 
@@ -186,16 +211,20 @@ class Benchmark:
                 times.append(ns)
         return pair_ratio(qel_times, baseline_times), qel_times, baseline_times, failures
 
-    def pairs_line(self, name, baseline, qel, aim):
+    def pairs_line(self, name, baseline, qel, aim, note=None):
+        """A line of alternating runs of baseline and qel, with the aim's
+        verdict, or the note when there is no aim."""
         ratio, qel_times, baseline_times, failures = self.time_pairs(baseline, qel)
         text = (f"{' '.join(qel)} / {' '.join(baseline)} = {ratio:.2f} ({self.runs} pairs; medians "
-                f"{statistics.median(qel_times) / 1e6:.1f} ms / {statistics.median(baseline_times) / 1e6:.1f} ms)")
+                f"{statistics.median(qel_times) / 1e6:.1f} ms / {statistics.median(baseline_times) / 1e6:.1f} ms, "
+                f"min {min(qel_times) / 1e6:.1f} / {min(baseline_times) / 1e6:.1f}, "
+                f"max {max(qel_times) / 1e6:.1f} / {max(baseline_times) / 1e6:.1f})")
         if failures:
             text += f"; NOT MEASURED ({failures} runs failed)"
         elif aim is not None:
             text += f"; aim <= {aim:.2f}: {self.ratio_verdict(ratio, aim)}"
         else:
-            text += "; qel's own start, no aim"
+            text += f"; {note}, no aim"
         self.report_line(name, text)
 
     def switch_calls(self, command):
@@ -216,21 +245,28 @@ class Benchmark:
             return None
         return calls
 
-    def measure_start(self):
-        baseline, qel = ["baseline_script.exe", "1", "1"], ["qel.exe", "1", "1"]
+    def same_calls_pairs_line(self, name, baseline, qel, aim, note=None):
+        """pairs_line, once the baseline is seen to make qel's switch calls."""
         qel_calls, baseline_calls = self.switch_calls(qel), self.switch_calls(baseline)
         if qel_calls is None or baseline_calls is None:
-            self.report_line("start", "NOT MEASURED (a run failed)")
+            self.report_line(name, "NOT MEASURED (a run failed)")
             return
         if qel_calls != baseline_calls:
             self.error(f"the baseline's switch calls differ from qel's:\n{baseline_calls}against\n{qel_calls}")
-            self.report_line("start", "NOT MEASURED (the baseline does not make qel's calls)")
+            self.report_line(name, "NOT MEASURED (the baseline does not make qel's calls)")
             return
         self.state.unlink(missing_ok=True)
-        self.pairs_line("start", baseline, qel, START_AIM)
+        self.pairs_line(name, baseline, qel, aim, note)
+
+    def measure_start(self):
+        self.same_calls_pairs_line("start", ["baseline_script.exe", "1", "1"], ["qel.exe", "1", "1"], START_AIM)
+
+    def measure_watched(self):
+        self.same_calls_pairs_line("watched", ["baseline_script.exe", "--watched", "1", "1"], ["qel.exe", "1", "1"],
+                                   None, "what qel costs besides its watchdog's thread")
 
     def measure_own(self):
-        self.pairs_line("own", ["noop.exe"], ["qel.exe", "W0", "W0"], None)
+        self.pairs_line("own", ["noop.exe"], ["qel.exe", "W0", "W0"], None, "qel's own start")
 
     # ------------------------------------------------------------ window
 
@@ -239,7 +275,8 @@ class Benchmark:
         visible and, with lit_label, until that label was lit (each None when
         not told), and timewindow.exe's exit code."""
         options = ["--lit", lit_label] if lit_label else []
-        code, out = qm.wine_output(["./timewindow.exe", *options, program, window_class], cwd=BENCH)
+        code, out = qm.wine_output(["./timewindow.exe", *options, program, window_class], cwd=BENCH,
+                                   loader=LOADER)
         first = out.split("\r", 1)[0].split("\n", 1)[0]
         shape = r"[0-9.]+ [0-9]+ [0-9.]+" if lit_label else r"[0-9.]+ [0-9]+"
         if code != 0 or not re.fullmatch(shape, first):
@@ -287,7 +324,7 @@ class Benchmark:
 
     def measure_idle(self):
         self.state.write_text("192.168.1.10=5\n")
-        holder = qm.wine_start(["./timewindow.exe", "--hold", "qel.exe", "qel"], cwd=BENCH,
+        holder = qm.wine_start(["./timewindow.exe", "--hold", "qel.exe", "qel"], cwd=BENCH, loader=LOADER,
                                stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         try:
             shown = self._idle_while_held(holder)
@@ -381,7 +418,14 @@ class Benchmark:
 def main():
     runs = setting("QEL_BENCH_RUNS", 30)
     idle_seconds = setting("QEL_BENCH_IDLE_SECONDS", 60)
-    if not qm.NATIVE:
+    if TIMED_PRESET not in (qm.PRESET, TIMING_PRESET):
+        print(f"bench.py: QEL_BENCH_TIMED must be {qm.PRESET} or {TIMING_PRESET}, not '{TIMED_PRESET}'",
+              file=sys.stderr)
+        return 2
+    if LOADER != "wine" and shutil.which(LOADER) is None:
+        print(f"bench.py: no {LOADER} to run the x64 timing build: run scripts/bench.sh", file=sys.stderr)
+        return 2
+    if not TIMED_NATIVELY:
         runs, idle_seconds = 1, 1  # untimed: only that the runs work
     if not qm.prepare_folder(BENCH, PROGRAMS):
         return 1
@@ -390,7 +434,15 @@ def main():
     for name in ("QELSIM_JOURNAL", "QELSIM_FAULT"):
         os.environ.pop(name, None)
     os.environ["QELSIM_STATE"] = qm.windows_path(BENCH / "socket-sim.state")
-    print(f"qel benchmark of {build_description()}, run {qm.RUN32}, {qm.wine_version()}", flush=True)
+    if TIMED_PRESET == TIMING_PRESET:
+        how = (f"x64 for timing only, never shipped, run natively under {LOADER} (the shipped 32-bit "
+               f"programs run here {qm.RUN32}); size and imports of the shipped {build_description(qm.BUILD)}")
+    else:
+        how = f"run {qm.RUN32}"
+    # How busy the machine was: a new thread waits longer to run on a busy
+    # one, and the start's ratio moves with it.
+    load = f"load {os.getloadavg()[0]:.1f} on {os.cpu_count()} cores"
+    print(f"qel benchmark of {build_description(TIMED_BUILD)}, {how}, {qm.wine_version()}, {load}", flush=True)
     bench = Benchmark(runs, idle_seconds)
     for name in MEASUREMENTS:
         bench.errors_before = bench.errors

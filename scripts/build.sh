@@ -6,6 +6,9 @@
 #                         Windows test programs (mingw-w64 cross build)
 #   asan    build/asan:   like native, with ASan and UBSan
 #   fuzz    build/fuzz:   the libFuzzer targets of the core (clang)
+#   win64-timing  build/win64-timing: qel.exe, the simulated switch and the
+#                 benchmark's programs for x64, timed by scripts/bench.sh
+#                 where 32-bit programs can only be emulated; never shipped
 #
 # Usage: scripts/build.sh [PRESET ...] [-- CMAKE BUILD ARGUMENTS]
 #   no presets: native and win32. After "--", e.g. "--target show_state".
@@ -17,10 +20,10 @@ presets=()
 extra=()
 while [ $# -gt 0 ]; do
   case "$1" in
-    native|win32|asan|fuzz) presets+=("$1") ;;
+    native|win32|asan|fuzz|win64-timing) presets+=("$1") ;;
     --) shift; extra=("$@"); break ;;
     -h|--help) awk 'NR > 1 && !/^#/ { exit } NR > 1 { sub(/^# ?/, ""); print }' "${BASH_SOURCE[0]}"; exit 0 ;;
-    *) echo "build.sh: unknown preset '$1' (have: native win32 asan fuzz)" >&2; exit 2 ;;
+    *) echo "build.sh: unknown preset '$1' (have: native win32 asan fuzz win64-timing)" >&2; exit 2 ;;
   esac
   shift
 done

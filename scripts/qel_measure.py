@@ -79,13 +79,14 @@ def wine_version():
     return out.stdout.strip() or "Wine"
 
 
-def wine_run(args, cwd, **kwargs):
-    """subprocess.run(["wine", *args])."""
+def wine_run(args, cwd, loader="wine", **kwargs):
+    """subprocess.run([loader, *args]): loader is "wine", or "wine64" for the
+    x64 programs of the benchmark's timing build."""
     kwargs.setdefault("stdin", subprocess.DEVNULL)
-    return subprocess.run(["wine", *args], cwd=cwd, **kwargs)
+    return subprocess.run([loader, *args], cwd=cwd, **kwargs)
 
 
-def wine_output(args, cwd, stderr=subprocess.DEVNULL):
+def wine_output(args, cwd, stderr=subprocess.DEVNULL, loader="wine"):
     """Runs "wine ARGS..." to its end: its exit status and what it wrote to
     standard output (stderr=subprocess.STDOUT: both). The output goes through
     a file, not a pipe: a Wine program can start one of Wine's background
@@ -93,15 +94,15 @@ def wine_output(args, cwd, stderr=subprocess.DEVNULL):
     inherits its standard output and keeps a pipe open until the session
     ends."""
     with tempfile.TemporaryFile() as out:
-        code = wine_run(args, cwd, stdout=out, stderr=stderr).returncode
+        code = wine_run(args, cwd, loader, stdout=out, stderr=stderr).returncode
         out.seek(0)
         return exit_status(code), out.read().decode(errors="replace")
 
 
-def wine_start(args, cwd, **kwargs):
-    """subprocess.Popen(["wine", *args])."""
+def wine_start(args, cwd, loader="wine", **kwargs):
+    """subprocess.Popen([loader, *args])."""
     kwargs.setdefault("stdin", subprocess.DEVNULL)
-    return subprocess.Popen(["wine", *args], cwd=cwd, **kwargs)
+    return subprocess.Popen([loader, *args], cwd=cwd, **kwargs)
 
 
 # ---------------------------------------------------------------- processes

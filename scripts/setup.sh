@@ -5,6 +5,13 @@
 # virtual X display (Xvfb, xvfb-run), CMake, GoogleTest, clang for fuzzing,
 # a Japanese Gothic font, Python (for the benchmark and the soak run, with
 # psutil, and for packing the release zips) and unzip (for checking them).
+#
+#   scripts/setup.sh [--timing-build]
+#
+# --timing-build (scripts/bench.sh gives it where 32-bit programs can only be
+# emulated): also the x64 mingw-w64 compiler and the 64-bit Wine, for the
+# benchmark's x64 build (preset win64-timing), which is timed and never
+# shipped. The tests need neither, so scripts/test.sh does not install them.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -24,6 +31,13 @@ packages=(
 # A kernel that runs no 32-bit programs: Wine's 64-bit half too (see below).
 run32_mode=$(bash "$here/run32-mode.sh")
 if [ "$run32_mode" = qemu ]; then packages+=(wine64); fi
+if [ "${1:-}" = --timing-build ]; then
+  packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+             mingw-w64-x86-64-dev wine64)
+elif [ $# -gt 0 ]; then
+  echo "setup.sh: unknown argument '$1' (have: --timing-build)" >&2
+  exit 2
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,7 @@
 // The script benchmark's baseline: the work that "qel.exe OUTLET STATE"
 // cannot avoid, and nothing else.
 //
-//   baseline_script.exe OUTLET STATE
+//   baseline_script.exe [--watched] OUTLET STATE
 //
 // It reads IP and SW<OUTLET> from [Qelmark] of the ip.ini beside it with the
 // profile functions, loads socket.dll from its own folder, and switches the
@@ -9,12 +9,20 @@
 // or cleandata with the new word, transfer. No script language, no number
 // rules, no check of an answer: qel's time over this one is what those cost.
 //
+// With --watched it also starts a second thread before the first call, waits
+// until that thread runs, and leaves it waiting until the process ends: what
+// a watchdog of the calls costs at the least (a thread that watches has to
+// exist), and nothing of its watching. qel's time over this one is what qel
+// costs besides its watchdog's thread.
+//
 // Exit code: 0 when every call was made, 1 when the library or a function
-// is missing, 2 for wrong usage.
+// is missing (or the thread of --watched cannot start), 2 for wrong usage.
 #include <windows.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <cwchar>
+#include <iterator>
 #include <string>
 
 #include "core/switch_library_api.h"
@@ -29,10 +37,31 @@ Function Find(HMODULE library, api::Function which) {
       reinterpret_cast<void*>(GetProcAddress(library, api::kFunctionNames[static_cast<int>(which)])));
 }
 
+// The thread of --watched: it says that it runs, then waits for nothing.
+DWORD WINAPI WaitForever(void* running) {
+  SetEvent(running);
+  Sleep(INFINITE);
+  return 0;
+}
+
+// Starts that thread and waits until it runs (or has ended); false when it
+// cannot be started.
+bool StartWaitingThread() {
+  const HANDLE running = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (running == nullptr) return false;
+  const HANDLE thread = CreateThread(nullptr, 0, &WaitForever, running, 0, nullptr);
+  if (thread == nullptr) return false;
+  const HANDLE either[] = {running, thread};
+  return WaitForMultipleObjects(2, either, FALSE, INFINITE) == WAIT_OBJECT_0;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX);
+  constexpr wchar_t kWatched[] = L"--watched ";
+  const bool watched = std::wcsncmp(arguments, kWatched, std::size(kWatched) - 1) == 0;
+  if (watched) arguments += std::size(kWatched) - 1;
   wchar_t* outletEnd = nullptr;
   wchar_t* stateEnd = nullptr;
   const long outlet = std::wcstol(arguments, &outletEnd, 10);
@@ -53,6 +82,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
   GetPrivateProfileStringA("Qelmark", "IP", "", address, sizeof address, ini);
   GetPrivateProfileStringA("Qelmark", ("SW" + std::to_string(outlet)).c_str(), "", mask, sizeof mask, ini);
 
+  if (watched && !StartWaitingThread()) ExitProcess(1);
   SetDllDirectoryW(folder.c_str());
   HMODULE library = LoadLibraryW(L"socket.dll");
   SetDllDirectoryW(nullptr);
