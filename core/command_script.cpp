@@ -160,13 +160,13 @@ StartOutcome RunStartup(SwitchLibrary& library, const std::function<void()>& fil
         const std::wstring step = outletToken + L" " + written;
         StoredOutlet stored;
         if (const auto failure = statements.Run([&] { stored = ReadStoredOutlet(platform, slots[0]); })) {
-          statements.Report(step, *failure == ErrorKind::kNotInCodePage ? texts::NoSettingsPath(texts::kCannotSwitch)
-                                                                         : texts::MaskCannotSwitch(*failure));
+          statements.Report(step, texts::StoredMaskFailure(texts::kCannotSwitch, *failure, slots[0],
+                                                          SettingsFilePath(platform)));
         } else if (const auto failure = statements.Run([&] {
                      if (SwitchCallWatch* watch = library.watch()) watch->StepBegins(step);
                      SwitchByMask(library, stored.address, stored.mask, slots[state]);
                    })) {
-          statements.Report(step, texts::CannotSwitch(*failure));
+          statements.Report(step, texts::CannotSwitch(*failure, library.loadFailure()));
         }
       }
     }

@@ -57,9 +57,10 @@ class Platform {
   virtual std::wstring ArgumentText() = 0;
 
   // Loads the switch library by file name with the usual library search;
-  // returns null when it cannot be loaded. Looks up one of its functions by
-  // its plain name; null when it is missing.
-  virtual void* LoadSwitchLibrary(const std::wstring& fileName) = 0;
+  // returns null when it cannot be loaded, with the system's reason in
+  // `failure`. Looks up one of its functions by its plain name; null when it
+  // is missing.
+  virtual void* LoadSwitchLibrary(const std::wstring& fileName, SystemError& failure) = 0;
   virtual RawFunction FindFunction(void* library, const char* name) = 0;
 
   // Sleeps, then processes every window event that is pending.
@@ -99,6 +100,8 @@ class Platform {
   // Forgets what the profile functions keep of the file in memory, so that
   // the next read reads the disk, and flushes the file to the disk.
   virtual std::optional<SystemError> FlushProfileFile(const std::wstring& path) = 0;
+  // Whether a file (not a folder) is there.
+  virtual bool FileExists(const std::wstring& path) = 0;
   // Every byte of a file, read from the disk; empty when there is no such
   // file.
   virtual std::optional<SystemError> ReadWholeFile(const std::wstring& path, std::string& bytes) = 0;

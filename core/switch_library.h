@@ -51,6 +51,9 @@ class SwitchLibrary {
   std::int32_t transfer(std::int32_t word);
 
   Platform& platform() { return platform_; }
+  // Why the library did not load, at the last try (code 0 when it loaded
+  // or was not tried).
+  const SystemError& loadFailure() const { return loadFailure_; }
 
   // Every call from now on is told to `watch` (nullptr: to none).
   void Watch(SwitchCallWatch* watch) { watch_ = watch; }
@@ -61,6 +64,7 @@ class SwitchLibrary {
 
   Platform& platform_;
   void* module_ = nullptr;
+  SystemError loadFailure_;
   std::array<RawFunction, switch_api::kFunctionCount> functions_{};
   SwitchCallWatch* watch_ = nullptr;
 };

@@ -66,8 +66,30 @@ std::wstring MaskCannotSwitch(ErrorKind kind) {
   return std::wstring(kCannotSwitch) + (kind == ErrorKind::kOverflow ? L": マスクが範囲外" : L": マスクが数値でない");
 }
 
-std::wstring CannotSwitch(ErrorKind kind) {
+std::wstring LibraryNotLoaded(const SystemError& loadFailure) {
+  std::wstring words = LibraryCause(ErrorKind::kLibraryNotFound);
+  if (loadFailure.code == kBadExeFormat) return words + L": 32 ビット版ではない (" + std::to_wstring(kBadExeFormat) + L")";
+  return words + SystemReason(loadFailure);
+}
+
+std::wstring StoredMaskFailure(const wchar_t* cannot, ErrorKind kind, std::int32_t outlet, const std::wstring& iniPath) {
+  const std::wstring start = std::wstring(cannot) + L": ";
+  const std::wstring key = L"SW" + std::to_wstring(outlet);
+  switch (kind) {
+    case ErrorKind::kNoSettingsFile: return start + L"ip.ini がない (" + iniPath + L")";
+    case ErrorKind::kNoMaskKey:
+      if (outlet < 1 || outlet > 4) return start + key + L" がない (コンセントの番号は 1～4)";
+      return start + L"ip.ini に " + key + L" がない";
+    case ErrorKind::kEmptyMask: return start + key + L" が空";
+    case ErrorKind::kNotInCodePage: return start + kSettingsPathNotInCodePage;
+    case ErrorKind::kOverflow: return start + L"マスクが範囲外";
+    default: return start + L"マスクが数値でない";
+  }
+}
+
+std::wstring CannotSwitch(ErrorKind kind, const SystemError& loadFailure) {
   const std::wstring cannot = std::wstring(kCannotSwitch) + L": ";
+  if (kind == ErrorKind::kLibraryNotFound) return cannot + LibraryNotLoaded(loadFailure);
   // Both may come once setdata, cleandata or transfer had the new word.
   const std::wstring mayHaveSwitched = L" (切り替わった可能性がある)";
   if (kind == ErrorKind::kCallingConvention) return cannot + LibraryCause(kind) + mayHaveSwitched;
@@ -77,6 +99,7 @@ std::wstring CannotSwitch(ErrorKind kind) {
     case ErrorKind::kAnswerOutOfRange: return cannot + L"スイッチの応答が範囲外" + mayHaveSwitched;
     case ErrorKind::kNotInCodePage: return cannot + L"アドレスにこのシステムの文字コードで表せない文字がある";
     case ErrorKind::kNoAddress: return cannot + L"IP が空";
+    case ErrorKind::kMaskZero: return cannot + L"マスクが 0 (どのコンセントも選ばない)";
     default: return kCannotSwitch;
   }
 }

@@ -5,6 +5,7 @@
 // that the benchmark's baseline window, which links no core, shows them too.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -71,7 +72,19 @@ std::wstring NextTryIn(unsigned seconds);
 // handed over: their words say the outlet may have switched.
 inline constexpr wchar_t kCannotSwitch[] = L"切替できず";
 std::wstring MaskCannotSwitch(ErrorKind kind);
-std::wstring CannotSwitch(ErrorKind kind);
+// kLibraryNotFound says the system's reason when `loadFailure` has one, and
+// a library that is not 32-bit in words of its own.
+std::wstring CannotSwitch(ErrorKind kind, const SystemError& loadFailure = {});
+// Why socket.dll did not load: "socket.dll を読み込めず", then the system's
+// reason; a library that is not for 32-bit x86 (ERROR_BAD_EXE_FORMAT, 193)
+// is said to be so.
+std::wstring LibraryNotLoaded(const SystemError& loadFailure);
+inline constexpr std::uint32_t kBadExeFormat = 193;
+// A script's outlet whose mask ip.ini cannot give: no ip.ini at `iniPath`,
+// no SW<outlet> key (outlets are 1 to 4), an empty one, or one that is no
+// number; each begins with `cannot` (kCannotSwitch, or a status query's
+// kStatusUnknownWord words).
+std::wstring StoredMaskFailure(const wchar_t* cannot, ErrorKind kind, std::int32_t outlet, const std::wstring& iniPath);
 // ON or OFF pressed while another switch is pending, or waits for its turn.
 inline constexpr wchar_t kSwitchBusy[] = L"切替できず: 前の操作の応答待ち";
 // ON or OFF that waited for its turn behind a call that did not answer

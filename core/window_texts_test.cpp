@@ -244,6 +244,12 @@ std::vector<std::wstring> ReadmeExamples() {
     examples.push_back(CannotSwitch(kind));
   }
   examples.push_back(CannotSwitch(ErrorKind::kAnswerOutOfRange));
+  examples.push_back(CannotSwitch(ErrorKind::kMaskZero));
+  examples.push_back(CannotSwitch(ErrorKind::kLibraryNotFound, {kBadExeFormat, L"Bad EXE format."}));
+  for (ErrorKind kind : {ErrorKind::kNoMaskKey, ErrorKind::kEmptyMask, ErrorKind::kNoSettingsFile}) {
+    examples.push_back(StoredMaskFailure(kCannotSwitch, kind, kind == ErrorKind::kNoMaskKey ? 5 : 3, L"C:\\qel\\ip.ini"));
+  }
+  examples.push_back(StoredMaskFailure(kCannotSwitch, ErrorKind::kNoMaskKey, 3, L""));
   for (Unexpected failure : {Unexpected::kOutOfMemory, Unexpected::kOther}) {
     examples.push_back(Stopped(failure));
     examples.push_back(StatusStopped(failure));

@@ -189,10 +189,13 @@ std::optional<SystemError> FakePlatform::RemoveFile(const std::wstring& path) {
   return std::nullopt;
 }
 
-void* FakePlatform::LoadSwitchLibrary(const std::wstring&) {
+void* FakePlatform::LoadSwitchLibrary(const std::wstring&, SystemError& failure) {
   ++libraryLoads;
+  if (!libraryPresent) failure = libraryLoadError;
   return libraryPresent ? this : nullptr;
 }
+
+bool FakePlatform::FileExists(const std::wstring& path) { return files.count(ToAnsi(path).value_or("?")) != 0; }
 
 RawFunction FakePlatform::FindFunction(void*, const char* name) {
   const std::string function = name;

@@ -34,7 +34,7 @@ class FakePlatform : public Platform {
                                 const std::string& path) override;
   std::wstring ExecutableDirectory() override { return executableDirectory; }
   std::wstring ArgumentText() override { return argumentText; }
-  void* LoadSwitchLibrary(const std::wstring& fileName) override;
+  void* LoadSwitchLibrary(const std::wstring& fileName, SystemError& failure) override;
   RawFunction FindFunction(void* library, const char* name) override;
   void SleepThenPumpEvents(int milliseconds) override;
   std::optional<SystemError> StartCommandLine(const std::wstring& commandLine) override;
@@ -48,6 +48,7 @@ class FakePlatform : public Platform {
   std::vector<std::string> ReadProfileSections(const std::string& path) override;
   std::vector<std::string> ReadProfileKeys(const std::string& section, const std::string& path) override;
   std::optional<SystemError> FlushProfileFile(const std::wstring& path) override;
+  bool FileExists(const std::wstring& path) override;
   std::optional<SystemError> ReadWholeFile(const std::wstring& path, std::string& bytes) override;
   std::optional<SystemError> ReplaceWithCopy(const std::wstring& copy, const std::wstring& path) override;
   std::optional<SystemError> RemoveFile(const std::wstring& path) override;
@@ -67,6 +68,8 @@ class FakePlatform : public Platform {
   std::map<std::string, std::string> files;  // path -> content
   bool filesWritable = true;
   bool libraryPresent = true;
+  // Why the library does not load, when it is not present.
+  SystemError libraryLoadError{126, L"The specified module could not be found."};
   std::set<std::string> missingFunctions;
   // receivep6 returns `status`; transfer stores its word there. A result set
   // in `results` (by function name) is returned instead.

@@ -107,13 +107,18 @@ std::wstring ArgumentsOf(const std::wstring& commandLine) {
 
 std::wstring Win32Platform::ArgumentText() { return ArgumentsOf(GetCommandLineW()); }
 
-void* Win32Platform::LoadSwitchLibrary(const std::wstring& fileName) {
+namespace {
+SystemError SystemErrorOf(unsigned long code);
+}  // namespace
+
+void* Win32Platform::LoadSwitchLibrary(const std::wstring& fileName, SystemError& failure) {
   // The usual search, our own folder first, without the current directory:
   // a socket.dll where a shortcut starts must not load. Our folder as the
   // DLL directory does that on Windows and Wine alike (Wine keeps the current
   // directory for the empty text); undone at once, for what qel starts.
   SetDllDirectoryW(ExecutableDirectory().c_str());
   HMODULE library = LoadLibraryW(fileName.c_str());
+  if (library == nullptr) failure = SystemErrorOf(GetLastError());
   SetDllDirectoryW(nullptr);
   return library;
 }
@@ -220,6 +225,11 @@ void Win32Platform::WriteErrorLine(std::wstring_view line) {
   }
   bytes += "\r\n";
   WriteWhole(error, bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
+bool Win32Platform::FileExists(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 bool Win32Platform::IsReadOnlyFile(const std::wstring& path) {

@@ -22,7 +22,7 @@ class Win32Platform : public Platform {
                                 const std::string& path) override;
   std::wstring ExecutableDirectory() override;
   std::wstring ArgumentText() override;
-  void* LoadSwitchLibrary(const std::wstring& fileName) override;
+  void* LoadSwitchLibrary(const std::wstring& fileName, SystemError& failure) override;
   RawFunction FindFunction(void* library, const char* name) override;
   void SleepThenPumpEvents(int milliseconds) override;
   std::optional<SystemError> StartCommandLine(const std::wstring& commandLine) override;
@@ -35,6 +35,7 @@ class Win32Platform : public Platform {
   std::vector<std::string> ReadProfileSections(const std::string& path) override;
   std::vector<std::string> ReadProfileKeys(const std::string& section, const std::string& path) override;
   std::optional<SystemError> FlushProfileFile(const std::wstring& path) override;
+  bool FileExists(const std::wstring& path) override;
   std::optional<SystemError> ReadWholeFile(const std::wstring& path, std::string& bytes) override;
   std::optional<SystemError> ReplaceWithCopy(const std::wstring& copy, const std::wstring& path) override;
   std::optional<SystemError> RemoveFile(const std::wstring& path) override;

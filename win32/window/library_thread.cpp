@@ -67,6 +67,7 @@ void LibraryThread::Carry(std::unique_ptr<LibraryCall> call) {
         break;
       case LibraryCall::Kind::kSwitch:
         c.failure = FailureOf([&] { SwitchByMask(library_, c.address, c.mask, c.on ? 1 : 0); });
+        c.loadFailure = library_.loadFailure();
         break;
     }
   } catch (const std::bad_alloc&) {

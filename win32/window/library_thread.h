@@ -43,6 +43,8 @@ struct LibraryCall {
   std::optional<std::wstring> savedAddress;
   std::int16_t word = 0;
   std::optional<ErrorKind> failure;
+  // Why socket.dll did not load, for a failure of kLibraryNotFound.
+  SystemError loadFailure;
   // A failure that qel's handling does not expect (callback_edge.h).
   std::optional<texts::Unexpected> unexpected;
 };

@@ -116,7 +116,8 @@ void LivePanel::TakeAnswer(LPARAM answer) {
     PostMessageW(window_, kMsgCallbackStopped, static_cast<WPARAM>(*call->unexpected),
                  static_cast<LPARAM>(StoppedIn::kMessage));
   } else if (call->failure) {
-    MessageBoxW(window_, texts::CannotSwitch(*call->failure).c_str(), texts::kMessageTitle, MB_OK | MB_ICONWARNING);
+    MessageBoxW(window_, texts::CannotSwitch(*call->failure, call->loadFailure).c_str(), texts::kMessageTitle,
+                MB_OK | MB_ICONWARNING);
   }
 }
 
