@@ -311,7 +311,8 @@ TEST(ScriptFailureLine, IsOneLine) {
 
 TEST(Startup, SwitchReadsTheFileEachTimeAndUsesTheStoredAddress) {
   ScriptRun run(L"2 1");
-  EXPECT_EQ(run.platform.calls, (Calls{"setip 10.0.0.9", "receivep6", "setdata 4", "transfer 4"}));
+  // Then the switch is confirmed by reading the status word again.
+  EXPECT_EQ(run.platform.calls, (Calls{"setip 10.0.0.9", "receivep6", "setdata 4", "transfer 4", "receivep6"}));
 }
 
 TEST(Startup, LibraryFailuresAreSkippedAndReportedInTheExitCode) {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/platform.h"
@@ -32,6 +33,14 @@ class SwitchCallWatch {
   // The script's step ("2 1") that the calls from now on belong to, for
   // saying which step the switch did not answer.
   virtual void StepBegins(const std::wstring& step) = 0;
+  // For the step begun last: the reason its line gives when the switch does
+  // not answer (in place of "切替できず: スイッチが応答しない"), and what is
+  // done before the script ends there (a status query's lines, the log's
+  // line). StepBegins forgets both.
+  virtual void WhenNoAnswer(const std::wstring& reason, std::function<void()> last) {
+    static_cast<void>(reason);
+    static_cast<void>(last);
+  }
 };
 
 class SwitchLibrary {

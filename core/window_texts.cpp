@@ -135,6 +135,46 @@ std::wstring WaitTooLong(int longestSeconds) {
   return std::wstring(kCannotWait) + L": 秒数が範囲外 (" + std::to_wstring(longestSeconds) + L" 秒まで)";
 }
 
+namespace {
+
+// CannotSwitch's reason after its first words, begun with other ones.
+std::wstring WithOtherStart(const wchar_t* start, const std::wstring& cannotSwitch) {
+  const std::wstring first = kCannotSwitch;
+  return std::wstring(start) + (cannotSwitch.rfind(first, 0) == 0 ? cannotSwitch.substr(first.size()) : L"");
+}
+
+}  // namespace
+
+std::wstring NotConfirmed(bool shownOn, unsigned seconds) {
+  return std::wstring(kCannotConfirm) + L": " + StateWord(shownOn) + L"のまま" + Seconds(seconds);
+}
+
+std::wstring CannotConfirm(ErrorKind kind, const SystemError& loadFailure) {
+  return WithOtherStart(kCannotConfirm, CannotSwitch(kind, loadFailure));
+}
+
+std::wstring ConfirmNoAnswer(unsigned seconds) {
+  return std::wstring(kCannotConfirm) + L": " + kNoAnswer + Seconds(seconds);
+}
+
+std::wstring ConfirmRefused(const std::wstring& value, int longest, int seconds) {
+  return L"CONFIRM の「" + value + L"」は 0～" + std::to_wstring(longest) + L" の整数でない: " +
+         std::to_wstring(seconds) + L" 秒で確認";
+}
+
+std::wstring NumberUnknown(ErrorKind kind) {
+  return std::wstring(kUnknownState) + (kind == ErrorKind::kOverflow ? L": 数値が範囲外" : L": 数値でない");
+}
+
+std::wstring StatusReadFailed(ErrorKind kind, const SystemError& loadFailure) {
+  if (kind == ErrorKind::kNoAddress) return std::wstring(kUnknownState) + L": IP が空";
+  return WithOtherStart(kUnknownState, CannotSwitch(kind, loadFailure));
+}
+
+std::wstring CannotLog(const std::wstring& path, const SystemError& reason) {
+  return std::wstring(kCannotLog) + L": " + path + SystemReason(reason);
+}
+
 std::wstring SettingsPathNotInCodePage(const std::wstring& path) {
   return std::wstring(kCannotSave) + L": " + kSettingsPathNotInCodePage + L"\n" + path;
 }

@@ -125,6 +125,29 @@ std::wstring WaitTooLong(int longestSeconds);
 // A number after CMD outside 16 bits.
 inline constexpr wchar_t kCommandNumberOutOfRange[] = L"起動できず: CMD の番号が範囲外";
 
+// A script's switch that the status read after it did not confirm: the
+// state it still showed after `seconds` ("切替を確認できず: オフのまま
+// (10 秒)"); a read that failed, or did not answer.
+inline constexpr wchar_t kCannotConfirm[] = L"切替を確認できず";
+std::wstring NotConfirmed(bool shownOn, unsigned seconds);
+std::wstring CannotConfirm(ErrorKind kind, const SystemError& loadFailure = {});
+std::wstring ConfirmNoAnswer(unsigned seconds);
+// CONFIRM in ip.ini that is no whole number from 0 to `longest`, written
+// as `value`: `seconds` are used instead.
+std::wstring ConfirmRefused(const std::wstring& value, int longest, int seconds);
+
+// A status query ("qel.exe ? 2"): why an outlet is reported unknown. Each
+// begins with kUnknownState.
+inline constexpr wchar_t kUnknownState[] = L"状態不明";
+inline constexpr wchar_t kNoOutletNamed[] = L"状態不明: コンセントの番号がない";
+std::wstring NumberUnknown(ErrorKind kind);
+// The status read failed (CannotSwitch's words after kUnknownState).
+std::wstring StatusReadFailed(ErrorKind kind, const SystemError& loadFailure);
+
+// The switch log could not be written: its path and the system's reason.
+inline constexpr wchar_t kCannotLog[] = L"記録できず";
+std::wstring CannotLog(const std::wstring& path, const SystemError& reason);
+
 // Save and quit: the word every failed save begins with, and its reasons.
 inline constexpr wchar_t kCannotSave[] = L"保存できず";
 std::wstring SettingsPathNotInCodePage(const std::wstring& path);

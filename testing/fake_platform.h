@@ -39,6 +39,12 @@ class FakePlatform : public Platform {
   void SleepThenPumpEvents(int milliseconds) override;
   std::optional<SystemError> StartCommandLine(const std::wstring& commandLine) override;
   void WriteErrorLine(std::wstring_view line) override { errorLines.emplace_back(line); }
+  void WriteOutputLine(std::string_view line) override { outputLines.emplace_back(line); }
+  LocalTime Now() override { return now; }
+  std::wstring UserName() override { return userName; }
+  // Fails as step "append" of failingSteps, or on a path in readOnlyFiles.
+  std::optional<SystemError> AppendLine(const std::wstring& path, std::string_view header, std::string_view line,
+                                        std::uint64_t limitBytes) override;
   // U+FF01…U+FF5E to "!"…"~" and the ideographic space to " ".
   std::wstring FoldFullWidth(std::wstring_view text) override;
   bool IsReadOnlyFile(const std::wstring& path) override;
@@ -75,6 +81,13 @@ class FakePlatform : public Platform {
   // in `results` (by function name) is returned instead.
   std::int32_t status = 0;
   std::map<std::string, std::int32_t> results;
+  // The word transfer sends shows in `status` only once this many
+  // milliseconds have been slept after it (a switch that changes its
+  // outlets late); negative: never (a switch that ignores transfer).
+  long long transferShowsAfter = 0;
+  // The time and the user the log names.
+  LocalTime now{2026, 12, 11, 9, 5, 7, 540};
+  std::wstring userName = L"taro";
   // Programs that start; any other non-empty command line fails to start,
   // with error 2. Empty: every non-empty command line starts.
   std::set<std::wstring> startablePrograms;
@@ -99,6 +112,7 @@ class FakePlatform : public Platform {
   long long sleptMilliseconds = 0;
   std::vector<std::wstring> started;
   std::vector<std::wstring> errorLines;  // WriteErrorLine's lines, without CRLF
+  std::vector<std::string> outputLines;  // WriteOutputLine's lines, without CRLF
   // The files a save touched, in order: "copy FROM TO", "write PATH KEY",
   // "flush PATH", "read PATH", "replace PATH COPY", "remove PATH".
   std::vector<std::string> fileSteps;
@@ -107,6 +121,8 @@ class FakePlatform : public Platform {
   std::int32_t Record(const std::string& function, const std::string& argument, std::int32_t normalResult);
   std::optional<SystemError> Fault(const std::string& step);
   static FakePlatform* current_;
+  std::optional<std::int32_t> transferred_;  // a word sent that does not show yet
+  long long transferredShowsAt_ = 0;         // in sleptMilliseconds
 
   friend struct FakeLibraryFunctions;
 };

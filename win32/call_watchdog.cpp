@@ -21,8 +21,12 @@ void CallWatchdog::EndNoAnswer() {
   if (InterlockedExchange(&ending_, 1) == 0) {
     EnterCriticalSection(&lock_);
     const std::wstring step = step_;
+    const std::wstring reason = noAnswerReason_;
+    const std::function<void()> last = lastWords_;
     LeaveCriticalSection(&lock_);
-    platform_.WriteErrorLine(ScriptFailureLine({step, texts::CannotSwitchNoAnswer(limit_ / 1000)}));
+    platform_.WriteErrorLine(
+        ScriptFailureLine({step, reason.empty() ? texts::CannotSwitchNoAnswer(limit_ / 1000) : reason}));
+    if (last) last();
   }
   ExitProcess(static_cast<UINT>(kExitNoAnswer));
 }
@@ -30,6 +34,15 @@ void CallWatchdog::EndNoAnswer() {
 void CallWatchdog::StepBegins(const std::wstring& step) {
   EnterCriticalSection(&lock_);
   step_ = step;
+  noAnswerReason_.clear();
+  lastWords_ = nullptr;
+  LeaveCriticalSection(&lock_);
+}
+
+void CallWatchdog::WhenNoAnswer(const std::wstring& reason, std::function<void()> last) {
+  EnterCriticalSection(&lock_);
+  noAnswerReason_ = reason;
+  lastWords_ = std::move(last);
   LeaveCriticalSection(&lock_);
 }
 

@@ -6,12 +6,14 @@
 //
 // Before it ends the process it writes the step's line on standard error,
 // as a script's failed steps do ("qel: 2 1: 切替できず: スイッチが応答しない
-// (10 秒)"). The thread starts with the first call; waits and started programs are no
+// (10 秒)", or the words the step gave, WhenNoAnswer), and does what the step
+// asked to be done then (a status query's lines, the log's line). The thread starts with the first call; waits and started programs are no
 // calls, and no limit holds them.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "core/platform.h"
@@ -30,6 +32,7 @@ class CallWatchdog : public SwitchCallWatch {
   void Begins(const char* function) override;
   void Ended() override;
   void StepBegins(const std::wstring& step) override;
+  void WhenNoAnswer(const std::wstring& reason, std::function<void()> last) override;
 
  private:
   static DWORD WINAPI Watch(void* self);
@@ -46,6 +49,8 @@ class CallWatchdog : public SwitchCallWatch {
   DWORD begunAt_ = 0;
   bool expired_ = false;
   std::wstring step_;
+  std::wstring noAnswerReason_;     // empty: the switch's words
+  std::function<void()> lastWords_;  // run before the process ends, when set
   LONG ending_ = 0;  // set by the first to end the process: one line only
 };
 

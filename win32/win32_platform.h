@@ -27,6 +27,11 @@ class Win32Platform : public Platform {
   void SleepThenPumpEvents(int milliseconds) override;
   std::optional<SystemError> StartCommandLine(const std::wstring& commandLine) override;
   void WriteErrorLine(std::wstring_view line) override;
+  void WriteOutputLine(std::string_view line) override;
+  LocalTime Now() override;
+  std::wstring UserName() override;
+  std::optional<SystemError> AppendLine(const std::wstring& path, std::string_view header, std::string_view line,
+                                        std::uint64_t limitBytes) override;
   std::wstring FoldFullWidth(std::wstring_view text) override;
   bool IsReadOnlyFile(const std::wstring& path) override;
   std::optional<SystemError> CopyBeside(const std::wstring& path, std::wstring& copy) override;

@@ -37,6 +37,7 @@ struct LibraryCall {
   std::wstring address;
   std::int16_t mask = 0;
   bool on = false;
+  int outlet = 0;  // kSwitch: the outlet (0-based) whose ON or OFF it is, for the log
 
   // What came of it. kPoll: the address read from ip.ini (none when it
   // could not be read) and the word.

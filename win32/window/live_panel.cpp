@@ -14,6 +14,20 @@
 
 namespace qel {
 
+namespace {
+
+LogEntry SwitchEntry(const LibraryCall& call, const std::wstring& result) {
+  return {call.address, std::to_wstring(call.outlet + 1), call.on ? L"on" : L"off", result};
+}
+
+}  // namespace
+
+LivePanel::LivePanel(SwitchLibrary& library)
+    : library_(library), thread_(library), log_(library.platform(), LogMode::kWindow, [this](const std::wstring& why) {
+        // Once while the window is open (the log tells only its first failure).
+        MessageBoxW(window_, why.c_str(), texts::kMessageTitle, MB_OK | MB_ICONWARNING);
+      }) {}
+
 LivePanel::~LivePanel() {
   if (window_ == nullptr || !IsWindow(window_)) return;
   for (int outlet = 0; outlet < kOutletCount; ++outlet) {
@@ -66,6 +80,7 @@ void LivePanel::FinishSetUp(HINSTANCE instance) {
 void LivePanel::Ask(std::unique_ptr<LibraryCall> call) {
   pace_.Asked(GetTickCount(), call->kind == LibraryCall::Kind::kPoll);
   pendingSwitch_ = call->kind == LibraryCall::Kind::kSwitch;
+  pendingSwitchLogged_ = false;
   thread_.Ask(std::move(call));
 }
 
@@ -81,11 +96,17 @@ void LivePanel::PollIfDue() {
   if (queued_ && pace_.PastLimit(now)) {
     // The ON or OFF that waited is not carried out long after it was
     // pressed, whenever the switch may answer.
+    const std::wstring reason = texts::CannotSwitchNoAnswer(pace_.PendingFor(now) / 1000);
+    log_.Write(SwitchEntry(*queued_, LogResult(log_result::kNoAnswer, reason)));
     queued_.reset();
     ShowRows();
-    MessageBoxW(window_, texts::CannotSwitchNoAnswer(pace_.PendingFor(now) / 1000).c_str(), texts::kMessageTitle,
-                MB_OK | MB_ICONWARNING);
+    MessageBoxW(window_, reason.c_str(), texts::kMessageTitle, MB_OK | MB_ICONWARNING);
     return;
+  }
+  if (pendingSwitch_ && !pendingSwitchLogged_ && pace_.PastLimit(now)) {
+    // The outlet's state is unknown: no answer by the limit.
+    pendingSwitchLogged_ = true;
+    log_.Write({ControlText(window_, kIdAddress), L"", L"", LogResult(log_result::kNoAnswer, texts::NoAnswer(pace_.PendingFor(now) / 1000))});
   }
   if (pace_.PollDue(now)) Ask(std::make_unique<LibraryCall>());
   ShowRows();
@@ -112,6 +133,10 @@ void LivePanel::TakeAnswer(LPARAM answer) {
   }
   ShowRows();
   if (call->kind != LibraryCall::Kind::kSwitch) return;
+  log_.Write(SwitchEntry(*call, call->unexpected ? LogResult(log_result::kFailed, texts::Stopped(*call->unexpected))
+                                : call->failure    ? LogResult(log_result::kFailed,
+                                                               texts::CannotSwitch(*call->failure, call->loadFailure))
+                                                   : log_result::kDone));
   if (call->unexpected) {
     PostMessageW(window_, kMsgCallbackStopped, static_cast<WPARAM>(*call->unexpected),
                  static_cast<LPARAM>(StoppedIn::kMessage));
@@ -315,6 +340,14 @@ void LivePanel::SwitchFromScreen(int outlet, bool on) {
   call->address = ControlText(window_, kIdAddress);
   call->mask = mask.value;
   call->on = on;
+  call->outlet = outlet;
+  if (mask.value == 0) {
+    // Names no outlet: refused here, before anything is sent.
+    const std::wstring reason = texts::CannotSwitch(ErrorKind::kMaskZero);
+    log_.Write(SwitchEntry(*call, LogResult(log_result::kFailed, reason)));
+    MessageBoxW(window_, reason.c_str(), texts::kMessageTitle, MB_OK | MB_ICONWARNING);
+    return;
+  }
   if (!pace_.Pending()) {
     Ask(std::move(call));
     ShowRows();
@@ -331,7 +364,10 @@ void LivePanel::Launch(int command) {
   const std::wstring commandLine = ControlText(window_, kIdCommandLine + command);
   if (const std::optional<SystemError> failure = library_.platform().StartCommandLine(commandLine)) {
     const std::wstring text = texts::CannotLaunch(texts::CommandName(command), commandLine, *failure);
+    log_.Write({L"", texts::CommandName(command), commandLine, LogResult(log_result::kFailed, text)});
     MessageBoxW(window_, text.c_str(), texts::kMessageTitle, MB_OK | MB_ICONWARNING);
+  } else {
+    log_.Write({L"", texts::CommandName(command), commandLine, log_result::kStarted});
   }
 }
 

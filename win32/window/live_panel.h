@@ -46,6 +46,7 @@
 #include "win32/window/accessible_names.h"
 #include "win32/window/control_ids.h"
 #include "win32/window/focus_state_tip.h"
+#include "core/switch_log.h"
 #include "win32/window/library_thread.h"
 
 namespace qel {
@@ -62,7 +63,7 @@ inline constexpr COLORREF kLitTextColour = 0x00000000;
 
 class LivePanel {
  public:
-  explicit LivePanel(SwitchLibrary& library) : library_(library), thread_(library) {}
+  explicit LivePanel(SwitchLibrary& library);
   ~LivePanel();  // a window that outlives the panel paints its labels plainly
   LivePanel(const LivePanel&) = delete;
   LivePanel& operator=(const LivePanel&) = delete;
@@ -169,6 +170,9 @@ class LivePanel {
   PollPace pace_;
   bool pendingSwitch_ = false;  // the pending call is ON's or OFF's
   std::unique_ptr<LibraryCall> queued_;  // ON or OFF after the pending call
+  // The switch log (LOG in ip.ini): each ON and OFF, and each launch.
+  SwitchLog log_;
+  bool pendingSwitchLogged_ = false;  // its "no answer" is logged already
 };
 
 }  // namespace qel
