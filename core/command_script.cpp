@@ -9,6 +9,9 @@
 #include "core/errors.h"
 #include "core/numbers.h"
 #include "core/settings.h"
+#include "core/status_query.h"
+#include "core/switch_confirm.h"
+#include "core/switch_log.h"
 #include "core/window_texts.h"
 
 namespace qel {
@@ -38,12 +41,68 @@ class Statements {
     platform_.WriteErrorLine(ScriptFailureLine(failures_.back()));
   }
   bool anyFailed() const { return anyFailed_; }
+  // The reason reported last.
+  std::wstring LastReason() const { return failures_.empty() ? std::wstring() : failures_.back().reason; }
   std::vector<ScriptFailure> TakeFailures() { return std::move(failures_); }
 
  private:
   Platform& platform_;
   bool anyFailed_ = false;
   std::vector<ScriptFailure> failures_;
+};
+
+// The check of each switch (switch_confirm.h): CONFIRM read once, at the
+// first switch, a value refused said once; and what a switch that does not
+// answer leaves in the log.
+class ScriptConfirm {
+ public:
+  ScriptConfirm(SwitchLibrary& library, SwitchLog& log) : library_(library), log_(log) {}
+
+  // The calls of `step` begin, for the outlet and state of `entry`: when
+  // the switch does not answer, the line says `reason` and the log "no
+  // answer" before the process ends.
+  void StepBegins(const std::wstring& step, const LogEntry& entry, const std::wstring& reason) {
+    if (SwitchCallWatch* watch = library_.watch()) watch->StepBegins(step);
+    WhenNoAnswer(entry, reason);
+  }
+  void WhenNoAnswer(LogEntry entry, const std::wstring& reason) {
+    SwitchCallWatch* watch = library_.watch();
+    if (watch == nullptr) return;
+    entry.result = LogResult(log_result::kNoAnswer, reason);
+    SwitchLog& log = log_;
+    watch->WhenNoAnswer(reason, [&log, entry] { log.Write(entry); });
+  }
+
+  // Nothing when the switch of `entry` is confirmed (or not checked); else
+  // why not. A read that fails says so; one that hangs is the watchdog's.
+  std::optional<std::wstring> Check(const LogEntry& entry, std::int16_t mask, bool on) {
+    Platform& platform = library_.platform();
+    if (!seconds_) {
+      std::wstring value;
+      FailureOf([&] { value = ReadSetting(platform, kConfirmKey); });
+      const ConfirmSeconds read = ConfirmSecondsOf(platform, value);
+      seconds_ = read.seconds;
+      if (read.refused) {
+        platform.WriteErrorLine(ScriptFailureLine(
+            {kConfirmKey, texts::ConfirmRefused(*read.refused, kLongestConfirmSeconds, kDefaultConfirmSeconds)}));
+      }
+    }
+    if (*seconds_ == 0) return std::nullopt;
+    WhenNoAnswer(entry, texts::ConfirmNoAnswer(kCallLimitSeconds));
+    std::optional<std::wstring> reason;
+    if (const auto failure = FailureOf([&] { reason = ConfirmSwitch(library_, mask, on, *seconds_); })) {
+      return texts::CannotConfirm(*failure, library_.loadFailure());
+    }
+    return reason;
+  }
+
+  // The seconds of the check; 0: no check.
+  int seconds() const { return seconds_.value_or(kDefaultConfirmSeconds); }
+
+ private:
+  SwitchLibrary& library_;
+  SwitchLog& log_;
+  std::optional<int> seconds_;
 };
 
 constexpr std::size_t kNumberTextLength = 20;  // characters read after W or CMD
@@ -115,6 +174,14 @@ StartOutcome RunStatements(SwitchLibrary& library, const std::function<void()>& 
     statements.Run(fillWindow);
     return {StartMode::kWindow, false, false, {}};
   }
+  SwitchLog log(platform, LogMode::kScript, [&platform](const std::wstring& reason) {
+    platform.WriteErrorLine(ScriptFailureLine({kLogKey, reason}));
+  });
+  if (IsStatusQuery(tokens)) {
+    const bool reported = RunStatusQuery(library, tokens, log);
+    return {StartMode::kScript, !reported, false, {}};
+  }
+  ScriptConfirm confirm(library, log);
 
   const std::int16_t bound = last;
   for (std::int32_t k = 0; k <= bound; ++k) {
@@ -142,6 +209,9 @@ StartOutcome RunStatements(SwitchLibrary& library, const std::function<void()>& 
       } else if (const std::optional<SystemError> failure = platform.StartCommandLine(commandLine)) {
         statements.Failed();
         statements.Report(written, texts::CannotLaunch(CommandKey(number), commandLine, *failure));
+        log.Write({L"", CommandKey(number), commandLine, LogResult(log_result::kFailed, statements.LastReason())});
+      } else {
+        log.Write({L"", CommandKey(number), commandLine, log_result::kStarted});
       }
     } else {
       const auto numberFailure = statements.Run([&] {
@@ -166,15 +236,27 @@ StartOutcome RunStatements(SwitchLibrary& library, const std::function<void()>& 
       if (state != 0 && converted[0] && converted[state]) {
         const std::wstring step = outletToken + L" " + written;
         StoredOutlet stored;
+        const bool on = slots[state] != 0;
+        LogEntry entry{L"", KeyText(slots[0]), on ? L"on" : L"off", L""};
         if (const auto failure = statements.Run([&] { stored = ReadStoredOutlet(platform, slots[0]); })) {
-          statements.Report(step, *failure == ErrorKind::kNotInCodePage ? texts::NoSettingsPath(texts::kCannotSwitch)
-                                                                         : texts::MaskCannotSwitch(*failure));
+          statements.Report(step, texts::StoredMaskFailure(texts::kCannotSwitch, *failure, slots[0],
+                                                          SettingsFilePath(platform)));
+          FailureOf([&] { entry.address = ReadSetting(platform, kAddressKey); });  // for the log
         } else if (const auto failure = statements.Run([&] {
-                     if (SwitchCallWatch* watch = library.watch()) watch->StepBegins(step);
+                     entry.address = stored.address;
+                     confirm.StepBegins(step, entry, texts::CannotSwitchNoAnswer(kCallLimitSeconds));
                      SwitchByMask(library, stored.address, stored.mask, slots[state]);
                    })) {
-          statements.Report(step, texts::CannotSwitch(*failure, library.stagingBegun()));
+          statements.Report(step, texts::CannotSwitch(*failure, library.stagingBegun(), library.loadFailure()));
+        } else if (const auto notConfirmed = confirm.Check(entry, stored.mask, on)) {
+          statements.Failed();
+          statements.Report(step, *notConfirmed);
+          entry.result = LogResult(log_result::kNotConfirmed, *notConfirmed);
+        } else {
+          entry.result = confirm.seconds() > 0 ? log_result::kConfirmed : log_result::kDone;
         }
+        if (entry.result.empty()) entry.result = LogResult(log_result::kFailed, statements.LastReason());
+        log.Write(entry);
       }
     }
   }

@@ -187,7 +187,21 @@ TEST(Startup, EachFailedStepWritesItsReason) {
     std::function<void(FakePlatform&)> prepare;
     std::vector<std::wstring> lines;
   } cases[] = {
+      // The system's reason why socket.dll did not load; one that is not
+      // for 32-bit x86 in words a user knows.
       {"no library", L"1 1", [](FakePlatform& p) { p.libraryPresent = false; },
+       {L"qel: 1 1: 切替できず: socket.dll を読み込めず: The specified module could not be found. (126)"}},
+      {"a 64-bit library", L"1 1",
+       [](FakePlatform& p) {
+         p.libraryPresent = false;
+         p.libraryLoadError = {193, L"Bad EXE format."};
+       },
+       {L"qel: 1 1: 切替できず: socket.dll を読み込めず: 32 ビット版ではない (193)"}},
+      {"a library that fails without a reason", L"1 1",
+       [](FakePlatform& p) {
+         p.libraryPresent = false;
+         p.libraryLoadError = {};
+       },
        {L"qel: 1 1: 切替できず: socket.dll を読み込めず"}},
       // "切り替わった可能性がある" once, and only once, the word is being
       // staged (setdata, cleandata, transfer), whatever the failure.
@@ -207,7 +221,17 @@ TEST(Startup, EachFailedStepWritesItsReason) {
        {L"qel: 1 0: 切替できず: socket.dll に関数がない"}},
       {"empty address", L"2 1", noAddress, {L"qel: 2 1: 切替できず: IP が空"}},
       {"a mask that is no number", L"4 1", {}, {L"qel: 4 1: 切替できず: マスクが数値でない"}},
-      {"no mask", L"5 1", {}, {L"qel: 5 1: 切替できず: マスクが数値でない"}},
+      // The outlet's mask that ip.ini cannot give, each by what is wrong.
+      {"outlet 5", L"5 1", {}, {L"qel: 5 1: 切替できず: SW5 がない (コンセントの番号は 1～4)"}},
+      {"outlet 0", L"0 1", {}, {L"qel: 0 1: 切替できず: SW0 がない (コンセントの番号は 1～4)"}},
+      {"no key of outlet 3", L"3 1", {}, {L"qel: 3 1: 切替できず: ip.ini に SW3 がない"}},
+      {"an empty mask", L"3 1", [](FakePlatform& p) { p.SetIni("[Qelmark]\r\nIP=10.0.0.9\r\nsw3=\r\n"); },
+       {L"qel: 3 1: 切替できず: SW3 が空"}},
+      {"no ip.ini", L"1 1", [](FakePlatform& p) { p.files.clear(); },
+       {L"qel: 1 1: 切替できず: ip.ini がない (C:\\qel\\ip.ini)"}},
+      // A mask of 0 names no outlet: refused before anything is sent.
+      {"mask 0", L"1 0", [](FakePlatform& p) { p.SetIni("[Qelmark]\r\nIP=10.0.0.9\r\nSW1=0\r\n"); },
+       {L"qel: 1 0: 切替できず: マスクが 0 (どのコンセントも選ばない)"}},
       {"a mask out of range", L"8 1", {}, {L"qel: 8 1: 切替できず: マスクが範囲外"}},
       {"status word out of range", L"1 1", [](FakePlatform& p) { p.results["receivep6"] = 40000; },
        {L"qel: 1 1: 切替できず: スイッチの値が範囲外"}},
@@ -245,6 +269,32 @@ TEST(Startup, EachFailedStepWritesItsReason) {
   }
 }
 
+// An outlet whose mask names none, or that ip.ini cannot give a mask for,
+// is not switched: the switch is not even selected.
+TEST(Startup, AnOutletWithoutAMaskIsNotAsked) {
+  const struct {
+    const char* what;
+    const wchar_t* arguments;
+    std::string ini;  // empty: no ip.ini
+  } cases[] = {
+      {"mask 0, on", L"1 1", "[Qelmark]\r\nIP=10.0.0.9\r\nSW1=0\r\n"},
+      {"mask 0, off", L"1 0", "[Qelmark]\r\nIP=10.0.0.9\r\nSW1=0\r\n"},
+      {"mask 0.5, rounded down to 0", L"1 0", "[Qelmark]\r\nIP=10.0.0.9\r\nSW1=0.5\r\n"},
+      {"outlet 5", L"5 0", std::string(kIni)},
+      {"empty SW1", L"1 0", "[Qelmark]\r\nIP=10.0.0.9\r\nSW1=\r\n"},
+      {"no ip.ini", L"1 0", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScriptRun run(c.arguments, c.ini, [&](FakePlatform& p) {
+      if (c.ini.empty()) p.files.clear();
+    });
+    EXPECT_EQ(ExitCodeOf(run.outcome), 1);
+    EXPECT_EQ(run.platform.calls, Calls{});
+    EXPECT_EQ(run.platform.libraryLoads, 0);
+  }
+}
+
 // One line each, whatever the system's words hold.
 // The watch of a script's calls is told the step ("2 1", as written) before
 // the calls of that step, so that a switch that does not answer is said for
@@ -278,7 +328,8 @@ TEST(ScriptFailureLine, IsOneLine) {
 
 TEST(Startup, SwitchReadsTheFileEachTimeAndUsesTheStoredAddress) {
   ScriptRun run(L"2 1");
-  EXPECT_EQ(run.platform.calls, (Calls{"setip 10.0.0.9", "receivep6", "setdata 4", "transfer 4"}));
+  // Then the switch is confirmed by reading the status word again.
+  EXPECT_EQ(run.platform.calls, (Calls{"setip 10.0.0.9", "receivep6", "setdata 4", "transfer 4", "receivep6"}));
 }
 
 TEST(Startup, LibraryFailuresAreSkippedAndReportedInTheExitCode) {

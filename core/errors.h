@@ -20,6 +20,10 @@ enum class ErrorKind {
   kCallingConvention,   // a function of socket.dll left the stack pointer elsewhere
                         // than __stdcall does: a library built another way
   kNoAddress,           // the switch's address is empty (or only blanks): no switch is named
+  kNoSettingsFile,      // there is no ip.ini beside qel.exe
+  kNoMaskKey,           // ip.ini has no SW<n> key for the outlet (outlets are 1 to 4)
+  kEmptyMask,           // the outlet's SW<n> key is there but empty
+  kMaskZero,            // a mask of 0, which names no outlet: nothing is sent
 };
 
 const char* ErrorKindName(ErrorKind kind);
@@ -45,6 +49,10 @@ inline const char* ErrorKindName(ErrorKind kind) {
     case ErrorKind::kAnswerOutOfRange: return "answer to a new word out of range";
     case ErrorKind::kCallingConvention: return "function of another calling convention";
     case ErrorKind::kNoAddress: return "no address";
+    case ErrorKind::kNoSettingsFile: return "no settings file";
+    case ErrorKind::kNoMaskKey: return "no mask key";
+    case ErrorKind::kEmptyMask: return "empty mask";
+    case ErrorKind::kMaskZero: return "mask 0";
   }
   return "unknown error";
 }

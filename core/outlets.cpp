@@ -17,6 +17,17 @@ void CheckAnswerToWord(std::int32_t answer) {
   }
 }
 
+// Keys are told apart without regard to ASCII case, as the profile
+// functions do.
+bool SameKey(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    if (upper(a[i]) != upper(b[i])) return false;
+  }
+  return true;
+}
+
 void RequireAddress(const std::wstring& address) {
   if (AddressIsBlank(address)) throw RuntimeError(ErrorKind::kNoAddress, "no switch address");
 }
@@ -30,9 +41,18 @@ bool AddressIsBlank(const std::wstring& address) {
   return true;
 }
 
+std::wstring AsciiAddress(const std::wstring& address) {
+  std::wstring ascii = address;
+  for (wchar_t& c : ascii) {
+    if (c >= L'\xFF10' && c <= L'\xFF19') c = static_cast<wchar_t>(L'0' + (c - L'\xFF10'));
+    if (c == L'\xFF0E') c = L'.';
+  }
+  return ascii;
+}
+
 void SelectSwitch(SwitchLibrary& library, const std::wstring& address) {
   RequireAddress(address);
-  library.setip(address);
+  library.setip(AsciiAddress(address));
 }
 
 std::int16_t ReadStatus(SwitchLibrary& library, const std::wstring& ip) {
@@ -41,6 +61,9 @@ std::int16_t ReadStatus(SwitchLibrary& library, const std::wstring& ip) {
 }
 
 void SwitchByMask(SwitchLibrary& library, const std::wstring& address, std::int16_t mask, std::int16_t state) {
+  // A mask of 0 names no outlet: switching off with it would clear the low
+  // 8 bits of the word, outlets nobody named.
+  if (mask == 0) throw RuntimeError(ErrorKind::kMaskZero, "mask 0");
   SelectSwitch(library, address);
   const std::int16_t current = NarrowToInt16(library.receivep6());
   std::int16_t word;
@@ -56,10 +79,26 @@ void SwitchByMask(SwitchLibrary& library, const std::wstring& address, std::int1
   CheckAnswerToWord(library.transfer(word));
 }
 
+std::int16_t ReadStoredMask(Platform& platform, std::int16_t outlet) {
+  const std::wstring key = MaskKey(outlet);
+  const std::wstring text = ReadSetting(platform, key);
+  if (text.empty()) {
+    // Which of the three it is, asked only once the value is missing.
+    const std::wstring path = SettingsFilePath(platform);
+    if (!platform.FileExists(path)) throw RuntimeError(ErrorKind::kNoSettingsFile, "no ip.ini");
+    const std::string ansiKey = AnsiText(platform, key);
+    for (const std::string& listed : platform.ReadProfileKeys(kSettingsSection, AnsiText(platform, path))) {
+      if (SameKey(listed, ansiKey)) throw RuntimeError(ErrorKind::kEmptyMask, ansiKey);
+    }
+    throw RuntimeError(ErrorKind::kNoMaskKey, ansiKey);
+  }
+  return ToInt16(RoundDown(StrictNumber(platform, text)));
+}
+
 StoredOutlet ReadStoredOutlet(Platform& platform, std::int16_t outlet) {
   StoredOutlet stored;
   stored.address = ReadSetting(platform, kAddressKey);
-  stored.mask = ToInt16(RoundDown(StrictNumber(platform, ReadSetting(platform, MaskKey(outlet)))));
+  stored.mask = ReadStoredMask(platform, outlet);
   return stored;
 }
 

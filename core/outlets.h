@@ -16,7 +16,13 @@ namespace qel {
 // kNoAddress before the library is called (or loaded).
 bool AddressIsBlank(const std::wstring& address);
 
-// setip(address): selects the switch, as the window does once at start.
+// The address with full-width digits and the full-width full stop as ASCII
+// ("１９２．１６８．１．１０" as "192.168.1.10"), as an IME in full-width
+// mode types them; other characters stay.
+std::wstring AsciiAddress(const std::wstring& address);
+
+// setip(address): selects the switch, as the window does once at start. The
+// address goes as AsciiAddress gives it.
 void SelectSwitch(SwitchLibrary& library, const std::wstring& address);
 
 // setip(ip), then receivep6() narrowed to 16 bits.
@@ -24,11 +30,17 @@ std::int16_t ReadStatus(SwitchLibrary& library, const std::wstring& ip);
 
 // Switches the outlets whose bits are set in `mask` on (state != 0) or off
 // (state == 0) at the switch `address`, re-reading the status word first.
+// A mask of 0 raises kMaskZero before anything is called.
 void SwitchByMask(SwitchLibrary& library, const std::wstring& address, std::int16_t mask, std::int16_t state);
 
+// The mask of outlet number `outlet` as the settings file stores it (key
+// SW<outlet>). Raises kNotInCodePage when ip.ini has no path; for an empty
+// value kNoSettingsFile (no ip.ini), kEmptyMask (the key is there) or
+// kNoMaskKey; else the conversion's error (kTypeMismatch, kOverflow).
+std::int16_t ReadStoredMask(Platform& platform, std::int16_t outlet);
+
 // The address and the mask of outlet number `outlet` as the settings file
-// stores them (keys IP and SW<outlet>). Raises kNotInCodePage when ip.ini
-// has no path, and the mask's conversion error (kTypeMismatch, kOverflow).
+// stores them (keys IP and SW<outlet>), failing as ReadStoredMask does.
 struct StoredOutlet {
   std::wstring address;
   std::int16_t mask = 0;

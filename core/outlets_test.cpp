@@ -28,14 +28,10 @@ TEST(SwitchByMask, ReadModifyWriteOfTheStatusWord) {
       {"off clears the mask's bit", 5, 4, 0, {"setip 10.0.0.2", "receivep6", "cleandata 1", "transfer 1"}},
       {"on sets the mask's bit", 1, 32, 1, {"setip 10.0.0.2", "receivep6", "setdata 33", "transfer 33"}},
       {"off drops bits 8 to 15 too", 384, 128, 0, {"setip 10.0.0.2", "receivep6", "cleandata 0", "transfer 0"}},
-      {"mask 0 on sends the word unchanged", 0x1234, 0, 1,
-       {"setip 10.0.0.2", "receivep6", "setdata 4660", "transfer 4660"}},
-      {"mask 0 off cuts the word to its low 8 bits", 0x1234, 0, 0,
-       {"setip 10.0.0.2", "receivep6", "cleandata 52", "transfer 52"}},
       {"mask 256 off leaves bit 8", 256, 256, 0, {"setip 10.0.0.2", "receivep6", "cleandata 256", "transfer 256"}},
       {"any nonzero state is on", 0, 1, 5, {"setip 10.0.0.2", "receivep6", "setdata 1", "transfer 1"}},
       {"a negative state is on", 0, 2, -1, {"setip 10.0.0.2", "receivep6", "setdata 2", "transfer 2"}},
-      {"32767 is a valid status word", 32767, 0, 1,
+      {"32767 is a valid status word", 32767, 1, 1,
        {"setip 10.0.0.2", "receivep6", "setdata 32767", "transfer 32767"}},
       {"negative word is sign-extended", -32768, 1, 1,
        {"setip 10.0.0.2", "receivep6", "setdata -32767", "transfer -32767"}},
@@ -48,6 +44,45 @@ TEST(SwitchByMask, ReadModifyWriteOfTheStatusWord) {
     platform.status = c.status;
     SwitchByMask(library, L"10.0.0.2", c.mask, c.state);
     EXPECT_EQ(platform.calls, c.calls);
+  }
+}
+
+// A mask of 0 names no outlet. Switched on it would send the word
+// unchanged, off the word cut to its low 8 bits (outlets nobody named): it
+// is refused before anything is called, in both states.
+TEST(SwitchByMask, AMaskOfZeroIsRefusedBeforeAnythingIsCalled) {
+  for (std::int16_t state : {0, 1}) {
+    SCOPED_TRACE(state);
+    FakePlatform platform;
+    SwitchLibrary library(platform);
+    platform.status = 0x1234;
+    EXPECT_EQ(FailureOf([&] { SwitchByMask(library, L"10.0.0.2", 0, state); }), ErrorKind::kMaskZero);
+    EXPECT_EQ(platform.calls, Calls{});
+    EXPECT_EQ(platform.libraryLoads, 0);
+  }
+}
+
+// An address typed in full-width (an IME's digits and full stop) goes to
+// the switch in ASCII, for a switch, a status read and a selection alike.
+TEST(SelectSwitch, SendsAFullWidthAddressInAscii) {
+  const struct {
+    std::wstring address;
+    std::string sent;
+  } cases[] = {
+      {L"\uFF11\uFF19\uFF12\uFF0E\uFF11\uFF16\uFF18\uFF0E\uFF11\uFF0E\uFF11\uFF10", "192.168.1.10"},
+      {L"\uFF10\uFF19.1\uFF0E2", "09.1.2"},
+      // Other characters stay as they were typed.
+      {L"switch-\uFF21.local", "switch-\xEF\xBC\xA1.local"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sent);
+    FakePlatform platform;
+    SwitchLibrary library(platform);
+    SelectSwitch(library, c.address);
+    ReadStatus(library, c.address);
+    SwitchByMask(library, c.address, 1, 1);
+    EXPECT_EQ(platform.calls, (Calls{"setip " + c.sent, "setip " + c.sent, "receivep6", "setip " + c.sent, "receivep6",
+                                     "setdata 1", "transfer 1"}));
   }
 }
 
@@ -214,9 +249,30 @@ TEST(ReadStoredOutlet, TakesAddressAndMaskFromTheSettingsFile) {
     EXPECT_EQ(stored.address, L"192.168.1.10");
     EXPECT_EQ(stored.mask, c.mask);
   }
-  EXPECT_EQ(FailureOf([&] { ReadStoredOutlet(platform, 5); }), ErrorKind::kTypeMismatch);  // no SW5
-  EXPECT_EQ(FailureOf([&] { ReadStoredOutlet(platform, 4); }), ErrorKind::kTypeMismatch);
-  EXPECT_EQ(FailureOf([&] { ReadStoredOutlet(platform, 8); }), ErrorKind::kOverflow);
+  // A mask ip.ini cannot give, each for what is wrong.
+  const struct {
+    const char* what;
+    std::string ini;  // empty: no ip.ini
+    std::int16_t outlet;
+    ErrorKind failure;
+  } failures[] = {
+      {"no SW5", "[Qelmark]\r\nSW1=1\r\n", 5, ErrorKind::kNoMaskKey},
+      {"no SW0", "[Qelmark]\r\nSW1=1\r\n", 0, ErrorKind::kNoMaskKey},
+      {"no SW3", "[Qelmark]\r\nSW1=1\r\n", 3, ErrorKind::kNoMaskKey},
+      {"SW3 in another section", "[Other]\r\nSW3=1\r\n[Qelmark]\r\nSW1=1\r\n", 3, ErrorKind::kNoMaskKey},
+      {"SW3 empty", "[Qelmark]\r\nSW3=\r\n", 3, ErrorKind::kEmptyMask},
+      {"sw3 empty, in lower case", "[Qelmark]\r\nsw3=\r\n", 3, ErrorKind::kEmptyMask},
+      {"SW3 blanks in quotes", "[Qelmark]\r\nSW3=\" \"\r\n", 3, ErrorKind::kTypeMismatch},
+      {"SW4 no number", "[Qelmark]\r\nSW4=abc\r\n", 4, ErrorKind::kTypeMismatch},
+      {"SW8 out of range", "[Qelmark]\r\nSW8=40000\r\n", 8, ErrorKind::kOverflow},
+      {"no ip.ini", "", 1, ErrorKind::kNoSettingsFile},
+  };
+  for (const auto& c : failures) {
+    SCOPED_TRACE(c.what);
+    FakePlatform other;
+    if (!c.ini.empty()) other.SetIni(c.ini);
+    EXPECT_EQ(FailureOf([&] { ReadStoredOutlet(other, c.outlet); }), c.failure);
+  }
   // A blank address is read as it stands: the switch refuses it.
   platform.SetIni("[Qelmark]\r\nSW1=1\r\n");
   EXPECT_EQ(ReadStoredOutlet(platform, 1).address, L"");

@@ -24,6 +24,13 @@ struct SystemError {
   std::wstring text;
 };
 
+// A moment in local time, to the second, with its offset from UTC in
+// minutes (east positive).
+struct LocalTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  int offsetMinutes = 0;
+};
+
 // The decimal and digit-grouping separators of the user's locale.
 struct NumberSeparators {
   std::wstring decimal = L".";
@@ -57,9 +64,10 @@ class Platform {
   virtual std::wstring ArgumentText() = 0;
 
   // Loads the switch library by file name with the usual library search;
-  // returns null when it cannot be loaded. Looks up one of its functions by
-  // its plain name; null when it is missing.
-  virtual void* LoadSwitchLibrary(const std::wstring& fileName) = 0;
+  // returns null when it cannot be loaded, with the system's reason in
+  // `failure`. Looks up one of its functions by its plain name; null when it
+  // is missing.
+  virtual void* LoadSwitchLibrary(const std::wstring& fileName, SystemError& failure) = 0;
   virtual RawFunction FindFunction(void* library, const char* name) = 0;
 
   // Sleeps, then processes every window event that is pending.
@@ -74,6 +82,22 @@ class Platform {
   // code page, when it has one (redirected to a file or a pipe by whoever
   // started it); does nothing when it has none.
   virtual void WriteErrorLine(std::wstring_view line) = 0;
+
+  // Writes one line of ASCII text, and CRLF, to the process's standard
+  // output, when it has one; does nothing when it has none.
+  virtual void WriteOutputLine(std::string_view line) = 0;
+
+  // The local time now, and the name of the user the process runs as.
+  virtual LocalTime Now() = 0;
+  virtual std::wstring UserName() = 0;
+  // Appends `line` to the file `path` in one write, opened for appending
+  // only, so that lines of processes appending at once never interleave;
+  // `header` goes first into a file that is new or empty. A file that
+  // `line` would make longer than `limitBytes` is first renamed to
+  // "<path>.1", replacing any older one, and a new file begins. The
+  // system's error when the line could not be written.
+  virtual std::optional<SystemError> AppendLine(const std::wstring& path, std::string_view header,
+                                                std::string_view line, std::uint64_t limitBytes) = 0;
 
   // Full-width forms folded to their ASCII forms by the system's mapping:
   // "１２８" becomes "128", "－１．５" "-1.5"; other characters stay.
@@ -99,6 +123,8 @@ class Platform {
   // Forgets what the profile functions keep of the file in memory, so that
   // the next read reads the disk, and flushes the file to the disk.
   virtual std::optional<SystemError> FlushProfileFile(const std::wstring& path) = 0;
+  // Whether a file (not a folder) is there.
+  virtual bool FileExists(const std::wstring& path) = 0;
   // Every byte of a file, read from the disk; empty when there is no such
   // file.
   virtual std::optional<SystemError> ReadWholeFile(const std::wstring& path, std::string& bytes) = 0;

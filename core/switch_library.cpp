@@ -102,7 +102,8 @@ RawFunction SwitchLibrary::Bind(Function function) {
   const auto index = static_cast<std::size_t>(function);
   if (functions_[index] != nullptr) return functions_[index];
   if (module_ == nullptr) {
-    module_ = platform_.LoadSwitchLibrary(kSwitchLibraryName);
+    loadFailure_ = {};
+    module_ = platform_.LoadSwitchLibrary(kSwitchLibraryName, loadFailure_);
     if (module_ == nullptr) throw RuntimeError(ErrorKind::kLibraryNotFound, "socket.dll");
   }
   const char* name = switch_api::kFunctionNames[index];

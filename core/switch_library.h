@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/platform.h"
@@ -32,6 +33,14 @@ class SwitchCallWatch {
   // The script's step ("2 1") that the calls from now on belong to, for
   // saying which step the switch did not answer.
   virtual void StepBegins(const std::wstring& step) = 0;
+  // For the step begun last: the reason its line gives when the switch does
+  // not answer (in place of "切替できず: スイッチが応答しない"), and what is
+  // done before the script ends there (a status query's lines, the log's
+  // line). StepBegins forgets both.
+  virtual void WhenNoAnswer(const std::wstring& reason, std::function<void()> last) {
+    static_cast<void>(reason);
+    static_cast<void>(last);
+  }
 };
 
 class SwitchLibrary {
@@ -51,6 +60,9 @@ class SwitchLibrary {
   std::int32_t transfer(std::int32_t word);
 
   Platform& platform() { return platform_; }
+  // Why the library did not load, at the last try (code 0 when it loaded
+  // or was not tried).
+  const SystemError& loadFailure() const { return loadFailure_; }
 
   // Whether setdata, cleandata or transfer has been called since the last
   // setip: once it has, a failure may come after the switch took the new
@@ -66,6 +78,7 @@ class SwitchLibrary {
 
   Platform& platform_;
   void* module_ = nullptr;
+  SystemError loadFailure_;
   std::array<RawFunction, switch_api::kFunctionCount> functions_{};
   SwitchCallWatch* watch_ = nullptr;
   bool stagingBegun_ = false;

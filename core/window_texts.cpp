@@ -68,10 +68,33 @@ std::wstring MaskCannotSwitch(ErrorKind kind) {
 
 std::wstring MayHaveSwitched(const std::wstring& reason) { return reason + L" (切り替わった可能性がある)"; }
 
-std::wstring CannotSwitch(ErrorKind kind, bool stagingBegun) {
+std::wstring LibraryNotLoaded(const SystemError& loadFailure) {
+  std::wstring words = LibraryCause(ErrorKind::kLibraryNotFound);
+  if (loadFailure.code == kBadExeFormat) return words + L": 32 ビット版ではない (" + std::to_wstring(kBadExeFormat) + L")";
+  return words + SystemReason(loadFailure);
+}
+
+std::wstring StoredMaskFailure(const wchar_t* cannot, ErrorKind kind, std::int32_t outlet, const std::wstring& iniPath) {
+  const std::wstring start = std::wstring(cannot) + L": ";
+  const std::wstring key = L"SW" + std::to_wstring(outlet);
+  switch (kind) {
+    case ErrorKind::kNoSettingsFile: return start + L"ip.ini がない (" + iniPath + L")";
+    case ErrorKind::kNoMaskKey:
+      if (outlet < 1 || outlet > 4) return start + key + L" がない (コンセントの番号は 1～4)";
+      return start + L"ip.ini に " + key + L" がない";
+    case ErrorKind::kEmptyMask: return start + key + L" が空";
+    case ErrorKind::kNotInCodePage: return start + kSettingsPathNotInCodePage;
+    case ErrorKind::kOverflow: return start + L"マスクが範囲外";
+    default: return start + L"マスクが数値でない";
+  }
+}
+
+std::wstring CannotSwitch(ErrorKind kind, bool stagingBegun, const SystemError& loadFailure) {
   const std::wstring cannot = std::wstring(kCannotSwitch) + L": ";
   std::wstring reason = kCannotSwitch;
-  if (const wchar_t* cause = LibraryCause(kind)) {
+  if (kind == ErrorKind::kLibraryNotFound) {
+    reason = cannot + LibraryNotLoaded(loadFailure);
+  } else if (const wchar_t* cause = LibraryCause(kind)) {
     reason = cannot + cause;
   } else {
     switch (kind) {
@@ -79,6 +102,7 @@ std::wstring CannotSwitch(ErrorKind kind, bool stagingBegun) {
       case ErrorKind::kAnswerOutOfRange: reason = cannot + L"スイッチの応答が範囲外"; break;
       case ErrorKind::kNotInCodePage: reason = cannot + L"アドレスにこのシステムの文字コードで表せない文字がある"; break;
       case ErrorKind::kNoAddress: reason = cannot + L"IP が空"; break;
+      case ErrorKind::kMaskZero: reason = cannot + L"マスクが 0 (どのコンセントも選ばない)"; break;
       default: break;
     }
   }
@@ -114,6 +138,46 @@ std::wstring NumberCannotSwitch(ErrorKind kind) {
 
 std::wstring WaitTooLong(int longestSeconds) {
   return std::wstring(kCannotWait) + L": 秒数が範囲外 (" + std::to_wstring(longestSeconds) + L" 秒まで)";
+}
+
+namespace {
+
+// CannotSwitch's reason after its first words, begun with other ones.
+std::wstring WithOtherStart(const wchar_t* start, const std::wstring& cannotSwitch) {
+  const std::wstring first = kCannotSwitch;
+  return std::wstring(start) + (cannotSwitch.rfind(first, 0) == 0 ? cannotSwitch.substr(first.size()) : L"");
+}
+
+}  // namespace
+
+std::wstring NotConfirmed(bool shownOn, unsigned seconds) {
+  return std::wstring(kCannotConfirm) + L": " + StateWord(shownOn) + L"のまま" + Seconds(seconds);
+}
+
+std::wstring CannotConfirm(ErrorKind kind, const SystemError& loadFailure) {
+  return WithOtherStart(kCannotConfirm, CannotSwitch(kind, loadFailure));
+}
+
+std::wstring ConfirmNoAnswer(unsigned seconds) {
+  return std::wstring(kCannotConfirm) + L": " + kNoAnswer + Seconds(seconds);
+}
+
+std::wstring ConfirmRefused(const std::wstring& value, int longest, int seconds) {
+  return L"CONFIRM の「" + value + L"」は 0～" + std::to_wstring(longest) + L" の整数でない: " +
+         std::to_wstring(seconds) + L" 秒で確認";
+}
+
+std::wstring NumberUnknown(ErrorKind kind) {
+  return std::wstring(kUnknownState) + (kind == ErrorKind::kOverflow ? L": 数値が範囲外" : L": 数値でない");
+}
+
+std::wstring StatusReadFailed(ErrorKind kind, const SystemError& loadFailure) {
+  if (kind == ErrorKind::kNoAddress) return std::wstring(kUnknownState) + L": IP が空";
+  return WithOtherStart(kUnknownState, CannotSwitch(kind, loadFailure));
+}
+
+std::wstring CannotLog(const std::wstring& path, const SystemError& reason) {
+  return std::wstring(kCannotLog) + L": " + path + SystemReason(reason);
 }
 
 std::wstring SettingsPathNotInCodePage(const std::wstring& path) {

@@ -5,6 +5,7 @@
 // that the benchmark's baseline window, which links no core, shows them too.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -75,9 +76,21 @@ std::wstring NextTryIn(unsigned seconds);
 // switched; one before says nothing of the kind.
 inline constexpr wchar_t kCannotSwitch[] = L"切替できず";
 std::wstring MaskCannotSwitch(ErrorKind kind);
-std::wstring CannotSwitch(ErrorKind kind, bool stagingBegun);
+// kLibraryNotFound says the system's reason when `loadFailure` has one, and
+// a library that is not 32-bit in words of its own.
+std::wstring CannotSwitch(ErrorKind kind, bool stagingBegun, const SystemError& loadFailure = {});
 // `reason` followed by "(切り替わった可能性がある)".
 std::wstring MayHaveSwitched(const std::wstring& reason);
+// Why socket.dll did not load: "socket.dll を読み込めず", then the system's
+// reason; a library that is not for 32-bit x86 (ERROR_BAD_EXE_FORMAT, 193)
+// is said to be so.
+std::wstring LibraryNotLoaded(const SystemError& loadFailure);
+inline constexpr std::uint32_t kBadExeFormat = 193;
+// A script's outlet whose mask ip.ini cannot give: no ip.ini at `iniPath`,
+// no SW<outlet> key (outlets are 1 to 4), an empty one, or one that is no
+// number; each begins with `cannot` (kCannotSwitch, or a status query's
+// kStatusUnknownWord words).
+std::wstring StoredMaskFailure(const wchar_t* cannot, ErrorKind kind, std::int32_t outlet, const std::wstring& iniPath);
 // ON or OFF pressed while another switch is pending, or waits for its turn.
 inline constexpr wchar_t kSwitchBusy[] = L"切替できず: 前の操作の応答待ち";
 // ON or OFF that waited for its turn behind a call that did not answer
@@ -117,6 +130,29 @@ inline constexpr wchar_t kCannotWait[] = L"待機できず";
 std::wstring WaitTooLong(int longestSeconds);
 // A number after CMD outside 16 bits.
 inline constexpr wchar_t kCommandNumberOutOfRange[] = L"起動できず: CMD の番号が範囲外";
+
+// A script's switch that the status read after it did not confirm: the
+// state it still showed after `seconds` ("切替を確認できず: オフのまま
+// (10 秒)"); a read that failed, or did not answer.
+inline constexpr wchar_t kCannotConfirm[] = L"切替を確認できず";
+std::wstring NotConfirmed(bool shownOn, unsigned seconds);
+std::wstring CannotConfirm(ErrorKind kind, const SystemError& loadFailure = {});
+std::wstring ConfirmNoAnswer(unsigned seconds);
+// CONFIRM in ip.ini that is no whole number from 0 to `longest`, written
+// as `value`: `seconds` are used instead.
+std::wstring ConfirmRefused(const std::wstring& value, int longest, int seconds);
+
+// A status query ("qel.exe ? 2"): why an outlet is reported unknown. Each
+// begins with kUnknownState.
+inline constexpr wchar_t kUnknownState[] = L"状態不明";
+inline constexpr wchar_t kNoOutletNamed[] = L"状態不明: コンセントの番号がない";
+std::wstring NumberUnknown(ErrorKind kind);
+// The status read failed (CannotSwitch's words after kUnknownState).
+std::wstring StatusReadFailed(ErrorKind kind, const SystemError& loadFailure);
+
+// The switch log could not be written: its path and the system's reason.
+inline constexpr wchar_t kCannotLog[] = L"記録できず";
+std::wstring CannotLog(const std::wstring& path, const SystemError& reason);
 
 // Save and quit: the word every failed save begins with, and its reasons.
 inline constexpr wchar_t kCannotSave[] = L"保存できず";

@@ -261,6 +261,23 @@ std::vector<std::wstring> ReadmeExamples() {
     examples.push_back(CannotSwitch(kind, true));
   }
   examples.push_back(MayHaveSwitched(CannotSwitchNoAnswer(10)));
+  examples.push_back(CannotSwitch(ErrorKind::kMaskZero, false));
+  examples.push_back(CannotSwitch(ErrorKind::kLibraryNotFound, false, {kBadExeFormat, L"Bad EXE format."}));
+  for (ErrorKind kind : {ErrorKind::kNoMaskKey, ErrorKind::kEmptyMask, ErrorKind::kNoSettingsFile}) {
+    examples.push_back(StoredMaskFailure(kCannotSwitch, kind, kind == ErrorKind::kNoMaskKey ? 5 : 3, L"C:\\qel\\ip.ini"));
+  }
+  examples.push_back(StoredMaskFailure(kCannotSwitch, ErrorKind::kNoMaskKey, 3, L""));
+  // A script's check of a switch, a status query, the switch log.
+  examples.push_back(NotConfirmed(false, 10));
+  examples.push_back(NotConfirmed(true, 10));
+  examples.push_back(ConfirmNoAnswer(10));
+  examples.push_back(ConfirmRefused(L"abc", 600, 10));
+  examples.push_back(kNoOutletNamed);
+  examples.push_back(NumberUnknown(ErrorKind::kTypeMismatch));
+  examples.push_back(NumberUnknown(ErrorKind::kOverflow));
+  examples.push_back(StatusReadFailed(ErrorKind::kNoAddress, {}));
+  examples.push_back(StoredMaskFailure(kUnknownState, ErrorKind::kNoMaskKey, 5, L""));
+  examples.push_back(CannotLog(L"C:\\qel\\qel-switch.log", {}));
   for (Unexpected failure : {Unexpected::kOutOfMemory, Unexpected::kOther}) {
     examples.push_back(Stopped(failure));
     examples.push_back(StatusStopped(failure));

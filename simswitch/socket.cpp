@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -231,12 +232,15 @@ void Journal(const std::string& call) {
 struct Faults {
   DWORD slowMilliseconds = 0;
   bool hang = false;
+  std::int64_t hangFrom = 1;  // the call of the function, counted in the process, that hangs first
   bool range = false;
+  DWORD lateMilliseconds = 0;  // transfer: the new word shows that much later
+  bool ignore = false;         // transfer: the new word never shows
 };
 
 // The faults QELSIM_FAULT asks of one function: a comma-separated list of
-// "<function>=<fault>", with the faults "slow<milliseconds>", "hang" and
-// "range". Letter case and blanks around the parts do not matter; entries
+// "<function>=<fault>", with the faults "slow<milliseconds>", "hang",
+// "range", and for transfer "late<milliseconds>" and "ignore". Letter case and blanks around the parts do not matter; entries
 // that are not of that form are ignored. Several entries for one function
 // all apply, and their slow times add up.
 Faults FaultsFor(std::string_view function) {
@@ -252,12 +256,22 @@ Faults FaultsFor(std::string_view function) {
     std::int64_t milliseconds = 0;
     if (fault == "hang") {
       faults.hang = true;
+    } else if (fault.substr(0, 4) == "hang" && fault[4] != '-' && fault[4] != '+' &&
+               ParseDecimal(fault.substr(4), milliseconds)) {
+      faults.hang = true;
+      faults.hangFrom = milliseconds;  // a count of calls here
     } else if (fault == "range") {
       faults.range = true;
+    } else if (fault == "ignore") {
+      faults.ignore = true;
     } else if (fault.substr(0, 4) == "slow" && fault.size() > 4 && fault[4] != '-' &&
                fault[4] != '+' && ParseDecimal(fault.substr(4), milliseconds)) {
       const std::int64_t total = faults.slowMilliseconds + milliseconds;
       faults.slowMilliseconds = static_cast<DWORD>(total < INFINITE - 1 ? total : INFINITE - 1);
+    } else if (fault.substr(0, 4) == "late" && fault.size() > 4 && fault[4] != '-' &&
+               fault[4] != '+' && ParseDecimal(fault.substr(4), milliseconds)) {
+      const std::int64_t total = faults.lateMilliseconds + milliseconds;
+      faults.lateMilliseconds = static_cast<DWORD>(total < INFINITE - 1 ? total : INFINITE - 1);
     }
   }
   return faults;
@@ -272,6 +286,16 @@ struct Outcome {
   std::string note;
 };
 
+// How many times each function has been called in this process, this call
+// included.
+std::int64_t CallNumber(std::string_view function) {
+  static LONG counts[qel::switch_api::kFunctionCount] = {};
+  for (int i = 0; i < qel::switch_api::kFunctionCount; ++i) {
+    if (function == qel::switch_api::kFunctionNames[i]) return InterlockedIncrement(&counts[i]);
+  }
+  return 0;
+}
+
 // Runs one exported function: applies its faults, performs it and journals
 // it as "<call> -> <result>", with " ! <note>" after it when there is a note,
 // or as "<call> hangs" when it is made to hang. `callSite` is the stack
@@ -283,7 +307,8 @@ std::int32_t Perform(std::string_view function, const std::string& call, const v
   const auto misaligned = reinterpret_cast<std::uintptr_t>(callSite) % 16;
   const std::string stackNote = misaligned == 0 ? "" : "stack " + std::to_string(misaligned) + " off 16";
   const Faults faults = FaultsFor(function);
-  if (faults.hang) {
+  const std::int64_t number = CallNumber(function);
+  if (faults.hang && number >= faults.hangFrom) {
     Journal(call + " hangs" + (stackNote.empty() ? "" : " ! " + stackNote));
     for (;;) Sleep(INFINITE);
   }
@@ -329,7 +354,7 @@ Outcome ReadWord() {
 // Staging changes nothing at the switch: its outlets change at transfer.
 Outcome Stage(std::int32_t word) { return {Narrow16(word), std::string()}; }
 
-Outcome Transfer(std::int32_t word) {
+Outcome TransferTo(const std::string& address, std::int32_t word) {
   const std::int32_t stored = Narrow16(word);
   const std::wstring path = StatePath();
   StateLock lock;
@@ -338,10 +363,40 @@ Outcome Transfer(std::int32_t word) {
   if (!ReadWholeFile(path, text, error)) {
     return {stored, "cannot read state file " + Narrow(path) + ": " + ErrorText(error)};
   }
-  if (!ReplaceWholeFile(path, StateWithWord(text, SelectedAddress(), stored), error)) {
+  if (!ReplaceWholeFile(path, StateWithWord(text, address, stored), error)) {
     return {stored, "cannot write state file " + Narrow(path) + ": " + ErrorText(error)};
   }
   return {stored, std::string()};
+}
+
+// A transfer whose word reaches the state file later, from a thread of its
+// own: what a switch that staggers its outlets shows. A process that ends
+// before then takes the change with it.
+struct LateTransfer {
+  std::string address;
+  std::int32_t word;
+  DWORD milliseconds;
+};
+
+DWORD WINAPI ApplyLater(void* parameter) {
+  const std::unique_ptr<LateTransfer> late(static_cast<LateTransfer*>(parameter));
+  Sleep(late->milliseconds);
+  TransferTo(late->address, late->word);
+  return 0;
+}
+
+Outcome Transfer(std::int32_t word) {
+  const Faults faults = FaultsFor("transfer");
+  if (faults.ignore) return {Narrow16(word), std::string()};
+  if (faults.lateMilliseconds > 0) {
+    auto late = std::make_unique<LateTransfer>(LateTransfer{SelectedAddress(), word, faults.lateMilliseconds});
+    const HANDLE thread = CreateThread(nullptr, 0, &ApplyLater, late.get(), 0, nullptr);
+    if (thread == nullptr) return TransferTo(SelectedAddress(), word);
+    late.release();
+    CloseHandle(thread);
+    return {Narrow16(word), std::string()};
+  }
+  return TransferTo(SelectedAddress(), word);
 }
 
 }  // namespace

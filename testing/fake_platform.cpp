@@ -17,7 +17,12 @@ struct FakeLibraryFunctions {
     return FakePlatform::current_->Record("setip", address, 0);
   }
   static std::int32_t QEL_STDCALL receivep6() {
-    return FakePlatform::current_->Record("receivep6", "", FakePlatform::current_->status);
+    FakePlatform& fake = *FakePlatform::current_;
+    if (fake.transferred_ && fake.transferShowsAfter >= 0 && fake.sleptMilliseconds >= fake.transferredShowsAt_) {
+      fake.status = *fake.transferred_;
+      fake.transferred_.reset();
+    }
+    return fake.Record("receivep6", "", fake.status);
   }
   static std::int32_t QEL_STDCALL setdata(std::int32_t word) {
     return FakePlatform::current_->Record("setdata", std::to_string(word), word);
@@ -26,7 +31,13 @@ struct FakeLibraryFunctions {
     return FakePlatform::current_->Record("cleandata", std::to_string(word), word);
   }
   static std::int32_t QEL_STDCALL transfer(std::int32_t word) {
-    FakePlatform::current_->status = word;
+    FakePlatform& fake = *FakePlatform::current_;
+    if (fake.transferShowsAfter == 0) {
+      fake.status = word;
+    } else {
+      fake.transferred_ = word;
+      fake.transferredShowsAt_ = fake.sleptMilliseconds + fake.transferShowsAfter;
+    }
     return FakePlatform::current_->Record("transfer", std::to_string(word), word);
   }
 };
@@ -189,10 +200,13 @@ std::optional<SystemError> FakePlatform::RemoveFile(const std::wstring& path) {
   return std::nullopt;
 }
 
-void* FakePlatform::LoadSwitchLibrary(const std::wstring&) {
+void* FakePlatform::LoadSwitchLibrary(const std::wstring&, SystemError& failure) {
   ++libraryLoads;
+  if (!libraryPresent) failure = libraryLoadError;
   return libraryPresent ? this : nullptr;
 }
+
+bool FakePlatform::FileExists(const std::wstring& path) { return files.count(ToAnsi(path).value_or("?")) != 0; }
 
 RawFunction FakePlatform::FindFunction(void*, const char* name) {
   const std::string function = name;
@@ -215,6 +229,21 @@ std::optional<SystemError> FakePlatform::StartCommandLine(const std::wstring& co
     return SystemError{2, L"The system cannot find the file specified."};
   }
   started.push_back(commandLine);
+  return std::nullopt;
+}
+
+std::optional<SystemError> FakePlatform::AppendLine(const std::wstring& path, std::string_view header,
+                                                   std::string_view line, std::uint64_t limitBytes) {
+  const std::string file = ToAnsi(path).value_or("?");
+  if (std::optional<SystemError> error = Fault("append")) return error;
+  if (readOnlyFiles.count(file) != 0) return SystemError{5, L"Access denied."};
+  std::string& content = files[file];
+  if (!content.empty() && content.size() + line.size() > limitBytes) {
+    files[file + ".1"] = content;
+    content.clear();
+  }
+  if (content.empty()) content = header;
+  content += line;
   return std::nullopt;
 }
 

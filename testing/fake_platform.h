@@ -34,11 +34,17 @@ class FakePlatform : public Platform {
                                 const std::string& path) override;
   std::wstring ExecutableDirectory() override { return executableDirectory; }
   std::wstring ArgumentText() override { return argumentText; }
-  void* LoadSwitchLibrary(const std::wstring& fileName) override;
+  void* LoadSwitchLibrary(const std::wstring& fileName, SystemError& failure) override;
   RawFunction FindFunction(void* library, const char* name) override;
   void SleepThenPumpEvents(int milliseconds) override;
   std::optional<SystemError> StartCommandLine(const std::wstring& commandLine) override;
   void WriteErrorLine(std::wstring_view line) override { errorLines.emplace_back(line); }
+  void WriteOutputLine(std::string_view line) override { outputLines.emplace_back(line); }
+  LocalTime Now() override { return now; }
+  std::wstring UserName() override { return userName; }
+  // Fails as step "append" of failingSteps, or on a path in readOnlyFiles.
+  std::optional<SystemError> AppendLine(const std::wstring& path, std::string_view header, std::string_view line,
+                                        std::uint64_t limitBytes) override;
   // U+FF01…U+FF5E to "!"…"~" and the ideographic space to " ".
   std::wstring FoldFullWidth(std::wstring_view text) override;
   bool IsReadOnlyFile(const std::wstring& path) override;
@@ -48,6 +54,7 @@ class FakePlatform : public Platform {
   std::vector<std::string> ReadProfileSections(const std::string& path) override;
   std::vector<std::string> ReadProfileKeys(const std::string& section, const std::string& path) override;
   std::optional<SystemError> FlushProfileFile(const std::wstring& path) override;
+  bool FileExists(const std::wstring& path) override;
   std::optional<SystemError> ReadWholeFile(const std::wstring& path, std::string& bytes) override;
   std::optional<SystemError> ReplaceWithCopy(const std::wstring& copy, const std::wstring& path) override;
   std::optional<SystemError> RemoveFile(const std::wstring& path) override;
@@ -67,11 +74,20 @@ class FakePlatform : public Platform {
   std::map<std::string, std::string> files;  // path -> content
   bool filesWritable = true;
   bool libraryPresent = true;
+  // Why the library does not load, when it is not present.
+  SystemError libraryLoadError{126, L"The specified module could not be found."};
   std::set<std::string> missingFunctions;
   // receivep6 returns `status`; transfer stores its word there. A result set
   // in `results` (by function name) is returned instead.
   std::int32_t status = 0;
   std::map<std::string, std::int32_t> results;
+  // The word transfer sends shows in `status` only once this many
+  // milliseconds have been slept after it (a switch that changes its
+  // outlets late); negative: never (a switch that ignores transfer).
+  long long transferShowsAfter = 0;
+  // The time and the user the log names.
+  LocalTime now{2026, 12, 11, 9, 5, 7, 540};
+  std::wstring userName = L"taro";
   // Programs that start; any other non-empty command line fails to start,
   // with error 2. Empty: every non-empty command line starts.
   std::set<std::wstring> startablePrograms;
@@ -96,6 +112,7 @@ class FakePlatform : public Platform {
   long long sleptMilliseconds = 0;
   std::vector<std::wstring> started;
   std::vector<std::wstring> errorLines;  // WriteErrorLine's lines, without CRLF
+  std::vector<std::string> outputLines;  // WriteOutputLine's lines, without CRLF
   // The files a save touched, in order: "copy FROM TO", "write PATH KEY",
   // "flush PATH", "read PATH", "replace PATH COPY", "remove PATH".
   std::vector<std::string> fileSteps;
@@ -104,6 +121,8 @@ class FakePlatform : public Platform {
   std::int32_t Record(const std::string& function, const std::string& argument, std::int32_t normalResult);
   std::optional<SystemError> Fault(const std::string& step);
   static FakePlatform* current_;
+  std::optional<std::int32_t> transferred_;  // a word sent that does not show yet
+  long long transferredShowsAt_ = 0;         // in sleptMilliseconds
 
   friend struct FakeLibraryFunctions;
 };

@@ -6,8 +6,10 @@
 // It reads IP and SW<OUTLET> from [Qelmark] of the ip.ini beside it with the
 // profile functions, loads socket.dll from its own folder, and switches the
 // outlet with the calls qel makes: setip, receivep6, setdata (STATE not 0)
-// or cleandata with the new word, transfer. No script language, no number
-// rules, no check of an answer: qel's time over this one is what those cost.
+// or cleandata with the new word, transfer, and one receivep6 after it, as
+// qel's check of a switch that shows at once; it reads CONFIRM and LOG as
+// qel does. No script language, no number rules, no check of an answer:
+// qel's time over this one is what those cost.
 //
 // With --watched it also starts a second thread before the first call, waits
 // until that thread runs, and leaves it waiting until the process ends: what
@@ -103,5 +105,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
   const auto transfer = Find<api::transfer_function>(library, api::Function::transfer);
   if (transfer == nullptr) ExitProcess(1);
   transfer(word);
+  // qel reads the switch back once (the check after a switch, with the
+  // seconds CONFIRM gives), and asks ip.ini whether to log it (LOG).
+  char setting[1024];
+  GetPrivateProfileStringA("Qelmark", "CONFIRM", "", setting, sizeof setting, ini);
+  receivep6();
+  GetPrivateProfileStringA("Qelmark", "LOG", "", setting, sizeof setting, ini);
   ExitProcess(0);
 }

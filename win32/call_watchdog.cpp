@@ -29,9 +29,12 @@ void CallWatchdog::EndNoAnswer() {
     EnterCriticalSection(&lock_);
     const std::wstring step = step_;
     const bool staging = staging_;
+    const std::wstring given = noAnswerReason_;
+    const std::function<void()> last = lastWords_;
     LeaveCriticalSection(&lock_);
-    const std::wstring reason = texts::CannotSwitchNoAnswer(limit_ / 1000);
+    const std::wstring reason = given.empty() ? texts::CannotSwitchNoAnswer(limit_ / 1000) : given;
     platform_.WriteErrorLine(ScriptFailureLine({step, staging ? texts::MayHaveSwitched(reason) : reason}));
+    if (last) last();
     end_(static_cast<UINT>(kExitNoAnswer));
   }
   // The other side is writing the line and ends the process after it.
@@ -42,6 +45,15 @@ void CallWatchdog::StepBegins(const std::wstring& step) {
   EnterCriticalSection(&lock_);
   step_ = step;
   staging_ = false;
+  noAnswerReason_.clear();
+  lastWords_ = nullptr;
+  LeaveCriticalSection(&lock_);
+}
+
+void CallWatchdog::WhenNoAnswer(const std::wstring& reason, std::function<void()> last) {
+  EnterCriticalSection(&lock_);
+  noAnswerReason_ = reason;
+  lastWords_ = std::move(last);
   LeaveCriticalSection(&lock_);
 }
 

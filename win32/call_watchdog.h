@@ -6,8 +6,10 @@
 //
 // Before it ends the process it writes the step's line on standard error,
 // as a script's failed steps do ("qel: 2 1: 切替できず: スイッチが応答しない
-// (10 秒)"), with "(切り替わった可能性がある)" once the step has begun to
-// stage its word (setdata, cleandata or transfer). Exactly one line is
+// (10 秒)", or the words the step gave, WhenNoAnswer), with
+// "(切り替わった可能性がある)" once the step has begun to stage its word
+// (setdata, cleandata or transfer), and does what the step asked to be done
+// then (a status query's lines, the log's line). Exactly one line is
 // written, whole: when a call comes back just as the watch runs out, the
 // first of the two to end the process writes it and ends the process, and
 // the other waits for that.
@@ -22,6 +24,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "core/platform.h"
@@ -47,6 +50,7 @@ class CallWatchdog : public SwitchCallWatch {
   void Begins(const char* function) override;
   void Ended() override;
   void StepBegins(const std::wstring& step) override;
+  void WhenNoAnswer(const std::wstring& reason, std::function<void()> last) override;
 
  private:
   static DWORD WINAPI Watch(void* self);
@@ -70,6 +74,8 @@ class CallWatchdog : public SwitchCallWatch {
   bool expired_ = false;
   std::wstring step_;
   bool staging_ = false;
+  std::wstring noAnswerReason_;     // empty: the switch's words
+  std::function<void()> lastWords_;  // run before the process ends, when set
   LONG ending_ = 0;  // set by the first to end the process: one line only
 };
 

@@ -1,5 +1,7 @@
 #include "win32/win32_platform.h"
 
+#include "win32/append_line.h"
+
 #include <windows.h>
 
 #include <vector>
@@ -121,11 +123,21 @@ HMODULE LoadFromProgramFolder(const std::wstring& fileName, LibraryLoader load) 
   // current directory (Wine keeps it for the empty text), undone at once.
   SetDllDirectoryW(FolderOf(WholeModulePath(nullptr)).c_str());
   library = LoadLibraryW(fileName.c_str());
+  const DWORD error = GetLastError();
   SetDllDirectoryW(nullptr);
+  SetLastError(error);
   return library;
 }
 
-void* Win32Platform::LoadSwitchLibrary(const std::wstring& fileName) { return LoadFromProgramFolder(fileName); }
+namespace {
+SystemError SystemErrorOf(unsigned long code);
+}  // namespace
+
+void* Win32Platform::LoadSwitchLibrary(const std::wstring& fileName, SystemError& failure) {
+  HMODULE library = LoadFromProgramFolder(fileName);
+  if (library == nullptr) failure = SystemErrorOf(GetLastError());
+  return library;
+}
 
 RawFunction Win32Platform::FindFunction(void* library, const char* name) {
   return reinterpret_cast<RawFunction>(GetProcAddress(static_cast<HMODULE>(library), name));
@@ -238,6 +250,48 @@ void Win32Platform::WriteErrorLine(std::wstring_view line) {
   std::string bytes = LineInCodePage(line, GetACP());
   bytes += "\r\n";
   WriteWhole(error, bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
+void Win32Platform::WriteOutputLine(std::string_view line) {
+  // As for standard error: only a starter's redirection or pipe gives one
+  // ("for /f ... in ('qel.exe ? 2')", "qel.exe ? 2 | find").
+  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (output == nullptr || output == INVALID_HANDLE_VALUE) return;
+  const std::string bytes = std::string(line) + "\r\n";
+  WriteWhole(output, bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
+LocalTime Win32Platform::Now() {
+  SYSTEMTIME utc = {}, local = {};
+  GetSystemTime(&utc);
+  if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) local = utc;
+  FILETIME utcTime = {}, localTime = {};
+  SystemTimeToFileTime(&utc, &utcTime);
+  SystemTimeToFileTime(&local, &localTime);
+  const auto ticks = [](const FILETIME& time) {
+    return static_cast<long long>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+  };
+  const long long offsetSeconds = (ticks(localTime) - ticks(utcTime)) / 10000000;
+  return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond,
+          static_cast<int>(offsetSeconds / 60)};
+}
+
+std::wstring Win32Platform::UserName() {
+  wchar_t name[257] = {};
+  DWORD size = 257;
+  return GetUserNameW(name, &size) ? std::wstring(name) : std::wstring();
+}
+
+std::optional<SystemError> Win32Platform::AppendLine(const std::wstring& path, std::string_view header,
+                                                     std::string_view line, std::uint64_t limitBytes) {
+  const DWORD error = AppendLineToFile(path, header, line, limitBytes);
+  if (error == ERROR_SUCCESS) return std::nullopt;
+  return SystemErrorOf(error);
+}
+
+bool Win32Platform::FileExists(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 bool Win32Platform::IsReadOnlyFile(const std::wstring& path) {

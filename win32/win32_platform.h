@@ -22,11 +22,16 @@ class Win32Platform : public Platform {
                                 const std::string& path) override;
   std::wstring ExecutableDirectory() override;
   std::wstring ArgumentText() override;
-  void* LoadSwitchLibrary(const std::wstring& fileName) override;
+  void* LoadSwitchLibrary(const std::wstring& fileName, SystemError& failure) override;
   RawFunction FindFunction(void* library, const char* name) override;
   void SleepThenPumpEvents(int milliseconds) override;
   std::optional<SystemError> StartCommandLine(const std::wstring& commandLine) override;
   void WriteErrorLine(std::wstring_view line) override;
+  void WriteOutputLine(std::string_view line) override;
+  LocalTime Now() override;
+  std::wstring UserName() override;
+  std::optional<SystemError> AppendLine(const std::wstring& path, std::string_view header, std::string_view line,
+                                        std::uint64_t limitBytes) override;
   std::wstring FoldFullWidth(std::wstring_view text) override;
   bool IsReadOnlyFile(const std::wstring& path) override;
   std::optional<SystemError> CopyBeside(const std::wstring& path, std::wstring& copy) override;
@@ -35,6 +40,7 @@ class Win32Platform : public Platform {
   std::vector<std::string> ReadProfileSections(const std::string& path) override;
   std::vector<std::string> ReadProfileKeys(const std::string& section, const std::string& path) override;
   std::optional<SystemError> FlushProfileFile(const std::wstring& path) override;
+  bool FileExists(const std::wstring& path) override;
   std::optional<SystemError> ReadWholeFile(const std::wstring& path, std::string& bytes) override;
   std::optional<SystemError> ReplaceWithCopy(const std::wstring& copy, const std::wstring& path) override;
   std::optional<SystemError> RemoveFile(const std::wstring& path) override;

@@ -492,7 +492,9 @@ TEST(Win32Platform, StartedProgramsStartAsFromExplorer) {
   const UINT qelErrorMode = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX;
   const UINT before = SetErrorMode(qelErrorMode);
   Win32Platform platform;
-  EXPECT_EQ(platform.LoadSwitchLibrary(L"no-such-library-qel.dll"), nullptr);
+  SystemError failure;
+  EXPECT_EQ(platform.LoadSwitchLibrary(L"no-such-library-qel.dll", failure), nullptr);
+  EXPECT_EQ(failure.code, static_cast<std::uint32_t>(ERROR_MOD_NOT_FOUND));
   wchar_t dllDirectory[MAX_PATH] = L"unchanged";
   GetDllDirectoryW(MAX_PATH, dllDirectory);
   EXPECT_STREQ(dllDirectory, L"") << "the DLL search stays changed after the load";

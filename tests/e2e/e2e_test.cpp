@@ -123,11 +123,13 @@ struct ScriptCase {
 
 TEST_F(QelFolder, CommandScripts) {
   const ScriptCase cases[] = {
+      // Each switch is confirmed by a read of the status word after it.
       {L"2 0 W1 1", 5, 5,
-       {"setip 192.168.1.10 -> 0", "receivep6 -> 5", "cleandata 1 -> 1", "transfer 1 -> 1",
-        "setip 192.168.1.10 -> 0", "receivep6 -> 1", "setdata 5 -> 5", "transfer 5 -> 5"},
+       {"setip 192.168.1.10 -> 0", "receivep6 -> 5", "cleandata 1 -> 1", "transfer 1 -> 1", "receivep6 -> 1",
+        "setip 192.168.1.10 -> 0", "receivep6 -> 1", "setdata 5 -> 5", "transfer 5 -> 5", "receivep6 -> 5"},
        0},
-      {L"3 1", 1, 33, {"setip 192.168.1.10 -> 0", "receivep6 -> 1", "setdata 33 -> 33", "transfer 33 -> 33"}, 0},
+      {L"3 1", 1, 33,
+       {"setip 192.168.1.10 -> 0", "receivep6 -> 1", "setdata 33 -> 33", "transfer 33 -> 33", "receivep6 -> 33"}, 0},
       // A state that is not a number switches nothing: the switch is not
       // even asked.
       {L"1 on", 1, 1, {}, 1},
@@ -135,12 +137,14 @@ TEST_F(QelFolder, CommandScripts) {
       // Command lines as cmd passes them: it removes a redirection but keeps
       // the blank before it ("qel.exe 2 1 >>log.txt 2>&1"). The empty
       // tokens of blanks are no step and no failure.
-      {L"2 1 ", 0, 4, {"setip 192.168.1.10 -> 0", "receivep6 -> 0", "setdata 4 -> 4", "transfer 4 -> 4"}, 0},
+      {L"2 1 ", 0, 4,
+       {"setip 192.168.1.10 -> 0", "receivep6 -> 0", "setdata 4 -> 4", "transfer 4 -> 4", "receivep6 -> 4"}, 0},
       {L"2 0 W1 1 ", 5, 5,
-       {"setip 192.168.1.10 -> 0", "receivep6 -> 5", "cleandata 1 -> 1", "transfer 1 -> 1",
-        "setip 192.168.1.10 -> 0", "receivep6 -> 1", "setdata 5 -> 5", "transfer 5 -> 5"},
+       {"setip 192.168.1.10 -> 0", "receivep6 -> 5", "cleandata 1 -> 1", "transfer 1 -> 1", "receivep6 -> 1",
+        "setip 192.168.1.10 -> 0", "receivep6 -> 1", "setdata 5 -> 5", "transfer 5 -> 5", "receivep6 -> 5"},
        0},
-      {L"1  1", 0, 1, {"setip 192.168.1.10 -> 0", "receivep6 -> 0", "setdata 1 -> 1", "transfer 1 -> 1"}, 0},
+      {L"1  1", 0, 1,
+       {"setip 192.168.1.10 -> 0", "receivep6 -> 0", "setdata 1 -> 1", "transfer 1 -> 1", "receivep6 -> 1"}, 0},
       // Still two tokens, so a script, whose lone outlet number cannot act.
       {L"1 ", 1, 1, {}, 1},
       {L"3 x ", 1, 1, {}, 1},
@@ -150,16 +154,18 @@ TEST_F(QelFolder, CommandScripts) {
       // Two outlets cannot be switched by one script: the fourth number does
       // nothing, and the exit code says so.
       {L"1 1 2 0", 0, 1,
-       {"setip 192.168.1.10 -> 0", "receivep6 -> 0", "setdata 1 -> 1", "transfer 1 -> 1",
-        "setip 192.168.1.10 -> 0", "receivep6 -> 1", "setdata 1 -> 1", "transfer 1 -> 1"},
+       {"setip 192.168.1.10 -> 0", "receivep6 -> 0", "setdata 1 -> 1", "transfer 1 -> 1", "receivep6 -> 1",
+        "setip 192.168.1.10 -> 0", "receivep6 -> 1", "setdata 1 -> 1", "transfer 1 -> 1", "receivep6 -> 1"},
        1},
       // An outlet number with no state.
       {L"W0 3", 1, 1, {}, 1},
       {L"sw1 1", 0, 0, {}, 1},
       // Full-width digits, as an IME types them.
-      {L"１ １", 0, 1, {"setip 192.168.1.10 -> 0", "receivep6 -> 0", "setdata 1 -> 1", "transfer 1 -> 1"}, 0},
+      {L"１ １", 0, 1,
+       {"setip 192.168.1.10 -> 0", "receivep6 -> 0", "setdata 1 -> 1", "transfer 1 -> 1", "receivep6 -> 1"}, 0},
       // Off clears bits 8 to 15 as well.
-      {L"4 0", 384, 0, {"setip 192.168.1.10 -> 0", "receivep6 -> 384", "cleandata 0 -> 0", "transfer 0 -> 0"}, 0},
+      {L"4 0", 384, 0,
+       {"setip 192.168.1.10 -> 0", "receivep6 -> 384", "cleandata 0 -> 0", "transfer 0 -> 0", "receivep6 -> 0"}, 0},
       {L"5 1", 0, 0, {}, 1},
   };
   for (const ScriptCase& c : cases) {
@@ -207,7 +213,9 @@ TEST_F(QelFolder, AWaitingScriptTakesItsMessages) {
 // would see. A library whose setdata removes none of its argument (cdecl)
 // leaves it off: that switch stops after setdata, before anything is sent.
 TEST_F(QelFolder, EveryLibraryFunctionGetsItsArgumentsIntactAndKeepsTheStack) {
-  WriteAll(Ini(), "[Qelmark]\r\nIP=10.20.30.40\r\nSW1=-255\r\n");  // mask 0xFF01
+  // Mask 0xFF01. Switched off, the word keeps bits 8 to 15, which this mask
+  // names too: the outlet still reads on, so no check here (CONFIRM=0).
+  WriteAll(Ini(), "[Qelmark]\r\nIP=10.20.30.40\r\nSW1=-255\r\nCONFIRM=0\r\n");
   const std::wstring builtDir = gSocket.substr(0, gSocket.find_last_of(L'\\'));
   struct Case {
     const char* library;
@@ -276,7 +284,7 @@ TEST_F(QelFolder, ACallPastTheLimitEndsTheScriptWithTwoAndNothingAfterIt) {
        21000},
       {L"setip=hang", L"CMD1 W1 2 0 W0 2 1", 2, {"setip 192.168.1.10 hangs"}, 11000},
       {L"receivep6=slow2000", L"1 1", 0,
-       {"setip 192.168.1.10 -> 0", "receivep6 -> 0", "setdata 1 -> 1", "transfer 1 -> 1"}, 2000},
+       {"setip 192.168.1.10 -> 0", "receivep6 -> 0", "setdata 1 -> 1", "transfer 1 -> 1", "receivep6 -> 1"}, 4000},
   };
   WriteAll(Ini(), "[Qelmark]\r\nIP=192.168.1.10\r\nSW1=1\r\nSW2=4\r\nCMD1=\"" + Narrow(dir_) +
                       "\\echoargs.exe\" started\r\n");
@@ -332,7 +340,7 @@ TEST_F(QelFolder, AScriptCallsTheLibraryFromOneThread) {
   SetWord(0);
   EXPECT_EQ(RunQel(L"1 1 W0 0"), 0u);
   const std::vector<std::string> threads = JournalThreads(ReadAll(JournalPath()));
-  ASSERT_EQ(threads.size(), 8u);
+  ASSERT_EQ(threads.size(), 10u);  // two switches, each confirmed by a read
   for (const std::string& thread : threads) EXPECT_EQ(thread, threads.front());
   EXPECT_NE(threads.front(), "");
 }
@@ -567,7 +575,13 @@ TEST_F(QelFolder, JapaneseReasonsOnStandardError) {
     bool library;
     std::wstring error;  // without its CRLF
   } cases[] = {
-      {"no library", L"1 1", good, false, L"qel: 1 1: 切替できず: socket.dll を読み込めず"},
+      {"no library", L"1 1", good, false,
+       L"qel: 1 1: 切替できず: socket.dll を読み込めず: " + SystemErrorText(ERROR_MOD_NOT_FOUND) + L" (126)"},
+      {"no key of the outlet", L"3 1", good, true, L"qel: 3 1: 切替できず: ip.ini に SW3 がない"},
+      {"outlet 5", L"5 1", good, true, L"qel: 5 1: 切替できず: SW5 がない (コンセントの番号は 1～4)"},
+      {"an empty mask", L"1 1", "[Qelmark]\r\nIP=192.168.1.10\r\nSW1=\r\n", true, L"qel: 1 1: 切替できず: SW1 が空"},
+      {"mask 0", L"1 0", "[Qelmark]\r\nIP=192.168.1.10\r\nSW1=0\r\n", true,
+       L"qel: 1 0: 切替できず: マスクが 0 (どのコンセントも選ばない)"},
       {"empty address", L"2 1 ", "[Qelmark]\r\nIP=\r\nSW2=4\r\n", true, L"qel: 2 1: 切替できず: IP が空"},
       {"bad mask", L"1 1", "[Qelmark]\r\nIP=192.168.1.10\r\nSW1=one\r\n", true,
        L"qel: 1 1: 切替できず: マスクが数値でない"},
@@ -628,7 +642,8 @@ TEST_F(QelFolder, Utf8ReasonsOnStandardError) {
     bool library;
     std::wstring error;  // without its CRLF
   } cases[] = {
-      {"no library", L"1 1", false, L"qel: 1 1: 切替できず: socket.dll を読み込めず"},
+      {"no library", L"1 1", false,
+       L"qel: 1 1: 切替できず: socket.dll を読み込めず: " + SystemErrorText(ERROR_MOD_NOT_FOUND) + L" (126)"},
       {"a token of characters no other code page holds all of", L"1 \u00e9\u03A9\u6A5F",
        true, L"qel: \u00e9\u03A9\u6A5F: 切替できず: 数値でない"},
   };
@@ -639,6 +654,199 @@ TEST_F(QelFolder, Utf8ReasonsOnStandardError) {
     EXPECT_EQ(RunQelRedirected(c.arguments, output, error), 1u);
     EXPECT_EQ(output, "");
     EXPECT_EQ(error, Narrow(c.error + L"\r\n", CP_UTF8));
+  }
+}
+
+// "qel.exe ? ..." reads the switch once and writes on or off for each outlet
+// named, in ASCII with CRLF, in the order named; it switches nothing. An
+// outlet it cannot report is unknown, and the exit code 1.
+TEST_F(QelFolder, StatusQueryForEachOutletAndAllFour) {
+  const struct {
+    const wchar_t* arguments;
+    std::string output;
+    DWORD exitCode;
+  } cases[] = {
+      {L"? 1", "on\r\n", 0},
+      {L"? 2", "off\r\n", 0},
+      {L"? 3", "on\r\n", 0},
+      {L"? 4", "off\r\n", 0},
+      {L"? 1 2 3 4", "on\r\noff\r\non\r\noff\r\n", 0},
+      {L"? 4 3 ", "off\r\non\r\n", 0},  // as cmd hands over "qel.exe ? 4 3 | find ..."
+      {L"? 2 5", "off\r\nunknown\r\n", 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Narrow(c.arguments));
+    SetWord(1 | 32);
+    DeleteFileW(JournalPath().c_str());
+    std::string output, error;
+    EXPECT_EQ(RunQelRedirected(c.arguments, output, error), c.exitCode);
+    EXPECT_EQ(output, c.output);
+    EXPECT_EQ(error.empty(), c.exitCode == 0) << error;
+    EXPECT_EQ(Journal(), (JournalLines{"setip 192.168.1.10 -> 0", "receivep6 -> 33"}));
+    EXPECT_EQ(State(), "192.168.1.10=33\n");
+  }
+}
+
+// A switch is read back after transfer: at once, then every half second
+// until it shows, for up to CONFIRM seconds. A switch whose outlets change
+// late is confirmed once they have; one that ignores transfer never is
+// (exit code 1); a read that hangs is a switch that does not answer (2).
+TEST_F(QelFolder, EachSwitchIsConfirmedByReadingItBack) {
+  const struct {
+    const char* what;
+    const wchar_t* fault;
+    std::string confirm;  // a CONFIRM line for ip.ini
+    DWORD exitCode;
+    int wordAfter;
+    DWORD atLeastMs;
+    std::size_t readsAfterTransfer;  // 0: at least two
+  } cases[] = {
+      {"confirmed at once", nullptr, "", 0, 4, 0, 1},
+      {"confirmed after a slow change", L"transfer=late1500", "", 0, 4, 1500, 0},
+      {"never confirmed", L"transfer=ignore", "CONFIRM=2\r\n", 1, 0, 2000, 5},
+      {"no check", L"transfer=ignore", "CONFIRM=0\r\n", 0, 0, 0, 0},
+      {"a hung read after the transfer", L"receivep6=hang2", "", 2, 4, 10000, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteAll(Ini(), "[Qelmark]\r\nIP=192.168.1.10\r\nSW2=4\r\n" + c.confirm);
+    SetWord(0);
+    DeleteFileW(JournalPath().c_str());
+    SetEnvironmentVariableW(L"QELSIM_FAULT", c.fault);
+    const DWORD started = GetTickCount();
+    EXPECT_EQ(RunQel(L"2 1"), c.exitCode);
+    EXPECT_GE(GetTickCount() - started, c.atLeastMs);
+    SetEnvironmentVariableW(L"QELSIM_FAULT", nullptr);
+    // A late change lands even when qel has ended: give it its time.
+    for (int i = 0; i < 40 && c.wordAfter != 0 && State() != "192.168.1.10=4\n"; ++i) Sleep(100);
+    EXPECT_EQ(State(), "192.168.1.10=" + std::to_string(c.wordAfter) + "\n");
+    const JournalLines journal = Journal();
+    const JournalLines switched = {"setip 192.168.1.10 -> 0", "receivep6 -> 0", "setdata 4 -> 4", "transfer 4 -> 4"};
+    ASSERT_GE(journal.size(), switched.size());
+    EXPECT_EQ(JournalLines(journal.begin(), journal.begin() + 4), switched);
+    const JournalLines after(journal.begin() + 4, journal.end());
+    if (c.exitCode == 2) {
+      EXPECT_EQ(after, JournalLines{"receivep6 hangs"});
+    } else if (std::string(c.what) == "no check") {
+      EXPECT_EQ(after, JournalLines{});
+    } else if (c.readsAfterTransfer > 0) {
+      EXPECT_EQ(after, JournalLines(c.readsAfterTransfer, "receivep6 -> " + std::string(c.exitCode == 0 ? "4" : "0")));
+    } else {
+      ASSERT_GE(after.size(), 2u);
+      EXPECT_EQ(after.front(), "receivep6 -> 0");
+      EXPECT_EQ(after.back(), "receivep6 -> 4");
+    }
+  }
+}
+
+// LOG=qel.log: a line for each switch, query and command line, from
+// processes appending at once too: none is lost or cut into another, and
+// the file has one byte-order mark, at its start.
+TEST_F(QelFolder, TwoProcessesLogAtOnce) {
+  WriteAll(Ini(), "[Qelmark]\r\nIP=192.168.1.10\r\nSW1=1\r\nSW2=4\r\nLOG=qel.log\r\n");
+  SetWord(0);
+  // Each empty CMD9 writes a line and does nothing else: many lines fast.
+  std::wstring script;
+  for (int i = 0; i < 40; ++i) script += L"CMD9 ";
+  std::vector<qel::OwnedProcess> processes;
+  for (int i = 0; i < 3; ++i) processes.push_back(StartQelIn(dir_, script + L"W0", dir_));
+  for (const qel::OwnedProcess& process : processes) {
+    ASSERT_TRUE(process.process);
+    ASSERT_EQ(WaitForSingleObject(process.process.get(), 120000), static_cast<DWORD>(WAIT_OBJECT_0));
+  }
+  EXPECT_EQ(RunQel(L"2 1"), 0u);
+  std::string log = ReadAll(dir_ + L"\\qel.log");
+  ASSERT_EQ(log.substr(0, 3), "\xEF\xBB\xBF");
+  log.erase(0, 3);
+  EXPECT_EQ(log.find("\xEF\xBB\xBF"), std::string::npos);
+  std::size_t commandLines = 0, switchLines = 0;
+  for (std::size_t start = 0; start < log.size();) {
+    const std::size_t end = log.find("\r\n", start);
+    ASSERT_NE(end, std::string::npos) << "a line without its end";
+    const std::string line = log.substr(start, end - start);
+    start = end + 2;
+    std::vector<std::string> fields;
+    for (std::size_t from = 0;;) {
+      const std::size_t tab = line.find('\t', from);
+      fields.push_back(line.substr(from, tab == std::string::npos ? std::string::npos : tab - from));
+      if (tab == std::string::npos) break;
+      from = tab + 1;
+    }
+    ASSERT_EQ(fields.size(), 7u) << line;
+    EXPECT_EQ(fields[0].size(), 25u) << line;  // 2026-12-11T09:05:07+09:00
+    EXPECT_EQ(fields[2], "script") << line;
+    if (fields[4] == "CMD9") {
+      ++commandLines;
+      EXPECT_EQ(fields[6].rfind("failed: ", 0), 0u) << line;
+    } else {
+      ++switchLines;
+      EXPECT_EQ(fields[3] + " " + fields[4] + " " + fields[5] + " " + fields[6], "192.168.1.10 2 on confirmed");
+    }
+  }
+  EXPECT_EQ(commandLines, 120u);
+  EXPECT_EQ(switchLines, 1u);
+}
+
+// At 1 MiB the log becomes qel.log.1, an older one replaced, and a new
+// qel.log begins.
+TEST_F(QelFolder, ALogAtItsSizeCapIsRenamed) {
+  WriteAll(Ini(), "[Qelmark]\r\nIP=192.168.1.10\r\nSW1=1\r\nLOG=logs\\qel.log\r\n");
+  ASSERT_TRUE(CreateDirectoryW((dir_ + L"\\logs").c_str(), nullptr));
+  const std::string full = "\xEF\xBB\xBF" + std::string(1024 * 1024 - 3 - 20, 'x') + "\r\n";
+  WriteAll(dir_ + L"\\logs\\qel.log", full);
+  WriteAll(dir_ + L"\\logs\\qel.log.1", "older\r\n");
+  SetWord(0);
+  std::string output, error;
+  EXPECT_EQ(RunQelRedirected(L"? 1", output, error), 0u);
+  EXPECT_EQ(output, "off\r\n");
+  EXPECT_EQ(ReadAll(dir_ + L"\\logs\\qel.log.1"), full);
+  const std::string log = ReadAll(dir_ + L"\\logs\\qel.log");
+  EXPECT_EQ(log.substr(0, 3), "\xEF\xBB\xBF");
+  EXPECT_NE(log.find("\t192.168.1.10\t1\t?\toff\r\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("\r\n"), log.size() - 2);  // one line
+}
+
+// A log that cannot be written stops no switch: one line on standard
+// error, and the exit code the switching earned.
+TEST_F(QelFolder, JapaneseALogThatCannotBeWrittenStopsNothing) {
+  ASSERT_EQ(GetACP(), 932u) << "this case needs the Japanese locale (LANG=ja_JP.UTF-8)";
+  WriteAll(Ini(), "[Qelmark]\r\nIP=192.168.1.10\r\nSW2=4\r\nLOG=no-such-folder\\qel.log\r\n");
+  SetWord(0);
+  std::string output, error;
+  EXPECT_EQ(RunQelRedirected(L"2 1 W0 0", output, error), 0u);
+  EXPECT_EQ(State(), "192.168.1.10=0\n");
+  EXPECT_EQ(Widen(error, 932), L"qel: LOG: 記録できず: " + dir_ + L"\\no-such-folder\\qel.log: " +
+                                   SystemErrorText(ERROR_PATH_NOT_FOUND) + L" (3)\r\n")
+      << Narrow(Widen(error, 932));
+}
+
+// What a script not confirmed, and a query whose switch does not answer,
+// say; the query's lines still match the outlets named.
+TEST_F(QelFolder, JapaneseNotConfirmedAndNoAnswer) {
+  ASSERT_EQ(GetACP(), 932u) << "this case needs the Japanese locale (LANG=ja_JP.UTF-8)";
+  WriteAll(Ini(), "[Qelmark]\r\nIP=192.168.1.10\r\nSW2=4\r\nSW3=32\r\nCONFIRM=1\r\n");
+  SetWord(0);
+  const struct {
+    const wchar_t* fault;
+    const wchar_t* arguments;
+    DWORD exitCode;
+    std::string output;
+    std::wstring error;
+  } cases[] = {
+      {L"transfer=ignore", L"2 1", 1, "", L"qel: 2 1: 切替を確認できず: オフのまま (1 秒)\r\n"},
+      {L"receivep6=hang2", L"2 1", 2, "", L"qel: 2 1: 切替を確認できず: スイッチが応答しない (10 秒)\r\n"},
+      {L"receivep6=hang", L"? 2 3", 2, "unknown\r\nunknown\r\n", L"qel: ? 2 3: 状態不明: スイッチが応答しない (10 秒)\r\n"},
+      {nullptr, L"? 5", 1, "unknown\r\n", L"qel: ? 5: 状態不明: SW5 がない (コンセントの番号は 1～4)\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Narrow(c.arguments));
+    SetWord(0);
+    SetEnvironmentVariableW(L"QELSIM_FAULT", c.fault);
+    std::string output, error;
+    EXPECT_EQ(RunQelRedirected(c.arguments, output, error), c.exitCode);
+    SetEnvironmentVariableW(L"QELSIM_FAULT", nullptr);
+    EXPECT_EQ(output, c.output);
+    EXPECT_EQ(Widen(error, 932), c.error) << Narrow(Widen(error, 932));
   }
 }
 

@@ -90,6 +90,7 @@ void LibraryThread::Carry(std::unique_ptr<LibraryCall> call) {
           }
         },
         c.what);
+    c.loadFailure = library_.loadFailure();
   } catch (const std::bad_alloc&) {
     c.unexpected = texts::Unexpected::kOutOfMemory;
   } catch (...) {

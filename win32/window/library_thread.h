@@ -58,6 +58,7 @@ struct SwitchCall {
   std::wstring address;
   std::int16_t mask = 0;
   bool on = false;
+  int outlet = 0;  // the outlet (0-based) whose ON or OFF it is, for the log
   // Whether a failure came once the word was being staged
   // (SwitchLibrary::stagingBegun): the outlet may have switched.
   bool stagingBegun = false;
@@ -69,6 +70,8 @@ struct LibraryCall {
 
   // What came of it.
   std::optional<ErrorKind> failure;
+  // Why socket.dll did not load, for a failure of kLibraryNotFound.
+  SystemError loadFailure;
   // A failure that qel's handling does not expect (callback_edge.h).
   std::optional<texts::Unexpected> unexpected;
 

@@ -11,6 +11,23 @@
 
 namespace qel {
 
+namespace {
+
+LogEntry SwitchEntry(const LibraryCall& call, const std::wstring& result) {
+  const SwitchCall& what = std::get<SwitchCall>(call.what);
+  return {what.address, std::to_wstring(what.outlet + 1), what.on ? L"on" : L"off", result};
+}
+
+}  // namespace
+
+LivePanel::LivePanel(SwitchLibrary& library, LibraryThread::Notify notify)
+    : library_(library),
+      thread_(library, notify),
+      log_(library.platform(), LogMode::kWindow, [this](const std::wstring& why) {
+        // Once while the window is open (the log tells only its first failure).
+        MessageBoxW(window_, why.c_str(), texts::kMessageTitle, MB_OK | MB_ICONWARNING);
+      }) {}
+
 void LivePanel::Attach(HWND window) {
   window_ = window;
   for (RowLook& row : answered_) row = {false, true, texts::AwaitingFirstAnswer(0)};
@@ -52,6 +69,7 @@ void LivePanel::FinishSetUp(HINSTANCE instance) {
 void LivePanel::Ask(std::unique_ptr<LibraryCall> call) {
   pace_.Asked(GetTickCount(), call->kind());
   switches_.Asked(*call);
+  pendingSwitchLogged_ = false;
   thread_.Ask(std::move(call));
 }
 
@@ -84,7 +102,9 @@ bool LivePanel::DropLateSwitch(DWORD now) {
   if (!switches_.Waiting() || !pace_.PastLimit(now)) return false;
   // Not carried out long after it was pressed, whenever the switch may
   // answer.
-  switches_.Drop();
+  const std::unique_ptr<LibraryCall> late = switches_.Take();
+  log_.Write(SwitchEntry(*late, LogResult(log_result::kNoAnswer,
+                                          texts::CannotSwitchNoAnswer(pace_.PendingFor(now) / 1000))));
   return true;
 }
 
@@ -99,6 +119,12 @@ void LivePanel::PollIfDue() {
                 MB_OK | MB_ICONWARNING);
     CloseIfDone(GetTickCount());
     return;
+  }
+  if (pace_.Pending() && pace_.PendingKind() == CallKind::kSwitch && !pendingSwitchLogged_ && pace_.PastLimit(now)) {
+    // The outlet's state is unknown: no answer by the limit.
+    pendingSwitchLogged_ = true;
+    log_.Write({ControlText(window_, kIdAddress), L"", L"",
+                LogResult(log_result::kNoAnswer, texts::NoAnswer(pace_.PendingFor(now) / 1000))});
   }
   if (close_ != nullptr) {
     CloseIfDone(now);
@@ -141,12 +167,18 @@ void LivePanel::TakeAnswer() {
                 MB_OK | MB_ICONWARNING);
   }
   if (call->kind() == CallKind::kSwitch) {
+    const SwitchCall& what = std::get<SwitchCall>(call->what);
+    log_.Write(SwitchEntry(
+        *call, call->unexpected ? LogResult(log_result::kFailed, texts::Stopped(*call->unexpected))
+               : call->failure  ? LogResult(log_result::kFailed,
+                                            texts::CannotSwitch(*call->failure, what.stagingBegun, call->loadFailure))
+                                : log_result::kDone));
     if (call->unexpected) {
       PostMessageW(window_, kMsgCallbackStopped, static_cast<WPARAM>(*call->unexpected),
                    static_cast<LPARAM>(StoppedIn::kMessage));
     } else if (call->failure) {
-      const bool staged = std::get<SwitchCall>(call->what).stagingBegun;
-      MessageBoxW(window_, texts::CannotSwitch(*call->failure, staged).c_str(), texts::kMessageTitle,
+      MessageBoxW(window_, texts::CannotSwitch(*call->failure, what.stagingBegun, call->loadFailure).c_str(),
+                  texts::kMessageTitle,
                   MB_OK | MB_ICONWARNING);
     }
   }
@@ -174,7 +206,14 @@ void LivePanel::CloseIfDone(DWORD now) {
     const bool sent = pace_.Pending() && pace_.PendingKind() == CallKind::kSwitch;
     const unsigned seconds = (sent ? pace_.PendingFor(now) : now - closeAskedAt_) / 1000;
     const std::wstring noAnswer = texts::CannotSwitchNoAnswer(seconds);
-    switches_.Drop();
+    if (switches_.Waiting()) {
+      const std::unique_ptr<LibraryCall> late = switches_.Take();
+      log_.Write(SwitchEntry(*late, LogResult(log_result::kNoAnswer, noAnswer)));
+    } else if (sent && !pendingSwitchLogged_) {
+      pendingSwitchLogged_ = true;
+      log_.Write({ControlText(window_, kIdAddress), L"", L"",
+                  LogResult(log_result::kNoAnswer, texts::MayHaveSwitched(noAnswer))});
+    }
     MessageBoxW(window_, (sent ? texts::MayHaveSwitched(noAnswer) : noAnswer).c_str(), texts::kMessageTitle,
                 MB_OK | MB_ICONWARNING);
   }
@@ -294,7 +333,16 @@ void LivePanel::SwitchFromScreen(int outlet, bool on) {
   }
   // The address and mask on screen, saved or not.
   auto call = std::make_unique<LibraryCall>();
-  call->what = SwitchCall{ControlText(window_, kIdAddress), mask.value, on};
+  SwitchCall what{ControlText(window_, kIdAddress), mask.value, on};
+  what.outlet = outlet;
+  call->what = std::move(what);
+  if (mask.value == 0) {
+    // Names no outlet: refused here, before anything is sent.
+    const std::wstring reason = texts::CannotSwitch(ErrorKind::kMaskZero, false);
+    log_.Write(SwitchEntry(*call, LogResult(log_result::kFailed, reason)));
+    MessageBoxW(window_, reason.c_str(), texts::kMessageTitle, MB_OK | MB_ICONWARNING);
+    return;
+  }
   switch (switches_.Place(call, pace_.Pending())) {
     case SwitchQueue::Placed::kAskNow:
       Ask(std::move(call));
@@ -312,7 +360,10 @@ void LivePanel::Launch(int command) {
   const std::wstring commandLine = ControlText(window_, kIdCommandLine + command);
   if (const std::optional<SystemError> failure = library_.platform().StartCommandLine(commandLine)) {
     const std::wstring text = texts::CannotLaunch(texts::CommandName(command), commandLine, *failure);
+    log_.Write({L"", texts::CommandName(command), commandLine, LogResult(log_result::kFailed, text)});
     MessageBoxW(window_, text.c_str(), texts::kMessageTitle, MB_OK | MB_ICONWARNING);
+  } else {
+    log_.Write({L"", texts::CommandName(command), commandLine, log_result::kStarted});
   }
 }
 

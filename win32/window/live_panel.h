@@ -46,6 +46,7 @@
 #include "win32/window/accessible_names.h"
 #include "win32/window/control_ids.h"
 #include "win32/window/focus_state_tip.h"
+#include "core/switch_log.h"
 #include "win32/window/library_thread.h"
 #include "win32/window/outlet_label_painter.h"
 #include "win32/window/switch_queue.h"
@@ -59,8 +60,7 @@ inline constexpr unsigned kPollTimer = 1;
 
 class LivePanel {
  public:
-  explicit LivePanel(SwitchLibrary& library, LibraryThread::Notify notify = &PostMessageW)
-      : library_(library), thread_(library, notify) {}
+  explicit LivePanel(SwitchLibrary& library, LibraryThread::Notify notify = &PostMessageW);
   LivePanel(const LivePanel&) = delete;
   LivePanel& operator=(const LivePanel&) = delete;
 
@@ -175,6 +175,9 @@ class LivePanel {
   std::function<void()> close_;  // set while the window waits to close
   bool closed_ = false;          // the window was closed
   DWORD closeAskedAt_ = 0;
+  // The switch log (LOG in ip.ini): each ON and OFF, and each launch.
+  SwitchLog log_;
+  bool pendingSwitchLogged_ = false;  // its "no answer" is logged already
   // Last: its destructor gives the labels back their own painting, before
   // the rows it paints from go.
   OutletLabelPainter painter_;

@@ -1,0 +1,99 @@
+#include "core/switch_log.h"
+
+#include "core/errors.h"
+#include "core/settings.h"
+#include "core/window_texts.h"
+
+namespace qel {
+namespace {
+
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+// UTF-8 of wide text; a lone surrogate becomes U+FFFD.
+std::string Utf8(const std::wstring& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::uint32_t c = static_cast<std::uint16_t>(text[i]);
+    if (sizeof(wchar_t) > 2) c = static_cast<std::uint32_t>(text[i]);
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<std::uint32_t>(text[i + 1]) - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::string Field(const std::wstring& text) {
+  std::wstring field = text;
+  for (wchar_t& c : field) {
+    if (c == L'\t' || c == L'\r' || c == L'\n') c = L' ';
+  }
+  return Utf8(field);
+}
+
+// `value` in `width` decimal digits, zeros first.
+std::string Digits(int value, int width) {
+  std::string text(static_cast<std::size_t>(width), '0');
+  for (int i = width - 1; i >= 0 && value > 0; --i, value /= 10) text[static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
+  return text;
+}
+
+// ISO 8601 to the second, with the offset: "2026-12-11T09:05:07+09:00".
+std::string Timestamp(const LocalTime& t) {
+  const int offset = t.offsetMinutes < 0 ? -t.offsetMinutes : t.offsetMinutes;
+  return Digits(t.year, 4) + "-" + Digits(t.month, 2) + "-" + Digits(t.day, 2) + "T" + Digits(t.hour, 2) + ":" +
+         Digits(t.minute, 2) + ":" + Digits(t.second, 2) + (t.offsetMinutes < 0 ? "-" : "+") + Digits(offset / 60, 2) +
+         ":" + Digits(offset % 60, 2);
+}
+
+}  // namespace
+
+std::wstring LogResult(const wchar_t* result, const std::wstring& reason) {
+  return reason.empty() ? std::wstring(result) : std::wstring(result) + L": " + reason;
+}
+
+std::wstring LogPath(const std::wstring& directory, const std::wstring& value) {
+  const bool absolute = (value.size() >= 2 && value[1] == L':') || (!value.empty() && (value[0] == L'\\' || value[0] == L'/'));
+  if (absolute) return value;
+  std::wstring folder = directory;
+  if (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+  return folder + L"\\" + value;
+}
+
+std::string LogLine(const LocalTime& time, const std::wstring& user, LogMode mode, const LogEntry& entry) {
+  return Timestamp(time) + "\t" + Field(user) + "\t" + (mode == LogMode::kWindow ? "window" : "script") + "\t" +
+         Field(entry.address) + "\t" + Field(entry.outlet) + "\t" + Field(entry.asked) + "\t" + Field(entry.result) +
+         "\r\n";
+}
+
+void SwitchLog::Write(const LogEntry& entry) {
+  std::wstring value;
+  // No ip.ini path, no LOG: no log.
+  if (FailureOf([&] { value = ReadSetting(platform_, kLogKey); }) || value.empty()) return;
+  const std::wstring path = LogPath(platform_.ExecutableDirectory(), value);
+  const std::string line = LogLine(platform_.Now(), platform_.UserName(), mode_, entry);
+  const std::optional<SystemError> failure = platform_.AppendLine(path, kByteOrderMark, line, kLogLimitBytes);
+  if (failure && !failureTold_) {
+    failureTold_ = true;
+    if (failed_) failed_(texts::CannotLog(path, *failure));
+  }
+}
+
+}  // namespace qel
