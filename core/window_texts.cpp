@@ -155,7 +155,8 @@ std::wstring NotConfirmed(bool shownOn, unsigned seconds) {
 }
 
 std::wstring CannotConfirm(ErrorKind kind, const SystemError& loadFailure) {
-  return WithOtherStart(kCannotConfirm, CannotSwitch(kind, loadFailure));
+  // After the transfer: the outlet may have switched.
+  return WithOtherStart(kCannotConfirm, CannotSwitch(kind, true, loadFailure));
 }
 
 std::wstring ConfirmNoAnswer(unsigned seconds) {
@@ -173,7 +174,7 @@ std::wstring NumberUnknown(ErrorKind kind) {
 
 std::wstring StatusReadFailed(ErrorKind kind, const SystemError& loadFailure) {
   if (kind == ErrorKind::kNoAddress) return std::wstring(kUnknownState) + L": IP が空";
-  return WithOtherStart(kUnknownState, CannotSwitch(kind, loadFailure));
+  return WithOtherStart(kUnknownState, CannotSwitch(kind, false, loadFailure));
 }
 
 std::wstring CannotLog(const std::wstring& path, const SystemError& reason) {
