@@ -87,7 +87,7 @@ class HeldSwitchPlatform : public Win32Platform {
  public:
   explicit HeldSwitchPlatform(std::wstring folder) : folder_(std::move(folder)) {}
   std::wstring ExecutableDirectory() override { return folder_; }
-  void* LoadSwitchLibrary(const std::wstring&) override { return this; }
+  void* LoadSwitchLibrary(const std::wstring&, SystemError&) override { return this; }
   RawFunction FindFunction(void*, const char* name) override {
     for (const auto& [known, function] : kHeldFunctions) {
       if (std::string(known) == name) return function;
