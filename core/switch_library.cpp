@@ -9,19 +9,28 @@ using switch_api::Function;
 #if defined(__i386__) && defined(__GNUC__)
 // A call of a library function through a thunk written out whole, so that
 // it holds whatever the compiler does: it keeps ESP in a callee-saved
-// register, pushes the `count` arguments, calls, compares ESP with the kept
-// one and puts it back. 1 when the call left ESP in place, as __stdcall does
-// (a library built another way would not); the result in `result`. Global,
-// so that the compiler keeps the C calling convention for it.
+// register, lowers it so that ESP is a multiple of 16 at the call once the
+// `count` arguments are on (GCC's code for 32-bit Windows counts on that,
+// and SSE code in the library may fault without it), pushes them, calls,
+// compares ESP with where __stdcall leaves it (the aligned pointer, before
+// the arguments) and puts it back. 1 when the call left ESP there (a library
+// built another way would not); the result in `result`. Global, so that the
+// compiler keeps the C calling convention for it.
 extern "C" [[gnu::naked]] int qel_call_keeping_stack(RawFunction /*function*/, const std::uint32_t* /*arguments*/,
                                                     std::uint32_t /*count*/, std::int32_t* /*result*/) {
   asm(R"(
   pushl %ebp
   movl %esp, %ebp
   pushl %esi
-  movl %esp, %esi           # the pointer before the arguments go on
+  pushl %edi
+  movl %esp, %esi           # the pointer to put back
   movl 12(%ebp), %edx
   movl 16(%ebp), %ecx
+  leal 0(,%ecx,4), %eax     # the arguments' bytes
+  subl %eax, %esp
+  andl $-16, %esp           # where the arguments begin: a multiple of 16
+  addl %eax, %esp
+  movl %esp, %edi           # where __stdcall leaves the pointer
 1:
   testl %ecx, %ecx          # the arguments, the last first
   jz 2f
@@ -35,8 +44,9 @@ extern "C" [[gnu::naked]] int qel_call_keeping_stack(RawFunction /*function*/, c
   movl 20(%ebp), %edx
   movl %eax, (%edx)
   xorl %eax, %eax
-  cmpl %esi, %ecx
+  cmpl %edi, %ecx
   sete %al
+  popl %edi
   popl %esi
   popl %ebp
   ret

@@ -42,21 +42,25 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# A Japanese UTF-8 locale, so Wine can run a program with ANSI code page 932.
-have_ja_locale() {
+# UTF-8 locales for Wine: Japanese, so a program runs with ANSI code page
+# 932; Hindi, whose Windows locale has no ANSI code page of its own, so that
+# Wine gives a program UTF-8 (65001) as its ANSI code page.
+have_locale() {
   local all
   all=$(locale -a 2>/dev/null || true)
-  grep -qix 'ja_JP\.utf-\?8' <<<"$all"
+  grep -qix "$1\\.utf-\\?8" <<<"$all"
 }
-if ! have_ja_locale; then
-  echo "qel setup: generating the ja_JP.UTF-8 locale" >&2
-  # localedef exits 1 on mere warnings; what counts is that the locale exists.
-  $SUDO localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 || true
-  if ! have_ja_locale; then
-    echo "qel setup: could not generate the ja_JP.UTF-8 locale" >&2
-    exit 1
+for wanted in ja_JP hi_IN; do
+  if ! have_locale "$wanted"; then
+    echo "qel setup: generating the $wanted.UTF-8 locale" >&2
+    # localedef exits 1 on mere warnings; what counts is that the locale exists.
+    $SUDO localedef -i "$wanted" -f UTF-8 "$wanted.UTF-8" || true
+    if ! have_locale "$wanted"; then
+      echo "qel setup: could not generate the $wanted.UTF-8 locale" >&2
+      exit 1
+    fi
   fi
-fi
+done
 
 # A kernel that runs no 32-bit programs (scripts/run32-mode.sh): the 32-bit
 # half of Wine runs under qemu-i386 10, the 64-bit half natively. Debian 12's

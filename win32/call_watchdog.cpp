@@ -7,7 +7,10 @@
 
 namespace qel {
 
-void EndThisProcessNow(UINT exitCode) { TerminateProcess(GetCurrentProcess(), exitCode); }
+void EndThisProcessNow(UINT exitCode) {
+  TerminateProcess(GetCurrentProcess(), exitCode);
+  ExitProcess(exitCode);  // only should the system refuse the first
+}
 
 CallWatchdog::CallWatchdog(Platform& platform, DWORD limitMilliseconds, ProcessEnd end)
     : platform_(platform),

@@ -5,10 +5,25 @@
 // windowing system and make every script several times slower to start.
 //
 // A script's calls into the switch library are each held to
-// kCallLimitSeconds by a watchdog (call_watchdog.h); the window makes its
-// calls from a thread of its own and watches them itself. Either mode ends
-// with ExitProcess: a call that never comes back must not keep the process.
+// kCallLimitSeconds by a watchdog (call_watchdog.h), which ends the process
+// itself when a call does not come back; the window makes its calls from a
+// thread of its own and watches them itself. Either mode ends with
+// ExitProcess: a call that never comes back must not keep the process. A
+// script ends with 0, 1 or 2 (core/command_script.h), one that a failure
+// nothing expects stopped with 1 (RunStartup).
 #include <windows.h>
+
+// GCC's code for 32-bit Windows counts on a stack pointer that is a multiple
+// of 16 at each call, which the system does not promise where it calls in
+// (thread and window procedures, COM callbacks). qel is built for x86
+// without SSE (the toolchain's default), whose code needs no more than 4:
+// those entry points take the stack as the system gives it, at no cost in
+// size. The one caller of code that may need 16, socket.dll, aligns the
+// stack for it (core/switch_library.cpp). A build with SSE must align the
+// entry points too (-mincoming-stack-boundary=2).
+#if defined(__i386__) && defined(__SSE__)
+#error "qel's entry points take the system's stack as it is: build without SSE, or with -mincoming-stack-boundary=2"
+#endif
 
 #include "core/command_script.h"
 #include "core/switch_library.h"

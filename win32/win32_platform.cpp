@@ -107,16 +107,25 @@ std::wstring ArgumentsOf(const std::wstring& commandLine) {
 
 std::wstring Win32Platform::ArgumentText() { return ArgumentsOf(GetCommandLineW()); }
 
-void* Win32Platform::LoadSwitchLibrary(const std::wstring& fileName) {
-  // The usual search, our own folder first, without the current directory:
-  // a socket.dll where a shortcut starts must not load. Our folder as the
-  // DLL directory does that on Windows and Wine alike (Wine keeps the current
-  // directory for the empty text); undone at once, for what qel starts.
-  SetDllDirectoryW(ExecutableDirectory().c_str());
-  HMODULE library = LoadLibraryW(fileName.c_str());
+HMODULE LoadFromProgramFolder(const std::wstring& fileName, LibraryLoader load) {
+  // Our own folder, then the system's; never the current directory: a
+  // socket.dll where a shortcut starts must not load. The search is the
+  // call's own and changes nothing of the process, which other threads
+  // (a delay load, a started program that inherits the DLL directory) may
+  // meet meanwhile.
+  HMODULE library = load(fileName.c_str(), nullptr,
+                         LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (library != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) return library;
+  // A system without these search flags (Vista, and 7 without update
+  // KB2533623): our folder as the DLL directory, which also leaves out the
+  // current directory (Wine keeps it for the empty text), undone at once.
+  SetDllDirectoryW(FolderOf(WholeModulePath(nullptr)).c_str());
+  library = LoadLibraryW(fileName.c_str());
   SetDllDirectoryW(nullptr);
   return library;
 }
+
+void* Win32Platform::LoadSwitchLibrary(const std::wstring& fileName) { return LoadFromProgramFolder(fileName); }
 
 RawFunction Win32Platform::FindFunction(void* library, const char* name) {
   return reinterpret_cast<RawFunction>(GetProcAddress(static_cast<HMODULE>(library), name));
@@ -199,25 +208,34 @@ std::optional<SystemError> Win32Platform::StartCommandLine(const std::wstring& c
   return std::nullopt;
 }
 
+std::string LineInCodePage(std::wstring_view line, UINT codePage, TextConverter convert) {
+  if (line.empty()) return std::string();
+  const int size = static_cast<int>(line.size());
+  // No best fit: a character the code page cannot hold is written as its
+  // default character ("?"), not as a look-alike that names another file.
+  // UTF-8 holds every character and takes no such flag: Windows refuses
+  // the call (ERROR_INVALID_FLAGS), as it does for a few other code pages,
+  // which are then converted without it.
+  DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  int length = convert(codePage, flags, line.data(), size, nullptr, 0, nullptr, nullptr);
+  if (length <= 0 && flags != 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+    flags = 0;
+    length = convert(codePage, flags, line.data(), size, nullptr, 0, nullptr, nullptr);
+  }
+  if (length <= 0) return std::string();
+  std::string bytes(static_cast<std::size_t>(length), '\0');
+  length = convert(codePage, flags, line.data(), size, bytes.data(), length, nullptr, nullptr);
+  bytes.resize(static_cast<std::size_t>(length > 0 ? length : 0));
+  return bytes;
+}
+
 void Win32Platform::WriteErrorLine(std::wstring_view line) {
   // A program of the windows subsystem has a standard error handle only when
   // its starter gave it one: a batch file's 2>err.txt or 2>&1, a scheduled
   // task's redirection. Without one nothing is shown anywhere.
   const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
   if (error == nullptr || error == INVALID_HANDLE_VALUE) return;
-  // In the ANSI code page, as Notepad and type read a log; a character it
-  // cannot hold is written as the code page's default character ("?"), not
-  // as a look-alike that names another file.
-  std::string bytes;
-  if (!line.empty()) {
-    const int size = static_cast<int>(line.size());
-    const int length =
-        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, line.data(), size, nullptr, 0, nullptr, nullptr);
-    bytes.assign(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
-    if (length > 0) {
-      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, line.data(), size, bytes.data(), length, nullptr, nullptr);
-    }
-  }
+  std::string bytes = LineInCodePage(line, GetACP());
   bytes += "\r\n";
   WriteWhole(error, bytes.data(), static_cast<DWORD>(bytes.size()));
 }

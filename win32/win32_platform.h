@@ -45,6 +45,23 @@ class Win32Platform : public Platform {
 // character of it.
 std::optional<std::string> TextInCodePage(std::wstring_view text, UINT codePage);
 
+// LoadLibraryExW, or a stand-in with its contract.
+using LibraryLoader = HMODULE(WINAPI*)(LPCWSTR fileName, HANDLE reserved, DWORD flags);
+
+// The library `fileName` from the program's own folder, else the system
+// folder, never the current directory; loaded as Win32Platform's
+// LoadSwitchLibrary does, with `load` in the place of LoadLibraryExW.
+HMODULE LoadFromProgramFolder(const std::wstring& fileName, LibraryLoader load = &LoadLibraryExW);
+
+// WideCharToMultiByte, or a stand-in with its contract.
+using TextConverter = int(WINAPI*)(UINT codePage, DWORD flags, LPCWCH text, int size, LPSTR out, int outSize,
+                                   LPCCH defaultChar, LPBOOL usedDefault);
+
+// A line of standard error in `codePage` (the system's ANSI code page): as
+// Notepad and type read a log. A character the code page cannot hold is
+// its default character ("?"); UTF-8 (65001) holds them all.
+std::string LineInCodePage(std::wstring_view line, UINT codePage, TextConverter convert = &WideCharToMultiByte);
+
 // ReplaceFileW, or a stand-in with its contract.
 using FileReplacer = BOOL(WINAPI*)(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags,
                                    LPVOID exclude, LPVOID reserved);

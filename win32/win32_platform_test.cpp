@@ -136,6 +136,75 @@ TEST(TextInCodePage, EveryCharacterOrNothing) {
   }
 }
 
+// What a stand-in for LoadLibraryExW was asked, and the error it fails with.
+DWORD gLoadFlags = 0;
+DWORD gLoadError = 0;
+HMODULE WINAPI FailingLoadLibraryEx(LPCWSTR, HANDLE, DWORD flags) {
+  gLoadFlags = flags;
+  SetLastError(gLoadError);
+  return nullptr;
+}
+
+// socket.dll is searched for in our folder and the system's, by the call's
+// own flags; where the system has no such flags (ERROR_INVALID_PARAMETER on
+// Vista and 7 without KB2533623) the library is still loaded, with our
+// folder as the DLL directory for that call alone. Any other failure is the
+// failure.
+TEST(LoadFromProgramFolder, SearchFlagsOfItsOwnElseTheOldWay) {
+  gLoadError = ERROR_INVALID_PARAMETER;
+  const HMODULE fallback = LoadFromProgramFolder(L"kernel32.dll", &FailingLoadLibraryEx);
+  EXPECT_EQ(gLoadFlags, static_cast<DWORD>(LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
+  EXPECT_EQ(fallback, GetModuleHandleW(L"kernel32.dll"));
+  wchar_t directory[MAX_PATH] = {};
+  EXPECT_EQ(GetDllDirectoryW(MAX_PATH, directory), 0u) << "the DLL directory was left set";
+  gLoadError = ERROR_MOD_NOT_FOUND;
+  EXPECT_EQ(LoadFromProgramFolder(L"kernel32.dll", &FailingLoadLibraryEx), nullptr);
+  EXPECT_EQ(LoadFromProgramFolder(L"kernel32.dll"), GetModuleHandleW(L"kernel32.dll"));
+  EXPECT_EQ(LoadFromProgramFolder(L"qel-no-such-library.dll"), nullptr);
+}
+
+// WideCharToMultiByte as Windows has it, stricter than Wine's: UTF-8 takes
+// no flag but WC_ERR_INVALID_CHARS, and no question whether the default
+// character was used (ERROR_INVALID_FLAGS, ERROR_INVALID_PARAMETER).
+int WINAPI WindowsWideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH text, int size, LPSTR out, int outSize,
+                                      LPCCH defaultChar, LPBOOL usedDefault) {
+  if (codePage == CP_UTF8 && (flags & ~static_cast<DWORD>(WC_ERR_INVALID_CHARS)) != 0) {
+    SetLastError(ERROR_INVALID_FLAGS);
+    return 0;
+  }
+  if (codePage == CP_UTF8 && (defaultChar != nullptr || usedDefault != nullptr)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  return WideCharToMultiByte(codePage, flags, text, size, out, outSize, defaultChar, usedDefault);
+}
+
+// A reason line on standard error in the ANSI code page: whole in UTF-8
+// (the ANSI code page of Windows 10 and later with "Beta: Use Unicode
+// UTF-8"), which takes no best-fit flag; a character another code page
+// lacks as "?", never as a look-alike.
+TEST(LineInCodePage, WholeInUtf8AndAQuestionMarkForWhatACodePageLacks) {
+  const std::wstring line = L"qel: 1 1: 切替できず: スイッチが応答しない (10 秒)";
+  const struct {
+    const char* what;
+    UINT codePage;
+    std::wstring line;
+    std::string bytes;
+  } cases[] = {
+      {"UTF-8", 65001, line, Narrow(line, CP_UTF8)},
+      {"UTF-8: Omega and a pair of surrogates", 65001, L"\u03A9 \xD83D\xDE00", "\xCE\xA9 \xF0\x9F\x98\x80"},
+      {"Japanese", 932, line, Narrow(line, 932)},
+      {"Japanese: e acute, whose best fit is e", 932, L"caf\u00e9", "caf?"},
+      {"Western: Omega, whose best fit is O, and kanji", 1252, L"qel: \u03A9 \u00e9 \u6A5F", "qel: ? \xE9 ?"},
+      {"the empty line", 65001, L"", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(LineInCodePage(c.line, c.codePage, &WindowsWideCharToMultiByte), c.bytes);
+    EXPECT_EQ(LineInCodePage(c.line, c.codePage), c.bytes);
+  }
+}
+
 // The bytes that begin a character of two bytes: Shift-JIS has two ranges
 // of them; a code page of one byte a character has none, and neither has
 // UTF-8 (no byte of its longer characters is an ASCII one).

@@ -200,9 +200,12 @@ TEST_F(QelFolder, AWaitingScriptTakesItsMessages) {
 // bits are set (sign-extended from 16 bits), so that every byte of each
 // argument shows in the journal. qel checks the stack pointer around every
 // call and fails the switch when the pointer did not come back where
-// __stdcall leaves it: exit code 0 says each call kept it. A library whose
-// setdata removes none of its argument (cdecl) leaves it off: that switch
-// stops after setdata, before anything is sent.
+// __stdcall leaves it: exit code 0 says each call kept it. Each call is
+// made with the stack pointer a multiple of 16, as GCC's code counts on:
+// the simulated switch notes any other ("! stack 4 off 16") in its
+// journal, which this test and every other that reads the journal whole
+// would see. A library whose setdata removes none of its argument (cdecl)
+// leaves it off: that switch stops after setdata, before anything is sent.
 TEST_F(QelFolder, EveryLibraryFunctionGetsItsArgumentsIntactAndKeepsTheStack) {
   WriteAll(Ini(), "[Qelmark]\r\nIP=10.20.30.40\r\nSW1=-255\r\n");  // mask 0xFF01
   const std::wstring builtDir = gSocket.substr(0, gSocket.find_last_of(L'\\'));
@@ -297,6 +300,33 @@ TEST_F(QelFolder, ACallPastTheLimitEndsTheScriptWithTwoAndNothingAfterIt) {
   }
 }
 
+// A socket.dll whose loading never ends (its DllMain never returns): the
+// load is the first call, held to the limit like any other. The script ends
+// with 2 and its one line, written whole, whether standard error is a file
+// of its own ("2>err.txt") or shares one with standard output, appended to
+// (">>log.txt 2>&1").
+TEST_F(QelFolder, ALibraryThatHangsWhileItLoadsEndsTheScriptWithTwoAndItsLine) {
+  const std::wstring hanging = gSocket.substr(0, gSocket.find_last_of(L'\\')) + L"\\..\\hanging-switch\\socket.dll";
+  ASSERT_TRUE(CopyFileW(hanging.c_str(), (dir_ + L"\\socket.dll").c_str(), FALSE));
+  const std::string line = Narrow(L"qel: 1 1: 切替できず: スイッチが応答しない (10 秒)\r\n", GetACP());
+  SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+  const std::wstring logPath = dir_ + L"\\log.txt";
+  for (const bool shared : {false, true}) {
+    SCOPED_TRACE(shared ? ">>log.txt 2>&1" : "2>log.txt");
+    WriteAll(logPath, "before\r\n");
+    DWORD code = 0;
+    {
+      const qel::OwnedHandle log(CreateFileW(logPath.c_str(), shared ? FILE_APPEND_DATA : GENERIC_WRITE,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                             shared ? OPEN_EXISTING : CREATE_ALWAYS, 0, nullptr));
+      ASSERT_NE(log.get(), INVALID_HANDLE_VALUE);
+      code = RunQelIn(dir_, L"1 1", dir_, shared ? log.get() : nullptr, log.get());
+    }
+    EXPECT_EQ(code, 2u);
+    EXPECT_EQ(ReadAll(logPath), (shared ? "before\r\n" : "") + line);
+  }
+}
+
 // A script's calls all come from one thread.
 TEST_F(QelFolder, AScriptCallsTheLibraryFromOneThread) {
   SetWord(0);
@@ -353,6 +383,20 @@ TEST_F(QelFolder, LibraryInTheCurrentDirectoryIsNotLoaded) {
   EXPECT_EQ(RunQel(L"1 0", elsewhere), 1u);
   EXPECT_TRUE(Journal().empty());
   EXPECT_EQ(State(), "192.168.1.10=1\n");
+}
+
+// Loading the library changes nothing of the process: the DLL directory,
+// which a program that a CMD line starts meanwhile would inherit, stays as
+// it was (none) while socket.dll loads.
+TEST_F(QelFolder, LoadingTheLibraryLeavesTheDllDirectoryAlone) {
+  const std::wstring probe =
+      gSocket.substr(0, gSocket.find_last_of(L'\\')) + L"\\..\\dll-directory-probe\\socket.dll";
+  ASSERT_TRUE(CopyFileW(probe.c_str(), (dir_ + L"\\socket.dll").c_str(), FALSE));
+  const std::wstring report = dir_ + L"\\dll-directory.txt";
+  DeleteFileW(report.c_str());
+  EXPECT_EQ(RunQel(L"1 1"), 0u);
+  ASSERT_NE(GetFileAttributesW(report.c_str()), INVALID_FILE_ATTRIBUTES) << "socket.dll was not loaded";
+  EXPECT_EQ(ReadAll(report), "");
 }
 
 // qel in a folder whose name the ANSI code page (1252) cannot hold: its
@@ -549,15 +593,20 @@ TEST_F(QelFolder, JapaneseReasonsOnStandardError) {
     EXPECT_EQ(Widen(error, 932), c.error.empty() ? L"" : c.error + L"\r\n") << Narrow(Widen(error, 932));
   }
   // A switch that does not answer: the step it hung in, before qel ends with
-  // 2; nothing after it runs, so nothing more is said.
+  // 2; nothing after it runs, so nothing more is said. Once the word was
+  // being staged, the outlet may have switched.
   WriteAll(Ini(), good);
-  SetEnvironmentVariableW(L"QELSIM_FAULT", L"receivep6=hang");
-  {
+  for (const auto& [fault, line] : {
+           std::pair{L"receivep6=hang", std::wstring(L"qel: 1 1: 切替できず: スイッチが応答しない (10 秒)")},
+           std::pair{L"transfer=hang",
+                     std::wstring(L"qel: 1 1: 切替できず: スイッチが応答しない (10 秒) (切り替わった可能性がある)")},
+       }) {
+    SCOPED_TRACE(Narrow(fault));
+    SetEnvironmentVariableW(L"QELSIM_FAULT", fault);
     std::string output, error;
     EXPECT_EQ(RunQelRedirected(L"1 1 x CMD1", output, error), 2u);
     SetEnvironmentVariableW(L"QELSIM_FAULT", nullptr);
-    EXPECT_EQ(Widen(error, 932), L"qel: 1 1: 切替できず: スイッチが応答しない (10 秒)\r\n")
-        << Narrow(Widen(error, 932));
+    EXPECT_EQ(Widen(error, 932), line + L"\r\n") << Narrow(Widen(error, 932));
   }
   // Every failure of one script, in its order.
   WriteAll(Ini(), "[Qelmark]\r\nIP=192.168.1.10\r\nSW1=1\r\nCMD1=\r\n");
@@ -565,6 +614,32 @@ TEST_F(QelFolder, JapaneseReasonsOnStandardError) {
   EXPECT_EQ(RunQelRedirected(L"x CMD1 1 1 1 0", output, error), 1u);
   EXPECT_EQ(Widen(error, 932), L"qel: x: 切替できず: 数値でない\r\nqel: CMD1: 起動できず: CMD1 が空\r\n"
                                L"qel: 1 0: 切替できず: 4 つ目からの数値は使われない\r\n");
+}
+
+// Where the ANSI code page is UTF-8 (Windows' "Beta: Use Unicode UTF-8";
+// under Wine a locale whose Windows locale has no ANSI code page of its
+// own, such as Hindi), the reason lines are written whole in UTF-8: no
+// character is lost to "?".
+TEST_F(QelFolder, Utf8ReasonsOnStandardError) {
+  ASSERT_EQ(GetACP(), 65001u) << "this case needs ANSI code page 65001 (LANG=hi_IN.UTF-8)";
+  const struct {
+    const char* what;
+    const wchar_t* arguments;
+    bool library;
+    std::wstring error;  // without its CRLF
+  } cases[] = {
+      {"no library", L"1 1", false, L"qel: 1 1: 切替できず: socket.dll を読み込めず"},
+      {"a token of characters no other code page holds all of", L"1 \u00e9\u03A9\u6A5F",
+       true, L"qel: \u00e9\u03A9\u6A5F: 切替できず: 数値でない"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (!c.library) DeleteFileW((dir_ + L"\\socket.dll").c_str());
+    std::string output, error;
+    EXPECT_EQ(RunQelRedirected(c.arguments, output, error), 1u);
+    EXPECT_EQ(output, "");
+    EXPECT_EQ(error, Narrow(c.error + L"\r\n", CP_UTF8));
+  }
 }
 
 // A mask typed with the IME in full-width mode and saved in Shift-JIS.
