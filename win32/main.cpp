@@ -7,8 +7,9 @@
 // A script's calls into the switch library are each held to
 // kCallLimitSeconds by a watchdog (call_watchdog.h), which ends the process
 // itself when a call does not come back; the window makes its calls from a
-// thread of its own and watches them itself. Either mode ends with
-// ExitProcess: a call that never comes back must not keep the process. A
+// thread of its own and watches them itself. A call that never comes back
+// must not keep the process: a script ends with ExitProcess, the window's
+// mode with TerminateProcess once the window is closed. A
 // script ends with 0, 1 or 2 (core/command_script.h), one that a failure
 // nothing expects stopped with 1 (RunStartup).
 #include <windows.h>
@@ -50,9 +51,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   });
   if (outcome.mode == qel::StartMode::kScript) ExitProcess(static_cast<UINT>(qel::ExitCodeOf(outcome)));
   if (!created) ExitProcess(1);
-  // The window is gone and ip.ini saved (or left alone): the process ends
-  // without the loader lock that ExitProcess takes, which a socket.dll that
-  // hangs while it loads holds for good.
+  // The window is closed, ip.ini saved (or left alone) and the ON or OFF
+  // pressed carried out: the process ends without the loader lock that
+  // ExitProcess takes, which a socket.dll that hangs while it loads holds
+  // for good.
   const int exitCode = window.Run();
   qel::EndThisProcessNow(static_cast<UINT>(exitCode));
   return exitCode;

@@ -77,36 +77,6 @@ Heard AskControl(HWND control) {
   return heard;
 }
 
-// What the control's object says when a reader reaches it through its
-// window (IOleWindow, as WindowFromAccessibleObject does), and whether
-// that route leads back to the very object the control gave.
-Heard AskThroughItsWindow(HWND control, bool& same) {
-  same = false;
-  IAccessible* object = nullptr;
-  if (FAILED(AccessibleObjectFromWindow(control, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object)))) {
-    return {};
-  }
-  Heard heard;
-  IOleWindow* window = nullptr;
-  if (SUCCEEDED(object->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(&window)))) {
-    IAccessible* back = nullptr;
-    if (SUCCEEDED(window->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&back)))) {
-      heard = Ask(back);
-      IUnknown* first = nullptr;
-      IUnknown* second = nullptr;
-      object->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&first));
-      back->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&second));
-      same = first != nullptr && first == second;
-      if (first != nullptr) first->Release();
-      if (second != nullptr) second->Release();
-      back->Release();
-    }
-    window->Release();
-  }
-  object->Release();
-  return heard;
-}
-
 // What each child of the window says, by control id, walked as a reader
 // walks the window: its client object's children.
 std::map<int, Heard> Walk(HWND window) {
@@ -310,21 +280,6 @@ TEST_F(QelAccessible, EachLabelSaysItsOutletsState) {
       EXPECT_EQ(Narrow(AskControl(Control(kIdOff + outlet)).description), Narrow(named)) << "OFF";
       EXPECT_EQ(Narrow(AskControl(Control(kIdMask + outlet)).description), Narrow(named)) << "mask field";
     }
-  }
-}
-
-// Every route to a label's object reaches the same object, the one with
-// the names: through its window (IOleWindow) and back.
-TEST_F(QelAccessible, ALabelReachedThroughItsWindowIsTheSameObject) {
-  ASSERT_TRUE(StartWithWord(1));  // Sw1 on
-  AwaitValue(0, kOn);
-  for (int outlet = 0; outlet < kOutletCount; ++outlet) {
-    SCOPED_TRACE("Sw" + std::to_string(outlet + 1));
-    bool same = false;
-    const Heard label = AskThroughItsWindow(Control(kIdOutletLabel + outlet), same);
-    EXPECT_TRUE(same) << "IOleWindow leads to another object";
-    EXPECT_EQ(Narrow(label.name), "Sw" + std::to_string(outlet + 1));
-    EXPECT_EQ(Narrow(label.value), Narrow(outlet == 0 ? kOn : kOff));
   }
 }
 
