@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "core/settings.h"
+#include "core/utf8.h"
 #include "core/window_texts.h"
 
 namespace qel {
@@ -9,43 +10,12 @@ namespace {
 
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
-// UTF-8 of wide text; a lone surrogate becomes U+FFFD.
-std::string Utf8(const std::wstring& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    std::uint32_t c = static_cast<std::uint16_t>(text[i]);
-    if (sizeof(wchar_t) > 2) c = static_cast<std::uint32_t>(text[i]);
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<std::uint32_t>(text[i + 1]) - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
 std::string Field(const std::wstring& text) {
   std::wstring field = text;
   for (wchar_t& c : field) {
     if (c == L'\t' || c == L'\r' || c == L'\n') c = L' ';
   }
-  return Utf8(field);
+  return Utf8Text(field);
 }
 
 // `value` in `width` decimal digits, zeros first.

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/switch_library_api.h"
+#include "core/utf8.h"
 #include "testing/profile_file.h"
 
 namespace qel {
@@ -60,28 +61,12 @@ std::int32_t FakePlatform::Record(const std::string& function, const std::string
 }
 
 std::optional<std::string> FakePlatform::ToAnsi(std::wstring_view text) {
-  std::string out;
   for (wchar_t wc : text) {
-    auto c = static_cast<std::uint32_t>(wc);
+    const auto c = static_cast<std::uint32_t>(wc);
     if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
     if (outsideCodePage.find(wc) != std::wstring::npos) return std::nullopt;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
   }
-  return out;
+  return Utf8Text(text);
 }
 
 std::wstring FakePlatform::FromAnsi(std::string_view text) {

@@ -1128,6 +1128,9 @@ TEST_F(QelPanel, OnOrOffThatCannotSwitchShowsOneMessage) {
       {"setdata answers out of range", Library::kWhole, L"setdata=range", 2, true, L"32", true,
        L"切替できず: スイッチの応答が範囲外 (切り替わった可能性がある)", 0},
       {"no socket.dll", Library::kNone, nullptr, 3, false, L"128", false, L"切替できず: socket.dll を読み込めず", 0},
+      // A mask of 0 names no outlet: OFF would have cut the word to its low
+      // 8 bits. Nothing is sent.
+      {"mask 0", Library::kWhole, nullptr, 0, false, L"0", false, L"切替できず: マスクが 0 (どのコンセントも選ばない)", 0},
       // No switch is named: the library is not called at all.
       {"an empty address", Library::kWhole, nullptr, 0, true, L"1", false, L"切替できず: IP が空", 0, L""},
       {"an address of blanks", Library::kWhole, nullptr, 1, false, L"4", false, L"切替できず: IP が空", 0,
@@ -1161,6 +1164,40 @@ TEST_F(QelPanel, OnOrOffThatCannotSwitchShowsOneMessage) {
     }
     ExpectCloseLeavesIni();
   }
+}
+
+// LOG in ip.ini: each ON and OFF leaves a line in the log, the window's,
+// with the address on screen and what came of it; the window's save keeps
+// LOG as it keeps every key it does not show.
+TEST_F(QelPanel, OnAndOffAreLoggedWhenIpIniAsksForIt) {
+  ini_ = kIni + "LOG=switch.log\r\n";
+  WriteIni(ini_);
+  ASSERT_TRUE(StartWith(Library::kWhole, {{kSaved, 0}, {kOnScreen, 0}}));
+  Type(kIdAddress, Widen(kOnScreen));
+  Click(kIdOn + 1);
+  for (int waited = 0; waited < 5000 && WordAt(kOnScreen) != 4; waited += 50) Sleep(50);
+  EXPECT_EQ(WordAt(kOnScreen), 4);
+  Type(kIdMask + 2, L"0");
+  Click(kIdOff + 2);
+  ExpectOneBoxStartingWith(L"切替できず: マスクが 0 (どのコンセントも選ばない)");
+  const std::string log = ReadAll(dir_ + L"\\switch.log");
+  ASSERT_EQ(log.substr(0, 3), "\xEF\xBB\xBF") << log;
+  std::vector<std::string> results;
+  for (std::size_t start = 3; start < log.size();) {
+    const std::size_t end = log.find("\r\n", start);
+    ASSERT_NE(end, std::string::npos);
+    const std::string line = log.substr(start, end - start);
+    start = end + 2;
+    // After the time and the user.
+    const std::size_t mode = line.find("\twindow\t");
+    ASSERT_NE(mode, std::string::npos) << line;
+    results.push_back(line.substr(mode + 1));
+  }
+  EXPECT_EQ(results, (std::vector<std::string>{
+                         std::string("window\t") + kOnScreen + "\t2\ton\tdone",
+                         std::string("window\t") + kOnScreen + "\t3\toff\tfailed: " +
+                             Narrow(std::wstring(L"切替できず: マスクが 0 (どのコンセントも選ばない)"), CP_UTF8)}));
+  ExpectCloseLeavesIni();
 }
 
 // ---------------------------------------------------------------------------
