@@ -6,7 +6,7 @@
 // The delay libraries' descriptors (dlltool names each after its library),
 // one per DLL of qel_delay_load in win32/CMakeLists.txt. Weak: a program
 // linked without a delay library has none.
-#define QEL_DELAYED_DLLS(V) V(user32) V(gdi32) V(shell32) V(ole32) V(oleaut32) V(oleacc) V(comctl32)
+#define QEL_DELAYED_DLLS(V) V(user32) V(gdi32) V(shell32) V(ole32) V(oleaut32) V(oleacc) V(comctl32) V(advapi32)
 #define QEL_DESCRIPTOR(dll) \
   extern "C" const ImgDelayDescr _DELAY_IMPORT_DESCRIPTOR_lib##dll##_delay_a __attribute__((weak));
 QEL_DELAYED_DLLS(QEL_DESCRIPTOR)

@@ -91,7 +91,9 @@ std::string Win32Platform::ReadProfileValue(const std::string& section, const st
   return std::string(buffer.data());
 }
 
-std::wstring Win32Platform::ExecutableDirectory() { return FolderOf(WholeModulePath(nullptr)); }
+Win32Platform::Win32Platform() : executableDirectory_(FolderOf(WholeModulePath(nullptr))) {}
+
+std::wstring Win32Platform::ExecutableDirectory() { return executableDirectory_; }
 
 std::wstring ArgumentsOf(const std::wstring& commandLine) {
   // As the C runtime finds the arguments of WinMain: a quoted name ends at

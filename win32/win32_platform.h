@@ -13,6 +13,9 @@ std::bitset<256> LeadBytesOf(UINT codePage);
 
 class Win32Platform : public Platform {
  public:
+  // Takes qel's folder now: asking the system for it later waits for the
+  // loader, which a socket.dll that hangs while it loads holds for good.
+  Win32Platform();
   std::optional<std::string> ToAnsi(std::wstring_view text) override;
   std::wstring FromAnsi(std::string_view text) override;
   std::bitset<256> AnsiLeadBytes() override { return LeadBytesOf(GetACP()); }
@@ -44,6 +47,9 @@ class Win32Platform : public Platform {
   std::optional<SystemError> ReadWholeFile(const std::wstring& path, std::string& bytes) override;
   std::optional<SystemError> ReplaceWithCopy(const std::wstring& copy, const std::wstring& path) override;
   std::optional<SystemError> RemoveFile(const std::wstring& path) override;
+
+ private:
+  std::wstring executableDirectory_;
 };
 
 // Text in the given code page, as Win32Platform::ToAnsi gives it for the
