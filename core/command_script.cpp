@@ -69,6 +69,7 @@ class ScriptConfirm {
     SwitchCallWatch* watch = library_.watch();
     if (watch == nullptr) return;
     entry.result = LogResult(log_result::kNoAnswer, reason);
+    log_.Prepare();
     SwitchLog& log = log_;
     watch->WhenNoAnswer(reason, [&log, entry] { log.Write(entry); });
   }

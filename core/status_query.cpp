@@ -70,6 +70,7 @@ bool RunStatusQuery(SwitchLibrary& library, const std::vector<std::wstring>& tok
             // No answer: every line says unknown before the process ends.
             // (Told while the read hangs, which keeps `log` alive.)
             const LogEntry entry{address, Joined(outlets), kStatusQueryToken, log_result::kNoAnswer};
+            log.Prepare();
             watch->WhenNoAnswer(texts::NoAnswer(kCallLimitSeconds), [&platform, &log, entry, count = outlets.size()] {
               for (std::size_t i = 0; i < count; ++i) platform.WriteOutputLine("unknown");
               log.Write(entry);

@@ -53,6 +53,12 @@ std::string LogLine(const LocalTime& time, const std::wstring& user, LogMode mod
          "\r\n";
 }
 
+void SwitchLog::Prepare() {
+  std::wstring value;
+  if (FailureOf([&] { value = ReadSetting(platform_, kLogKey); }) || value.empty()) return;
+  platform_.UserName();
+}
+
 void SwitchLog::Write(const LogEntry& entry) {
   std::wstring value;
   // No ip.ini path, no LOG: no log.

@@ -66,6 +66,11 @@ class SwitchLog {
 
   // Appends the entry when ip.ini names a log (LOG is read anew each time).
   void Write(const LogEntry& entry);
+  // Makes the system ready for a Write when ip.ini names a log: what a
+  // Write needs that may load a DLL (the user's name) is asked now, so that
+  // a Write from the watchdog, while a socket.dll that hangs as it loads
+  // holds the loader, needs nothing of it.
+  void Prepare();
 
  private:
   Platform& platform_;

@@ -279,9 +279,15 @@ LocalTime Win32Platform::Now() {
 }
 
 std::wstring Win32Platform::UserName() {
-  wchar_t name[257] = {};
-  DWORD size = 257;
-  return GetUserNameW(name, &size) ? std::wstring(name) : std::wstring();
+  // Asked once: advapi32 loads at the first call, which must not come when
+  // a socket.dll that hangs while it loads holds the loader (the watchdog's
+  // last line in the log).
+  if (!userName_) {
+    wchar_t name[257] = {};
+    DWORD size = 257;
+    userName_ = GetUserNameW(name, &size) ? std::wstring(name) : std::wstring();
+  }
+  return *userName_;
 }
 
 std::optional<SystemError> Win32Platform::AppendLine(const std::wstring& path, std::string_view header,

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <optional>
+#include <string>
+
 #include "core/platform.h"
 
 namespace qel {
@@ -50,6 +53,7 @@ class Win32Platform : public Platform {
 
  private:
   std::wstring executableDirectory_;
+  std::optional<std::wstring> userName_;
 };
 
 // Text in the given code page, as Win32Platform::ToAnsi gives it for the

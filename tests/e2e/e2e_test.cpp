@@ -333,6 +333,13 @@ TEST_F(QelFolder, ALibraryThatHangsWhileItLoadsEndsTheScriptWithTwoAndItsLine) {
     EXPECT_EQ(code, 2u);
     EXPECT_EQ(ReadAll(logPath), (shared ? "before\r\n" : "") + line);
   }
+  // With a switch log, the watchdog's last words put "no answer" in it:
+  // nothing they need waits for the loader that the hung load holds.
+  WriteAll(Ini(), ReadAll(Ini()) + "LOG=switch.log\r\n");
+  std::string output, error;
+  EXPECT_EQ(RunQelRedirected(L"1 1", output, error), 2u);
+  EXPECT_EQ(error, line);
+  EXPECT_NE(ReadAll(dir_ + L"\\switch.log").find("\tno answer: "), std::string::npos);
 }
 
 // A script's calls all come from one thread.
