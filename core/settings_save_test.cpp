@@ -129,6 +129,17 @@ TEST(SaveSettings, ReplacesIpIniByACheckedCopy) {
   EXPECT_EQ(platform.fileSteps, expected);
 }
 
+// Keys the window does not show (CONFIRM and LOG, which only ip.ini sets)
+// stay as they were, whatever the user changed.
+TEST(SaveSettings, KeysTheWindowDoesNotShowStay) {
+  FakePlatform platform;
+  const std::string kept = "CONFIRM=30\r\nLOG=logs\\qel.log\r\n";
+  platform.SetIni("[Qelmark]\r\n" + Lines(Texts(L"10.0.0.1", {L"1", L"4", L"32", L"128"}, {})) + kept);
+  const FieldTexts filled = ReadFields(platform);
+  ASSERT_EQ(SaveSettings(platform, Fields(filled, kEveryFieldEdited)), std::nullopt);
+  EXPECT_EQ(platform.Ini(), "[Qelmark]\r\n" + Lines(kEveryFieldEdited) + kept);
+}
+
 TEST(SaveSettings, WithoutIpIniCreatesIt) {
   FakePlatform platform;
   ASSERT_EQ(SaveSettings(platform, Fields({}, kEveryFieldEdited)), std::nullopt);

@@ -103,8 +103,13 @@ bool RunStatusQuery(SwitchLibrary& library, const std::vector<std::wstring>& tok
     }
     platform.WriteErrorLine(ScriptFailureLine({kStatusQueryToken + tokensOfReason, *outlets[i].unknown}));
   }
+  // What was reported, and why the first unknown one is.
+  std::wstring firstReason;
+  for (const NamedOutlet& outlet : outlets) {
+    if (outlet.unknown && firstReason.empty()) firstReason = *outlet.unknown;
+  }
   log.Write({address, Joined(outlets), kStatusQueryToken,
-             readFailure ? LogResult(log_result::kFailed, *readFailure) : results});
+             readFailure ? LogResult(log_result::kFailed, *readFailure) : LogResult(results.c_str(), firstReason)});
   return allReported;
 }
 

@@ -67,6 +67,9 @@ TEST(SwitchLog, AScriptLogsEachSwitchQueryAndCommandLine) {
       {L"2 1", start + "10.0.0.9\t2\ton\tconfirmed\r\n"},
       {L"2 1 W0 0", start + "10.0.0.9\t2\ton\tconfirmed\r\n" + start + "10.0.0.9\t2\toff\tconfirmed\r\n"},
       {L"? 1 2", start + "10.0.0.9\t1 2\t?\toff off\r\n"},
+      // An outlet not reported: the first reason after the words.
+      {L"? 1 7", start + "10.0.0.9\t1 7\t?\toff unknown: " +
+                     *FakePlatform().ToAnsi(L"状態不明: SW7 がない (コンセントの番号は 1～4)") + "\r\n"},
       {L"CMD1 CMD2", start + "\tCMD1\tcalc.exe /x\tstarted\r\n" + start +
                          "\tCMD2\t\tfailed: \xE8\xB5\xB7\xE5\x8B\x95\xE3\x81\xA7\xE3\x81\x8D\xE3\x81\x9A: CMD2 "
                          "\xE3\x81\x8C\xE7\xA9\xBA\r\n"},  // 起動できず: CMD2 が空

@@ -445,6 +445,22 @@ TEST_F(SimSwitch, FaultsTakeEffectAsQelsimFaultSaysAtEachCall) {
   }
 }
 
+// A switch that changes its outlets late, or never: transfer answers as
+// usual, and its word shows in the state later (late<ms>), or not at all
+// (ignore).
+TEST_F(SimSwitch, ALateOrIgnoredTransferShowsLateOrNever) {
+  simSwitch.setip("a");
+  SetEnv(L"QELSIM_FAULT", L"transfer=ignore");
+  EXPECT_EQ(simSwitch.transfer(5), 5);
+  EXPECT_EQ(simSwitch.receivep6(), 0);
+  SetEnv(L"QELSIM_FAULT", L"transfer=late1500");
+  EXPECT_EQ(simSwitch.transfer(6), 6);
+  EXPECT_EQ(simSwitch.receivep6(), 0) << "shown at once";
+  for (int waited = 0; waited < 10000 && simSwitch.receivep6() != 6; waited += 50) Sleep(50);
+  EXPECT_EQ(simSwitch.receivep6(), 6);
+  ClearEnv(L"QELSIM_FAULT");
+}
+
 }  // namespace
 
 // The library's path comes after GoogleTest's own options. A Unix path, as

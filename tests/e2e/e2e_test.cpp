@@ -832,7 +832,7 @@ TEST_F(QelFolder, JapaneseALogThatCannotBeWrittenStopsNothing) {
 // say; the query's lines still match the outlets named.
 TEST_F(QelFolder, JapaneseNotConfirmedAndNoAnswer) {
   ASSERT_EQ(GetACP(), 932u) << "this case needs the Japanese locale (LANG=ja_JP.UTF-8)";
-  WriteAll(Ini(), "[Qelmark]\r\nIP=192.168.1.10\r\nSW2=4\r\nSW3=32\r\nCONFIRM=1\r\n");
+  WriteAll(Ini(), "[Qelmark]\r\nIP=192.168.1.10\r\nSW2=4\r\nSW3=32\r\nCONFIRM=1\r\nLOG=qel.log\r\n");
   SetWord(0);
   const struct {
     const wchar_t* fault;
@@ -856,6 +856,23 @@ TEST_F(QelFolder, JapaneseNotConfirmedAndNoAnswer) {
     EXPECT_EQ(output, c.output);
     EXPECT_EQ(Widen(error, 932), c.error) << Narrow(Widen(error, 932));
   }
+  // The log says what came of each, a switch that did not answer included:
+  // the watchdog writes its line before ending qel.
+  const std::string log = ReadAll(dir_ + L"\\qel.log");
+  std::vector<std::string> results;
+  for (std::size_t start = 3; start < log.size();) {
+    const std::size_t end = log.find("\r\n", start);
+    ASSERT_NE(end, std::string::npos);
+    const std::string line = log.substr(start, end - start);
+    start = end + 2;
+    results.push_back(line.substr(line.find("\tscript\t") + 8));
+  }
+  const auto utf8 = [](const wchar_t* text) { return Narrow(text, CP_UTF8); };
+  EXPECT_EQ(results, (std::vector<std::string>{
+                         "192.168.1.10\t2\ton\tnot confirmed: " + utf8(L"切替を確認できず: オフのまま (1 秒)"),
+                         "192.168.1.10\t2\ton\tno answer: " + utf8(L"切替を確認できず: スイッチが応答しない (10 秒)"),
+                         "192.168.1.10\t2 3\t?\tno answer",
+                         "\t5\t?\tunknown: " + utf8(L"状態不明: SW5 がない (コンセントの番号は 1～4)")}));
 }
 
 // A mask typed with the IME in full-width mode and saved in Shift-JIS.
