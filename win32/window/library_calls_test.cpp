@@ -136,20 +136,9 @@ class LibraryCalls : public testing::Test {
     }
   }
 
-  // Handles what is posted to this thread for a while, no timer tick
-  // among it.
-  void Pump(DWORD milliseconds) {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < milliseconds) {
-      MSG message;
-      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-      }
-      Sleep(10);
-    }
-  }
+  // Handles what is posted to this thread for a while (the test's window
+  // has no timer: no tick among it).
+  void Pump(DWORD milliseconds) { PumpMessages(milliseconds); }
   void Tick() { SendMessageW(hwnd_, WM_TIMER, kPollTimer, 0); }
   // Ticks until the switch has been read `count` times in all, for up to
   // 10 s; whether it has.

@@ -98,6 +98,13 @@ void LivePanel::AskPoll() {
   Ask(std::move(call));
 }
 
+bool LivePanel::LibraryMayBeLoading() const {
+  // The first call loads socket.dll. One that hangs while it loads holds
+  // the system's loader, and under Wine a message box waits for the loader
+  // for good: the labels say that the switch does not answer instead.
+  return pace_.Pending() && pace_.PendingKind() == CallKind::kSelect;
+}
+
 bool LivePanel::DropLateSwitch(DWORD now) {
   if (!switches_.Waiting() || !pace_.PastLimit(now)) return false;
   // Not carried out long after it was pressed, whenever the switch may
@@ -115,8 +122,10 @@ void LivePanel::PollIfDue() {
   const DWORD now = GetTickCount();
   if (DropLateSwitch(now)) {
     ShowRows();
-    MessageBoxW(window_, texts::CannotSwitchNoAnswer(pace_.PendingFor(now) / 1000).c_str(), texts::kMessageTitle,
-                MB_OK | MB_ICONWARNING);
+    if (!LibraryMayBeLoading()) {
+      MessageBoxW(window_, texts::CannotSwitchNoAnswer(pace_.PendingFor(now) / 1000).c_str(), texts::kMessageTitle,
+                  MB_OK | MB_ICONWARNING);
+    }
     CloseIfDone(GetTickCount());
     return;
   }
@@ -200,7 +209,7 @@ void LivePanel::CloseIfDone(DWORD now) {
   const std::function<void()> close = std::move(close_);
   close_ = nullptr;
   closed_ = true;  // no call is asked for any more
-  if (outstanding) {
+  if (outstanding && !LibraryMayBeLoading()) {
     // An ON or OFF handed to the switch may have switched it; one still
     // waiting for its turn has not.
     const bool sent = pace_.Pending() && pace_.PendingKind() == CallKind::kSwitch;

@@ -141,6 +141,9 @@ class LivePanel {
   bool DropLateSwitch(DWORD now);
   // The close asked for, once nothing is outstanding or past the limit.
   void CloseIfDone(DWORD now);
+  // Whether the pending call is the first, which loads socket.dll: then no
+  // message box is shown, since a load that hangs keeps it from coming up.
+  bool LibraryMayBeLoading() const;
   // The rows as a poll's answer tells them.
   void ShowPoll(const LibraryCall& call);
   // Each row as the last answer showed it, with the words on a pending call

@@ -71,18 +71,7 @@ class StoppedFailure : public testing::Test {
 
   // Handles what is posted to this thread (a stopped failure's report among
   // it), for a while.
-  void Pump(DWORD milliseconds = 300) {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < milliseconds) {
-      MSG message;
-      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-      }
-      Sleep(10);
-    }
-  }
+  void Pump(DWORD milliseconds = 300) { PumpMessages(milliseconds); }
 
   void Click(int id) {
     SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(hwnd_, id)));

@@ -1,6 +1,6 @@
 // For the window's in-process tests: the message boxes that the window
 // shows on this thread, read and closed with OK by a thread of the test's
-// own; the windows of a thread; an outlet label's tooltip.
+// own; the windows of a thread; an outlet label's tooltip; a message pump.
 #pragma once
 
 #include <windows.h>
@@ -76,6 +76,21 @@ class MessageBoxWatch {
   std::wstring texts_[8];
   std::thread watcher_;
 };
+
+// Handles what is posted to this thread for a while, but the event
+// loop's WM_QUIT (the window's teardown posts it for qel's loop).
+inline void PumpMessages(DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < milliseconds) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) continue;
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    Sleep(10);
+  }
+}
 
 // The tooltip of outlet label `outlet` (0-based) of `window`.
 inline std::wstring LabelTip(HWND window, int outlet) {
