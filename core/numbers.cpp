@@ -185,6 +185,6 @@ std::int16_t AddInt16(std::int16_t a, std::int16_t b) { return NarrowToInt16(std
 
 std::int16_t MultiplyInt16(std::int16_t a, std::int16_t b) { return NarrowToInt16(std::int32_t{a} * b); }
 
-std::wstring KeyText(std::int32_t value) { return std::to_wstring(value); }
+std::wstring KeyText(std::int32_t value) { return DecimalText(value); }
 
 }  // namespace qel

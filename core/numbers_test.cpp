@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -158,6 +160,38 @@ TEST(KeyText, DecimalWithoutBlanks) {
     const wchar_t* text;
   } cases[] = {{3, L"3"}, {0, L"0"}, {-2, L"-2"}, {32767, L"32767"}, {-2147483647 - 1, L"-2147483648"}};
   for (const auto& c : cases) EXPECT_EQ(KeyText(c.number), c.text);
+}
+
+TEST(DecimalText, BoundariesOfEachWidth) {
+  EXPECT_EQ(DecimalText(0), L"0");
+  EXPECT_EQ(DecimalText(7), L"7");
+  EXPECT_EQ(DecimalText(-1), L"-1");
+  EXPECT_EQ(DecimalText(std::int16_t{32767}), L"32767");
+  EXPECT_EQ(DecimalText(std::int16_t{-32768}), L"-32768");
+  EXPECT_EQ(DecimalText(std::uint16_t{65535}), L"65535");
+  EXPECT_EQ(DecimalText(std::numeric_limits<std::int32_t>::max()), L"2147483647");
+  EXPECT_EQ(DecimalText(std::numeric_limits<std::int32_t>::min()), L"-2147483648");
+  EXPECT_EQ(DecimalText(std::numeric_limits<std::uint32_t>::max()), L"4294967295");
+  EXPECT_EQ(DecimalText(std::numeric_limits<std::int64_t>::max()), L"9223372036854775807");
+  EXPECT_EQ(DecimalText(std::numeric_limits<std::int64_t>::min()), L"-9223372036854775808");
+  EXPECT_EQ(DecimalText(std::numeric_limits<std::uint64_t>::max()), L"18446744073709551615");
+  EXPECT_EQ(DecimalText(std::size_t{255}), L"255");
+}
+
+// The texts replace std::to_wstring's byte for byte: around every power of
+// ten, on both sides of zero.
+TEST(DecimalText, SameAsToWstring) {
+  for (std::int64_t power = 1; power <= std::numeric_limits<std::int64_t>::max() / 10; power *= 10) {
+    for (const std::int64_t near : {power - 1, power, power + 1}) {
+      EXPECT_EQ(DecimalText(near), std::to_wstring(near));
+      EXPECT_EQ(DecimalText(-near), std::to_wstring(-near));
+      EXPECT_EQ(DecimalText(static_cast<std::uint64_t>(near)), std::to_wstring(static_cast<std::uint64_t>(near)));
+      if (near <= std::numeric_limits<std::int32_t>::max()) {
+        EXPECT_EQ(DecimalText(static_cast<std::int32_t>(-near)), std::to_wstring(static_cast<std::int32_t>(-near)));
+        EXPECT_EQ(DecimalText(static_cast<unsigned>(near)), std::to_wstring(static_cast<unsigned>(near)));
+      }
+    }
+  }
 }
 
 }  // namespace
