@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "core/errors.h"
 #include "testing/fake_platform.h"
@@ -120,6 +123,46 @@ TEST(LenientNumber, ReadsTheLeadingNumber) {
   }
   EXPECT_EQ(FailureOf([] { LenientNumber(L"1E400"); }), ErrorKind::kOverflow);
   EXPECT_EQ(FailureOf([] { LenientNumber(std::wstring(400, L'9')); }), ErrorKind::kOverflow);
+}
+
+// The conversion is exact: each text gives the double nearest to it, ties
+// to the even neighbour, as the host's strtod (correctly rounded) gives it.
+// Halfway cases, the ends of the double range, subnormals, and long digit
+// strings whose rounding a digit far to the right decides.
+TEST(LenientNumber, GivesTheNearestDouble) {
+  std::vector<std::string> texts = {
+      "9007199254740993",  // 2^53 + 1: a tie, to the even 2^53
+      "9007199254740995",  // 2^53 + 3: a tie, to the even 2^53 + 4
+      "9007199254740993" + std::string(900, '0') + "1e-901",  // just above the tie
+      "0.1", "0.3", "1e23", "8.98846567431158e307", "123456789012345678901234567890",
+      "1.7976931348623157e308", "1.7976931348623158e308",  // the largest double
+      "2.2250738585072011e-308", "2.2250738585072014e-308",  // around the smallest normal
+      "4.9406564584124654e-324", "2.4703282292062328e-324",  // the smallest subnormal
+      "2.4703282292062327e-324", "1e-324",                   // below half of it: zero
+      "0.000000000000000000000000000000000000000000000000001", "5e-1", "2.5", "0.5e1",
+      "1" + std::string(700, '0') + "e-700", "0." + std::string(330, '0') + "5e330",
+  };
+  std::mt19937 random(20261211);
+  for (int i = 0; i < 3000; ++i) {
+    std::string text = std::to_string(random() % 10);
+    const int length = 1 + static_cast<int>(random() % (i % 10 == 0 ? 60 : 20));
+    for (int d = 0; d < length; ++d) text += static_cast<char>('0' + random() % 10);
+    if (random() % 2 != 0) text.insert(1 + random() % text.size(), ".");
+    text += "e" + std::to_string(static_cast<int>(random() % 660) - 340);
+    texts.push_back(text);
+  }
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
+    const double expected = std::strtod(text.c_str(), nullptr);
+    const std::wstring wide(text.begin(), text.end());
+    if (std::isinf(expected)) {
+      EXPECT_EQ(FailureOf([&] { LenientNumber(wide); }), ErrorKind::kOverflow);
+      continue;
+    }
+    EXPECT_EQ(LenientNumber(wide), expected);
+    EXPECT_EQ(LenientNumber(L"-" + wide), -expected);
+    EXPECT_TRUE(std::signbit(LenientNumber(L"-" + wide)));
+  }
 }
 
 TEST(Rounding, DownAndHalfToEven) {
