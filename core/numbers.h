@@ -1,11 +1,12 @@
 // Number conversions shared by the command script, outlet control and the
 // window: strict (whole text, user locale), lenient (leading number, "."),
-// rounding, narrowing to 16 and 32 bits, and numbers as key text.
+// rounding, narrowing to 16 and 32 bits, and whole numbers as decimal text.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "core/platform.h"
 
@@ -43,5 +44,32 @@ std::int16_t MultiplyInt16(std::int16_t a, std::int16_t b);
 
 // Decimal digits with a leading "-" for a negative value, no blanks.
 std::wstring KeyText(std::int32_t value);
+
+// A whole number as decimal digits, "-" before a negative one, no blanks:
+// the text std::to_wstring writes. Every number the program shows or writes
+// goes through here, so that qel.exe links none of the C runtime's printf
+// family (std::to_wstring formats with it). Inline, so that the benchmark's
+// baseline window, which links no core, can use it too.
+template <typename Whole>
+std::wstring DecimalText(Whole value) {
+  static_assert(std::is_integral_v<Whole> && !std::is_same_v<Whole, bool>, "a whole number");
+  using Magnitude = std::make_unsigned_t<Whole>;
+  bool negative = false;
+  Magnitude magnitude = static_cast<Magnitude>(value);
+  if constexpr (std::is_signed_v<Whole>) {
+    negative = value < 0;
+    // Negated as unsigned, so that the smallest value keeps its magnitude.
+    if (negative) magnitude = static_cast<Magnitude>(Magnitude{0} - magnitude);
+  }
+  wchar_t digits[24];  // the 20 digits of the largest 64-bit value and a sign
+  wchar_t* first = digits + sizeof digits / sizeof digits[0];
+  wchar_t* const end = first;
+  do {
+    *--first = static_cast<wchar_t>(L'0' + magnitude % 10);
+    magnitude = static_cast<Magnitude>(magnitude / 10);
+  } while (magnitude != 0);
+  if (negative) *--first = L'-';
+  return std::wstring(first, end);
+}
 
 }  // namespace qel

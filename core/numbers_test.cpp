@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <cstdint>
+#include <limits>
 #include <optional>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "core/errors.h"
 #include "testing/fake_platform.h"
@@ -120,6 +125,46 @@ TEST(LenientNumber, ReadsTheLeadingNumber) {
   EXPECT_EQ(FailureOf([] { LenientNumber(std::wstring(400, L'9')); }), ErrorKind::kOverflow);
 }
 
+// The conversion is exact: each text gives the double nearest to it, ties
+// to the even neighbour, as the host's strtod (correctly rounded) gives it.
+// Halfway cases, the ends of the double range, subnormals, and long digit
+// strings whose rounding a digit far to the right decides.
+TEST(LenientNumber, GivesTheNearestDouble) {
+  std::vector<std::string> texts = {
+      "9007199254740993",  // 2^53 + 1: a tie, to the even 2^53
+      "9007199254740995",  // 2^53 + 3: a tie, to the even 2^53 + 4
+      "9007199254740993" + std::string(900, '0') + "1e-901",  // just above the tie
+      "0.1", "0.3", "1e23", "8.98846567431158e307", "123456789012345678901234567890",
+      "1.7976931348623157e308", "1.7976931348623158e308",  // the largest double
+      "2.2250738585072011e-308", "2.2250738585072014e-308",  // around the smallest normal
+      "4.9406564584124654e-324", "2.4703282292062328e-324",  // the smallest subnormal
+      "2.4703282292062327e-324", "1e-324",                   // below half of it: zero
+      "0.000000000000000000000000000000000000000000000000001", "5e-1", "2.5", "0.5e1",
+      "1" + std::string(700, '0') + "e-700", "0." + std::string(330, '0') + "5e330",
+  };
+  std::mt19937 random(20261211);
+  for (int i = 0; i < 3000; ++i) {
+    std::string text = std::to_string(random() % 10);
+    const int length = 1 + static_cast<int>(random() % (i % 10 == 0 ? 60 : 20));
+    for (int d = 0; d < length; ++d) text += static_cast<char>('0' + random() % 10);
+    if (random() % 2 != 0) text.insert(1 + random() % text.size(), ".");
+    text += "e" + std::to_string(static_cast<int>(random() % 660) - 340);
+    texts.push_back(text);
+  }
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
+    const double expected = std::strtod(text.c_str(), nullptr);
+    const std::wstring wide(text.begin(), text.end());
+    if (std::isinf(expected)) {
+      EXPECT_EQ(FailureOf([&] { LenientNumber(wide); }), ErrorKind::kOverflow);
+      continue;
+    }
+    EXPECT_EQ(LenientNumber(wide), expected);
+    EXPECT_EQ(LenientNumber(L"-" + wide), -expected);
+    EXPECT_TRUE(std::signbit(LenientNumber(L"-" + wide)));
+  }
+}
+
 TEST(Rounding, DownAndHalfToEven) {
   const struct {
     double value, down, nearest;
@@ -158,6 +203,38 @@ TEST(KeyText, DecimalWithoutBlanks) {
     const wchar_t* text;
   } cases[] = {{3, L"3"}, {0, L"0"}, {-2, L"-2"}, {32767, L"32767"}, {-2147483647 - 1, L"-2147483648"}};
   for (const auto& c : cases) EXPECT_EQ(KeyText(c.number), c.text);
+}
+
+TEST(DecimalText, BoundariesOfEachWidth) {
+  EXPECT_EQ(DecimalText(0), L"0");
+  EXPECT_EQ(DecimalText(7), L"7");
+  EXPECT_EQ(DecimalText(-1), L"-1");
+  EXPECT_EQ(DecimalText(std::int16_t{32767}), L"32767");
+  EXPECT_EQ(DecimalText(std::int16_t{-32768}), L"-32768");
+  EXPECT_EQ(DecimalText(std::uint16_t{65535}), L"65535");
+  EXPECT_EQ(DecimalText(std::numeric_limits<std::int32_t>::max()), L"2147483647");
+  EXPECT_EQ(DecimalText(std::numeric_limits<std::int32_t>::min()), L"-2147483648");
+  EXPECT_EQ(DecimalText(std::numeric_limits<std::uint32_t>::max()), L"4294967295");
+  EXPECT_EQ(DecimalText(std::numeric_limits<std::int64_t>::max()), L"9223372036854775807");
+  EXPECT_EQ(DecimalText(std::numeric_limits<std::int64_t>::min()), L"-9223372036854775808");
+  EXPECT_EQ(DecimalText(std::numeric_limits<std::uint64_t>::max()), L"18446744073709551615");
+  EXPECT_EQ(DecimalText(std::size_t{255}), L"255");
+}
+
+// The texts replace std::to_wstring's byte for byte: around every power of
+// ten, on both sides of zero.
+TEST(DecimalText, SameAsToWstring) {
+  for (std::int64_t power = 1; power <= std::numeric_limits<std::int64_t>::max() / 10; power *= 10) {
+    for (const std::int64_t near : {power - 1, power, power + 1}) {
+      EXPECT_EQ(DecimalText(near), std::to_wstring(near));
+      EXPECT_EQ(DecimalText(-near), std::to_wstring(-near));
+      EXPECT_EQ(DecimalText(static_cast<std::uint64_t>(near)), std::to_wstring(static_cast<std::uint64_t>(near)));
+      if (near <= std::numeric_limits<std::int32_t>::max()) {
+        EXPECT_EQ(DecimalText(static_cast<std::int32_t>(-near)), std::to_wstring(static_cast<std::int32_t>(-near)));
+        EXPECT_EQ(DecimalText(static_cast<unsigned>(near)), std::to_wstring(static_cast<unsigned>(near)));
+      }
+    }
+  }
 }
 
 }  // namespace

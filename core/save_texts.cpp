@@ -20,7 +20,7 @@ std::wstring SaveStepWords(SaveStep step, const std::wstring& field) {
 }
 
 std::wstring CopyMismatchWords(const CopyMismatch& mismatch) {
-  const std::wstring line = std::to_wstring(mismatch.line);
+  const std::wstring line = DecimalText(mismatch.line);
   switch (mismatch.kind) {
     case CopyMismatchKind::kLineMissing: return L"書いたコピーに ip.ini の " + line + L" 行目がない (ディスクがいっぱいなど)";
     case CopyMismatchKind::kLineChanged: return L"書いたコピーで ip.ini の " + line + L" 行目が変わった (ディスクがいっぱいなど)";

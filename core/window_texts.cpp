@@ -42,7 +42,7 @@ std::wstring MaskUnknown(ErrorKind kind, int outlet) {
 
 namespace {
 
-std::wstring Seconds(unsigned seconds) { return L" (" + std::to_wstring(seconds) + L" 秒)"; }
+std::wstring Seconds(unsigned seconds) { return L" (" + DecimalText(seconds) + L" 秒)"; }
 constexpr wchar_t kAwaiting[] = L"スイッチの応答待ち";
 constexpr wchar_t kNoAnswer[] = L"スイッチが応答しない";
 
@@ -56,7 +56,7 @@ std::wstring StillAwaited(unsigned seconds) { return L" / " + std::wstring(kAwai
 
 std::wstring NoAnswer(unsigned seconds) { return kStatusUnknownWord + std::wstring(kNoAnswer) + Seconds(seconds); }
 
-std::wstring NextTryIn(unsigned seconds) { return L" / 次の確認は " + std::to_wstring(seconds) + L" 秒後"; }
+std::wstring NextTryIn(unsigned seconds) { return L" / 次の確認は " + DecimalText(seconds) + L" 秒後"; }
 
 std::wstring CannotSwitchNoAnswer(unsigned seconds) {
   return std::wstring(kCannotSwitch) + L": " + kNoAnswer + Seconds(seconds);
@@ -70,13 +70,13 @@ std::wstring MayHaveSwitched(const std::wstring& reason) { return reason + L" (�
 
 std::wstring LibraryNotLoaded(const SystemError& loadFailure) {
   std::wstring words = LibraryCause(ErrorKind::kLibraryNotFound);
-  if (loadFailure.code == kBadExeFormat) return words + L": 32 ビット版ではない (" + std::to_wstring(kBadExeFormat) + L")";
+  if (loadFailure.code == kBadExeFormat) return words + L": 32 ビット版ではない (" + DecimalText(kBadExeFormat) + L")";
   return words + SystemReason(loadFailure);
 }
 
 std::wstring StoredMaskFailure(const wchar_t* cannot, ErrorKind kind, std::int32_t outlet, const std::wstring& iniPath) {
   const std::wstring start = std::wstring(cannot) + L": ";
-  const std::wstring key = L"SW" + std::to_wstring(outlet);
+  const std::wstring key = L"SW" + DecimalText(outlet);
   switch (kind) {
     case ErrorKind::kNoSettingsFile: return start + L"ip.ini がない (" + iniPath + L")";
     case ErrorKind::kNoMaskKey:
@@ -127,7 +127,7 @@ std::wstring CannotLaunch(const std::wstring& name, const std::wstring& commandL
 }
 
 std::wstring SystemReason(const SystemError& error) {
-  return error.code == 0 ? std::wstring() : L": " + error.text + L" (" + std::to_wstring(error.code) + L")";
+  return error.code == 0 ? std::wstring() : L": " + error.text + L" (" + DecimalText(error.code) + L")";
 }
 
 std::wstring NoSettingsPath(const wchar_t* cannot) { return std::wstring(cannot) + L": " + kSettingsPathNotInCodePage; }
@@ -137,7 +137,7 @@ std::wstring NumberCannotSwitch(ErrorKind kind) {
 }
 
 std::wstring WaitTooLong(int longestSeconds) {
-  return std::wstring(kCannotWait) + L": 秒数が範囲外 (" + std::to_wstring(longestSeconds) + L" 秒まで)";
+  return std::wstring(kCannotWait) + L": 秒数が範囲外 (" + DecimalText(longestSeconds) + L" 秒まで)";
 }
 
 namespace {
@@ -164,8 +164,8 @@ std::wstring ConfirmNoAnswer(unsigned seconds) {
 }
 
 std::wstring ConfirmRefused(const std::wstring& value, int longest, int seconds) {
-  return L"CONFIRM の「" + value + L"」は 0～" + std::to_wstring(longest) + L" の整数でない: " +
-         std::to_wstring(seconds) + L" 秒で確認";
+  return L"CONFIRM の「" + value + L"」は 0～" + DecimalText(longest) + L" の整数でない: " +
+         DecimalText(seconds) + L" 秒で確認";
 }
 
 std::wstring NumberUnknown(ErrorKind kind) {
@@ -190,7 +190,7 @@ std::wstring ValueNotInCodePage(const std::wstring& field, const std::wstring& c
 }
 
 std::wstring ValueTooLong(const std::wstring& field, std::size_t limitBytes) {
-  return std::wstring(kCannotSave) + L": " + field + L" が長すぎる (" + std::to_wstring(limitBytes) + L" バイトまで)";
+  return std::wstring(kCannotSave) + L": " + field + L" が長すぎる (" + DecimalText(limitBytes) + L" バイトまで)";
 }
 
 std::wstring ValueHasLineBreak(const std::wstring& field) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/errors.h"
+#include "core/numbers.h"
 #include "core/platform.h"
 
 namespace qel::texts {
@@ -29,10 +30,10 @@ inline constexpr wchar_t kOn[] = L"ON";
 inline constexpr wchar_t kOff[] = L"OFF";
 // The name of outlet `outlet` (0-based) wherever the window shows one: its
 // label "Sw1".."Sw4", and the messages about its mask field.
-inline std::wstring OutletName(int outlet) { return L"Sw" + std::to_wstring(outlet + 1); }
+inline std::wstring OutletName(int outlet) { return L"Sw" + DecimalText(outlet + 1); }
 // The name of command line `command` (0-based): its launch button "CMD1".."CMD3"
 // and the messages about its field.
-inline std::wstring CommandName(int command) { return L"CMD" + std::to_wstring(command + 1); }
+inline std::wstring CommandName(int command) { return L"CMD" + DecimalText(command + 1); }
 // What a screen reader calls outlet `outlet`'s ON or OFF button: "Sw1 ON",
 // "Sw1 OFF"; the button itself shows kOn or kOff.
 inline std::wstring SwitchButtonName(int outlet, bool on) { return OutletName(outlet) + L" " + (on ? kOn : kOff); }

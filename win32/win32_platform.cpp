@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "core/numbers.h"
 #include "win32/module_path.h"
 #include "win32/owned_handle.h"
 
@@ -315,7 +316,7 @@ std::optional<SystemError> Win32Platform::CopyBeside(const std::wstring& path, s
   if (!source && GetLastError() != ERROR_FILE_NOT_FOUND) return LastError();
   // One name per process: a copy that a crashed save of an earlier process
   // with the same id left is simply written over.
-  const std::wstring name = path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+  const std::wstring name = path + L"." + DecimalText(GetCurrentProcessId()) + L".tmp";
   OwnedHandle target(
       CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!target) return LastError();

@@ -15,7 +15,7 @@ namespace {
 
 LogEntry SwitchEntry(const LibraryCall& call, const std::wstring& result) {
   const SwitchCall& what = std::get<SwitchCall>(call.what);
-  return {what.address, std::to_wstring(what.outlet + 1), what.on ? L"on" : L"off", result};
+  return {what.address, DecimalText(what.outlet + 1), what.on ? L"on" : L"off", result};
 }
 
 }  // namespace
