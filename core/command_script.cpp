@@ -179,8 +179,9 @@ StartOutcome RunStatements(SwitchLibrary& library, const std::function<void()>& 
     platform.WriteErrorLine(ScriptFailureLine({kLogKey, reason}));
   });
   if (IsStatusQuery(tokens)) {
-    const bool reported = RunStatusQuery(library, tokens, log);
-    return {StartMode::kScript, !reported, false, {}};
+    std::vector<ScriptFailure> failures = RunStatusQuery(library, tokens, log);
+    const bool anyFailed = !failures.empty();
+    return {StartMode::kScript, anyFailed, false, std::move(failures)};
   }
   ScriptConfirm confirm(library, log);
 

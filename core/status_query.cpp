@@ -32,7 +32,9 @@ bool IsStatusQuery(const std::vector<std::wstring>& tokens) {
   return tokens.size() >= 2 && tokens.front() == kStatusQueryToken;
 }
 
-bool RunStatusQuery(SwitchLibrary& library, const std::vector<std::wstring>& tokens, SwitchLog& log) {
+std::vector<ScriptFailure> RunStatusQuery(SwitchLibrary& library, const std::vector<std::wstring>& tokens,
+                                          SwitchLog& log) {
+  std::vector<ScriptFailure> failures;
   Platform& platform = library.platform();
   std::vector<NamedOutlet> outlets;
   for (std::size_t i = 1; i < tokens.size(); ++i) {
@@ -51,9 +53,10 @@ bool RunStatusQuery(SwitchLibrary& library, const std::vector<std::wstring>& tok
   }
   const std::wstring step = std::wstring(kStatusQueryToken) + L" " + Joined(outlets);
   if (outlets.empty()) {
-    platform.WriteErrorLine(ScriptFailureLine({kStatusQueryToken, texts::kNoOutletNamed}));
+    failures.push_back({kStatusQueryToken, texts::kNoOutletNamed});
+    platform.WriteErrorLine(ScriptFailureLine(failures.back()));
     log.Write({L"", L"", kStatusQueryToken, LogResult(log_result::kFailed, texts::kNoOutletNamed)});
-    return false;
+    return failures;
   }
 
   // One read, when any outlet has a mask to read it by.
@@ -82,11 +85,9 @@ bool RunStatusQuery(SwitchLibrary& library, const std::vector<std::wstring>& tok
     }
   }
 
-  bool allReported = true;
   std::wstring results;
   for (NamedOutlet& outlet : outlets) {
     if (!outlet.unknown && readFailure) outlet.unknown = readFailure;
-    if (outlet.unknown) allReported = false;
     const char* line = outlet.unknown ? "unknown" : OutletIsOn(*word, outlet.mask) ? "on" : "off";
     platform.WriteOutputLine(line);
     results += (results.empty() ? L"" : L" ") + std::wstring(line, line + std::char_traits<char>::length(line));
@@ -101,7 +102,8 @@ bool RunStatusQuery(SwitchLibrary& library, const std::vector<std::wstring>& tok
     for (std::size_t j = i; j < outlets.size(); ++j) {
       if (outlets[j].unknown == outlets[i].unknown) tokensOfReason += L" " + outlets[j].token;
     }
-    platform.WriteErrorLine(ScriptFailureLine({kStatusQueryToken + tokensOfReason, *outlets[i].unknown}));
+    failures.push_back({kStatusQueryToken + tokensOfReason, *outlets[i].unknown});
+    platform.WriteErrorLine(ScriptFailureLine(failures.back()));
   }
   // What was reported, and why the first unknown one is.
   std::wstring firstReason;
@@ -110,7 +112,7 @@ bool RunStatusQuery(SwitchLibrary& library, const std::vector<std::wstring>& tok
   }
   log.Write({address, Joined(outlets), kStatusQueryToken,
              readFailure ? LogResult(log_result::kFailed, *readFailure) : LogResult(results.c_str(), firstReason)});
-  return allReported;
+  return failures;
 }
 
 }  // namespace qel

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/command_script.h"
 #include "core/switch_library.h"
 #include "core/switch_log.h"
 
@@ -20,9 +21,11 @@ inline constexpr wchar_t kStatusQueryToken[] = L"?";
 bool IsStatusQuery(const std::vector<std::wstring>& tokens);
 
 // Runs the query of `tokens` (the "?" first; empty tokens are no outlet).
-// True when every outlet named was reported; false when one is unknown or
-// none was named. A read that does not answer ends the process through the
-// watch, which is told to write the lines first.
-bool RunStatusQuery(SwitchLibrary& library, const std::vector<std::wstring>& tokens, SwitchLog& log);
+// Returns why an outlet named is unknown, or why none was named, each
+// written as a script's failed step ("qel: ? 5: 状態不明: ..."); none when
+// every outlet named was reported. A read that does not answer ends the
+// process through the watch, which is told to write the lines first.
+std::vector<ScriptFailure> RunStatusQuery(SwitchLibrary& library, const std::vector<std::wstring>& tokens,
+                                          SwitchLog& log);
 
 }  // namespace qel
