@@ -7,8 +7,11 @@
 // one per DLL of qel_delay_load in win32/CMakeLists.txt. Weak: a program
 // linked without a delay library has none.
 #define QEL_DELAYED_DLLS(V) V(user32) V(gdi32) V(shell32) V(ole32) V(oleaut32) V(oleacc) V(comctl32) V(advapi32)
-#define QEL_DESCRIPTOR(dll) \
-  extern "C" const ImgDelayDescr _DELAY_IMPORT_DESCRIPTOR_lib##dll##_delay_a __attribute__((weak));
+// The symbol is named exactly (dlltool's "__DELAY_IMPORT_DESCRIPTOR_..."),
+// whatever prefix the target puts before C names: none on x64, "_" on x86.
+#define QEL_DESCRIPTOR(dll)                                              \
+  extern "C" const ImgDelayDescr _DELAY_IMPORT_DESCRIPTOR_lib##dll##_delay_a \
+      __asm__("__DELAY_IMPORT_DESCRIPTOR_lib" #dll "_delay_a") __attribute__((weak));
 QEL_DELAYED_DLLS(QEL_DESCRIPTOR)
 #undef QEL_DESCRIPTOR
 
